@@ -1,0 +1,15 @@
+// The application shell: entry, main loop, window messages, start-up and the frame.
+#pragma once
+#include "platform/platform.h"
+
+int GameMain();                                  // the whole program; returns the exit status
+int RunMainLoop();
+void ShutdownWindow();
+bool InitializeGame();                           // false after a start-up failure (quit posted)
+void RenderFrame();
+void HandleEvent(const platform::Event& event);  // the window procedure
+void ResizeView(int width, int height);
+void InitializeGL(int width, int height);
+
+// Exit status of start-up failures: a failure is never reported as success.
+constexpr int StartupFailureExit = 1;

@@ -1,0 +1,10 @@
+#include "app/game_state.h"
+
+GameState gGame;
+FrameCounter gFrameCounter;
+
+void ResetGameState() {
+  gGame = GameState();
+  gFrameCounter = FrameCounter();
+  mouseLook = MouseLookState();
+}

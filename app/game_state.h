@@ -1,0 +1,89 @@
+// The process-wide game state: switches, values and the objects that live for the whole run.
+// One instance, gGame. The window procedure and the frame never run at the same time, so
+// nothing here is locked.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "app/vec3.h"
+#include "level/level.h"
+#include "player/camera.h"
+#include "render/frustum.h"
+#include "render/texture.h"
+
+// The multitexture entry points looked up at start-up (null until then).
+typedef void (*ActiveTextureProc)(unsigned int texture);
+typedef void (*MultiTexCoord2fProc)(unsigned int texture, float s, float t);
+struct MultitextureProcs {
+  ActiveTextureProc activeTexture = nullptr;        // glActiveTextureARB
+  ActiveTextureProc clientActiveTexture = nullptr;  // glClientActiveTextureARB
+  MultiTexCoord2fProc multiTexCoord2f = nullptr;    // glMultiTexCoord2fARB
+};
+
+struct ClientRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+constexpr int WeaponRifle = 11;
+constexpr int WeaponLauncher = 13;
+constexpr int PlayerOwner = 9123;
+
+struct GameState {
+  // Objects
+  Camera camera;
+  Level level;
+  Frustum frustum;
+
+  // Window and GL
+  ClientRect clientRect;            // client rectangle, read at start-up and on resize
+  uint32_t fontListBase = 0;        // first of 256 display lists
+  MultitextureProcs multitexture;
+  Texture hudTextures[6] = {};
+  Texture effectTextures[6] = {};
+
+  // Switches and values (keys toggle the bools)
+  bool fullScreen = true;           // asked at start
+  bool gravityOn = true;
+  bool collisionOn = true;
+  bool hudOn = true;
+  int currentWeapon = WeaponRifle;  // 11 rifle, 13 grenade launcher
+  bool botsRun = true;
+  bool fogOn = true;
+  float fogDensity = 0.002f;
+  bool filledPolygons = true;
+  bool lightmapsOn = true;
+  bool texturesOn = true;           // no key changes it
+  float lightmapBrightness = 10.0f; // Config.ini token 4
+  bool slowMotion = false;
+  bool infoTextOn = false;
+  bool waypointGraphOn = false;
+  bool additiveBlendOn = false;
+  bool invertMouse = false;
+  bool nightVision = false;
+  bool fogBeforeNightVision = false;
+  bool lightmapsBeforeNightVision = false;
+  bool jumping = false;
+  float jumpOffset = 0;
+  Vec3 playerBoxExtents{17, 50, 17};
+  uint32_t lastTickTime = 0;        // ms of the last game tick
+  Vec3 shotOrigin;                  // where the player's shots start, set each frame
+  Vec3 aimDirection;                // unit looking direction, set each frame
+  int nextShotSlot = 0;
+};
+
+extern GameState gGame;
+
+// Frame-rate counter: measures the interval between frames for all time-scaled movement.
+struct FrameCounter {
+  float frameInterval = 0;          // seconds between the last two runs
+  uint32_t lastTime = 0;            // ms of the previous run (integer: exact for long runs)
+  float framesThisSecond = 0;
+  uint32_t lastSecond = 0;          // ms of the last title update
+  int lastFrameCount = 0;           // frames counted in the last whole second
+  char title[64] = "";
+};
+extern FrameCounter gFrameCounter;
+void UpdateFrameRate();
+
+// Resets the game state, the frame counter and the mouse state to their defaults (tests).
+void ResetGameState();

@@ -1,0 +1,4 @@
+// The game executable: everything lives in the library.
+#include "app/game.h"
+
+int main() { return GameMain(); }

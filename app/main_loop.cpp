@@ -1,0 +1,4 @@
+// Placeholder entry until the shell lands.
+#include "app/game.h"
+
+int GameMain() { return 1; }

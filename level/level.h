@@ -1,0 +1,86 @@
+// The loaded level: converted (y-up) geometry, the texture table, visibility, the renderer
+// and the collision tracer. One Level lives in the game state for the whole run.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/vec3.h"
+#include "level/bsp_format.h"
+#include "render/texture.h"
+
+constexpr int MaxLevelTextures = 1000;   // textureNames 0..999: surfaces
+constexpr int LightmapTextureBase = 1000;  // textureNames 1000..1999: lightmaps
+constexpr int TextureNameSlots = 2000;
+
+constexpr float TraceEpsilon = 0.03125f;
+constexpr int32_t SolidContentsMask = 0x02010003;
+const Vec3 BodyExtents(17, 45, 17);
+const Vec3 PlayerExtents(17, 50, 17);
+
+struct TraceResult {
+  float fraction = 1;       // 1 exactly: nothing was hit
+  Vec3 start;
+  Vec3 end;
+  Vec3 extents;             // box half-sizes; (0, 0, 0) is a ray
+  Vec3 normal;              // of the face that stopped the move; (0, 0, 0) when nothing did
+  bool allSolid = false;    // a solid brush holds both the start and the requested end
+};
+
+class Level {
+ public:
+  // Reads the file, validates and converts it, creates textures and lightmaps (GL context
+  // current). A missing file shows "13 Could not find BSP file!", a bad one
+  // "13 Invalid BSP file: <reason>"; either returns false and leaves the level empty.
+  bool LoadBSP(const char* fileName);
+  // The GL-free part of loading: validate and convert the bytes of a level file.
+  // On failure *error holds the reason and the level is left empty.
+  bool Parse(const uint8_t* data, size_t size, std::string* error);
+  void Destroy();
+
+  int FindLeaf(Vec3 position) const;
+  bool IsClusterVisible(int fromCluster, int testCluster) const;
+  void RenderLevel(Vec3 cameraPosition);
+  void RenderFace(int faceIndex);
+  int facesDrawnLastFrame = 0;  // faces drawn by the last RenderLevel (statistics)
+
+  TraceResult Trace(Vec3 start, Vec3 end, Vec3 extents);
+  TraceResult TraceSlide(Vec3 start, Vec3 end, Vec3 extents);
+
+  // Converted records, read directly by the renderer and the tracer. Every index in them
+  // was checked by Parse, so drawing and tracing can trust them.
+  std::vector<BspVertex> vertices;
+  std::vector<BspFace> faces;
+  std::vector<int32_t> meshVertices;
+  std::vector<BspNode> nodes;
+  std::vector<BspLeaf> leaves;
+  std::vector<BspPlane> planes;
+  std::vector<int32_t> leafFaces;
+  std::vector<int32_t> leafBrushes;
+  std::vector<BspBrush> brushes;
+  std::vector<BspBrushSide> brushSides;
+  std::vector<BspTextureRecord> textures;     // kept for the contents flags
+  std::vector<uint8_t> lightmapTexels;        // brightened pages (freed after upload)
+  int32_t clusterCount = 0;
+  int32_t bytesPerCluster = 0;
+  std::vector<uint8_t> visibility;            // empty: no visibility data
+  Texture textureNames[TextureNameSlots] = {};
+  std::vector<uint32_t> facesDrawn;           // one bit per face
+
+  int NumLightmaps() const { return static_cast<int>(lightmapTexels.size() / LightmapBytes); }
+
+ private:
+  void CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1);
+  void CheckLeaf(int leaf);
+  void CheckBrush(const BspBrush& brush);
+  TraceResult trace_;       // working state of the trace in progress
+  int lightmapCount_ = 0;
+};
+
+// Brightens one 128 x 128 page in place by the factor, keeping channel ratios.
+void BrightenLightmap(uint8_t* texels, int texelCount, float factor);
+
+// The game's one level: TraceHits and MoveWithSlide work on it.
+bool TraceHits(Vec3 start, Vec3 end, Vec3 extents);
+Vec3 MoveWithSlide(Vec3 start, Vec3 end);

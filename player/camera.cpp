@@ -1,0 +1,3 @@
+#include "player/camera.h"
+
+MouseLookState mouseLook;

@@ -1,0 +1,47 @@
+#include "support/gl_context.h"
+
+#include <SDL.h>
+#include <SDL_opengl.h>
+#include <cstdlib>
+
+#include "app/game_state.h"
+
+GLTestContext::GLTestContext(int width, int height) : width_(width), height_(height) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_Window* window = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!window) return;
+  SDL_GLContext context = SDL_GL_CreateContext(window);
+  if (!context) {
+    SDL_DestroyWindow(window);
+    return;
+  }
+  SDL_GL_MakeCurrent(window, context);
+  window_ = window;
+  context_ = context;
+  gGame.multitexture.activeTexture =
+      reinterpret_cast<ActiveTextureProc>(SDL_GL_GetProcAddress("glActiveTextureARB"));
+  gGame.multitexture.clientActiveTexture =
+      reinterpret_cast<ActiveTextureProc>(SDL_GL_GetProcAddress("glClientActiveTextureARB"));
+  gGame.multitexture.multiTexCoord2f =
+      reinterpret_cast<MultiTexCoord2fProc>(SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
+  glViewport(0, 0, width, height);
+  ok_ = true;
+}
+
+GLTestContext::~GLTestContext() {
+  if (context_) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+  if (window_) SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  gGame.multitexture = MultitextureProcs();
+}
+
+std::vector<uint8_t> GLTestContext::ReadPixels() const {
+  std::vector<uint8_t> pixels(static_cast<size_t>(width_) * height_ * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}

@@ -1,0 +1,28 @@
+// An offscreen OpenGL compatibility context for GL tests (Mesa llvmpipe through SDL's
+// offscreen driver: no X server needed). Read pixels back with ReadPixels before any swap.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+class GLTestContext {
+ public:
+  // Creates a hidden width x height window with a 24-bit depth buffer and makes its
+  // context current; also looks up the multitexture entry points into gGame.
+  explicit GLTestContext(int width = 1024, int height = 768);
+  ~GLTestContext();
+  bool ok() const { return ok_; }
+  // RGBA rows, bottom row first (as glReadPixels gives them).
+  std::vector<uint8_t> ReadPixels() const;
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+ private:
+  bool ok_ = false;
+  int width_, height_;
+  void* window_ = nullptr;
+  void* context_ = nullptr;
+};
+
+// Skips the current test when no context could be made (reported, never silently passed).
+#define REQUIRE_GL(ctx) \
+  if (!(ctx).ok()) GTEST_SKIP() << "no offscreen OpenGL context available"
