@@ -61,14 +61,14 @@ class Level {
   std::vector<BspBrush> brushes;
   std::vector<BspBrushSide> brushSides;
   std::vector<BspTextureRecord> textures;     // kept for the contents flags
-  std::vector<uint8_t> lightmapTexels;        // brightened pages (freed after upload)
+  std::vector<uint8_t> lightmapTexels;        // pages as read; LoadBSP brightens, uploads, frees
   int32_t clusterCount = 0;
   int32_t bytesPerCluster = 0;
   std::vector<uint8_t> visibility;            // empty: no visibility data
   Texture textureNames[TextureNameSlots] = {};
   std::vector<uint32_t> facesDrawn;           // one bit per face
 
-  int NumLightmaps() const { return static_cast<int>(lightmapTexels.size() / LightmapBytes); }
+  int NumLightmaps() const { return lightmapCount_; }  // also after the pages were freed
 
  private:
   void CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1);
