@@ -1,0 +1,254 @@
+// Level::Parse: reads a level file from memory, checks every lump against the file size and
+// every cross-reference between records, and converts the geometry from the file's z-up
+// coordinates to the game's y-up ones. GL-free, so the tracer's tests and the fuzzer use it.
+//
+// What is checked, and why only that: the renderer draws plain polygon faces only, so the
+// vertex range, texture and lightmap page of those faces must be in bounds; faces of other
+// types (patches, meshes, billboards) are kept but never read, so their fields are not
+// refused. Node children must point further down the array (the level compiler writes nodes
+// parent first), which makes every walk of the tree end. Negative lightmap indices of any
+// value are allowed: the renderer treats all of them as "no lightmap page".
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "level/level.h"
+
+namespace {
+
+// One lump of the file: where it is and how many whole records it holds.
+struct LumpView {
+  const uint8_t* data = nullptr;
+  size_t length = 0;
+};
+
+class BspReader {
+ public:
+  BspReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+  // Checks the lump's directory entry against the file; a remainder past the last whole
+  // record is ignored, as the level compiler never writes one.
+  bool Lump(int index, LumpView* view, std::string* error) const {
+    int32_t entry[2];
+    std::memcpy(entry, data_ + 8 + index * 8, sizeof(entry));
+    const int64_t offset = entry[0];
+    const int64_t length = entry[1];
+    if (offset < 0 || length < 0 || offset > static_cast<int64_t>(size_) ||
+        length > static_cast<int64_t>(size_) - offset) {
+      *error = "lump " + std::to_string(index) + " lies outside the file";
+      return false;
+    }
+    view->data = data_ + offset;
+    view->length = static_cast<size_t>(length);
+    return true;
+  }
+
+  template <typename T>
+  bool Records(int index, std::vector<T>* out, std::string* error) const {
+    LumpView view;
+    if (!Lump(index, &view, error)) return false;
+    out->resize(view.length / sizeof(T));
+    if (!out->empty()) std::memcpy(out->data(), view.data, out->size() * sizeof(T));
+    return true;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+};
+
+// first + count inside [0, total], computed without overflow.
+bool RangeInside(int32_t first, int32_t count, size_t total) {
+  return first >= 0 && count >= 0 && static_cast<int64_t>(first) + count <= static_cast<int64_t>(total);
+}
+
+bool IndexInside(int32_t index, size_t total) {
+  return index >= 0 && static_cast<size_t>(index) < total;
+}
+
+// z-up (x, y, z) to y-up (x, z, -y).
+void ToYUp(float v[3]) {
+  const float y = v[1];
+  v[1] = v[2];
+  v[2] = -y;
+}
+
+// Truncates toward zero; a factor from the config file that is negative or not a number
+// would otherwise give an out-of-range conversion, so such values end at 0 (or 255).
+uint8_t ToByte(float v) {
+  if (!(v > 0.0f)) return 0;
+  if (v >= 255.0f) return 255;
+  return static_cast<uint8_t>(v);
+}
+
+// Leaf boxes go through float and are truncated back, the same conversion as the vertices.
+void ToYUp(int32_t v[3]) {
+  float f[3] = {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])};
+  ToYUp(f);
+  for (int i = 0; i < 3; ++i) {
+    // Negating the smallest int32 gives 2^31, one past the largest: keep it in range.
+    v[i] = f[i] >= 2147483648.0f ? INT32_MAX : static_cast<int32_t>(f[i]);
+  }
+}
+
+}  // namespace
+
+bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
+  std::string reason;
+  // Nothing of an earlier or a refused file stays behind.
+  auto clearAll = [this]() {
+    vertices.clear();
+    faces.clear();
+    meshVertices.clear();
+    nodes.clear();
+    leaves.clear();
+    planes.clear();
+    leafFaces.clear();
+    leafBrushes.clear();
+    brushes.clear();
+    brushSides.clear();
+    textures.clear();
+    lightmapTexels.clear();
+    visibility.clear();
+    facesDrawn.clear();
+    clusterCount = 0;
+    bytesPerCluster = 0;
+    lightmapCount_ = 0;
+    facesDrawnLastFrame = 0;
+  };
+  clearAll();
+
+  auto fail = [&](const std::string& why) {
+    reason = why;
+    return false;
+  };
+  auto parse = [&]() -> bool {
+    if (data == nullptr || size < static_cast<size_t>(BspHeaderSize)) return fail("file too short for its header");
+    if (std::memcmp(data, "IBSP", 4) != 0) return fail("not a level file (bad magic)");
+    BspReader reader(data, size);
+
+    if (!reader.Records(LumpVertices, &vertices, &reason) || !reader.Records(LumpFaces, &faces, &reason) ||
+        !reader.Records(LumpTextures, &textures, &reason) ||
+        !reader.Records(LumpMeshVertices, &meshVertices, &reason) ||
+        !reader.Records(LumpNodes, &nodes, &reason) || !reader.Records(LumpLeaves, &leaves, &reason) ||
+        !reader.Records(LumpLeafFaces, &leafFaces, &reason) || !reader.Records(LumpPlanes, &planes, &reason) ||
+        !reader.Records(LumpLeafBrushes, &leafBrushes, &reason) ||
+        !reader.Records(LumpBrushes, &brushes, &reason) ||
+        !reader.Records(LumpBrushSides, &brushSides, &reason)) {
+      return false;
+    }
+    LumpView lightmapLump, visLump;
+    if (!reader.Lump(LumpLightmaps, &lightmapLump, &reason) || !reader.Lump(LumpVisibility, &visLump, &reason)) {
+      return false;
+    }
+    if (textures.size() > static_cast<size_t>(MaxLevelTextures)) return fail("more than 1000 textures");
+    const size_t lightmaps = lightmapLump.length / LightmapBytes;
+    if (lightmaps > static_cast<size_t>(TextureNameSlots - LightmapTextureBase)) {
+      return fail("more than 1000 lightmaps");
+    }
+    if (nodes.empty()) return fail("no nodes");
+    if (leaves.empty()) return fail("no leaves");
+
+    // Visibility: cluster count, bytes per cluster, then one row of bits per cluster.
+    if (visLump.length != 0) {
+      if (visLump.length < 8) return fail("visibility lump too short");
+      int32_t head[2];
+      std::memcpy(head, visLump.data, sizeof(head));
+      if (head[0] < 0 || head[1] < 0) return fail("negative visibility size");
+      if (head[1] < (static_cast<int64_t>(head[0]) + 7) / 8) return fail("visibility rows too short");
+      const int64_t bits = static_cast<int64_t>(head[0]) * head[1];
+      if (bits > static_cast<int64_t>(visLump.length) - 8) return fail("visibility lump too short");
+      clusterCount = head[0];
+      bytesPerCluster = head[1];
+      visibility.assign(visLump.data + 8, visLump.data + 8 + bits);
+    }
+
+    // Cross-references, each checked once so drawing and tracing can trust them.
+    for (size_t i = 0; i < faces.size(); ++i) {
+      const BspFace& f = faces[i];
+      if (f.type != FaceTypePolygon) continue;  // never read by anything
+      const std::string which = "face " + std::to_string(i);
+      if (!RangeInside(f.firstVertex, f.vertexCount, vertices.size())) return fail(which + " vertex range");
+      if (!IndexInside(f.textureIndex, textures.size())) return fail(which + " texture index");
+      if (f.lightmapIndex >= 0 && static_cast<size_t>(f.lightmapIndex) >= lightmaps) {
+        return fail(which + " lightmap index");
+      }
+    }
+    for (size_t i = 0; i < nodes.size(); ++i) {
+      const BspNode& n = nodes[i];
+      const std::string which = "node " + std::to_string(i);
+      if (!IndexInside(n.plane, planes.size())) return fail(which + " plane index");
+      for (int32_t child : n.children) {
+        if (child >= 0) {
+          // Children after their parent: the walk from the root always moves forward and ends.
+          if (static_cast<size_t>(child) <= i || static_cast<size_t>(child) >= nodes.size()) {
+            return fail(which + " child node");
+          }
+        } else if (static_cast<int64_t>(-(static_cast<int64_t>(child) + 1)) >= static_cast<int64_t>(leaves.size())) {
+          return fail(which + " child leaf");
+        }
+      }
+    }
+    const bool hasVisibility = !visibility.empty();
+    for (size_t i = 0; i < leaves.size(); ++i) {
+      const BspLeaf& l = leaves[i];
+      const std::string which = "leaf " + std::to_string(i);
+      if (!RangeInside(l.firstLeafFace, l.leafFaceCount, leafFaces.size())) return fail(which + " face range");
+      if (!RangeInside(l.firstLeafBrush, l.leafBrushCount, leafBrushes.size())) return fail(which + " brush range");
+      if (hasVisibility && l.cluster >= clusterCount) return fail(which + " cluster");
+    }
+    for (size_t i = 0; i < leafFaces.size(); ++i) {
+      if (!IndexInside(leafFaces[i], faces.size())) return fail("leaf face " + std::to_string(i));
+    }
+    for (size_t i = 0; i < leafBrushes.size(); ++i) {
+      if (!IndexInside(leafBrushes[i], brushes.size())) return fail("leaf brush " + std::to_string(i));
+    }
+    for (size_t i = 0; i < brushes.size(); ++i) {
+      const BspBrush& b = brushes[i];
+      const std::string which = "brush " + std::to_string(i);
+      if (!RangeInside(b.firstSide, b.sideCount, brushSides.size())) return fail(which + " side range");
+      if (!IndexInside(b.textureIndex, textures.size())) return fail(which + " texture index");
+    }
+    for (size_t i = 0; i < brushSides.size(); ++i) {
+      if (!IndexInside(brushSides[i].plane, planes.size())) return fail("brush side " + std::to_string(i));
+    }
+
+    // All good: convert to y-up and keep the lightmap pages for upload.
+    for (BspVertex& v : vertices) {
+      ToYUp(v.position);
+      v.texCoord[1] = -v.texCoord[1];
+    }
+    for (BspLeaf& l : leaves) {
+      ToYUp(l.mins);
+      ToYUp(l.maxs);
+    }
+    for (BspPlane& p : planes) ToYUp(p.normal);
+    lightmapTexels.assign(lightmapLump.data, lightmapLump.data + lightmaps * LightmapBytes);
+    lightmapCount_ = static_cast<int>(lightmaps);
+    facesDrawn.assign(faces.size() / 32 + 1, 0);
+    return true;
+  };
+  if (parse()) return true;
+  clearAll();
+  if (error) *error = reason;
+  return false;
+}
+
+void BrightenLightmap(uint8_t* texels, int texelCount, float factor) {
+  for (int i = 0; i < texelCount; ++i) {
+    uint8_t* t = texels + i * 3;
+    float r = t[0] * factor / 255.0f;
+    float g = t[1] * factor / 255.0f;
+    float b = t[2] * factor / 255.0f;
+    float scale = 1.0f;
+    float temp;
+    if (r > 1.0f && (temp = 1.0f / r) < scale) scale = temp;
+    if (g > 1.0f && (temp = 1.0f / g) < scale) scale = temp;
+    if (b > 1.0f && (temp = 1.0f / b) < scale) scale = temp;
+    scale *= 255.0f;
+    t[0] = ToByte(r * scale);
+    t[1] = ToByte(g * scale);
+    t[2] = ToByte(b * scale);
+  }
+}

@@ -1,0 +1,113 @@
+// The level renderer: finds the camera's leaf, skips leaves whose cluster cannot be seen
+// from it or that lie outside the view frustum, and draws each plain polygon face of the
+// rest once per frame, surface texture on unit 0 and lightmap on unit 1 in one pass.
+// Parse checked every index this file follows, so nothing here is re-checked per frame.
+#include <GL/gl.h>
+
+#include "app/game_state.h"
+#include "level/level.h"
+
+namespace {
+
+void ActiveTexture(unsigned int unit) {
+  if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
+}
+
+void ClientActiveTexture(unsigned int unit) {
+  if (gGame.multitexture.clientActiveTexture) gGame.multitexture.clientActiveTexture(unit);
+}
+
+}  // namespace
+
+// Walks from the root to the leaf holding the position; the front side includes the plane.
+// Children always lie after their parent (checked on load), so the walk ends. -1 when no
+// level is loaded.
+int Level::FindLeaf(Vec3 position) const {
+  if (nodes.empty()) return -1;
+  int i = 0;
+  while (i >= 0) {
+    const BspNode& node = nodes[i];
+    const BspPlane& plane = planes[node.plane];
+    const float d = plane.normal[0] * position.x + plane.normal[1] * position.y +
+                    plane.normal[2] * position.z - plane.distance;
+    i = d >= 0 ? node.children[0] : node.children[1];
+  }
+  return -(i + 1);
+}
+
+bool Level::IsClusterVisible(int fromCluster, int testCluster) const {
+  if (visibility.empty() || fromCluster < 0) return true;
+  if (fromCluster >= clusterCount) return true;  // no row for it: nothing to cull by
+  // A leaf without a cluster (-1 ... -7 in practice) reads byte 0 of the row, as the
+  // truncating division gives; any more negative value reads the same byte, never before it.
+  const int byteInRow = testCluster < 0 ? 0 : testCluster / 8;
+  if (byteInRow >= bytesPerCluster) return false;
+  const size_t index = static_cast<size_t>(fromCluster) * bytesPerCluster + byteInRow;
+  return (visibility[index] & (1 << (testCluster & 7))) != 0;
+}
+
+void Level::RenderLevel(Vec3 cameraPosition) {
+  facesDrawnLastFrame = 0;
+  if (leaves.empty() || vertices.empty()) return;
+
+  // Client arrays straight from the vertex records (stride 44).
+  const GLsizei stride = sizeof(BspVertex);
+  glVertexPointer(3, GL_FLOAT, stride, vertices[0].position);
+  ClientActiveTexture(GL_TEXTURE0_ARB);
+  glTexCoordPointer(2, GL_FLOAT, stride, vertices[0].texCoord);
+  ClientActiveTexture(GL_TEXTURE1_ARB);
+  glTexCoordPointer(2, GL_FLOAT, stride, vertices[0].lightmapCoord);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  if (gGame.texturesOn) {
+    ClientActiveTexture(GL_TEXTURE0_ARB);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  if (gGame.lightmapsOn) {
+    ClientActiveTexture(GL_TEXTURE1_ARB);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+
+  for (uint32_t& word : facesDrawn) word = 0;
+  const int cameraCluster = leaves[FindLeaf(cameraPosition)].cluster;
+
+  for (int l = static_cast<int>(leaves.size()) - 1; l >= 0; --l) {
+    const BspLeaf& leaf = leaves[l];
+    if (!IsClusterVisible(cameraCluster, leaf.cluster)) continue;
+    if (!gGame.frustum.BoxInFrustum(static_cast<float>(leaf.mins[0]), static_cast<float>(leaf.mins[1]),
+                                    static_cast<float>(leaf.mins[2]), static_cast<float>(leaf.maxs[0]),
+                                    static_cast<float>(leaf.maxs[1]), static_cast<float>(leaf.maxs[2]))) {
+      continue;
+    }
+    for (int j = leaf.leafFaceCount - 1; j >= 0; --j) {
+      const int faceIndex = leafFaces[leaf.firstLeafFace + j];
+      if (faces[faceIndex].type != FaceTypePolygon) continue;
+      uint32_t& word = facesDrawn[faceIndex >> 5];
+      const uint32_t bit = 1u << (faceIndex & 31);
+      if (word & bit) continue;
+      word |= bit;
+      RenderFace(faceIndex);
+    }
+  }
+}
+
+void Level::RenderFace(int faceIndex) {
+  // Only plain polygons had their vertex range, texture and lightmap checked on load.
+  if (faceIndex < 0 || static_cast<size_t>(faceIndex) >= faces.size()) return;
+  const BspFace& face = faces[faceIndex];
+  if (face.type != FaceTypePolygon) return;
+  if (gGame.texturesOn) {
+    ActiveTexture(GL_TEXTURE0_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, textureNames[face.textureIndex]);
+  }
+  if (gGame.lightmapsOn) {
+    ActiveTexture(GL_TEXTURE1_ARB);
+    glEnable(GL_TEXTURE_2D);
+    // Every negative index means "no lightmap page": slot 999, as -1 gives.
+    const int lightmap = face.lightmapIndex < 0 ? -1 : face.lightmapIndex;
+    glBindTexture(GL_TEXTURE_2D, textureNames[LightmapTextureBase + lightmap]);
+  }
+  glDrawArrays(GL_TRIANGLE_FAN, face.firstVertex, face.vertexCount);
+  ++facesDrawnLastFrame;
+}
