@@ -1,0 +1,279 @@
+// Text placement and the bitmap font, and the weapon / night-vision overlay, drawn on an
+// offscreen context and read back.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/game_state.h"
+#include "render/text.h"
+#include "support/gl_context.h"
+
+namespace {
+
+struct Box {
+  int minX = 1 << 30, minY = 1 << 30, maxX = -1, maxY = -1;
+  int count = 0;
+};
+
+// The extent of the pixels that are not black (rows counted from the bottom).
+Box LitPixels(const GLTestContext& ctx) {
+  std::vector<uint8_t> pixels = ctx.ReadPixels();
+  Box box;
+  for (int y = 0; y < ctx.height(); ++y)
+    for (int x = 0; x < ctx.width(); ++x) {
+      const uint8_t* p = &pixels[(static_cast<size_t>(y) * ctx.width() + x) * 4];
+      if (p[0] | p[1] | p[2]) {
+        box.minX = std::min(box.minX, x);
+        box.maxX = std::max(box.maxX, x);
+        box.minY = std::min(box.minY, y);
+        box.maxY = std::max(box.maxY, y);
+        ++box.count;
+      }
+    }
+  return box;
+}
+
+std::array<int, 3> PixelAt(const GLTestContext& ctx, int x, int y) {
+  uint8_t p[4];
+  glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+  (void)ctx;
+  return {p[0], p[1], p[2]};
+}
+
+class TextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!ctx.ok()) return;
+    MultitextureProcs procs = gGame.multitexture;
+    ResetGameState();
+    gGame.multitexture = procs;
+    gGame.fontListBase = CreateBitmapFont("Arial", 25);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(1, 1, 1);
+  }
+  GLTestContext ctx;
+};
+
+TEST_F(TextTest, OriginLandsOnTheWindowPixelAndStateIsKept) {
+  REQUIRE_GL(ctx);
+  ASSERT_NE(gGame.fontListBase, 0u);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45, 1024.0 / 768.0, 10, 4000);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(1, 2, 3);
+  float projectionBefore[16], modelViewBefore[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projectionBefore);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelViewBefore);
+
+  PositionText(5, 0);
+  float raster[4];
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+  EXPECT_FLOAT_EQ(raster[0], 4.0f);
+  EXPECT_FLOAT_EQ(raster[1], 742.0f);
+
+  // "H" sits on the baseline and starts just right of the origin.
+  PrintText(5, 0, "%s", "H");
+  Box box = LitPixels(ctx);
+  ASSERT_GT(box.count, 0);
+  EXPECT_EQ(box.minY, 742);
+  EXPECT_GE(box.minX, 4);
+  EXPECT_LE(box.minX, 8);
+  EXPECT_GE(box.maxY - box.minY + 1, 15);  // a cap height that fits a 25-pixel cell
+  EXPECT_LE(box.maxY - box.minY + 1, 22);
+
+  float projectionAfter[16], modelViewAfter[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelViewAfter);
+  EXPECT_TRUE(std::equal(projectionBefore, projectionBefore + 16, projectionAfter));
+  EXPECT_TRUE(std::equal(modelViewBefore, modelViewBefore + 16, modelViewAfter));
+  GLint viewport[4], mode = 0;
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  EXPECT_EQ(viewport[2], 1024);
+  EXPECT_EQ(viewport[3], 768);
+  EXPECT_EQ(mode, GL_MODELVIEW);
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));  // PrintText turns texturing back on
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+  // The FPS line of a frame: the same origin, digits drawn.
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_TEXTURE_2D);
+  PrintText(5, 0, "%d FPS", 60);
+  Box fps = LitPixels(ctx);
+  EXPECT_GT(fps.maxX - fps.minX, 40);
+  EXPECT_GE(fps.minX, 4);
+}
+
+TEST_F(TextTest, CharacterCodesThatDrawNothing) {
+  REQUIRE_GL(ctx);
+  glDisable(GL_TEXTURE_2D);
+  // Code 255: its list is empty, so it neither draws nor moves the raster position.
+  PrintText(100, 100, "%s", "\xff\xff");
+  EXPECT_EQ(LitPixels(ctx).count, 0);
+  float raster[4];
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+  EXPECT_FLOAT_EQ(raster[0], 99.0f);
+
+  PrintText(100, 100, "%s", "AB");
+  std::vector<uint8_t> plain = ctx.ReadPixels();
+  glClear(GL_COLOR_BUFFER_BIT);
+  PrintText(100, 100, "%s", "A\xff" "B");
+  EXPECT_EQ(ctx.ReadPixels(), plain);
+
+  // Control codes and the unused Windows-1252 slot 129 draw nothing; the euro sign (128)
+  // and a Latin-1 letter (0xC4) do.
+  glClear(GL_COLOR_BUFFER_BIT);
+  PrintText(100, 100, "%s", "\x01\t\x81");
+  EXPECT_EQ(LitPixels(ctx).count, 0);
+  PrintText(100, 100, "%s", "\x80");
+  EXPECT_GT(LitPixels(ctx).count, 20);
+  glClear(GL_COLOR_BUFFER_BIT);
+  PrintText(100, 100, "%s", "\xc4");
+  EXPECT_GT(LitPixels(ctx).count, 20);
+
+  // No format: nothing drawn and texturing stays off.
+  glClear(GL_COLOR_BUFFER_BIT);
+  glEnable(GL_TEXTURE_2D);
+  PrintText(100, 100, nullptr);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_EQ(LitPixels(ctx).count, 0);
+}
+
+TEST_F(TextTest, LongTextIsCutAt255Characters) {
+  REQUIRE_GL(ctx);
+  glDisable(GL_TEXTURE_2D);
+  std::string longLine(1000, 'i');
+  PrintText(0, 400, "%s|%s", longLine.c_str(), longLine.c_str());  // must not overrun
+  float cut[4];
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, cut);
+  glClear(GL_COLOR_BUFFER_BIT);
+  PrintText(0, 400, "%s", std::string(255, 'i').c_str());
+  float exact[4];
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, exact);
+  EXPECT_FLOAT_EQ(cut[0], exact[0]);
+}
+
+// --- HUD overlay -------------------------------------------------------------------------
+
+// A 1 x 2 texture: the bottom row (first in memory) and the top row.
+Texture MakeTexture(std::array<uint8_t, 3> bottom, std::array<uint8_t, 3> top) {
+  uint8_t texels[8] = {bottom[0], bottom[1], bottom[2], 0, top[0], top[1], top[2], 0};
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  return name;
+}
+
+class HudTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!ctx.ok()) return;
+    MultitextureProcs procs = gGame.multitexture;
+    ResetGameState();
+    gGame.multitexture = procs;
+    // Masks pick one channel of the grey scene; colour layers add a mix: the result names
+    // both layers. The top row of each picture is dimmed to see the orientation.
+    const std::array<uint8_t, 3> masks[3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    const std::array<uint8_t, 3> colours[3] = {{25, 51, 76}, {76, 25, 51}, {51, 76, 25}};
+    const int maskSlots[3] = {1, 3, 5}, colourSlots[3] = {0, 2, 4};
+    for (int i = 0; i < 3; ++i) {
+      gGame.hudTextures[maskSlots[i]] = MakeTexture(masks[i], {0, 0, 0});
+      gGame.hudTextures[colourSlots[i]] = MakeTexture(colours[i], {0, 0, 0});
+    }
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45, 1024.0 / 768.0, 10, 4000);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glColor3f(1, 1, 1);
+  }
+
+  // Clears to mid grey, draws the overlay, and returns the bottom-left pixel.
+  std::array<int, 3> DrawOver() {
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawHudOverlay();
+    return PixelAt(ctx, 10, 10);
+  }
+  GLTestContext ctx;
+};
+
+void ExpectNear(std::array<int, 3> got, std::array<int, 3> want) {
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], want[c], 3) << "channel " << c;
+}
+
+TEST_F(HudTest, LayersFollowTheWeaponAndNightVision) {
+  REQUIRE_GL(ctx);
+  gGame.currentWeapon = WeaponRifle;
+  ExpectNear(DrawOver(), {128 + 25, 51, 76});
+  // The top of the screen shows the picture's last row (black mask, no colour).
+  ExpectNear(PixelAt(ctx, 10, 760), {0, 0, 0});
+
+  gGame.currentWeapon = WeaponLauncher;
+  ExpectNear(DrawOver(), {76, 128 + 25, 51});
+
+  // Night vision wins over either weapon.
+  gGame.nightVision = true;
+  ExpectNear(DrawOver(), {51, 76, 128 + 25});
+  gGame.currentWeapon = WeaponRifle;
+  ExpectNear(DrawOver(), {51, 76, 128 + 25});
+
+  // An unknown weapon code keeps whatever texture was bound last (here the rifle colour).
+  gGame.nightVision = false;
+  gGame.currentWeapon = 12;
+  gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);
+  glBindTexture(GL_TEXTURE_2D, gGame.hudTextures[0]);
+  ExpectNear(DrawOver(), {25 * 128 / 255 + 25, 51 * 128 / 255 + 51, 76 * 128 / 255 + 76});
+}
+
+TEST_F(HudTest, RestoresDepthBlendingMatricesAndLeavesUnitOneOff) {
+  REQUIRE_GL(ctx);
+  float projectionBefore[16], modelViewBefore[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projectionBefore);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelViewBefore);
+  GLint depthBefore = 0, stackBefore = 0;
+  glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depthBefore);
+  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &stackBefore);
+
+  // A lightmap unit left on by the level drawing.
+  gGame.multitexture.activeTexture(GL_TEXTURE1_ARB);
+  glEnable(GL_TEXTURE_2D);
+  gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);
+  DrawOver();
+
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  float projectionAfter[16], modelViewAfter[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelViewAfter);
+  EXPECT_TRUE(std::equal(projectionBefore, projectionBefore + 16, projectionAfter));
+  EXPECT_TRUE(std::equal(modelViewBefore, modelViewBefore + 16, modelViewAfter));
+  GLint depthAfter = 0, stackAfter = 0, mode = 0, unit = 0;
+  glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depthAfter);
+  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &stackAfter);
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &unit);
+  EXPECT_EQ(depthAfter, depthBefore);
+  EXPECT_EQ(stackAfter, stackBefore);
+  EXPECT_EQ(mode, GL_MODELVIEW);
+  EXPECT_EQ(unit, GL_TEXTURE1_ARB);  // unit 1 stays active, with texturing off
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+}  // namespace
