@@ -1,4 +1,70 @@
-// Placeholder entry until the shell lands.
+// The process entry and the outermost control flow: the full-screen question, the window,
+// start-up, the frame loop and the shut-down.
 #include "app/game.h"
+#include "app/game_state.h"
+#include "combat/sound.h"
+#include "platform/platform.h"
 
-int GameMain() { return 1; }
+int GameMain() {
+  platform::Backend& p = platform::Current();
+
+  // No box available (-1) keeps the default: full screen.
+  const int answer = p.AskYesNo("Options", "Click Yes to go to full screen (Recommended)");
+  if (answer == 0) gGame.fullScreen = false;
+
+  platform::WindowOptions options;
+  options.title = "Korvalis";
+  options.width = 1024;
+  options.height = 768;
+  options.fullScreen = gGame.fullScreen;
+  switch (p.CreateGameWindow(options)) {
+    case platform::WindowResult::NoWindow:
+      return 1;
+    case platform::WindowResult::DisplaySettingsUnreadable:
+      // Carries on borderless on the unchanged desktop.
+      platform::ShowError("14 Could Not Enum Display Settings");
+      break;
+    case platform::WindowResult::DisplayModeRefused:
+      platform::ShowError("15 Display Mode Not Compatible");
+      platform::PostQuit(StartupFailureExit);
+      break;
+    case platform::WindowResult::Ok:
+      break;
+  }
+  if (gGame.fullScreen) p.ShowCursor(false);
+
+  // A failing step has shown its message and posted a quit request, which ends the loop
+  // before the first frame.
+  InitializeGame();
+  return RunMainLoop();
+}
+
+int RunMainLoop() {
+  SoundInit();
+  OpenMusic("sound/background.mp3");
+  PlayMusic(MusicVolume);
+
+  platform::Backend& p = platform::Current();
+  int exitCode = 0;
+  for (;;) {
+    platform::Event event;
+    if (p.PollEvent(&event)) {
+      if (event.type == platform::Event::Quit) {
+        exitCode = event.exitCode;
+        break;
+      }
+      HandleEvent(event);
+    } else {
+      gGame.camera.UpdateCamera();
+      RenderFrame();
+    }
+  }
+  ShutdownWindow();
+  return exitCode;
+}
+
+void ShutdownWindow() {
+  // Releases the context and the window; leaving full screen restores the desktop mode.
+  platform::Current().DestroyWindow();
+  if (gGame.fullScreen) platform::Current().ShowCursor(true);
+}

@@ -1,0 +1,4 @@
+// The shots. Nothing flies yet: firing is accepted and ignored.
+#include "combat/shots.h"
+
+void FireShot(Vec3, Vec3, int, int) {}

@@ -1,0 +1,16 @@
+// The music and effect slots on top of the platform's audio.
+#include "combat/sound.h"
+
+#include "platform/platform.h"
+
+void SoundInit() { platform::audio::Init(SoundMixRate, SoundChannels); }
+
+void OpenMusic(const char* path) { platform::audio::OpenMusic(path); }
+
+void PlayMusic(int volume) { platform::audio::PlayMusic(volume, true); }
+
+void StopMusic() { platform::audio::StopMusic(); }
+
+void OpenEffect(const char* path) { platform::audio::OpenEffect(path); }
+
+void PlayEffect(int volume) { platform::audio::PlayEffect(volume); }
