@@ -1,0 +1,226 @@
+// The level renderer on an offscreen GL context: visibility and frustum culling, each face
+// once per frame, and the surface texture modulated by the lightmap in the picture.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <string>
+#include <vector>
+
+#include "app/game_state.h"
+#include "level/level.h"
+#include "support/gl_context.h"
+
+namespace {
+
+constexpr int Width = 64;
+constexpr int Height = 64;
+
+BspVertex FileVertex(float x, float y, float z) {
+  BspVertex v{};
+  v.position[0] = x;
+  v.position[1] = y;
+  v.position[2] = z;
+  v.texCoord[0] = v.lightmapCoord[0] = 0.5f;
+  v.texCoord[1] = v.lightmapCoord[1] = 0.5f;
+  return v;
+}
+
+BspLeaf FileLeaf(int cluster, int firstFace, int faceCount, float nearY, float farY) {
+  // File coordinates (z up): the camera looks down world -z, which is file +y.
+  BspLeaf l{};
+  l.cluster = cluster;
+  l.mins[0] = -100; l.mins[1] = static_cast<int32_t>(nearY); l.mins[2] = -100;
+  l.maxs[0] = 100;  l.maxs[1] = static_cast<int32_t>(farY);  l.maxs[2] = 100;
+  l.firstLeafFace = firstFace;
+  l.leafFaceCount = faceCount;
+  return l;
+}
+
+// Four leaves under a chain of three nodes, all splitting on x. The camera at the origin
+// falls in leaf 0. Leaves 1..3 each hold their own square face in front of the camera (at
+// file y = 50, 60, 70, so world z = -50, -60, -70) and all of them also list face 0, a big
+// square at world z = -90. Leaf 3 lies behind the camera (outside the frustum).
+BspFileData FourLeaves() {
+  BspFileData f;
+  f.textures.resize(1);
+  f.planes = {{{1, 0, 0}, 0}, {{1, 0, 0}, -10}, {{1, 0, 0}, -20}};
+  BspNode n0{}, n1{}, n2{};
+  n0.plane = 0; n0.children[0] = -1; n0.children[1] = 1;
+  n1.plane = 1; n1.children[0] = -2; n1.children[1] = 2;
+  n2.plane = 2; n2.children[0] = -3; n2.children[1] = -4;
+  f.nodes = {n0, n1, n2};
+  auto square = [&](float y, float half) {
+    const int first = static_cast<int>(f.vertices.size());
+    f.vertices.push_back(FileVertex(-half, y, -half));
+    f.vertices.push_back(FileVertex(half, y, -half));
+    f.vertices.push_back(FileVertex(half, y, half));
+    f.vertices.push_back(FileVertex(-half, y, half));
+    BspFace face{};
+    face.type = FaceTypePolygon;
+    face.firstVertex = first;
+    face.vertexCount = 4;
+    face.lightmapIndex = -1;
+    f.faces.push_back(face);
+  };
+  square(90, 500);  // face 0, shared
+  square(50, 2);    // face 1
+  square(60, 2);    // face 2
+  square(-70, 2);   // face 3, behind
+  f.leafFaces = {1, 0, 2, 0, 3, 0};
+  f.leaves = {FileLeaf(0, 0, 0, -5, 5), FileLeaf(1, 0, 2, 40, 100), FileLeaf(2, 2, 2, 40, 100),
+              FileLeaf(3, 4, 2, -100, -40)};
+  // Cluster 0 sees itself and cluster 1 only.
+  f.clusterCount = 4;
+  f.bytesPerCluster = 1;
+  f.visibility = {0x3, 0xf, 0xf, 0xf};
+  return f;
+}
+
+Level ParsedLevel(const BspFileData& file) {
+  Level level;
+  std::vector<uint8_t> bytes = WriteBspFile(file);
+  std::string error;
+  EXPECT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  return level;
+}
+
+// Camera at the world origin looking down -z, 90 degree field of view.
+void LookDownMinusZ() {
+  glViewport(0, 0, Width, Height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(90, 1, 1, 1000);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(0, 0, 0, 0, 0, -1, 0, 1, 0);
+  gGame.frustum.CalculateFrustum();
+}
+
+Texture SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
+  std::vector<uint8_t> texels(4 * 4 * 3);
+  for (size_t i = 0; i < texels.size(); i += 3) {
+    texels[i] = r;
+    texels[i + 1] = g;
+    texels[i + 2] = b;
+  }
+  Texture t = 0;
+  glGenTextures(1, &t);
+  glBindTexture(GL_TEXTURE_2D, t);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  return t;
+}
+
+std::vector<int> CentrePixel(const GLTestContext& gl) {
+  std::vector<uint8_t> pixels = gl.ReadPixels();
+  const size_t at = (static_cast<size_t>(gl.height() / 2) * gl.width() + gl.width() / 2) * 4;
+  return {pixels[at], pixels[at + 1], pixels[at + 2]};
+}
+
+}  // namespace
+
+TEST(FindLeafAndVisibility, WalkTheTreeAndReadRows) {
+  Level level = ParsedLevel(FourLeaves());
+  EXPECT_EQ(level.FindLeaf(Vec3(0, 0, 0)), 0);  // on the plane: front side
+  EXPECT_EQ(level.FindLeaf(Vec3(-5, 0, 0)), 1);
+  EXPECT_EQ(level.FindLeaf(Vec3(-15, 0, 0)), 2);
+  EXPECT_EQ(level.FindLeaf(Vec3(-25, 0, 0)), 3);
+
+  EXPECT_TRUE(level.IsClusterVisible(0, 1));
+  EXPECT_FALSE(level.IsClusterVisible(0, 2));
+  EXPECT_TRUE(level.IsClusterVisible(-1, 2));  // no cluster: sees everything
+  EXPECT_TRUE(level.IsClusterVisible(0, -7));  // -7 & 7 = 1: byte 0, bit 1
+  EXPECT_FALSE(level.IsClusterVisible(0, -6));
+  EXPECT_TRUE(level.IsClusterVisible(0, -8));    // -8 & 7 = 0: byte 0, bit 0
+  EXPECT_FALSE(level.IsClusterVisible(0, -1000 - 6));  // never reads before the row
+  EXPECT_FALSE(level.IsClusterVisible(0, 1000));
+  EXPECT_TRUE(level.IsClusterVisible(1000, 2));
+  Level empty;
+  EXPECT_EQ(empty.FindLeaf(Vec3(0, 0, 0)), -1);
+}
+
+TEST(LevelRender, CullsByClusterAndFrustumAndDrawsSharedFacesOnce) {
+  ResetGameState();  // before the context: it fills in the multitexture entry points
+  GLTestContext gl(Width, Height);
+  REQUIRE_GL(gl);
+  LookDownMinusZ();
+
+  // Cluster 0 sees leaf 1 only (leaf 2 is hidden, leaf 3 is behind): faces 1 and 0.
+  Level level = ParsedLevel(FourLeaves());
+  level.RenderLevel(Vec3(0, 0, 0));
+  EXPECT_EQ(level.facesDrawnLastFrame, 2);
+  EXPECT_EQ(level.facesDrawn[0], 0x3u);
+
+  // A camera leaf without a cluster: every leaf in the frustum, face 0 still once.
+  BspFileData noCluster = FourLeaves();
+  noCluster.leaves[0].cluster = -1;
+  Level unclustered = ParsedLevel(noCluster);
+  unclustered.RenderLevel(Vec3(0, 0, 0));
+  EXPECT_EQ(unclustered.facesDrawnLastFrame, 3);
+  EXPECT_EQ(unclustered.facesDrawn[0], 0x7u);
+  unclustered.RenderLevel(Vec3(0, 0, 0));  // the bits start clear every frame
+  EXPECT_EQ(unclustered.facesDrawnLastFrame, 3);
+
+  // No visibility data: the same.
+  BspFileData noVis = FourLeaves();
+  noVis.clusterCount = 0;
+  noVis.visibility.clear();
+  Level open = ParsedLevel(noVis);
+  open.RenderLevel(Vec3(0, 0, 0));
+  EXPECT_EQ(open.facesDrawnLastFrame, 3);
+
+  // Faces of other types are kept but never drawn.
+  BspFileData patches = noVis;
+  patches.faces[2].type = 2;
+  Level patched = ParsedLevel(patches);
+  patched.RenderLevel(Vec3(0, 0, 0));
+  EXPECT_EQ(patched.facesDrawnLastFrame, 2);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(LevelRender, ModulatesSurfaceByLightmap) {
+  ResetGameState();  // before the context: it fills in the multitexture entry points
+  GLTestContext gl(Width, Height);
+  REQUIRE_GL(gl);
+  LookDownMinusZ();
+  glDisable(GL_DEPTH_TEST);
+  glColor4f(1, 1, 1, 1);
+
+  BspFileData file = FourLeaves();
+  file.faces[0].lightmapIndex = 0;
+  file.lightmaps.assign(LightmapBytes, 0);
+  Level level = ParsedLevel(file);
+  level.textureNames[0] = SolidTexture(200, 100, 200);
+  level.textureNames[LightmapTextureBase] = SolidTexture(120, 200, 60);
+
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  level.RenderLevel(Vec3(0, 0, 0));
+  // Face 1 (small, nearer) has no lightmap page; face 0 fills the rest of the view.
+  std::vector<uint8_t> pixels = gl.ReadPixels();
+  const size_t corner = (static_cast<size_t>(4) * Width + 4) * 4;
+  EXPECT_NEAR(pixels[corner], 200 * 120 / 255, 3);
+  EXPECT_NEAR(pixels[corner + 1], 100 * 200 / 255, 3);
+  EXPECT_NEAR(pixels[corner + 2], 200 * 60 / 255, 3);
+  // Face 1 binds slot 999, texture 0, with no image: only the surface shows.
+  EXPECT_EQ(CentrePixel(gl), (std::vector<int>{200, 100, 200}));
+
+  // Lightmaps off: surface textures only.
+  gGame.lightmapsOn = false;
+  gGame.multitexture.activeTexture(GL_TEXTURE1_ARB);
+  glDisable(GL_TEXTURE_2D);  // what the key does when it turns lightmaps off
+  glClear(GL_COLOR_BUFFER_BIT);
+  level.RenderLevel(Vec3(0, 0, 0));
+  pixels = gl.ReadPixels();
+  EXPECT_EQ((std::vector<int>{pixels[corner], pixels[corner + 1], pixels[corner + 2]}),
+            (std::vector<int>{200, 100, 200}));
+  gGame.lightmapsOn = true;
+  level.Destroy();
+  EXPECT_EQ(level.textureNames[0], 0u);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
