@@ -1,62 +1,107 @@
-// One frame: clear, set the view, draw, swap. Until the level is drawn, a reference grid
-// on the ground and a ring of posts show moving and turning.
-#include <GL/gl.h>
+// One frame of the game, in a fixed order: the game tick when due, the player's physics, the
+// view, the text, the characters, the level, the effects, the HUD overlay and the swap. Later
+// steps rely on the GL state and values the earlier ones leave.
+#include "app/frame.h"
 
-#include <cmath>
+#include <GL/gl.h>
 
 #include "app/game.h"
 #include "app/game_state.h"
 #include "platform/platform.h"
+#include "render/text.h"
 
 namespace {
 
-void DrawReferenceGrid() {
-  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_FOG);
-
-  // Ground grid at y = 0, 100 units apart.
-  glBegin(GL_LINES);
-  for (int i = -2000; i <= 2000; i += 100) {
-    if (i == 0) {
-      glColor3f(1.0f, 0.3f, 0.3f);
-    } else {
-      glColor3f(0.3f, 0.9f, 0.3f);
-    }
-    glVertex3f(static_cast<float>(i), 0, -2000);
-    glVertex3f(static_cast<float>(i), 0, 2000);
-    glVertex3f(-2000, 0, static_cast<float>(i));
-    glVertex3f(2000, 0, static_cast<float>(i));
-  }
-  glEnd();
-
-  // Coloured posts around the origin, so each direction looks different.
-  glBegin(GL_QUADS);
-  for (int k = 0; k < 8; ++k) {
-    const float angle = static_cast<float>(k) * 0.785398f;
-    const float x = 600.0f * std::cos(angle), z = 600.0f * std::sin(angle);
-    glColor3f((k & 1) ? 1.0f : 0.2f, (k & 2) ? 1.0f : 0.2f, (k & 4) ? 1.0f : 0.4f);
-    const float w = 40.0f, h = 900.0f;
-    glVertex3f(x - w, 0, z);
-    glVertex3f(x + w, 0, z);
-    glVertex3f(x + w, h, z);
-    glVertex3f(x - w, h, z);
-    glVertex3f(x, 0, z - w);
-    glVertex3f(x, 0, z + w);
-    glVertex3f(x, h, z + w);
-    glVertex3f(x, h, z - w);
-  }
-  glEnd();
-  glPopAttrib();
+// The current colour: green in night vision, else white. `green` is the green level used
+// in night vision (the level is drawn darker than the characters).
+void SetWorldColour(float green) {
+  if (gGame.nightVision)
+    glColor4f(0, green, 0, 1);
+  else
+    glColor4f(1, 1, 1, 1);
 }
 
 }  // namespace
 
+bool GameTickDue(uint32_t nowMs) {
+  // Unsigned difference: correct across the clock's wrap after 49.7 days.
+  const float elapsed = static_cast<float>(nowMs - gGame.lastTickTime);
+  if (elapsed < TickIntervalMs) return false;
+  gGame.lastTickTime = nowMs;
+  return true;
+}
+
+void RunGameTick() {
+  // Bots: UpdateBot(0), UpdateBot(1), then MoveBot(0), MoveBot(1) come here, in that order.
+  // Shots: UpdateShots() comes here, after the bots.
+}
+
+void UpdateAim() {
+  const Camera& camera = gGame.camera;
+  gGame.aimDirection = NormalizeOrZero(camera.view - camera.position);
+  gGame.shotOrigin = camera.position;
+  gGame.shotOrigin.x += gGame.aimDirection.x * 0.5f;
+  gGame.shotOrigin.y -= 5.0f;
+  gGame.shotOrigin.z += gGame.aimDirection.z * 0.5f;
+}
+
 void RenderFrame() {
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
+
+  // Characters: SetSlowMotion(slowMotion) on character 0 only comes here.
+
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
+
+  if (GameTickDue(platform::Ticks())) RunGameTick();
+
+  // Player physics: ApplyPlayerPhysics() when collisionOn comes here (collision, stairs,
+  // jump and gravity; with collision off the player flies freely).
+
   gGame.camera.Look();
-  DrawReferenceGrid();
+
+  // Waypoints: UpdatePlayerWaypoint(camera position), then DrawWaypointGraph() when
+  // waypointGraphOn, come here.
+
+  glColor3f(1, 1, 1);
+  glDisable(GL_TEXTURE_2D);
+  PrintText(5, 0, "%d FPS", gGame.camera.frameRate);
+  glEnable(GL_TEXTURE_2D);
+
+  // Bots: DrawBotInfoPanel() when infoTextOn, then ApplyBotAnimations(), come here.
+
+  SetWorldColour(1.0f);
+  // Bots: DrawBots() comes here, in the colour just set.
+
+  SetWorldColour(0.6f);  // tints the level
+  UpdateAim();
+  gGame.frustum.CalculateFrustum();
+  if (!gGame.level.leaves.empty()) gGame.level.RenderLevel(gGame.camera.Position());
+
+  SetWorldColour(1.0f);
+  // Shots: DrawShots() comes here.
+
+  glDisable(GL_TEXTURE_2D);
+  glColor3ub(255, 255, 255);
+  // Particles: gGame.particles->DrawParticles() then UpdateParticles() come here.
+  glEnable(GL_TEXTURE_2D);
+
+  if (gGame.fogOn) glEnable(GL_FOG);
+  SetWorldColour(1.0f);
+  glDisable(GL_CULL_FACE);  // the next frame enables it again
+
+  // Additive blending carries into the next frame until a billboard or the overlay turns
+  // blending off after itself.
+  if (gGame.additiveBlendOn) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+  }
+
+  if (gGame.hudOn) {
+    DrawHudOverlay();
+    SetWorldColour(1.0f);
+  }
+
   platform::Current().SwapBuffers();
 }

@@ -1,0 +1,16 @@
+// The pieces of the frame sequence that are worth driving on their own: the game-tick gate
+// and the shot aim.
+#pragma once
+#include <cstdint>
+
+// Game ticks run at most 85 times per second: 1000 / 85 = 11.7647 ms apart.
+constexpr float TickIntervalMs = 1000.0f / 85.0f;
+
+// True when a game tick is due at `nowMs` (the platform's millisecond clock); the gate then
+// restarts from `nowMs`. At most one tick per call and no catch-up: with frames of 5 ms a tick
+// runs on every third frame, with frames of 30 ms on every frame.
+bool GameTickDue(uint32_t nowMs);
+// One game tick: bots think and move, shots fly.
+void RunGameTick();
+// Sets gGame.shotOrigin and gGame.aimDirection from the camera (where the next shot leaves).
+void UpdateAim();
