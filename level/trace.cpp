@@ -1,0 +1,173 @@
+// The collision tracer: sweeps an axis-aligned box (a ray when its extents are zero) in a
+// straight line through the level's BSP tree and reports how far it gets before touching a
+// solid brush. Every plane is kept TraceEpsilon away, so a stopped box never rests exactly
+// on a face. Also the sliding move and the two helpers that work on the game's level.
+#include <cmath>
+
+#include "app/game_state.h"
+#include "level/level.h"
+
+namespace {
+
+Vec3 PlaneNormal(const BspPlane& plane) {
+  return Vec3(plane.normal[0], plane.normal[1], plane.normal[2]);
+}
+
+float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+
+}  // namespace
+
+TraceResult Level::Trace(Vec3 start, Vec3 end, Vec3 extents) {
+  trace_.start = start;
+  trace_.end = end;
+  trace_.extents = extents;
+  trace_.normal = Vec3();
+  trace_.fraction = 1.0f;
+  trace_.allSolid = false;
+
+  // Parse refuses a level without nodes; an empty Level (nothing loaded) stops nothing.
+  if (!nodes.empty()) CheckNode(0, 0.0f, 1.0f, start, end);
+
+  if (trace_.fraction < 1.0f) trace_.end = start + (end - start) * trace_.fraction;
+  return trace_;
+}
+
+void Level::CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1) {
+  // A contact at or before this piece of the move is already known.
+  if (trace_.fraction <= startFraction) return;
+  if (node < 0) {
+    CheckLeaf(-(node + 1));
+    return;
+  }
+
+  const BspNode& n = nodes[node];
+  const BspPlane& plane = planes[n.plane];
+  const Vec3 normal = PlaneNormal(plane);
+  const float startDistance = Dot(normal, p0) - plane.distance;
+  const float endDistance = Dot(normal, p1) - plane.distance;
+  const Vec3& e = trace_.extents;
+  // How far the box reaches towards the plane: zero for a ray.
+  const float offset =
+      std::fabs(e.x * normal.x) + std::fabs(e.y * normal.y) + std::fabs(e.z * normal.z);
+
+  if (startDistance >= offset && endDistance >= offset) {
+    CheckNode(n.children[0], startFraction, endFraction, p0, p1);
+    return;
+  }
+  if (startDistance < -offset && endDistance < -offset) {
+    CheckNode(n.children[1], startFraction, endFraction, p0, p1);
+    return;
+  }
+
+  // The move crosses the plane's band: split it so that both halves overlap the band.
+  int firstChild, secondChild;
+  float ratio1, ratio2;
+  if (startDistance < endDistance) {
+    firstChild = n.children[1];
+    secondChild = n.children[0];
+    const float inverse = 1.0f / (startDistance - endDistance);
+    ratio1 = (startDistance - offset - TraceEpsilon) * inverse;
+    ratio2 = (startDistance + offset + TraceEpsilon) * inverse;
+  } else if (startDistance > endDistance) {
+    firstChild = n.children[0];
+    secondChild = n.children[1];
+    const float inverse = 1.0f / (startDistance - endDistance);
+    ratio1 = (startDistance + offset + TraceEpsilon) * inverse;
+    ratio2 = (startDistance - offset - TraceEpsilon) * inverse;
+  } else {
+    firstChild = n.children[0];
+    secondChild = n.children[1];
+    ratio1 = 1.0f;
+    ratio2 = 0.0f;
+  }
+
+  ratio1 = Clamp01(ratio1);
+  float middleFraction = startFraction + (endFraction - startFraction) * ratio1;
+  Vec3 middle = p0 + (p1 - p0) * ratio1;
+  CheckNode(firstChild, startFraction, middleFraction, p0, middle);
+
+  ratio2 = Clamp01(ratio2);
+  middleFraction = startFraction + (endFraction - startFraction) * ratio2;
+  middle = p0 + (p1 - p0) * ratio2;
+  CheckNode(secondChild, middleFraction, endFraction, middle, p1);
+}
+
+void Level::CheckLeaf(int leaf) {
+  const BspLeaf& l = leaves[leaf];
+  for (int i = 0; i < l.leafBrushCount; ++i) {
+    CheckBrush(brushes[leafBrushes[l.firstLeafBrush + i]]);
+    if (trace_.fraction == 0.0f) return;
+  }
+}
+
+void Level::CheckBrush(const BspBrush& brush) {
+  if (brush.sideCount <= 0) return;
+  if ((textures[brush.textureIndex].contents & SolidContentsMask) == 0) return;
+
+  float enterFraction = -1.0f;
+  float leaveFraction = 1.0f;
+  bool startsOut = false;
+  bool endsOut = false;
+  Vec3 hitNormal;
+  const Vec3& e = trace_.extents;
+
+  for (int i = 0; i < brush.sideCount; ++i) {
+    const BspPlane& plane = planes[brushSides[brush.firstSide + i].plane];
+    const Vec3 normal = PlaneNormal(plane);
+    // Push the face out by the box: the box's nearest corner touches the moved plane.
+    const Vec3 offset(normal.x < 0 ? e.x : -e.x, normal.y < 0 ? e.y : -e.y,
+                      normal.z < 0 ? e.z : -e.z);
+    const float planeDistance = plane.distance - Dot(normal, offset);
+    const float startDistance = Dot(normal, trace_.start) - planeDistance;
+    const float endDistance = Dot(normal, trace_.end) - planeDistance;
+
+    if (startDistance > 0) startsOut = true;
+    if (endDistance > 0) endsOut = true;
+
+    // In front of this face and not coming closer: the brush cannot be hit.
+    if (startDistance > 0 && endDistance >= startDistance) return;
+    // Behind this face all the way: it does not limit the move.
+    if (startDistance <= 0 && endDistance <= 0) continue;
+
+    if (startDistance > endDistance) {
+      const float r = (startDistance - TraceEpsilon) / (startDistance - endDistance);
+      if (r > enterFraction) {
+        enterFraction = r;
+        hitNormal = normal;
+      }
+    } else {
+      const float r = (startDistance + TraceEpsilon) / (startDistance - endDistance);
+      if (r < leaveFraction) leaveFraction = r;
+    }
+  }
+
+  // A move that starts inside the brush is not stopped by it.
+  if (!startsOut) {
+    if (!endsOut) trace_.allSolid = true;
+    return;
+  }
+
+  if (enterFraction < leaveFraction && enterFraction > -1.0f && enterFraction < trace_.fraction) {
+    trace_.fraction = enterFraction < 0.0f ? 0.0f : enterFraction;
+    trace_.normal = hitNormal;
+  }
+}
+
+TraceResult Level::TraceSlide(Vec3 start, Vec3 end, Vec3 extents) {
+  const TraceResult first = Trace(start, end, extents);
+  const Vec3 remain = (end - start) * (1.0f - first.fraction);
+  // Remove the part of the remaining motion that goes into the face that was hit.
+  const Vec3 slide = remain - first.normal * Dot(first.normal, remain);
+  // The slide starts again from the start: the part made before the contact is not added.
+  return Trace(start, start + slide, extents);
+}
+
+bool TraceHits(Vec3 start, Vec3 end, Vec3 extents) {
+  return gGame.level.Trace(start, end, extents).fraction != 1.0f;
+}
+
+Vec3 MoveWithSlide(Vec3 start, Vec3 end) {
+  TraceResult r = gGame.level.Trace(start, end, BodyExtents);
+  if (r.fraction != 1.0f) r = gGame.level.TraceSlide(start, end, BodyExtents);
+  return r.end;
+}

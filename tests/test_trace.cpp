@@ -1,0 +1,222 @@
+// The collision tracer on small built levels: exact stopping points, misses, moves that
+// start inside brushes, non-solid contents, sliding, and the tree walk against testing
+// every brush.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "app/game_state.h"
+#include "level/level.h"
+#include "support/level_builder.h"
+
+namespace {
+
+Level Load(const LevelBuilder& builder) {
+  Level level;
+  std::string error;
+  EXPECT_TRUE(builder.LoadInto(&level, &error)) << error;
+  return level;
+}
+
+// The same level with one leaf that lists every brush: each trace tests them all.
+Level BruteForce(const Level& level) {
+  Level brute = level;
+  brute.planes.push_back({{0, 1, 0}, -1e6f});
+  BspNode root = {};
+  root.plane = static_cast<int32_t>(brute.planes.size() - 1);
+  root.children[0] = -1;
+  root.children[1] = -2;
+  brute.nodes = {root};
+  BspLeaf all = {}, none = {};
+  all.leafBrushCount = static_cast<int32_t>(brute.brushes.size());
+  none.firstLeafBrush = all.leafBrushCount;
+  brute.leaves = {all, none};
+  brute.leafBrushes.clear();
+  for (int i = 0; i < all.leafBrushCount; ++i) brute.leafBrushes.push_back(i);
+  return brute;
+}
+
+void ExpectVec(Vec3 actual, Vec3 expected, float tolerance = 1e-4f) {
+  EXPECT_NEAR(actual.x, expected.x, tolerance);
+  EXPECT_NEAR(actual.y, expected.y, tolerance);
+  EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+}  // namespace
+
+TEST(Trace, RayAndBoxStopJustBeforeTheFace) {
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-100, -100, 50), Vec3(100, 100, 150));
+  Level level = Load(builder);
+
+  TraceResult ray = level.Trace(Vec3(0, 0, 0), Vec3(0, 0, 100), Vec3(0, 0, 0));
+  EXPECT_FLOAT_EQ(ray.fraction, 0.4996875f);
+  EXPECT_FLOAT_EQ(ray.end.z, 49.96875f);
+  EXPECT_EQ(ray.normal, Vec3(0, 0, -1));
+  EXPECT_EQ(ray.start, Vec3(0, 0, 0));
+  EXPECT_FALSE(ray.allSolid);
+
+  TraceResult box = level.Trace(Vec3(0, 0, 0), Vec3(0, 0, 100), Vec3(0, 0, 10));
+  EXPECT_FLOAT_EQ(box.fraction, 0.3996875f);
+  EXPECT_FLOAT_EQ(box.end.z, 39.96875f);
+  EXPECT_EQ(box.extents, Vec3(0, 0, 10));
+  EXPECT_EQ(box.normal, Vec3(0, 0, -1));
+
+  // A box whose side overlaps the brush only sideways is stopped; one that passes beside it
+  // (its face 0.5 units clear) is not.
+  EXPECT_LT(level.Trace(Vec3(110, 0, 0), Vec3(110, 0, 100), Vec3(17, 50, 17)).fraction, 1.0f);
+  EXPECT_EQ(level.Trace(Vec3(117.5f, 0, 0), Vec3(117.5f, 0, 100), Vec3(17, 50, 17)).fraction, 1.0f);
+
+  // Starting within TraceEpsilon of the face and moving in: the contact lies just before the
+  // start and is reported as 0, with the start as the end point.
+  TraceResult touching = level.Trace(Vec3(0, 0, 49.99f), Vec3(0, 0, 60), Vec3(0, 0, 0));
+  EXPECT_EQ(touching.fraction, 0.0f);
+  ExpectVec(touching.end, Vec3(0, 0, 49.99f));
+  // Moving away from the face is never stopped.
+  EXPECT_EQ(level.Trace(Vec3(0, 0, 49.99f), Vec3(0, 0, 0), Vec3(0, 0, 0)).fraction, 1.0f);
+}
+
+TEST(Trace, MissesZeroLengthMovesAndMovesFromInside) {
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-100, -100, 50), Vec3(100, 100, 150));
+  Level level = Load(builder);
+
+  TraceResult miss = level.Trace(Vec3(0, 0, 0), Vec3(0, 0, -500), Vec3(17, 50, 17));
+  EXPECT_EQ(miss.fraction, 1.0f);
+  EXPECT_EQ(miss.end, Vec3(0, 0, -500));
+  EXPECT_EQ(miss.normal, Vec3(0, 0, 0));
+  EXPECT_FALSE(miss.allSolid);
+
+  TraceResult stillOutside = level.Trace(Vec3(0, 0, 0), Vec3(0, 0, 0), Vec3(17, 50, 17));
+  EXPECT_EQ(stillOutside.fraction, 1.0f);
+  EXPECT_FALSE(stillOutside.allSolid);
+
+  TraceResult stillInside = level.Trace(Vec3(0, 0, 100), Vec3(0, 0, 100), Vec3(0, 0, 0));
+  EXPECT_EQ(stillInside.fraction, 1.0f);
+  EXPECT_TRUE(stillInside.allSolid);
+  EXPECT_EQ(stillInside.end, Vec3(0, 0, 100));
+
+  TraceResult inside = level.Trace(Vec3(0, 0, 60), Vec3(0, 0, 140), Vec3(0, 0, 0));
+  EXPECT_EQ(inside.fraction, 1.0f);
+  EXPECT_TRUE(inside.allSolid);
+
+  TraceResult leaving = level.Trace(Vec3(0, 0, 100), Vec3(0, 0, -100), Vec3(0, 0, 0));
+  EXPECT_EQ(leaving.fraction, 1.0f);
+  EXPECT_FALSE(leaving.allSolid);
+  EXPECT_EQ(leaving.end, Vec3(0, 0, -100));
+
+  // An empty level (nothing loaded) stops nothing.
+  Level empty;
+  EXPECT_EQ(empty.Trace(Vec3(0, 0, 0), Vec3(0, 0, 100), Vec3(1, 1, 1)).fraction, 1.0f);
+}
+
+TEST(Trace, OnlyBrushesWithSolidContentsStop) {
+  LevelBuilder builder;
+  const int water = builder.AddTexture("textures/test/water", WaterContents);
+  const int clip = builder.AddTexture("textures/test/clip", 0x10000);  // bit 16 of the mask
+  builder.AddWorldBox(Vec3(-100, -100, 50), Vec3(100, 100, 60), water);
+  builder.AddWorldBox(Vec3(-100, -100, 200), Vec3(100, 100, 210), clip);
+  Level level = Load(builder);
+
+  TraceResult r = level.Trace(Vec3(0, 0, 0), Vec3(0, 0, 300), Vec3(0, 0, 0));
+  EXPECT_LT(r.fraction, 1.0f);
+  EXPECT_NEAR(r.end.z, 200 - TraceEpsilon, 1e-3);
+  // Starting in the water does not count as inside anything solid.
+  TraceResult wet = level.Trace(Vec3(0, 0, 55), Vec3(0, 0, 55), Vec3(0, 0, 0));
+  EXPECT_FALSE(wet.allSolid);
+}
+
+TEST(Trace, SlidingAlongAWall) {
+  ResetGameState();
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(100, -500, -500), Vec3(200, 500, 500));  // wall facing -x
+  ASSERT_TRUE(builder.LoadInto(&gGame.level));
+  Level& level = gGame.level;
+
+  // Head-on: nothing is left to slide along, so the body stays at its start.
+  const Vec3 start(0, 0, 0);
+  EXPECT_EQ(MoveWithSlide(start, Vec3(200, 0, 0)), start);
+  EXPECT_TRUE(TraceHits(start, Vec3(200, 0, 0), BodyExtents));
+  EXPECT_FALSE(TraceHits(start, Vec3(-200, 0, 0), BodyExtents));
+  // A free move is not changed.
+  EXPECT_EQ(MoveWithSlide(start, Vec3(50, 0, 30)), Vec3(50, 0, 30));
+
+  // At an angle the part along the wall survives, starting again from the start.
+  const Vec3 end(200, 0, 100);
+  TraceResult first = level.Trace(start, end, BodyExtents);
+  ASSERT_LT(first.fraction, 1.0f);
+  EXPECT_EQ(first.normal, Vec3(-1, 0, 0));
+  TraceResult slide = level.TraceSlide(start, end, BodyExtents);
+  EXPECT_EQ(slide.fraction, 1.0f);
+  const float remain = 1.0f - first.fraction;
+  ExpectVec(slide.end, Vec3(0, 0, 100 * remain));
+  ExpectVec(MoveWithSlide(start, end), slide.end);
+  gGame.level = Level();
+}
+
+// Corridor, staircase, a ramp and scattered boxes: the tree walk must find exactly what
+// testing every brush finds, which checks both the tracer's splitting and the builder's tree.
+TEST(Trace, TreeWalkAgreesWithTestingEveryBrush) {
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-1000, -20, -1000), Vec3(1000, 0, 1000));      // floor
+  builder.AddWorldBox(Vec3(-1000, 0, -120), Vec3(1000, 200, -100));       // corridor walls
+  builder.AddWorldBox(Vec3(-1000, 0, 100), Vec3(1000, 200, 120));
+  for (int i = 0; i < 6; ++i) {                                          // stairs, 20 high
+    builder.AddWorldBox(Vec3(200.0f + 40 * i, 0, -100), Vec3(1000, 20.0f * (i + 1), 100));
+  }
+  // A ramp rising towards +x from x = -600 to 200 units high at x = -200 (file coordinates:
+  // z up): z <= (x + 600) / 2.
+  builder.AddBrush({{{-0.4472136f, 0, 0.8944272f}, 268.32816f},
+                    {{1, 0, 0}, -200},
+                    {{0, 0, -1}, 0},
+                    {{0, -1, 0}, 100},
+                    {{0, 1, 0}, 100}});
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> coordinate(-900, 900), size(10, 120);
+  for (int i = 0; i < 40; ++i) {
+    const Vec3 p(coordinate(random), coordinate(random) * 0.2f + 200, coordinate(random));
+    builder.AddWorldBox(p, p + Vec3(size(random), size(random), size(random)));
+  }
+  Level level = Load(builder);
+  Level brute = BruteForce(level);
+  EXPECT_GT(level.leaves.size(), 20u);
+
+  const Vec3 boxes[] = {Vec3(0, 0, 0), PlayerExtents, BodyExtents, Vec3(10, 10, 10)};
+  int hits = 0, mismatches = 0;
+  for (int i = 0; i < 4000; ++i) {
+    const Vec3 a(coordinate(random), coordinate(random) * 0.3f + 150, coordinate(random));
+    const Vec3 b = a + Vec3(coordinate(random), coordinate(random) * 0.2f, coordinate(random)) * 0.5f;
+    const Vec3 extents = boxes[i % 4];
+    const TraceResult tree = level.Trace(a, b, extents);
+    const TraceResult all = brute.Trace(a, b, extents);
+    hits += tree.fraction < 1.0f;
+    if (std::fabs(tree.fraction - all.fraction) > 1e-5f) {
+      ++mismatches;
+      if (mismatches < 5) {
+        ADD_FAILURE() << "trace " << i << " tree " << tree.fraction << " all " << all.fraction;
+      }
+    }
+  }
+  // Moves on the grid of the brushes' faces: boxes resting on, or sliding along, faces and
+  // splitting planes, where a brush listed on one side only would be missed.
+  for (int i = 0; i < 4000; ++i) {
+    const Vec3 extents = boxes[i % 4];
+    auto grid = [&](float scale) { return std::round(coordinate(random) / scale) * 20.0f; };
+    const float lift[] = {0.0f, 0.01f, TraceEpsilon, 0.05f};
+    const Vec3 a(grid(20), std::fabs(grid(80)) + extents.y + lift[(i / 4) % 4], grid(20));
+    const Vec3 b = a + Vec3(grid(40), i % 3 == 0 ? -grid(160) : 0.0f, grid(40));
+    const TraceResult tree = level.Trace(a, b, extents);
+    const TraceResult all = brute.Trace(a, b, extents);
+    hits += tree.fraction < 1.0f;
+    if (std::fabs(tree.fraction - all.fraction) > 1e-5f) {
+      ++mismatches;
+      if (mismatches < 5) {
+        ADD_FAILURE() << "grid trace " << i << " tree " << tree.fraction << " all " << all.fraction;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(hits, 2000);  // the comparison means something only if many traces hit
+}
