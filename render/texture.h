@@ -17,10 +17,19 @@ struct ImageData {
   std::vector<uint8_t> pixels;  // width * height * channels, rows packed tight
 };
 
+// Largest picture the decoders accept: a side of at most 16384 pixels, and no more than
+// maxPixels pixels in all (callers such as fuzzers may lower it).
+constexpr int32_t MaxImageSide = 16384;
+constexpr int64_t MaxImagePixels = int64_t{MaxImageSide} * MaxImageSide;
+
 // Memory decoders: true and a filled image, or false and the message to show in *error.
-bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* error);
-bool DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* error);
-bool DecodeJpg(const uint8_t* data, size_t size, ImageData* image, std::string* error);
+// An empty message means "no image, say nothing" (a Targa depth the game does not use).
+bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* error,
+               int64_t maxPixels = MaxImagePixels);
+bool DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* error,
+               int64_t maxPixels = MaxImagePixels);
+bool DecodeJpg(const uint8_t* data, size_t size, ImageData* image, std::string* error,
+               int64_t maxPixels = MaxImagePixels);
 
 // File loaders: show "Unable to load BMP File!" (TGA, JPG) when the file cannot be opened,
 // or the decoder's message, and return null.
