@@ -1,0 +1,46 @@
+// Fuzz target for the level parser. After a file is accepted it follows every reference the
+// renderer and the tracer follow, so a gap in the checks shows up as an out-of-bounds read.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "level/level.h"
+
+namespace {
+
+volatile uint32_t gSink;
+
+void Touch(const Level& level) {
+  uint32_t sum = 0;
+  for (const BspLeaf& leaf : level.leaves) {
+    for (int j = 0; j < leaf.leafFaceCount; ++j) {
+      const BspFace& face = level.faces[level.leafFaces[leaf.firstLeafFace + j]];
+      sum += level.facesDrawn[level.leafFaces[leaf.firstLeafFace + j] >> 5];
+      if (face.type != FaceTypePolygon) continue;
+      for (int v = 0; v < face.vertexCount; ++v) sum += level.vertices[face.firstVertex + v].color[0];
+      sum += level.textureNames[face.textureIndex];
+      sum += level.textureNames[LightmapTextureBase + (face.lightmapIndex < 0 ? -1 : face.lightmapIndex)];
+    }
+    for (int j = 0; j < leaf.leafBrushCount; ++j) {
+      const BspBrush& brush = level.brushes[level.leafBrushes[leaf.firstLeafBrush + j]];
+      sum += static_cast<uint32_t>(level.textures[brush.textureIndex].contents);
+      for (int s = 0; s < brush.sideCount; ++s) {
+        sum += level.planes[level.brushSides[brush.firstSide + s].plane].distance > 0;
+      }
+    }
+    for (const BspLeaf& other : level.leaves) sum += level.IsClusterVisible(leaf.cluster, other.cluster);
+  }
+  for (const BspNode& node : level.nodes) sum += level.planes[node.plane].distance > 0;
+  const Vec3 probes[] = {{0, 0, 0}, {1e6f, -1e6f, 1e6f}, {-1e6f, 1e6f, -1e6f}, {64, 64, 64}};
+  for (Vec3 p : probes) sum += static_cast<uint32_t>(level.leaves[level.FindLeaf(p)].cluster);
+  gSink = sum;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Level level;
+  std::string error;
+  if (level.Parse(data, size, &error)) Touch(level);
+  return 0;
+}

@@ -1,0 +1,96 @@
+// Writes the seed corpus of fuzz_bsp: a few small, valid levels (no lightmap pages, so each
+// stays a few hundred bytes). Rebuild the seeds with:
+//   c++ -std=c++17 -I. fuzz/make_bsp_seeds.cpp level/bsp_writer.cpp -o /tmp/make_bsp_seeds
+//   /tmp/make_bsp_seeds fuzz/seeds/bsp
+#include <cstdio>
+#include <string>
+
+#include "level/bsp_format.h"
+
+namespace {
+
+BspVertex Vertex(float x, float y, float z) {
+  BspVertex v{};
+  v.position[0] = x;
+  v.position[1] = y;
+  v.position[2] = z;
+  return v;
+}
+
+BspLeaf Leaf(int cluster, int firstFace, int faceCount, int firstBrush, int brushCount) {
+  BspLeaf l{};
+  l.cluster = cluster;
+  l.mins[0] = l.mins[1] = l.mins[2] = -64;
+  l.maxs[0] = l.maxs[1] = l.maxs[2] = 64;
+  l.firstLeafFace = firstFace;
+  l.leafFaceCount = faceCount;
+  l.firstLeafBrush = firstBrush;
+  l.leafBrushCount = brushCount;
+  return l;
+}
+
+BspFileData TwoLeaves() {
+  BspFileData f;
+  f.entities = {'{', '}'};
+  BspTextureRecord t{};
+  std::snprintf(t.name, sizeof(t.name), "textures/wall");
+  t.contents = 1;
+  f.textures = {t};
+  f.planes = {{{0, 0, 1}, 0}, {{1, 0, 0}, 32}, {{-1, 0, 0}, 32}};
+  BspNode n{};
+  n.children[0] = -1;
+  n.children[1] = -2;
+  f.nodes = {n};
+  f.leaves = {Leaf(0, 0, 1, 0, 1), Leaf(1, 1, 1, 0, 0)};
+  f.leafFaces = {0, 0};
+  f.leafBrushes = {0};
+  f.brushes = {{0, 2, 0}};
+  f.brushSides = {{1, 0}, {2, 0}};
+  f.vertices = {Vertex(0, 0, 0), Vertex(64, 0, 0), Vertex(64, 64, 0), Vertex(0, 64, 0)};
+  BspFace face{};
+  face.type = FaceTypePolygon;
+  face.vertexCount = 4;
+  face.lightmapIndex = -1;
+  f.faces = {face};
+  f.clusterCount = 2;
+  f.bytesPerCluster = 1;
+  f.visibility = {0x3, 0x2};
+  return f;
+}
+
+bool Save(const std::string& dir, const char* name, const BspFileData& f) {
+  std::vector<uint8_t> bytes = WriteBspFile(f);
+  std::FILE* out = std::fopen((dir + "/" + name).c_str(), "wb");
+  if (!out) return false;
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  return std::fclose(out) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <seed dir>\n", argv[0]);
+    return 2;
+  }
+  const std::string dir = argv[1];
+  BspFileData noVis = TwoLeaves();
+  noVis.clusterCount = 0;
+  noVis.visibility.clear();
+  BspFileData deep = TwoLeaves();  // a chain of nodes and faces of every type
+  BspNode second{};
+  second.plane = 1;
+  second.children[0] = -2;
+  second.children[1] = -3;
+  deep.nodes[0].children[1] = 1;
+  deep.nodes.push_back(second);
+  deep.leaves.push_back(Leaf(-1, 0, 2, 0, 1));
+  BspFace patch = deep.faces[0];
+  patch.type = 2;
+  patch.lightmapIndex = -3;
+  deep.faces.push_back(patch);
+  deep.leafFaces = {0, 1};
+  bool ok = Save(dir, "two_leaves.bsp", TwoLeaves()) && Save(dir, "no_visibility.bsp", noVis) &&
+            Save(dir, "node_chain.bsp", deep);
+  return ok ? 0 : 1;
+}
