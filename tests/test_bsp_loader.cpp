@@ -279,3 +279,174 @@ TEST(BspParse, BrightensLightmapsKeepingRatios) {
   // A factor from a broken config file never leaves the byte range.
   EXPECT_EQ(brighten(200, 100, 50, -3), (std::vector<int>{0, 0, 0}));
 }
+
+namespace {
+
+void WriteJpeg(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr) << path;
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr jerr;
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  jpeg_stdio_dest(&cinfo, out);
+  cinfo.image_width = 8;
+  cinfo.image_height = 8;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 100, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  uint8_t row[8 * 3];
+  for (int x = 0; x < 8; ++x) {
+    row[x * 3] = r;
+    row[x * 3 + 1] = g;
+    row[x * 3 + 2] = b;
+  }
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW rows[1] = {row};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::fclose(out);
+}
+
+// Uncompressed 24-bit Targa, pixels stored B, G, R.
+void WriteTga(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
+  std::vector<uint8_t> bytes(18, 0);
+  bytes[2] = 2;
+  bytes[12] = 8;
+  bytes[14] = 8;
+  bytes[16] = 24;
+  for (int i = 0; i < 64; ++i) {
+    bytes.push_back(b);
+    bytes.push_back(g);
+    bytes.push_back(r);
+  }
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr) << path;
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr) << path;
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+}
+
+std::vector<int> TexelOf(Texture texture) {
+  if (texture == 0) return {};
+  glBindTexture(GL_TEXTURE_2D, texture);
+  GLint w = 0, h = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+  std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  return {texels[0], texels[1], texels[2]};
+}
+
+// Runs a test body in a fresh temporary directory as the working directory.
+class InTempDir {
+ public:
+  InTempDir() {
+    char pattern[] = "/tmp/korvalis_bsp_XXXXXX";
+    dir_ = mkdtemp(pattern);
+    old_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+  }
+  ~InTempDir() {
+    std::filesystem::current_path(old_);
+    std::filesystem::remove_all(dir_);
+  }
+
+ private:
+  std::string dir_;
+  std::filesystem::path old_;
+};
+
+bool LevelIsUnloaded(const Level& level) {
+  for (Texture t : level.textureNames) {
+    if (t != 0) return false;
+  }
+  return IsEmpty(level);
+}
+
+}  // namespace
+
+TEST(BspLoad, FindsTextureFilesAndUploadsBrightenedLightmaps) {
+  ResetGameState();  // before the context: it fills in the multitexture entry points
+  FakePlatform fake;
+  GLTestContext gl(64, 64);
+  REQUIRE_GL(gl);
+  InTempDir temp;
+  std::filesystem::create_directories("textures");
+  WriteJpeg("textures/both.jpg", 255, 0, 0);
+  WriteTga("textures/both.tga", 0, 0, 255);
+  WriteTga("textures/tgaonly.tga", 0, 255, 0);
+  const std::string longName = "textures/" + std::string(51, 'x');  // 60 characters: no room for ".jpg"
+  WriteTga(longName + ".tga", 0, 255, 0);
+  const std::string fitting = "textures/" + std::string(50, 'y');   // 59: just fits
+  WriteTga(fitting + ".tga", 0, 255, 0);
+
+  BspFileData file = SmallLevel();
+  file.textures = {MakeTexture("textures/both"), MakeTexture("textures/tgaonly"), MakeTexture("textures/missing"),
+                   MakeTexture(longName.c_str()), MakeTexture(""), MakeTexture(fitting.c_str())};
+  std::memset(file.textures[4].name, 'z', sizeof(file.textures[4].name));  // no terminating NUL
+  file.faces.push_back(MakeFace(0, 3, 0, -3));  // "no lightmap page" as real levels mark it
+  for (size_t i = 0; i < file.lightmaps.size(); i += 3) {
+    file.lightmaps[i] = 20;
+    file.lightmaps[i + 1] = 10;
+    file.lightmaps[i + 2] = 5;
+  }
+  WriteFile("level.bsp", WriteBspFile(file));
+
+  Level level;
+  gGame.lightmapBrightness = 10;
+  ASSERT_TRUE(level.LoadBSP("level.bsp"));
+  EXPECT_TRUE(fake.messages.empty()) << fake.messages.front();
+
+  std::vector<int> jpeg = TexelOf(level.textureNames[0]);  // the JPEG wins over the Targa
+  ASSERT_EQ(jpeg.size(), 3u);
+  EXPECT_GT(jpeg[0], 240);
+  EXPECT_LT(jpeg[2], 15);
+  EXPECT_EQ(TexelOf(level.textureNames[1]), (std::vector<int>{0, 255, 0}));
+  EXPECT_EQ(level.textureNames[2], 0u);  // missing: stays 0
+  EXPECT_EQ(level.textureNames[3], 0u);  // too long for an extension
+  EXPECT_EQ(level.textureNames[4], 0u);  // not terminated
+  EXPECT_NE(level.textureNames[5], 0u);
+  EXPECT_EQ(TexelOf(level.textureNames[LightmapTextureBase]), (std::vector<int>{200, 100, 50}));
+  EXPECT_EQ(level.NumLightmaps(), 1);
+  EXPECT_TRUE(level.lightmapTexels.empty());
+
+  void* pointer = nullptr;
+  glGetPointerv(GL_VERTEX_ARRAY_POINTER, &pointer);
+  EXPECT_EQ(pointer, static_cast<void*>(level.vertices[0].position));
+  EXPECT_TRUE(glIsEnabled(GL_VERTEX_ARRAY));
+
+  // A bad file after a good one: refused, and nothing of the first level stays behind.
+  std::vector<uint8_t> bad = WriteBspFile(file);
+  bad.resize(bad.size() - 1);
+  WriteFile("bad.bsp", bad);
+  const Texture lightmap = level.textureNames[LightmapTextureBase];
+  EXPECT_FALSE(level.LoadBSP("bad.bsp"));
+  ASSERT_EQ(fake.messages.size(), 1u);
+  EXPECT_EQ(fake.messages[0].rfind("Error: 13 Invalid BSP file: bad.bsp: ", 0), 0u) << fake.messages[0];
+  EXPECT_TRUE(LevelIsUnloaded(level));
+  EXPECT_FALSE(glIsTexture(lightmap));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(BspLoad, MissingFileShowsItsMessage) {
+  ResetGameState();
+  FakePlatform fake;
+  InTempDir temp;
+  Level level;
+  EXPECT_FALSE(level.LoadBSP("nowhere.bsp"));
+  EXPECT_EQ(fake.messages, (std::vector<std::string>{"Error: 13 Could not find BSP file!"}));
+  EXPECT_TRUE(LevelIsUnloaded(level));
+  level.Destroy();  // harmless on an empty level, no GL needed
+}

@@ -1,0 +1,137 @@
+// Level::LoadBSP and Level::Destroy: reads the level file, hands its bytes to Parse, then
+// creates the surface textures (".jpg" before ".tga"), brightens and uploads the lightmap
+// pages, and points the GL client arrays at the vertex records. Needs a current GL context.
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/game_state.h"
+#include "level/level.h"
+#include "platform/platform.h"
+#include "render/texture.h"
+
+namespace {
+
+constexpr size_t TextureNameField = sizeof(BspTextureRecord::name);  // 64, NUL included
+constexpr size_t ExtensionLength = 4;                                 // ".jpg" or ".tga"
+
+bool ReadLevelFile(const char* fileName, std::vector<uint8_t>* bytes) {
+  std::FILE* file = std::fopen(fileName, "rb");
+  if (!file) return false;
+  bytes->clear();
+  uint8_t chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
+  const bool ok = !std::ferror(file);
+  std::fclose(file);
+  return ok;
+}
+
+bool FileReadable(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  std::fclose(file);
+  return true;
+}
+
+// The image file of a texture name: name + ".jpg" when that can be opened, else name +
+// ".tga", else the bare name (CreateTexture then makes nothing). Names are relative to the
+// working directory. Empty when the field is not NUL-terminated or has no room for an
+// extension: that texture is skipped, the rest of the level loads.
+std::string FindTextureFile(const BspTextureRecord& record) {
+  const size_t length = strnlen(record.name, TextureNameField);
+  if (length + ExtensionLength >= TextureNameField) {
+    std::fprintf(stderr, "Texture name too long, skipped: %.*s\n", static_cast<int>(length), record.name);
+    return std::string();
+  }
+  const std::string base(record.name, length);
+  if (FileReadable(base + ".jpg")) return base + ".jpg";
+  if (FileReadable(base + ".tga")) return base + ".tga";
+  return base;
+}
+
+void UploadLightmap(Texture* texture, const uint8_t* texels) {
+  glGenTextures(1, texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glBindTexture(GL_TEXTURE_2D, *texture);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, LightmapSide, LightmapSide, GL_RGB, GL_UNSIGNED_BYTE, texels);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+}  // namespace
+
+bool Level::LoadBSP(const char* fileName) {
+  Destroy();  // there is no reload, but never leak what an earlier call made
+  std::vector<uint8_t> bytes;
+  if (!fileName || !ReadLevelFile(fileName, &bytes)) {
+    platform::ShowError("13 Could not find BSP file!");
+    return false;
+  }
+  std::string reason;
+  if (!Parse(bytes.data(), bytes.size(), &reason)) {
+    const std::string text = std::string("13 Invalid BSP file: ") + fileName + ": " + reason;
+    platform::ShowError(text.c_str());
+    return false;
+  }
+  bytes.clear();
+  bytes.shrink_to_fit();
+
+  for (size_t i = 0; i < textures.size(); ++i) {
+    const std::string file = FindTextureFile(textures[i]);
+    if (!file.empty()) CreateTexture(textureNames[i], file.c_str());
+  }
+
+  for (int j = 0; j < lightmapCount_; ++j) {
+    uint8_t* page = lightmapTexels.data() + static_cast<size_t>(j) * LightmapBytes;
+    BrightenLightmap(page, LightmapSide * LightmapSide, gGame.lightmapBrightness);
+    UploadLightmap(&textureNames[LightmapTextureBase + j], page);
+  }
+  lightmapTexels.clear();
+  lightmapTexels.shrink_to_fit();
+
+  // Client arrays: positions, then texture coordinates on unit 0 and lightmap coordinates
+  // on unit 1, all straight from the vertex records.
+  if (!vertices.empty()) {
+    const GLsizei stride = sizeof(BspVertex);
+    glVertexPointer(3, GL_FLOAT, stride, vertices[0].position);
+    if (gGame.multitexture.clientActiveTexture) gGame.multitexture.clientActiveTexture(GL_TEXTURE0_ARB);
+    glTexCoordPointer(2, GL_FLOAT, stride, vertices[0].texCoord);
+    if (gGame.multitexture.clientActiveTexture) gGame.multitexture.clientActiveTexture(GL_TEXTURE1_ARB);
+    glTexCoordPointer(2, GL_FLOAT, stride, vertices[0].lightmapCoord);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  return true;
+}
+
+void Level::Destroy() {
+  // Only names this level created are deleted; a level that never reached GL makes no GL call.
+  for (int i = 0; i < TextureNameSlots; ++i) {
+    if (textureNames[i] != 0) glDeleteTextures(1, &textureNames[i]);
+    textureNames[i] = 0;
+  }
+  vertices = {};
+  faces = {};
+  meshVertices = {};
+  nodes = {};
+  leaves = {};
+  planes = {};
+  leafFaces = {};
+  leafBrushes = {};
+  brushes = {};
+  brushSides = {};
+  textures = {};
+  lightmapTexels = {};
+  visibility = {};
+  facesDrawn = {};
+  clusterCount = 0;
+  bytesPerCluster = 0;
+  lightmapCount_ = 0;
+  facesDrawnLastFrame = 0;
+}
