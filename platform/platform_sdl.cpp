@@ -263,7 +263,17 @@ class SdlBackend : public Backend {
     return code > 0 && code < count && state[code] != 0;
   }
 
-  void GetMouse(int* x, int* y) override { SDL_GetMouseState(x, y); }
+  void GetMouse(int* x, int* y) override {
+    // Without the keyboard focus the mouse belongs to other windows: report the rest point
+    // (the centre) so mouse look neither turns nor pulls the cursor back.
+    if (window_ && !(SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS)) {
+      GetClientSize(x, y);
+      *x /= 2;
+      *y /= 2;
+      return;
+    }
+    SDL_GetMouseState(x, y);
+  }
 
   void SetMouse(int x, int y) override {
     if (window_) SDL_WarpMouseInWindow(window_, x, y);
