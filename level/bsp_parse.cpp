@@ -119,8 +119,13 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
   };
   clearAll();
 
-  auto fail = [&](const std::string& why) {
+  auto fail = [&](const char* why) {
     reason = why;
+    return false;
+  };
+  // The message is built only for the record that is refused.
+  auto failAt = [&](const char* record, size_t index, const char* field) {
+    reason = std::string(record) + " " + std::to_string(index) + " " + field;
     return false;
   };
   auto parse = [&]() -> bool {
@@ -168,50 +173,46 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     for (size_t i = 0; i < faces.size(); ++i) {
       const BspFace& f = faces[i];
       if (f.type != FaceTypePolygon) continue;  // never read by anything
-      const std::string which = "face " + std::to_string(i);
-      if (!RangeInside(f.firstVertex, f.vertexCount, vertices.size())) return fail(which + " vertex range");
-      if (!IndexInside(f.textureIndex, textures.size())) return fail(which + " texture index");
+      if (!RangeInside(f.firstVertex, f.vertexCount, vertices.size())) return failAt("face", i, "vertex range");
+      if (!IndexInside(f.textureIndex, textures.size())) return failAt("face", i, "texture index");
       if (f.lightmapIndex >= 0 && static_cast<size_t>(f.lightmapIndex) >= lightmaps) {
-        return fail(which + " lightmap index");
+        return failAt("face", i, "lightmap index");
       }
     }
     for (size_t i = 0; i < nodes.size(); ++i) {
       const BspNode& n = nodes[i];
-      const std::string which = "node " + std::to_string(i);
-      if (!IndexInside(n.plane, planes.size())) return fail(which + " plane index");
+      if (!IndexInside(n.plane, planes.size())) return failAt("node", i, "plane index");
       for (int32_t child : n.children) {
         if (child >= 0) {
           // Children after their parent: the walk from the root always moves forward and ends.
           if (static_cast<size_t>(child) <= i || static_cast<size_t>(child) >= nodes.size()) {
-            return fail(which + " child node");
+            return failAt("node", i, "child node");
           }
-        } else if (static_cast<int64_t>(-(static_cast<int64_t>(child) + 1)) >= static_cast<int64_t>(leaves.size())) {
-          return fail(which + " child leaf");
+        } else if (-(static_cast<int64_t>(child) + 1) >= static_cast<int64_t>(leaves.size())) {
+          return failAt("node", i, "child leaf");
         }
       }
     }
     const bool hasVisibility = !visibility.empty();
     for (size_t i = 0; i < leaves.size(); ++i) {
       const BspLeaf& l = leaves[i];
-      const std::string which = "leaf " + std::to_string(i);
-      if (!RangeInside(l.firstLeafFace, l.leafFaceCount, leafFaces.size())) return fail(which + " face range");
-      if (!RangeInside(l.firstLeafBrush, l.leafBrushCount, leafBrushes.size())) return fail(which + " brush range");
-      if (hasVisibility && l.cluster >= clusterCount) return fail(which + " cluster");
+      if (!RangeInside(l.firstLeafFace, l.leafFaceCount, leafFaces.size())) return failAt("leaf", i, "face range");
+      if (!RangeInside(l.firstLeafBrush, l.leafBrushCount, leafBrushes.size())) return failAt("leaf", i, "brush range");
+      if (hasVisibility && l.cluster >= clusterCount) return failAt("leaf", i, "cluster");
     }
     for (size_t i = 0; i < leafFaces.size(); ++i) {
-      if (!IndexInside(leafFaces[i], faces.size())) return fail("leaf face " + std::to_string(i));
+      if (!IndexInside(leafFaces[i], faces.size())) return failAt("leaf face", i, "index");
     }
     for (size_t i = 0; i < leafBrushes.size(); ++i) {
-      if (!IndexInside(leafBrushes[i], brushes.size())) return fail("leaf brush " + std::to_string(i));
+      if (!IndexInside(leafBrushes[i], brushes.size())) return failAt("leaf brush", i, "index");
     }
     for (size_t i = 0; i < brushes.size(); ++i) {
       const BspBrush& b = brushes[i];
-      const std::string which = "brush " + std::to_string(i);
-      if (!RangeInside(b.firstSide, b.sideCount, brushSides.size())) return fail(which + " side range");
-      if (!IndexInside(b.textureIndex, textures.size())) return fail(which + " texture index");
+      if (!RangeInside(b.firstSide, b.sideCount, brushSides.size())) return failAt("brush", i, "side range");
+      if (!IndexInside(b.textureIndex, textures.size())) return failAt("brush", i, "texture index");
     }
     for (size_t i = 0; i < brushSides.size(); ++i) {
-      if (!IndexInside(brushSides[i].plane, planes.size())) return fail("brush side " + std::to_string(i));
+      if (!IndexInside(brushSides[i].plane, planes.size())) return failAt("brush side", i, "index");
     }
 
     // All good: convert to y-up and keep the lightmap pages for upload.
