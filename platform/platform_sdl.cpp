@@ -65,8 +65,16 @@ class SdlBackend : public Backend {
   }
 
   void ShowMessage(const char* caption, const char* text) override {
-    // Fails quietly when no display exists; ShowError has already printed the text.
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+    // The box belongs to the game window when there is one, so it stays above a full-screen
+    // window; the mouse is freed and shown while it is open. Fails quietly when no display
+    // exists (ShowError has already printed the text).
+    const bool grabbed = window_ && SDL_GetWindowGrab(window_);
+    const int cursor = SDL_ShowCursor(SDL_QUERY);
+    if (grabbed) SDL_SetWindowGrab(window_, SDL_FALSE);
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, window_);
+    SDL_ShowCursor(cursor);
+    if (grabbed) SDL_SetWindowGrab(window_, SDL_TRUE);
   }
 
   int AskYesNo(const char* caption, const char* text) override {
