@@ -48,7 +48,7 @@ bool Level::IsClusterVisible(int fromCluster, int testCluster) const {
 
 void Level::RenderLevel(Vec3 cameraPosition) {
   facesDrawnLastFrame = 0;
-  if (leaves.empty() || vertices.empty()) return;
+  if (nodes.empty() || leaves.empty() || vertices.empty()) return;
 
   // Client arrays straight from the vertex records (stride 44).
   const GLsizei stride = sizeof(BspVertex);
