@@ -8,6 +8,7 @@
 #include "app/game.h"
 #include "app/game_state.h"
 #include "platform/platform.h"
+#include "player/physics.h"
 #include "render/text.h"
 
 namespace {
@@ -56,8 +57,8 @@ void RenderFrame() {
 
   if (GameTickDue(platform::Ticks())) RunGameTick();
 
-  // Player physics: ApplyPlayerPhysics() when collisionOn comes here (collision, stairs,
-  // jump and gravity; with collision off the player flies freely).
+  // Collision, stairs, jump and gravity; with collision off the player flies freely.
+  if (gGame.collisionOn) ApplyPlayerPhysics();
 
   gGame.camera.Look();
 

@@ -1,9 +1,46 @@
-// Game start-up: runs once after the window exists and before the frame loop.
+// Game start-up: runs once after the window exists and before the frame loop. The order is
+// fixed: the GL context first, the HUD pictures before Config.ini, the level before the
+// camera and the GL state the frame relies on. A failing step shows its numbered message
+// and posts a quit request, so the loop ends before the first frame.
 #include <GL/gl.h>
 
+#include "app/config.h"
 #include "app/game.h"
 #include "app/game_state.h"
 #include "platform/platform.h"
+#include "render/text.h"
+#include "render/texture.h"
+
+namespace {
+
+// hudTextures slots 0..5: colour and mask layers of the rifle, the launcher, night vision.
+constexpr const char* HudFiles[6] = {"hud-famas1.bmp",    "hud-famas2.bmp",
+                                     "hud-launcher1.bmp", "hud-launcher2.bmp",
+                                     "hud-nightvision2.bmp", "hud-nightvision1.bmp"};
+// effectTextures slots 0..5 (there is no picture 6).
+constexpr const char* EffectFiles[6] = {"P1.bmp", "P2.bmp", "P3.bmp", "P4.bmp", "P5.bmp", "P7.bmp"};
+
+// Looks up the multitexture entry points. The extension decides: the platform's lookup
+// returns an address even for names the driver does not have.
+bool LookUpMultitexture() {
+  platform::Backend& p = platform::Current();
+  gGame.multitexture = MultitextureProcs();
+  if (!p.ExtensionSupported("GL_ARB_multitexture")) return false;
+  gGame.multitexture.activeTexture =
+      reinterpret_cast<ActiveTextureProc>(p.GetProcAddress("glActiveTextureARB"));
+  gGame.multitexture.clientActiveTexture =
+      reinterpret_cast<ActiveTextureProc>(p.GetProcAddress("glClientActiveTextureARB"));
+  gGame.multitexture.multiTexCoord2f =
+      reinterpret_cast<MultiTexCoord2fProc>(p.GetProcAddress("glMultiTexCoord2fARB"));
+  return gGame.multitexture.activeTexture && gGame.multitexture.clientActiveTexture;
+}
+
+void FailStartup(const char* message) {
+  if (message) platform::ShowError(message);
+  platform::PostQuit(StartupFailureExit);
+}
+
+}  // namespace
 
 bool InitializeGame() {
   platform::Backend& p = platform::Current();
@@ -15,23 +52,58 @@ bool InitializeGame() {
   gGame.clientRect = ClientRect{0, 0, width, height};
   InitializeGL(width, height);
 
+  // A HUD picture that cannot be decoded ends the process here, before Config.ini is read.
+  for (int slot = 0; slot < 6; ++slot) CreateHudTexture(gGame.hudTextures, HudFiles[slot], slot);
+
   p.ShowCursor(false);
 
-  if (p.ExtensionSupported("GL_ARB_multitexture")) {
-    gGame.multitexture.activeTexture =
-        reinterpret_cast<ActiveTextureProc>(p.GetProcAddress("glActiveTextureARB"));
-    gGame.multitexture.clientActiveTexture =
-        reinterpret_cast<ActiveTextureProc>(p.GetProcAddress("glClientActiveTextureARB"));
-    gGame.multitexture.multiTexCoord2f =
-        reinterpret_cast<MultiTexCoord2fProc>(p.GetProcAddress("glMultiTexCoord2fARB"));
+  GameConfig config;
+  if (!ReadConfigFile(ConfigFileName, &config)) {
+    FailStartup("18 Could not find Config.ini file!");
+    return false;
+  }
+  gGame.lightmapBrightness = config.lightmapBrightness;
+
+  // Loading goes on without multitexturing so every later message still shows.
+  bool ok = true;
+  if (!LookUpMultitexture()) {
+    FailStartup("19 Your video card doesn't support multitexturing");
+    ok = false;
   }
 
+  // The loader shows its own numbered message (13).
+  if (!gGame.level.LoadBSP(config.levelPath.c_str())) {
+    FailStartup(nullptr);
+    return false;
+  }
+
+  // Characters: LoadCharacter("fidget", "fidget") and LoadCharacterWeapon("weapons",
+  // "grenadel") for character 0, then the same with "jack" for character 1, come here; each
+  // failure posts a quit request and returns (the loaders show their own messages).
+
   gGame.camera.PositionCamera(587, 347, -404, 0, 480, 0, 0, 1, 0);
+
+  // Characters: for character 0 then 1, SetTorsoAnimation("TORSO_STAND") and
+  // SetLegsAnimation("LEGS_WALK") come here.
 
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_CULL_FACE);
   glCullFace(GL_FRONT);
+
+  gGame.fontListBase = CreateBitmapFont("Arial", 25);
+
+  // Waypoints: LoadBuiltInWaypoints() comes here; then bots: InitBot(0), InitBot(1).
+
+  // Explosion and spark pictures; a picture that fails to load leaves its slot 0.
+  for (int slot = 0; slot < 6; ++slot) {
+    if (!CreateLinearTexture(gGame.effectTextures[slot], EffectFiles[slot]))
+      gGame.effectTextures[slot] = 0;
+  }
+
   if (!gGame.fogOn) glDisable(GL_FOG);
-  return true;
+
+  // Particles: the ParticleSystem with its start-up emitter is created into
+  // gGame.particles here.
+  return ok;
 }

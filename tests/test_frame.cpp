@@ -115,6 +115,17 @@ TEST_F(FrameTest, DrawsTheFpsLineTicksAndSwaps) {
   EXPECT_EQ(gGame.lastTickTime, 20u);  // 5 ms later: no tick
 }
 
+TEST_F(FrameTest, PhysicsRunsOnlyWithCollisionOn) {
+  REQUIRE_GL(ctx);
+  gFrameCounter.frameInterval = 0.1f;  // gravity pulls for a tenth of a second
+  gGame.collisionOn = false;
+  RenderFrame();
+  EXPECT_FLOAT_EQ(gGame.camera.position.y, 0.0f);  // flying freely: no gravity
+  gGame.collisionOn = true;
+  RenderFrame();
+  EXPECT_LT(gGame.camera.position.y, 0.0f);  // nothing below: the player falls
+}
+
 TEST_F(FrameTest, AdditiveBlendingCarriesOverOnlyWithoutTheHud) {
   REQUIRE_GL(ctx);
   gGame.additiveBlendOn = true;
