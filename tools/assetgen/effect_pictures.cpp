@@ -82,9 +82,9 @@ Vec3 SmokePuff(float x, float y) {
   float px = (x + 1) * 2, py = (y + 1) * 2;
   float wx = FractalNoise(px + 3.1f, py, 3, 16, 71u), wy = FractalNoise(px, py + 5.7f, 3, 16, 113u);
   float n = FractalNoise(px + wx * 1.6f, py + wy * 1.6f, 4, 16, 29u);
-  float density = SmoothStep(0.38f, 0.75f, n) * Gauss(r, 0.55f);
-  float wisp = Gauss(r, 0.3f) * 0.25f;
-  float v = std::min(1.0f, density * 1.1f + wisp * n);
+  // A soft round body broken up by the noise into brighter wisps and holes.
+  float body = Gauss(r, 0.48f);
+  float v = body * (0.25f + 0.9f * SmoothStep(0.3f, 0.72f, n));
   return Vec3(0.62f, 0.63f, 0.66f) * v;
 }
 

@@ -15,8 +15,16 @@ RenderSettings WeaponLighting() {
   s.height = HudHeight;
   s.focal = 720;
   // A warm key light from the upper left behind the viewer and a cool fill from the right.
-  s.lights.push_back({Normalize(Vec3(-0.55f, 0.75f, -0.45f)), Vec3(1.35f, 1.25f, 1.1f)});
-  s.lights.push_back({Normalize(Vec3(0.7f, 0.15f, -0.3f)), Vec3(0.3f, 0.34f, 0.42f)});
+  Light key;
+  key.colour = Vec3(3.2f, 2.95f, 2.6f);
+  key.positional = true;  // close by, so flat faces get a gentle fall-off
+  key.position = Vec3(-0.35f, 0.35f, 0.05f);
+  key.range = 0.55f;
+  s.lights.push_back(key);
+  Light fill;
+  fill.towardLight = Normalize(Vec3(0.7f, 0.15f, -0.3f));
+  fill.colour = Vec3(0.3f, 0.34f, 0.42f);
+  s.lights.push_back(fill);
   return s;
 }
 
@@ -28,8 +36,8 @@ int SleeveMaterial(Mesh& m) { return m.AddMaterial({Vec3(0.24f, 0.26f, 0.17f), 0
 void AddRifleHand(Mesh& m) {
   int glove = GloveMaterial(m), sleeve = SleeveMaterial(m);
   m.AddBox(glove, Vec3(-0.032f, -0.066f, 0.19f), Vec3(0.03f, -0.034f, 0.29f), 0.014f);
-  m.AddLimb(glove, {{-0.036f, -0.05f, 0.19f}, {-0.04f, -0.022f, 0.235f}, {-0.035f, -0.006f, 0.278f}},
-            0.0125f, 0.0095f);
+  m.AddLimb(glove, {{-0.034f, -0.052f, 0.2f}, {-0.036f, -0.03f, 0.235f}, {-0.033f, -0.018f, 0.265f}},
+            0.0115f, 0.009f);
   for (int i = 0; i < 4; ++i) {
     float z = 0.204f + i * 0.0245f;
     float r = i == 3 ? 0.0085f : 0.0098f;
@@ -59,6 +67,17 @@ Mesh BuildRifle() {
   m.AddSlab(dark, {{-0.475f, -0.03f}, {-0.47f, -0.092f}, {-0.45f, -0.097f}, {-0.45f, 0.055f},
                    {-0.47f, 0.052f}},
             -0.029f, 0.029f, 0.004f);
+  // A raised rib along the receiver side, pins and the selector.
+  m.AddSlab(polymer, {{-0.26f, 0.005f}, {0.13f, 0.01f}, {0.13f, 0.028f}, {-0.26f, 0.026f}}, -0.031f,
+            -0.02f, 0.003f);
+  for (float z : {-0.2f, -0.05f, 0.1f}) {
+    Frame across;
+    across.axisZ = Vec3(-1, 0, 0);
+    across.axisX = Vec3(0, 0, 1);
+    across.origin = Vec3(0, -0.012f, z);
+    m.AddTube(metal, 0, 0, 0.0f, 0.0285f, 0.0045f, 0.0045f, 12, across);
+  }
+  m.AddBox(metal, Vec3(-0.031f, -0.028f, 0.015f), Vec3(-0.026f, -0.018f, 0.05f), 0.002f);
   // Cheek piece, slightly proud of the left side.
   m.AddSlab(polymer, {{-0.42f, -0.035f}, {-0.27f, -0.03f}, {-0.25f, 0.03f}, {-0.30f, 0.05f},
                       {-0.41f, 0.048f}},
@@ -110,18 +129,18 @@ Mesh BuildRifle() {
 // side, fingers wrapped round the front, the thumb over the top, and the arm.
 void AddLauncherHand(Mesh& m) {
   int glove = GloveMaterial(m), sleeve = SleeveMaterial(m);
-  m.AddBox(glove, Vec3(-0.046f, -0.125f, 0.175f), Vec3(-0.016f, -0.03f, 0.245f), 0.013f);
+  m.AddBox(glove, Vec3(-0.046f, -0.125f, 0.215f), Vec3(-0.016f, -0.03f, 0.285f), 0.013f);
   for (int i = 0; i < 4; ++i) {
     float y = -0.04f - i * 0.024f;
     float r = i == 3 ? 0.0092f : 0.0105f;
-    m.AddLimb(glove, {{-0.032f, y, 0.24f}, {-0.018f, y, 0.262f}, {0.006f, y - 0.002f, 0.266f},
-                      {0.024f, y - 0.004f, 0.25f}},
+    m.AddLimb(glove, {{-0.032f, y, 0.28f}, {-0.018f, y, 0.302f}, {0.006f, y - 0.002f, 0.306f},
+                      {0.024f, y - 0.004f, 0.29f}},
               r, r * 0.85f);
   }
-  m.AddLimb(glove, {{-0.035f, -0.035f, 0.185f}, {-0.03f, -0.012f, 0.215f}, {-0.012f, -0.008f, 0.24f}},
-            0.0125f, 0.0105f);
-  m.AddLimb(glove, {{-0.034f, -0.09f, 0.18f}, {-0.07f, -0.15f, 0.11f}}, 0.03f, 0.035f);
-  m.AddLimb(sleeve, {{-0.07f, -0.15f, 0.11f}, {-0.23f, -0.38f, -0.12f}}, 0.047f, 0.058f);
+  m.AddLimb(glove, {{-0.036f, -0.03f, 0.225f}, {-0.03f, -0.016f, 0.25f}, {-0.015f, -0.012f, 0.27f}},
+            0.012f, 0.0100f);
+  m.AddLimb(glove, {{-0.034f, -0.09f, 0.22f}, {-0.075f, -0.15f, 0.15f}}, 0.03f, 0.035f);
+  m.AddLimb(sleeve, {{-0.075f, -0.15f, 0.15f}, {-0.24f, -0.38f, -0.10f}}, 0.047f, 0.058f);
 }
 
 // A chunky six-shot revolving grenade launcher.
@@ -158,7 +177,7 @@ Mesh BuildLauncher() {
     m.AddBox(dark, Vec3(-0.0405f, 0.0f, z), Vec3(0.0405f, 0.03f, z + 0.015f), 0.003f);
   }
   // Vertical foregrip.
-  m.AddSlab(grip, {{0.19f, -0.02f}, {0.25f, -0.02f}, {0.245f, -0.14f}, {0.20f, -0.145f}},
+  m.AddSlab(grip, {{0.23f, -0.02f}, {0.29f, -0.02f}, {0.285f, -0.14f}, {0.24f, -0.145f}},
             -0.018f, 0.018f, 0.008f);
   // Pistol grip and trigger guard behind the drum.
   m.AddSlab(grip, {{-0.16f, -0.085f}, {-0.105f, -0.085f}, {-0.12f, -0.20f}, {-0.17f, -0.205f},

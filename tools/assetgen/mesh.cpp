@@ -333,11 +333,18 @@ void RenderMesh(const Mesh& mesh, const Frame& toView, const RenderSettings& s, 
           Vec3 light = s.groundLight + (s.skyLight - s.groundLight) * up;
           Vec3 highlight;
           for (const Light& l : s.lights) {
-            float diffuse = std::max(0.0f, Dot(n, l.towardLight));
-            light = light + l.colour * diffuse;
-            Vec3 half = NormalizeOrZero(l.towardLight + view);
+            Vec3 toward = l.towardLight, strength = l.colour;
+            if (l.positional) {
+              Vec3 d = l.position - pos;
+              float dist = Magnitude(d);
+              toward = d / dist;
+              strength = strength * (1.0f / (1.0f + (dist / l.range) * (dist / l.range)));
+            }
+            float diffuse = std::max(0.0f, Dot(n, toward));
+            light = light + strength * diffuse;
+            Vec3 half = NormalizeOrZero(toward + view);
             float spec = std::pow(std::max(0.0f, Dot(n, half)), mat.shininess) * mat.specular;
-            highlight = highlight + l.colour * spec;
+            highlight = highlight + strength * spec;
           }
           float rim = std::pow(1.0f - std::max(0.0f, Dot(n, view)), 3.0f) * s.rim;
           float grain = 1.0f;

@@ -69,8 +69,11 @@ struct Mesh {
 };
 
 struct Light {
-  Vec3 towardLight;  // unit vector in view space
+  Vec3 towardLight;  // unit vector in view space (a distant light)
   Vec3 colour;
+  bool positional = false;  // when set, the light sits at `position` and fades with distance
+  Vec3 position;
+  float range = 1.0f;  // metres at which a positional light has half its strength
 };
 
 struct RenderSettings {

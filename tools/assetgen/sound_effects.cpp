@@ -106,7 +106,7 @@ std::vector<float> Explosion() {
     roar.SetLowPass(140 + 2900 * Decay(t, 0.25f), 0.9f);
     float body = roar.Process(noise) * Attack(t, 0.006f) * Decay(t, 0.45f) * 1.3f;
     brown = brown * 0.995f + noise * 0.1f;
-    float rumble = rumbleLp.Process(brown) * Attack(t, 0.05f) * Decay(t, 0.9f) * 3.0f;
+    float rumble = rumbleLp.Process(brown) * Attack(t, 0.05f) * Decay(t, 0.7f) * 1.1f;
     phase += TwoPi * (28 + 40 * Decay(t, 0.18f)) / SampleRate;
     float sub = std::sin(phase) * Attack(t, 0.01f) * Decay(t, 0.4f) * 0.9f;
     // Debris: rare bursts, commoner early on.
@@ -115,7 +115,7 @@ std::vector<float> Explosion() {
     debrisEnv *= 0.9985f;
     float debris = debrisHp.Process(noise) * debrisEnv;
     float x = crack + body + rumble + sub + debris;
-    out[i] = std::tanh(x * 1.4f);  // soft saturation keeps it dense
+    out[i] = std::tanh(x * 0.9f);  // soft saturation keeps the first blast dense
   }
   Normalize(out, 0.95f);
   FadeOut(out, 0.4f);
