@@ -75,6 +75,10 @@ class Level {
   void CheckLeaf(int leaf);
   void CheckBrush(const BspBrush& brush);
   TraceResult trace_;       // working state of the trace in progress
+  // Brushes already tested by the trace in progress (a brush is listed in every leaf it
+  // reaches, and testing it again would give the same answer).
+  std::vector<uint32_t> brushTestedBy_;
+  uint32_t traceNumber_ = 0;
   int lightmapCount_ = 0;
 };
 
