@@ -25,6 +25,11 @@ TraceResult Level::Trace(Vec3 start, Vec3 end, Vec3 extents) {
   trace_.fraction = 1.0f;
   trace_.allSolid = false;
 
+  if (brushTestedBy_.size() != brushes.size() || ++traceNumber_ == 0) {
+    brushTestedBy_.assign(brushes.size(), 0);
+    traceNumber_ = 1;
+  }
+
   // Parse refuses a level without nodes; an empty Level (nothing loaded) stops nothing.
   if (!nodes.empty()) CheckNode(0, 0.0f, 1.0f, start, end);
 
@@ -95,7 +100,10 @@ void Level::CheckNode(int node, float startFraction, float endFraction, Vec3 p0,
 void Level::CheckLeaf(int leaf) {
   const BspLeaf& l = leaves[leaf];
   for (int i = 0; i < l.leafBrushCount; ++i) {
-    CheckBrush(brushes[leafBrushes[l.firstLeafBrush + i]]);
+    const int brush = leafBrushes[l.firstLeafBrush + i];
+    if (brushTestedBy_[brush] == traceNumber_) continue;
+    brushTestedBy_[brush] = traceNumber_;
+    CheckBrush(brushes[brush]);
     if (trace_.fraction == 0.0f) return;
   }
 }
