@@ -134,8 +134,7 @@ class SdlBackend : public Backend {
       flags |= SDL_WINDOW_RESIZABLE;
     }
 
-    int x = options.fullScreen ? 0 : SDL_WINDOWPOS_CENTERED;
-    window_ = SDL_CreateWindow(options.title, x, x, options.width, options.height, flags);
+    window_ = SDL_CreateWindow(options.title, 0, 0, options.width, options.height, flags);
     if (!window_) {
       std::fprintf(stderr, "SDL window: %s\n", SDL_GetError());
       return WindowResult::NoWindow;
