@@ -1,0 +1,10 @@
+// The built-in waypoint table of the shipped level: 30 positions (heights as stored, before
+// the graph loader raises them by 4.0) and the 36 undirected links between them.
+#pragma once
+
+constexpr int BuiltInWaypointCount = 30;
+constexpr int BuiltInLinkCount = 36;
+constexpr float BuiltInWaypointRaise = 4.0f;  // added to every height after filling
+
+extern const float BuiltInWaypoints[BuiltInWaypointCount][3];  // world x, y (up), z
+extern const int BuiltInLinks[BuiltInLinkCount][2];            // each walkable both ways

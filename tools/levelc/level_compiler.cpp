@@ -1,0 +1,297 @@
+// The level compiler's driver: runs the stages and writes the records in file coordinates.
+#include "tools/levelc/level_compiler.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <tuple>
+
+#include "tools/levelc/bsp_tree.h"
+#include "tools/levelc/geometry.h"
+#include "tools/levelc/lighting.h"
+#include "tools/levelc/visibility.h"
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Planes in file coordinates, each stored once.
+struct PlaneTable {
+  std::vector<BspPlane>* planes;
+  std::map<std::tuple<float, float, float, float>, int> index;
+
+  int Add(DVec worldNormal, double distance) {
+    BspPlane p;
+    WorldToFile(worldNormal.x, worldNormal.y, worldNormal.z, p.normal);
+    for (float& c : p.normal)
+      if (c == 0) c = 0;  // no negative zeros
+    p.distance = static_cast<float>(distance);
+    auto key = std::make_tuple(p.normal[0], p.normal[1], p.normal[2], p.distance);
+    auto it = index.find(key);
+    if (it != index.end()) return it->second;
+    int i = static_cast<int>(planes->size());
+    planes->push_back(p);
+    index[key] = i;
+    return i;
+  }
+};
+
+void FileBox(const Bounds& world, int32_t mins[3], int32_t maxs[3]) {
+  // file = (x, -z, y); round outward so the box always holds its region.
+  mins[0] = static_cast<int32_t>(std::floor(world.mins.x));
+  mins[1] = static_cast<int32_t>(std::floor(-world.maxs.z));
+  mins[2] = static_cast<int32_t>(std::floor(world.mins.y));
+  maxs[0] = static_cast<int32_t>(std::ceil(world.maxs.x));
+  maxs[1] = static_cast<int32_t>(std::ceil(-world.mins.z));
+  maxs[2] = static_cast<int32_t>(std::ceil(world.maxs.y));
+}
+
+void AppendText(std::vector<char>* out, const std::string& s) { out->insert(out->end(), s.begin(), s.end()); }
+
+}  // namespace
+
+bool CompileLevel(const std::string& sourceText, const CompileOptions& options, BspFileData* out,
+                  CompileStats* stats, std::string* error) {
+  auto start = std::chrono::steady_clock::now();
+  CompileStats local;
+  if (!stats) stats = &local;
+  *stats = CompileStats();
+  *out = BspFileData();
+  MapSource map;
+  if (!ParseMapSource(sourceText, &map, error)) return false;
+  if (map.brushes.empty()) {
+    if (error) *error = "the level has no brushes";
+    return false;
+  }
+  stats->parseSeconds = Seconds(start);
+
+  auto t = std::chrono::steady_clock::now();
+  std::vector<CompiledBrush> brushes;
+  if (!BuildBrushes(map, &brushes, error)) return false;
+  std::vector<FacePolygon> faces = BuildVisibleFaces(brushes, options.faceGrid);
+  stats->geometrySeconds = Seconds(t);
+
+  t = std::chrono::steady_clock::now();
+  BspTree tree = BuildTree(brushes, faces, map.zones);
+  // Faces that face no zone can never be seen when zones cover the open space: drop them.
+  if (!map.zones.empty()) {
+    std::vector<char> seen(faces.size(), 0);
+    for (TreeLeaf& leaf : tree.leaves) {
+      leaf.cluster = ClusterOfBox(map.zones, leaf.box);
+      if (leaf.cluster < static_cast<int>(map.zones.size()))
+        for (int f : leaf.faces) seen[f] = 1;
+    }
+    std::vector<int> remap(faces.size(), -1);
+    std::vector<FacePolygon> kept;
+    for (size_t f = 0; f < faces.size(); ++f)
+      if (seen[f]) {
+        remap[f] = static_cast<int>(kept.size());
+        kept.push_back(faces[f]);
+      }
+    faces.swap(kept);
+    for (TreeLeaf& leaf : tree.leaves) {
+      std::vector<int> list;
+      for (int f : leaf.faces)
+        if (remap[f] >= 0) list.push_back(remap[f]);
+      leaf.faces.swap(list);
+    }
+  }
+  stats->treeSeconds = Seconds(t);
+  if (faces.size() > 1000000 || tree.leaves.size() > 1000000) {
+    if (error) *error = "the level is too large";
+    return false;
+  }
+
+  t = std::chrono::steady_clock::now();
+  LightmapResult light =
+      BuildLightmaps(map, brushes, faces, tree, options.luxelSize, options.brightness, options.threads);
+  stats->lightSeconds = Seconds(t);
+  if (light.pages.size() / LightmapBytes > 1000) {
+    if (error) *error = "more than 1000 lightmap pages";
+    return false;
+  }
+
+  t = std::chrono::steady_clock::now();
+  if (options.visibility && !map.zones.empty()) {
+    VisibilityResult vis = BuildVisibility(map.zones, brushes, tree, options.threads);
+    out->clusterCount = vis.clusterCount;
+    out->bytesPerCluster = vis.bytesPerCluster;
+    out->visibility = vis.rows;
+    stats->visibleClusterShare = vis.visibleShare;
+  } else {
+    for (TreeLeaf& leaf : tree.leaves) leaf.cluster = 0;
+  }
+  stats->visSeconds = Seconds(t);
+
+  // Texture records: one per material and contents.
+  std::map<std::pair<int, bool>, int> textureOf;
+  auto textureIndex = [&](int material, bool solid) {
+    auto key = std::make_pair(material, solid);
+    auto it = textureOf.find(key);
+    if (it != textureOf.end()) return it->second;
+    BspTextureRecord r;
+    std::memset(&r, 0, sizeof r);
+    std::snprintf(r.name, sizeof r.name, "%s", map.materials[material].texture.c_str());
+    r.surfaceFlags = 0;
+    r.contents = solid ? 1 : 0;
+    int i = static_cast<int>(out->textures.size());
+    out->textures.push_back(r);
+    textureOf[key] = i;
+    return i;
+  };
+
+  PlaneTable planes{&out->planes, {}};
+  for (const CompiledBrush& b : brushes) {
+    BspBrush rec;
+    rec.firstSide = static_cast<int32_t>(out->brushSides.size());
+    rec.sideCount = static_cast<int32_t>(b.sides.size());
+    rec.textureIndex = textureIndex(b.material, b.solid);
+    for (const MapSide& s : b.sides)
+      out->brushSides.push_back({planes.Add(s.plane.normal, s.plane.distance), textureIndex(s.material, b.solid)});
+    out->brushes.push_back(rec);
+  }
+
+  // Faces and vertices.
+  for (size_t f = 0; f < faces.size(); ++f) {
+    const FacePolygon& face = faces[f];
+    const FaceLightmap& lm = light.faces[f];
+    const MapMaterial& mat = map.materials[face.material];
+    BspFace rec;
+    std::memset(&rec, 0, sizeof rec);
+    rec.textureIndex = textureIndex(face.material, brushes[face.brush].solid);
+    rec.effectIndex = -1;
+    rec.type = FaceTypePolygon;
+    rec.firstVertex = static_cast<int32_t>(out->vertices.size());
+    rec.vertexCount = static_cast<int32_t>(face.points.size());
+    rec.lightmapIndex = lm.page;
+    rec.lightmapCorner[0] = lm.corner[0];
+    rec.lightmapCorner[1] = lm.corner[1];
+    rec.lightmapSize[0] = lm.size[0];
+    rec.lightmapSize[1] = lm.size[1];
+    DVec origin;
+    origin[lm.uAxis] = lm.uMin;
+    origin[lm.vAxis] = lm.vMin;
+    WorldToFile(origin.x, origin.y, origin.z, rec.lightmapOrigin);
+    DVec axisU, axisV;
+    axisU[lm.uAxis] = options.luxelSize;
+    axisV[lm.vAxis] = options.luxelSize;
+    WorldToFile(axisU.x, axisU.y, axisU.z, rec.lightmapAxes[0]);
+    WorldToFile(axisV.x, axisV.y, axisV.z, rec.lightmapAxes[1]);
+    WorldToFile(face.plane.normal.x, face.plane.normal.y, face.plane.normal.z, rec.normal);
+    // Texture projection: floors and ceilings on (x, z), walls on their own horizontal axis and y.
+    DVec n = face.plane.normal;
+    int major = std::fabs(n.y) >= std::fabs(n.x) && std::fabs(n.y) >= std::fabs(n.z) ? 1
+                : (std::fabs(n.x) >= std::fabs(n.z) ? 0 : 2);
+    // The game draws front faces clockwise: write the points in reverse order.
+    for (size_t k = face.points.size(); k-- > 0;) {
+      const DVec& p = face.points[k];
+      BspVertex v;
+      std::memset(&v, 0, sizeof v);
+      WorldToFile(p.x, p.y, p.z, v.position);
+      double s, tt;
+      if (major == 1) {
+        s = p.x / mat.worldSize;
+        tt = p.z / mat.worldSize;
+      } else {
+        s = (major == 0 ? (n.x > 0 ? -p.z : p.z) : (n.z > 0 ? p.x : -p.x)) / mat.worldSize;
+        tt = p.y / mat.worldSize;  // the loader negates t: images stand upright
+      }
+      v.texCoord[0] = static_cast<float>(s);
+      v.texCoord[1] = static_cast<float>(tt);
+      LightmapCoord(lm, options.luxelSize, p, v.lightmapCoord);
+      WorldToFile(n.x, n.y, n.z, v.normal);
+      v.color[0] = v.color[1] = v.color[2] = v.color[3] = 255;
+      out->vertices.push_back(v);
+    }
+    out->faces.push_back(rec);
+  }
+  out->lightmaps = light.pages;
+
+  // Tree.
+  for (const TreeNode& node : tree.nodes) {
+    BspNode rec;
+    DVec normal;
+    normal[node.axis] = 1;
+    rec.plane = planes.Add(normal, node.distance);
+    rec.children[0] = node.children[0];
+    rec.children[1] = node.children[1];
+    FileBox(node.box, rec.mins, rec.maxs);
+    out->nodes.push_back(rec);
+  }
+  for (const TreeLeaf& leaf : tree.leaves) {
+    BspLeaf rec;
+    rec.cluster = leaf.cluster;
+    rec.area = 0;
+    FileBox(leaf.box, rec.mins, rec.maxs);
+    rec.firstLeafFace = static_cast<int32_t>(out->leafFaces.size());
+    rec.leafFaceCount = static_cast<int32_t>(leaf.faces.size());
+    for (int f : leaf.faces) out->leafFaces.push_back(f);
+    rec.firstLeafBrush = static_cast<int32_t>(out->leafBrushes.size());
+    rec.leafBrushCount = static_cast<int32_t>(leaf.brushes.size());
+    for (int b : leaf.brushes) out->leafBrushes.push_back(b);
+    out->leaves.push_back(rec);
+  }
+  if (out->textures.size() > 1000) {
+    if (error) *error = "more than 1000 texture records";
+    return false;
+  }
+
+  // Entity text: the world, the lights and the source's own entity lines (file coordinates).
+  std::ostringstream ents;
+  ents << "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"" << map.ambient.x << ' ' << map.ambient.y << ' '
+       << map.ambient.z << "\"\n}\n";
+  for (const MapLight& l : map.lights) {
+    float p[3];
+    WorldToFile(l.position.x, l.position.y, l.position.z, p);
+    ents << "{\n\"classname\" \"light\"\n\"origin\" \"" << p[0] << ' ' << p[1] << ' ' << p[2] << "\"\n\"_color\" \""
+         << l.color.x << ' ' << l.color.y << ' ' << l.color.z << "\"\n\"light\" \"" << l.intensity << "\"\n}\n";
+  }
+  for (const std::string& line : map.entityLines) ents << line << "\n";
+  AppendText(&out->entities, ents.str());
+
+  stats->brushes = static_cast<int>(out->brushes.size());
+  stats->faces = static_cast<int>(out->faces.size());
+  stats->leaves = static_cast<int>(out->leaves.size());
+  stats->clusters = out->clusterCount;
+  stats->lightmapPages = static_cast<int>(out->lightmaps.size() / LightmapBytes);
+  stats->totalSeconds = Seconds(start);
+  return true;
+}
+
+bool CompileLevelFile(const std::string& sourcePath, const std::string& outPath, const CompileOptions& options,
+                      CompileStats* stats, std::string* error) {
+  std::ifstream in(sourcePath, std::ios::binary);
+  if (!in) {
+    if (error) *error = "cannot open " + sourcePath;
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  BspFileData data;
+  std::string reason;
+  if (!CompileLevel(text.str(), options, &data, stats, &reason)) {
+    if (error) *error = sourcePath + ": " + reason;
+    return false;
+  }
+  std::vector<uint8_t> bytes = WriteBspFile(data);
+  std::string temp = outPath + ".tmp";
+  {
+    std::ofstream o(temp, std::ios::binary | std::ios::trunc);
+    o.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!o) {
+      if (error) *error = "cannot write " + temp;
+      return false;
+    }
+  }
+  if (std::rename(temp.c_str(), outPath.c_str()) != 0) {
+    if (error) *error = "cannot write " + outPath;
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,189 @@
+// Reads the line-based level source text into a MapSource (format: content/README.md).
+#include "tools/levelc/map_source.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+struct Parser {
+  MapSource* map;
+  std::string* error;
+  int line = 0;
+
+  bool Fail(const std::string& reason) {
+    if (error) *error = "line " + std::to_string(line) + ": " + reason;
+    return false;
+  }
+
+  static bool Number(const std::string& word, double* value) {
+    if (word.empty()) return false;
+    char* end = nullptr;
+    *value = std::strtod(word.c_str(), &end);
+    return end && *end == '\0' && std::isfinite(*value);
+  }
+
+  bool Numbers(const std::vector<std::string>& words, size_t first, size_t count, double* out) {
+    if (words.size() < first + count) return Fail("'" + words[0] + "' needs " + std::to_string(count) + " numbers");
+    for (size_t i = 0; i < count; ++i)
+      if (!Number(words[first + i], &out[i])) return Fail("not a number: '" + words[first + i] + "'");
+    return true;
+  }
+
+  bool Material(const std::string& name, int* index) {
+    for (size_t i = 0; i < map->materials.size(); ++i)
+      if (map->materials[i].name == name) {
+        *index = static_cast<int>(i);
+        return true;
+      }
+    return Fail("unknown material '" + name + "'");
+  }
+
+  // The optional material word after `count` leading words; defaults to the brush's own.
+  bool SideMaterial(const std::vector<std::string>& words, size_t at, int fallback, int* index) {
+    if (words.size() <= at) {
+      *index = fallback;
+      return true;
+    }
+    if (words.size() > at + 1) return Fail("too many words");
+    return Material(words[at], index);
+  }
+
+  static void AddBox(MapBrush* brush, const double* v, int material) {
+    for (int axis = 0; axis < 3; ++axis) {
+      MapSide low, high;
+      low.plane.normal[axis] = -1;
+      low.plane.distance = -std::min(v[axis], v[axis + 3]);
+      high.plane.normal[axis] = 1;
+      high.plane.distance = std::max(v[axis], v[axis + 3]);
+      low.material = high.material = material;
+      brush->sides.push_back(low);
+      brush->sides.push_back(high);
+    }
+  }
+
+  bool BoxIsValid(const double* v) {
+    for (int axis = 0; axis < 3; ++axis)
+      if (!(v[axis] < v[axis + 3])) return Fail("box minimum must be below its maximum on every axis");
+    return true;
+  }
+};
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text.substr(0, text.find('#')));
+  std::string w;
+  while (in >> w) words.push_back(w);
+  return words;
+}
+
+}  // namespace
+
+bool ParseMapSource(const std::string& text, MapSource* map, std::string* error) {
+  *map = MapSource();
+  Parser p{map, error};
+  std::istringstream in(text);
+  std::string rawLine;
+  MapBrush* open = nullptr;  // the brush between "brush" and "end"
+  int openLine = 0;
+  while (std::getline(in, rawLine)) {
+    ++p.line;
+    std::vector<std::string> w = Words(rawLine);
+    if (w.empty()) continue;
+    const std::string& key = w[0];
+    double v[9];
+    if (open) {
+      if (key == "end") {
+        if (open->sides.size() < 4) return p.Fail("a brush needs at least four sides");
+        open = nullptr;
+      } else if (key == "bounds") {
+        int m;
+        if (!p.Numbers(w, 1, 6, v) || !p.BoxIsValid(v) || !p.SideMaterial(w, 7, open->material, &m)) return false;
+        Parser::AddBox(open, v, m);
+      } else if (key == "plane") {
+        int m;
+        if (!p.Numbers(w, 1, 4, v) || !p.SideMaterial(w, 5, open->material, &m)) return false;
+        DVec n(v[0], v[1], v[2]);
+        double len = std::sqrt(Dot(n, n));
+        if (len < 1e-9) return p.Fail("plane normal has no length");
+        open->sides.push_back({{n * (1 / len), v[3] / len}, m});
+      } else if (key == "cut") {
+        int m;
+        if (!p.Numbers(w, 1, 9, v) || !p.SideMaterial(w, 10, open->material, &m)) return false;
+        DVec a(v[0], v[1], v[2]), b(v[3], v[4], v[5]), c(v[6], v[7], v[8]);
+        DVec n = Cross(b - a, c - a);
+        double len = std::sqrt(Dot(n, n));
+        if (len < 1e-9) return p.Fail("cut points lie on one line");
+        n = n * (1 / len);
+        open->sides.push_back({{n, Dot(n, a)}, m});
+      } else {
+        return p.Fail("'" + key + "' inside a brush (missing 'end'?)");
+      }
+      continue;
+    }
+    if (key == "ambient") {
+      if (!p.Numbers(w, 1, 3, v)) return false;
+      map->ambient = DVec(v[0], v[1], v[2]);
+    } else if (key == "material") {
+      if (w.size() != 4) return p.Fail("material needs: name texture worldSize");
+      MapMaterial m;
+      m.name = w[1];
+      m.texture = w[2];
+      if (m.texture.size() > 59) return p.Fail("texture path longer than 59 characters");
+      if (!Parser::Number(w[3], &m.worldSize) || m.worldSize <= 0) return p.Fail("bad texture world size");
+      for (const MapMaterial& other : map->materials)
+        if (other.name == m.name) return p.Fail("material '" + m.name + "' defined twice");
+      map->materials.push_back(m);
+    } else if (key == "box" || key == "brush") {
+      MapBrush brush;
+      brush.line = p.line;
+      if (w.size() < 2) return p.Fail(key + " needs a material");
+      if (!p.Material(w[1], &brush.material)) return false;
+      size_t flagAt = key == "box" ? 8 : 2;
+      if (key == "box") {
+        if (!p.Numbers(w, 2, 6, v) || !p.BoxIsValid(v)) return false;
+        Parser::AddBox(&brush, v, brush.material);
+      }
+      if (w.size() > flagAt + 1) return p.Fail("too many words");
+      if (w.size() == flagAt + 1) {
+        if (w[flagAt] != "nonsolid") return p.Fail("unknown flag '" + w[flagAt] + "'");
+        brush.solid = false;
+      }
+      map->brushes.push_back(brush);
+      if (key == "brush") {
+        open = &map->brushes.back();
+        openLine = p.line;
+      }
+    } else if (key == "light") {
+      if (!p.Numbers(w, 1, 7, v)) return false;
+      if (w.size() > 8) return p.Fail("too many words");
+      if (v[6] <= 0) return p.Fail("light intensity must be positive");
+      MapLight l;
+      l.position = DVec(v[0], v[1], v[2]);
+      l.color = DVec(v[3], v[4], v[5]);
+      l.intensity = v[6];
+      map->lights.push_back(l);
+    } else if (key == "zone") {
+      if (w.size() != 8) return p.Fail("zone needs: name and six numbers");
+      if (!p.Numbers(w, 2, 6, v) || !p.BoxIsValid(v)) return false;
+      MapZone z;
+      z.name = w[1];
+      z.mins = DVec(v[0], v[1], v[2]);
+      z.maxs = DVec(v[3], v[4], v[5]);
+      map->zones.push_back(z);
+    } else if (key == "entity") {
+      std::string rest = rawLine.substr(rawLine.find("entity") + 6);
+      size_t start = rest.find_first_not_of(" \t");
+      map->entityLines.push_back(start == std::string::npos ? "" : rest.substr(start));
+    } else {
+      return p.Fail("unknown keyword '" + key + "'");
+    }
+  }
+  if (open) {
+    p.line = openLine;
+    return p.Fail("brush without 'end'");
+  }
+  if (map->materials.size() > 1000) return p.Fail("more than 1000 materials");
+  return true;
+}
