@@ -50,13 +50,16 @@ void DrawHudOverlay() {
   OrthoMode(0, 0, HudWidth, HudHeight);
   glDisable(GL_DEPTH_TEST);
   glBlendFunc(GL_DST_COLOR, GL_ZERO);
+  // The lightmap unit is still on after the level: left on, it would multiply the mask by
+  // some lightmap texel and darken the whole picture.
+  SelectTextureUnit(GL_TEXTURE1_ARB);
+  glDisable(GL_TEXTURE_2D);
   SelectTextureUnit(GL_TEXTURE0_ARB);
   glEnable(GL_BLEND);
 
   BindLayer(NightVisionMask, RifleMask, LauncherMask);
   DrawScreenQuad();
 
-  // The lightmap unit must not tint the colour layer.
   SelectTextureUnit(GL_TEXTURE1_ARB);
   glDisable(GL_TEXTURE_2D);
   SelectTextureUnit(GL_TEXTURE0_ARB);

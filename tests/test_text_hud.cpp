@@ -147,6 +147,37 @@ TEST_F(TextTest, CharacterCodesThatDrawNothing) {
   EXPECT_EQ(LitPixels(ctx).count, 0);
 }
 
+TEST_F(TextTest, TextIgnoresTexturesLeftOnByTheLevel) {
+  REQUIRE_GL(ctx);
+  // Both units textured with black, unit 1 active, as the level drawing leaves them.
+  const uint8_t black[4] = {0, 0, 0, 0};
+  GLuint names[2];
+  glGenTextures(2, names);
+  for (int unit = 0; unit < 2; ++unit) {
+    gGame.multitexture.activeTexture(GL_TEXTURE0_ARB + unit);
+    glBindTexture(GL_TEXTURE_2D, names[unit]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, black);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glEnable(GL_TEXTURE_2D);
+  }
+  glColor3f(1, 1, 1);
+  glDisable(GL_TEXTURE_2D);
+  PrintText(5, 0, "%d FPS", 88);
+
+  std::vector<uint8_t> pixels = ctx.ReadPixels();
+  int white = 0;
+  for (size_t i = 0; i < pixels.size(); i += 4) white += pixels[i] == 255 && pixels[i + 2] == 255;
+  EXPECT_GT(white, 50);
+  // The enables are as PrintText leaves them: the active unit on, the other untouched.
+  GLint unit = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &unit);
+  EXPECT_EQ(unit, GL_TEXTURE1_ARB);
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  glDeleteTextures(2, names);
+}
+
 TEST_F(TextTest, LongTextIsCutAt255Characters) {
   REQUIRE_GL(ctx);
   glDisable(GL_TEXTURE_2D);
@@ -219,6 +250,12 @@ void ExpectNear(std::array<int, 3> got, std::array<int, 3> want) {
 
 TEST_F(HudTest, LayersFollowTheWeaponAndNightVision) {
   REQUIRE_GL(ctx);
+  // The lightmap unit as the level leaves it: on, with a dark lightmap bound. It must not
+  // tint either layer.
+  gGame.multitexture.activeTexture(GL_TEXTURE1_ARB);
+  Texture lightmap = MakeTexture({30, 30, 30}, {30, 30, 30});
+  glEnable(GL_TEXTURE_2D);
+  gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);
   gGame.currentWeapon = WeaponRifle;
   ExpectNear(DrawOver(), {128 + 25, 51, 76});
   // The top of the screen shows the picture's last row (black mask, no colour).
@@ -239,6 +276,7 @@ TEST_F(HudTest, LayersFollowTheWeaponAndNightVision) {
   gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);
   glBindTexture(GL_TEXTURE_2D, gGame.hudTextures[0]);
   ExpectNear(DrawOver(), {25 * 128 / 255 + 25, 51 * 128 / 255 + 51, 76 * 128 / 255 + 76});
+  glDeleteTextures(1, &lightmap);
 }
 
 TEST_F(HudTest, RestoresDepthBlendingMatricesAndLeavesUnitOneOff) {
