@@ -206,6 +206,11 @@ TEST(BspParse, RefusesBadCrossReferences) {
        }},
       {"visibility bits missing", [](BspFileData* f) { f->visibility.pop_back(); }},
       {"negative bytes per cluster", [](BspFileData* f) { f->bytesPerCluster = -1; }},
+      {"visibility size overflows",
+       [](BspFileData* f) {
+         f->clusterCount = INT32_MAX;
+         f->bytesPerCluster = INT32_MAX;
+       }},
       {"too many textures", [](BspFileData* f) { f->textures.resize(1001); }},
       {"too many lightmaps", [](BspFileData* f) { f->lightmaps.resize(size_t(1001) * LightmapBytes); }},
       {"no nodes", [](BspFileData* f) { f->nodes.clear(); }},
@@ -243,6 +248,16 @@ TEST(BspParse, RefusesEveryTruncationAndBadLumpDirectory) {
     std::vector<uint8_t> bytes = good;
     SetLump(&bytes, lump, 1, 0);
     EXPECT_FALSE(ParseBytes(&level, bytes)) << "lump " << lump << " emptied";
+  }
+  // The visibility lump's own sizes.
+  for (int field = 0; field < 2; ++field) {
+    for (uint32_t value : {0x7fffffffu, 0xffffffffu, 0x80000000u}) {
+      std::vector<uint8_t> bytes = good;
+      uint32_t visOffset;
+      std::memcpy(&visOffset, bytes.data() + 8 + LumpVisibility * 8, 4);
+      std::memcpy(bytes.data() + visOffset + field * 4, &value, 4);
+      EXPECT_FALSE(ParseBytes(&level, bytes)) << "visibility field " << field << " = " << value;
+    }
   }
   const uint32_t hostile[] = {0x7fffffffu, 0xffffffffu, 0x80000000u, static_cast<uint32_t>(good.size() + 1)};
   for (int lump = 0; lump < LumpCount; ++lump) {
