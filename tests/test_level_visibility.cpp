@@ -1,0 +1,170 @@
+// The default level on an offscreen GL context: drawn with and without its visibility
+// data it gives the same picture from many places, and the visibility data cuts the faces
+// drawn. With KORVALIS_SHOTS_DIR set it also writes the README screenshots there.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/game.h"
+#include "app/game_state.h"
+#include "bots/waypoint_data.h"
+#include "support/gl_context.h"
+#include "tools/levelc/map_source.h"
+
+namespace {
+
+constexpr int Width = 320;
+constexpr int Height = 240;
+
+struct View {
+  Vec3 eye, target;
+};
+
+// Eye heights of the waypoints as stored, each looking two ways along its links, plus
+// every zone's middle looking four ways.
+std::vector<View> Views() {
+  std::vector<View> views;
+  for (int k = 0; k < BuiltInLinkCount; ++k)
+    for (int dir = 0; dir < 2; ++dir) {
+      const float* a = BuiltInWaypoints[BuiltInLinks[k][dir]];
+      const float* b = BuiltInWaypoints[BuiltInLinks[k][1 - dir]];
+      if (a[0] == b[0] && a[2] == b[2]) continue;
+      views.push_back({Vec3(a[0], a[1], a[2]), Vec3(b[0], a[1], b[2])});
+    }
+  std::ifstream in(KORVALIS_SOURCE_DIR "/content/korvalis.map");
+  std::stringstream text;
+  text << in.rdbuf();
+  MapSource map;
+  std::string error;
+  EXPECT_TRUE(ParseMapSource(text.str(), &map, &error)) << error;
+  for (const MapZone& z : map.zones) {
+    Vec3 c(static_cast<float>(0.5 * (z.mins.x + z.maxs.x)), static_cast<float>(z.maxs.y - 120),
+           static_cast<float>(0.5 * (z.mins.z + z.maxs.z)));
+    for (Vec3 d : {Vec3(1, -0.1f, 0), Vec3(-1, 0, 0), Vec3(0, 0.2f, 1), Vec3(0, -0.3f, -1)})
+      views.push_back({c, c + d * 100.0f});
+  }
+  return views;
+}
+
+void Look(const View& v) {
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(v.eye.x, v.eye.y, v.eye.z, v.target.x, v.target.y, v.target.z, 0, 1, 0);
+  gGame.frustum.CalculateFrustum();
+}
+
+class LevelPictures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetGameState();
+    gl_.reset(new GLTestContext(Width, Height));
+    if (!gl_->ok()) return;
+    InitializeGL(Width, Height);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    std::ifstream config(KORVALIS_GAME_DIR "/Config.ini");
+    std::string word, path;
+    config >> word >> path >> word >> gGame.lightmapBrightness;
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    previousDir_ = here;
+    ASSERT_EQ(chdir(KORVALIS_GAME_DIR), 0);
+    loaded_ = gGame.level.LoadBSP(path.c_str());
+  }
+  void TearDown() override {
+    if (!previousDir_.empty()) EXPECT_EQ(chdir(previousDir_.c_str()), 0);
+    gGame.level.Destroy();
+    gGame.level = Level();
+    gl_.reset();
+  }
+  std::unique_ptr<GLTestContext> gl_;
+  std::string previousDir_;
+  bool loaded_ = false;
+};
+
+}  // namespace
+
+TEST_F(LevelPictures, VisibilityNeverHidesWhatCanBeSeen) {
+  if (!gl_->ok()) {
+    GTEST_SKIP() << "no offscreen OpenGL context available";
+  }
+  ASSERT_TRUE(loaded_);
+  ASSERT_GT(gGame.level.clusterCount, 1);
+  glDisable(GL_FOG);
+  std::vector<View> views = Views();
+  ASSERT_GE(views.size(), 50u);
+  std::vector<uint8_t> rows = gGame.level.visibility;
+  long drawnWith = 0, drawnWithout = 0;
+  int differing = 0;
+  for (size_t i = 0; i < views.size(); ++i) {
+    gGame.level.visibility = rows;
+    Look(views[i]);
+    gGame.level.RenderLevel(views[i].eye);
+    drawnWith += gGame.level.facesDrawnLastFrame;
+    std::vector<uint8_t> culled = gl_->ReadPixels();
+    gGame.level.visibility.clear();
+    Look(views[i]);
+    gGame.level.RenderLevel(views[i].eye);
+    drawnWithout += gGame.level.facesDrawnLastFrame;
+    std::vector<uint8_t> full = gl_->ReadPixels();
+    if (culled != full) {
+      ++differing;
+      ADD_FAILURE() << "view " << i << " from (" << views[i].eye.x << ", " << views[i].eye.y << ", "
+                    << views[i].eye.z << ") differs";
+    }
+  }
+  gGame.level.visibility = rows;
+  EXPECT_EQ(differing, 0);
+  EXPECT_LT(drawnWith, drawnWithout);  // the visibility data does cull
+  std::printf("visibility: %zu views, %ld faces drawn with the data, %ld without: %.0f%% cut\n", views.size(),
+              drawnWith, drawnWithout, 100.0 * (drawnWithout - drawnWith) / drawnWithout);
+}
+
+// Writes docs/level-*.png when KORVALIS_SHOTS_DIR names a directory (convert from ImageMagick
+// turns the PPM into PNG).
+TEST_F(LevelPictures, Screenshots) {
+  const char* dir = std::getenv("KORVALIS_SHOTS_DIR");
+  if (!dir) GTEST_SKIP() << "set KORVALIS_SHOTS_DIR to write screenshots";
+  if (!gl_->ok()) {
+    GTEST_SKIP() << "no offscreen OpenGL context available";
+  }
+  ASSERT_TRUE(loaded_);
+  const struct {
+    const char* name;
+    View view;
+  } shots[] = {
+      {"level-start", {Vec3(587, 268, -404), Vec3(600, 250, -700)}},
+      {"level-upper-hall", {Vec3(420, 400, -1200), Vec3(800, 330, -1550)}},
+      {"level-great-hall", {Vec3(1480, 560, -1000), Vec3(1650, 520, -1800)}},
+      {"level-west-wing", {Vec3(1100, 600, -2145), Vec3(500, 720, -2145)}},
+  };
+  for (const auto& shot : shots) {
+    Look(shot.view);
+    gGame.level.RenderLevel(shot.view.eye);
+    std::vector<uint8_t> rgba = gl_->ReadPixels();
+    std::string ppm = std::string(dir) + "/" + shot.name + ".ppm";
+    FILE* f = std::fopen(ppm.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "P6\n%d %d\n255\n", Width, Height);
+    for (int y = Height - 1; y >= 0; --y)
+      for (int x = 0; x < Width; ++x) std::fwrite(&rgba[(y * Width + x) * 4], 1, 3, f);
+    std::fclose(f);
+    std::string command = "convert " + ppm + " " + std::string(dir) + "/" + shot.name + ".png && rm " + ppm;
+    EXPECT_EQ(std::system(command.c_str()), 0);
+  }
+}
