@@ -87,7 +87,9 @@ class LevelPictures : public ::testing::Test {
     loaded_ = gGame.level.LoadBSP(path.c_str());
   }
   void TearDown() override {
-    if (!previousDir_.empty()) EXPECT_EQ(chdir(previousDir_.c_str()), 0);
+    if (!previousDir_.empty()) {
+      EXPECT_EQ(chdir(previousDir_.c_str()), 0);
+    }
     gGame.level.Destroy();
     gGame.level = Level();
     gl_.reset();
