@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "app/game_state.h"
@@ -259,4 +263,91 @@ TEST_F(Physics, GeometryStopsTheJump) {
   }
   EXPECT_NEAR(highest, 162.5f, 1e-2);
   EXPECT_NEAR(Eye(), Rest, 1e-3);
+}
+
+namespace {
+
+struct WalkResult {
+  int insideFrames = 0;  // frames that ended with the box inside a solid brush
+  float lowestEye = 1e30f;
+};
+
+// A long scripted walk over the loaded level: random keys, turns and jumps at frame times
+// from 2 to 50 ms.
+WalkResult RandomWalk(FakePlatform* fake, Vec3 start, int frames) {
+  gGame.camera.PositionCamera(start.x, start.y, start.z, start.x, start.y, start.z + 100, 0, 1, 0);
+  std::mt19937 random(5);
+  const uint32_t frameTimes[] = {2, 7, 16, 25, 50};
+  const int keys[] = {platform::KeyW, platform::KeyS, platform::KeyA, platform::KeyD};
+  WalkResult result;
+  for (int i = 0; i < frames; ++i) {
+    if (i % 150 == 0) {
+      fake->held = {keys[random() % 4]};
+      if (random() % 2) fake->held.insert(keys[random() % 4]);
+      fake->mouseX = 512 + static_cast<int>(random() % 200) - 100;  // turn a little
+    }
+    if (i % 400 == 0 && !gGame.jumping) {
+      gGame.jumping = true;
+      gGame.jumpOffset = JumpStartOffset;
+    }
+    fake->now += frameTimes[(i / 300) % 5];
+    gGame.camera.UpdateCamera();
+    ApplyPlayerPhysics();
+    const Vec3 p = gGame.camera.position;
+    result.insideFrames += gGame.level.Trace(p, p, gGame.playerBoxExtents).allSolid;
+    result.lowestEye = std::min(result.lowestEye, p.y);
+  }
+  return result;
+}
+
+}  // namespace
+
+// A closed yard with a ramp, stairs, pillars, a low roof and a thin beam: the player's box
+// must never end a frame inside solid geometry, whatever the keys, jumps and frame times.
+TEST_F(Physics, WalkingAndJumpingNeverEndsInsideSolid) {
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-620, 0, -620), Vec3(-600, 400, 620));  // yard walls
+  builder.AddWorldBox(Vec3(600, 0, -620), Vec3(620, 400, 620));
+  builder.AddWorldBox(Vec3(-600, 0, -620), Vec3(600, 400, -600));
+  builder.AddWorldBox(Vec3(-600, 0, 600), Vec3(600, 400, 620));
+  // A ramp rising along +x to 100 units (file coordinates, z up): z <= (x - 100) / 2.
+  builder.AddBrush({{{-0.4472136f, 0, 0.8944272f}, -44.72136f},
+                    {{1, 0, 0}, 300},
+                    {{0, 0, -1}, 0},
+                    {{0, -1, 0}, 500},
+                    {{0, 1, 0}, -300}});
+  for (int i = 0; i < 8; ++i) {  // stairs of 15
+    builder.AddWorldBox(Vec3(-500.0f + 30 * i, 0, 300), Vec3(-200, 15.0f * (i + 1), 500));
+  }
+  for (int i = 0; i < 5; ++i) builder.AddWorldBox(Vec3(-400.0f + 150 * i, 0, -60), Vec3(-360.0f + 150 * i, 400, -20));
+  builder.AddWorldBox(Vec3(100, 120, 100), Vec3(500, 130, 500));    // low roof
+  builder.AddWorldBox(Vec3(-600, 170, -200), Vec3(600, 172, -180));  // thin beam
+  LoadWith(builder);
+
+  const WalkResult walk = RandomWalk(&fake, Vec3(0, Rest, -300), 20000);
+  EXPECT_EQ(walk.insideFrames, 0);
+  EXPECT_GT(walk.lowestEye, Rest - 1e-3f);
+}
+
+// The compiled default level from its start point: the player lands and never drops out.
+TEST_F(Physics, TheDefaultLevelHoldsThePlayer) {
+  std::ifstream in(KORVALIS_GAME_DIR "/maps/korvalis.bsp", std::ios::binary);
+  if (!in) GTEST_SKIP() << "the default level has not been compiled";
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string error;
+  ASSERT_TRUE(gGame.level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  float lowest = 1e30f;
+  for (const BspLeaf& leaf : gGame.level.leaves) {
+    lowest = std::min<float>(lowest, std::min(leaf.mins[1], leaf.maxs[1]));
+  }
+
+  gGame.camera.PositionCamera(587, 347, -404, 0, 480, 0, 0, 1, 0);
+  for (int i = 0; i < 100; ++i) Frame(10);
+  const float landed = Eye();
+  EXPECT_LT(landed, 347.0f);
+  for (int i = 0; i < 100; ++i) Frame(10);
+  EXPECT_NEAR(Eye(), landed, 1e-3) << "standing still keeps the height";
+
+  const WalkResult walk = RandomWalk(&fake, gGame.camera.position, 20000);
+  EXPECT_GT(walk.lowestEye, lowest + 50);
 }
