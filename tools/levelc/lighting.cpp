@@ -51,8 +51,10 @@ struct Lighter {
       if (dist >= l.intensity || dist < 1e-6) continue;
       double cosine = Dot(n, d) / dist;
       if (cosine <= 0) continue;
+      // Half Lambert (faces turned away still catch some light) with a squared falloff
+      // that reaches zero at the light's reach.
       double falloff = 1 - dist / l.intensity;
-      double amount = cosine * (0.35 + 0.65 * cosine) * falloff * (2 - falloff);
+      double amount = (0.3 + 0.7 * cosine) * cosine * falloff * falloff;
       if (SegmentBlocked(tree, brushes, p, l.position, 0)) continue;
       sum = sum + l.color * amount;
     }
@@ -155,8 +157,14 @@ LightmapResult BuildLightmaps(const MapSource& map, const std::vector<CompiledBr
     uint8_t* base = result.pages.data() + static_cast<size_t>(lm.page) * LightmapBytes;
     for (int j = 0; j < lm.size[1]; ++j)
       for (int i = 0; i < lm.size[0]; ++i) {
-        DVec p = lighter.SamplePoint(face, lm.uAxis, lm.vAxis, lm.uMin + i * luxelSize, lm.vMin + j * luxelSize, centre);
-        DVec c = lighter.LightAt(p, face.plane.normal);
+        // Four samples a quarter texel around the texel's centre soften shadow edges.
+        DVec c;
+        for (int k = 0; k < 4; ++k) {
+          double du = ((k & 1) ? 0.25 : -0.25) * luxelSize, dv = ((k & 2) ? 0.25 : -0.25) * luxelSize;
+          DVec p = lighter.SamplePoint(face, lm.uAxis, lm.vAxis, lm.uMin + i * luxelSize + du,
+                                       lm.vMin + j * luxelSize + dv, centre);
+          c = c + lighter.LightAt(p, face.plane.normal) * 0.25;
+        }
         uint8_t* texel = base + ((lm.corner[1] + j) * LightmapSide + lm.corner[0] + i) * 3;
         for (int k = 0; k < 3; ++k)
           texel[k] = static_cast<uint8_t>(std::lround(std::clamp(c[k] * scale, 0.0, 255.0)));
