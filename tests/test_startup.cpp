@@ -3,7 +3,6 @@
 #include <GL/gl.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -65,7 +64,9 @@ class StartupTest : public ::testing::Test {
     if (!ctx.ok()) return;
     ResetGameState();
     saved = fs::current_path();
-    dir = fs::path(KORVALIS_BINARY_DIR) / ("startup_" + std::to_string(getpid()));
+    // One folder per test, so a death test's child process finds its own.
+    dir = fs::path(KORVALIS_BINARY_DIR) /
+          ("startup_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     for (const char* name : {"hud-famas1.bmp", "hud-famas2.bmp", "hud-launcher1.bmp",
@@ -97,6 +98,14 @@ TEST_F(StartupTest, MissingConfigStopsAfterTheHudPictures) {
   // Nothing after the failing step ran.
   EXPECT_EQ(gGame.camera.position, Vec3(0, 0, 0));
   EXPECT_EQ(gGame.fontListBase, 0u);
+}
+
+TEST_F(StartupTest, UndecodableHudPictureEndsTheProcessWithAFailureStatus) {
+  REQUIRE_GL(ctx);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // Config.ini is missing too: the pictures come first, so the process ends all the same.
+  WriteText(dir / "hud-launcher2.bmp", "not a bitmap");
+  EXPECT_EXIT(InitializeGame(), ::testing::ExitedWithCode(1), "");
 }
 
 TEST_F(StartupTest, MissingLevelAndMultitextureShowTheirMessagesInOrder) {
