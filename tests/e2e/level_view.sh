@@ -82,6 +82,11 @@ mean="$(convert "$shot" -colorspace Gray -format '%[fx:int(mean*255)]' info:)"
 echo "level_view: screenshot $shot: $colours colours, mean grey $mean"
 [ "$colours" -ge 64 ] || fail "the picture has only $colours colours"
 [ "$mean" -ge 4 ] || fail "the picture is almost black (mean $mean)"
+# The FPS line: white text in the top-left corner, not darkened by anything drawn after it.
+white="$(convert "$shot" -crop 120x30+0+0 +repage -fill black +opaque white -fill white -opaque white \
+  -format '%[fx:int(mean*w*h+0.5)]' info:)"
+echo "level_view: $white white pixels in the FPS corner"
+[ "$white" -ge 30 ] || fail "no white FPS line in the top-left corner"
 
 # Escape on the game window quits with status 0.
 xdotool mousemove --window "$win" 512 384 2>/dev/null
