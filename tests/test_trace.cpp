@@ -220,3 +220,29 @@ TEST(Trace, TreeWalkAgreesWithTestingEveryBrush) {
   EXPECT_EQ(mismatches, 0);
   EXPECT_GT(hits, 2000);  // the comparison means something only if many traces hit
 }
+
+// The builder's faces: a floor face is listed in the leaf above it, and its vertices come
+// back in world coordinates.
+TEST(LevelBuilder, FacesAreListedInTheLeavesTheyTouch) {
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-200, -20, -200), Vec3(200, 0, 200));
+  builder.AddWorldBox(Vec3(300, -20, -200), Vec3(500, 100, 200));
+  const int lightmap = builder.AddLightmap(10, 20, 30);
+  const int face = builder.AddWorldFace({Vec3(-200, 0, 200), Vec3(200, 0, 200), Vec3(200, 0, -200), Vec3(-200, 0, -200)},
+                                        0, lightmap);
+  Level level = Load(builder);
+  ASSERT_EQ(level.faces.size(), 1u);
+  EXPECT_EQ(level.faces[0].type, FaceTypePolygon);
+  EXPECT_EQ(level.NumLightmaps(), 1);
+  ASSERT_EQ(level.vertices.size(), 4u);
+  EXPECT_EQ(level.vertices[0].position[0], -200.0f);
+  EXPECT_EQ(level.vertices[0].position[1], 0.0f);
+  EXPECT_EQ(level.vertices[0].position[2], 200.0f);
+
+  const BspLeaf& above = level.leaves[level.FindLeaf(Vec3(0, 1, 0))];
+  bool listed = false;
+  for (int i = 0; i < above.leafFaceCount; ++i) listed |= level.leafFaces[above.firstLeafFace + i] == face;
+  EXPECT_TRUE(listed);
+  const BspLeaf& far = level.leaves[level.FindLeaf(Vec3(400, 150, 0))];
+  for (int i = 0; i < far.leafFaceCount; ++i) EXPECT_NE(level.leafFaces[far.firstLeafFace + i], face);
+}
