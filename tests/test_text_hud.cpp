@@ -103,6 +103,16 @@ TEST_F(TextTest, OriginLandsOnTheWindowPixelAndStateIsKept) {
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));  // PrintText turns texturing back on
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
+  // Building the font leaves the unpack state the later texture uploads rely on.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glDeleteLists(gGame.fontListBase, 256);
+  gGame.fontListBase = CreateBitmapFont("Arial", 25);
+  GLint alignment = 0, rowLength = -1;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
+  EXPECT_EQ(alignment, 1);
+  EXPECT_EQ(rowLength, 0);
+
   // The FPS line of a frame: the same origin, digits drawn.
   glClear(GL_COLOR_BUFFER_BIT);
   glDisable(GL_TEXTURE_2D);
