@@ -1,8 +1,11 @@
 // Windings, brush polygons and hidden-face removal for the level compiler.
 #include "tools/levelc/geometry.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <string>
+#include <tuple>
 
 Winding ClipBehind(const Winding& w, const MapPlane& plane) {
   Winding front, back;
@@ -209,4 +212,55 @@ std::vector<FacePolygon> BuildVisibleFaces(const std::vector<CompiledBrush>& bru
     }
   }
   return faces;
+}
+
+void FixTJunctions(std::vector<FacePolygon>* faces) {
+  constexpr double Cell = 64;
+  constexpr double OnEdge = 0.05;  // distance from the edge's line
+  auto cellOf = [&](double v) { return static_cast<long>(std::floor(v / Cell)); };
+  // Every corner once, by cell.
+  std::map<std::tuple<long, long, long>, std::vector<DVec>> grid;
+  for (const FacePolygon& f : *faces)
+    for (const DVec& p : f.points) {
+      std::vector<DVec>& cell = grid[std::make_tuple(cellOf(p.x), cellOf(p.y), cellOf(p.z))];
+      bool known = false;
+      for (const DVec& q : cell)
+        if (std::fabs(q.x - p.x) < 1e-6 && std::fabs(q.y - p.y) < 1e-6 && std::fabs(q.z - p.z) < 1e-6) known = true;
+      if (!known) cell.push_back(p);
+    }
+  for (FacePolygon& f : *faces) {
+    Winding fixed;
+    size_t n = f.points.size();
+    for (size_t i = 0; i < n; ++i) {
+      DVec a = f.points[i], b = f.points[(i + 1) % n];
+      fixed.push_back(a);
+      DVec d = b - a;
+      double len2 = Dot(d, d);
+      if (len2 < 1e-6) continue;
+      std::vector<std::pair<double, DVec>> inserts;
+      long lo[3], hi[3];
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = cellOf(std::min(a[k], b[k]) - OnEdge);
+        hi[k] = cellOf(std::max(a[k], b[k]) + OnEdge);
+      }
+      for (long cx = lo[0]; cx <= hi[0]; ++cx)
+        for (long cy = lo[1]; cy <= hi[1]; ++cy)
+          for (long cz = lo[2]; cz <= hi[2]; ++cz) {
+            auto it = grid.find(std::make_tuple(cx, cy, cz));
+            if (it == grid.end()) continue;
+            for (const DVec& p : it->second) {
+              double t = Dot(p - a, d) / len2;
+              if (t * std::sqrt(len2) < 0.1 || (1 - t) * std::sqrt(len2) < 0.1) continue;  // at an end
+              DVec off = p - (a + d * t);
+              if (Dot(off, off) > OnEdge * OnEdge) continue;
+              inserts.push_back({t, p});
+            }
+          }
+      std::sort(inserts.begin(), inserts.end(), [](const std::pair<double, DVec>& x, const std::pair<double, DVec>& y) {
+        return x.first < y.first;
+      });
+      for (const auto& ins : inserts) fixed.push_back(ins.second);
+    }
+    f.points = fixed;
+  }
 }

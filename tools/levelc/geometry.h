@@ -62,6 +62,9 @@ struct FacePolygon {
 bool BuildBrushes(const MapSource& map, std::vector<CompiledBrush>* brushes, std::string* error);
 // True when p lies strictly inside the brush, by more than margin from every side.
 bool PointInBrush(const CompiledBrush& brush, DVec p, double margin);
+// Inserts into every face edge the corners of other faces that lie on it, so that faces
+// meeting in a T share their vertices and no crack opens between them when drawn.
+void FixTJunctions(std::vector<FacePolygon>* faces);
 // The visible faces: every brush side minus its parts inside or against solid brushes,
 // cut into pieces of at most gridSize on each axis.
 std::vector<FacePolygon> BuildVisibleFaces(const std::vector<CompiledBrush>& brushes, double gridSize);

@@ -102,6 +102,7 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
       leaf.faces.swap(list);
     }
   }
+  FixTJunctions(&faces);
   stats->treeSeconds = Seconds(t);
   if (faces.size() > 1000000 || tree.leaves.size() > 1000000) {
     if (error) *error = "the level is too large";
