@@ -1,6 +1,8 @@
 // The generated game data: every picture decodes with our bitmap decoder and has the shape
 // its texture upload needs, the masks let the scene through where they should, the sounds
 // and music load in the mixer, the music loops cleanly, and the generator is deterministic.
+#include <GL/gl.h>
+#include <GL/glu.h>
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
@@ -12,14 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "app/game_state.h"
+#include "render/text.h"
 #include "render/texture.h"
+#include "support/gl_context.h"
 
 namespace {
 
 const std::string GameDir = KORVALIS_GAME_DIR;
 
+// In the order of the game's HUD texture slots: colour and mask of each overlay.
 const char* const HudFiles[] = {"hud-famas1.bmp",    "hud-famas2.bmp",       "hud-launcher1.bmp",
-                                "hud-launcher2.bmp", "hud-nightvision1.bmp", "hud-nightvision2.bmp"};
+                                "hud-launcher2.bmp", "hud-nightvision2.bmp", "hud-nightvision1.bmp"};
 const char* const EffectFiles[] = {"P1.bmp", "P2.bmp", "P3.bmp", "P4.bmp", "P5.bmp", "P7.bmp"};
 const char* const SoundFiles[] = {"sound/shot4.wav", "sound/shoot1.wav", "sound/hit.wav", "sound/explos.wav"};
 const char* const MusicFiles[] = {"sound/background.mp3", "sound/matrix.mp3"};
@@ -138,6 +144,60 @@ TEST(HudPictures, DecodeWithWidthsForTheOverlayAndMasksThatLetTheSceneThrough) {
   EXPECT_GT(centre[1], centre[0]);
   EXPECT_GT(centre[1], centre[2]);
   EXPECT_LT(centre[1], 128) << "a faint glow, not a wash";
+}
+
+// The real pictures through the real overlay: the scene stays untouched at the upper left,
+// the weapon covers part of the lower right, night vision closes the corners.
+TEST(HudPictures, OverlayShowsTheWeaponAtTheLowerRightOfTheScreen) {
+  GLTestContext ctx;
+  REQUIRE_GL(ctx);
+  MultitextureProcs procs = gGame.multitexture;
+  ResetGameState();
+  gGame.multitexture = procs;
+  for (int slot = 0; slot < 6; ++slot) {
+    CreateHudTexture(gGame.hudTextures, (GameDir + "/" + HudFiles[slot]).c_str(), slot);
+    ASSERT_NE(gGame.hudTextures[slot], 0u) << HudFiles[slot];
+  }
+  glEnable(GL_TEXTURE_2D);
+  glColor3f(1, 1, 1);
+  struct Quarter {
+    long changed = 0, total = 0;
+  };
+  // Counts the pixels the overlay changed from the grey scene, per screen quarter
+  // (0 upper left, 1 upper right, 2 lower left, 3 lower right).
+  auto draw = [&](Quarter quarters[4]) {
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawHudOverlay();
+    std::vector<uint8_t> pixels = ctx.ReadPixels();
+    for (int row = 0; row < ctx.height(); ++row) {
+      for (int x = 0; x < ctx.width(); ++x) {
+        const uint8_t* p = &pixels[(static_cast<size_t>(row) * ctx.width() + x) * 4];
+        bool lower = row < ctx.height() / 2;  // rows come bottom first
+        Quarter& q = quarters[(lower ? 2 : 0) + (x >= ctx.width() / 2 ? 1 : 0)];
+        ++q.total;
+        if (std::abs(p[0] - 128) + std::abs(p[1] - 128) + std::abs(p[2] - 128) > 12) ++q.changed;
+      }
+    }
+  };
+  for (int weapon : {WeaponRifle, WeaponLauncher}) {
+    gGame.currentWeapon = weapon;
+    Quarter q[4];
+    draw(q);
+    EXPECT_EQ(q[0].changed, 0) << "weapon " << weapon << " touches the upper left";
+    EXPECT_GT(q[3].changed, q[3].total / 10) << "weapon " << weapon << " at the lower right";
+    EXPECT_GT(q[3].changed, q[1].changed * 4) << "weapon " << weapon << " sits low";
+  }
+  gGame.nightVision = true;
+  Quarter q[4];
+  draw(q);
+  std::vector<uint8_t> pixels = ctx.ReadPixels();
+  const uint8_t* corner = &pixels[0];
+  EXPECT_EQ(corner[0] + corner[1] + corner[2], 0) << "the corner is closed";
+  const uint8_t* centre = &pixels[(static_cast<size_t>(ctx.height() / 2) * ctx.width() + ctx.width() / 2) * 4];
+  EXPECT_GT(centre[1], 128) << "green glow over the scene";
+  EXPECT_GT(centre[1], centre[0] + 10);
+  glDeleteTextures(6, gGame.hudTextures);
 }
 
 TEST(EffectPictures, PowerOfTwoSquaresThatFadeToBlackAtTheBorder) {
