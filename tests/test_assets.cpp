@@ -267,10 +267,13 @@ TEST(Music, LoopsLastAtLeastThirtySecondsAndWrapWithoutAClick) {
     const int16_t* s = reinterpret_cast<const int16_t*>(chunk->abuf);
     const long frames = chunk->alen / (2 * channels);
     EXPECT_GE(frames, 30L * rate) << name;
-    // The encoder's delay and padding are trimmed: sound from the first frame on.
+    // The encoder's delay and padding are trimmed: sound from the first frame to the last.
     bool soundAtStart = false;
     for (long f = 0; f < 64 && !soundAtStart; ++f) soundAtStart = s[f * channels] != 0;
     EXPECT_TRUE(soundAtStart) << name << " starts with a gap";
+    bool soundAtEnd = false;
+    for (long f = frames - 64; f < frames && !soundAtEnd; ++f) soundAtEnd = s[f * channels] != 0;
+    EXPECT_TRUE(soundAtEnd) << name << " ends with a gap";
     // The step across the loop point is no bigger than the steps the music itself takes
     // around it.
     for (int c = 0; c < channels; ++c) {
@@ -282,6 +285,66 @@ TEST(Music, LoopsLastAtLeastThirtySecondsAndWrapWithoutAClick) {
       EXPECT_LE(std::abs(at(0) - at(-1)), around) << name << " clicks at the loop point";
     }
     Mix_FreeChunk(chunk);
+  }
+}
+
+// Looped playback through the mixer, recorded by SDL's disk driver running faster than real
+// time: after the last decoded sample comes the first one again, with nothing in between.
+TEST(Music, LoopedPlaybackRunsRoundTheLoopPointSampleForSample) {
+  const std::string record = std::string(KORVALIS_BINARY_DIR) + "/test_assets_" + std::to_string(getpid()) + ".raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", record.c_str(), 1);
+  setenv("SDL_DISKAUDIODELAY", "1", 1);  // milliseconds per buffer
+  for (const char* name : MusicFiles) {
+    const std::string path = GameDir + "/" + name;
+    ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0) << SDL_GetError();
+    ASSERT_EQ(Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 1024), 0) << Mix_GetError();
+    int rate = 0, channels = 0;
+    Uint16 format = 0;
+    Mix_QuerySpec(&rate, &format, &channels);
+    ASSERT_TRUE(rate == 44100 && format == AUDIO_S16SYS && channels == 2);
+    Mix_Chunk* decoded = Mix_LoadWAV(path.c_str());
+    Mix_Music* music = Mix_LoadMUS(path.c_str());
+    ASSERT_TRUE(decoded && music) << Mix_GetError();
+    const long frames = decoded->alen / 4;
+    Mix_PlayMusic(music, -1);
+    // Wait for the loop point plus a second, at most a minute.
+    const long wanted = (frames + 2 * 44100) * 4;
+    for (int waited = 0; waited < 60000; waited += 50) {
+      FILE* f = std::fopen(record.c_str(), "rb");
+      long size = 0;
+      if (f) {
+        std::fseek(f, 0, SEEK_END);
+        size = std::ftell(f);
+        std::fclose(f);
+      }
+      if (size >= wanted) break;
+      SDL_Delay(50);
+    }
+    Mix_HaltMusic();
+    Mix_CloseAudio();
+    std::vector<uint8_t> bytes = Bytes(record);
+    const int16_t* out = reinterpret_cast<const int16_t*>(bytes.data());
+    const int16_t* in = reinterpret_cast<const int16_t*>(decoded->abuf);
+    const long outFrames = static_cast<long>(bytes.size() / 4);
+    ASSERT_GE(outFrames * 4, wanted) << name << ": recording too short";
+    // Where the music starts in the recording.
+    long start = -1;
+    for (long at = 0; at + 64 < outFrames && at < 44100 && start < 0; ++at) {
+      if (std::memcmp(out + at * 2, in, 64 * 4) == 0) start = at;
+    }
+    ASSERT_GE(start, 0) << name << ": the start of the music is not in the recording";
+    long mismatches = 0;
+    for (long k = -2000; k < 2000; ++k) {
+      long o = start + frames + k, d = (k + frames) % frames;
+      if (out[o * 2] != in[d * 2] || out[o * 2 + 1] != in[d * 2 + 1]) ++mismatches;
+    }
+    EXPECT_EQ(mismatches, 0) << name << ": the loop point is not seamless";
+    Mix_FreeMusic(music);
+    Mix_FreeChunk(decoded);
+    Mix_Quit();
+    SDL_Quit();
+    unlink(record.c_str());
   }
 }
 
