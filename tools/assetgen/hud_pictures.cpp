@@ -36,7 +36,7 @@ int SleeveMaterial(Mesh& m) { return m.AddMaterial({Vec3(0.24f, 0.26f, 0.17f), 0
 void AddRifleHand(Mesh& m) {
   int glove = GloveMaterial(m), sleeve = SleeveMaterial(m);
   m.AddBox(glove, Vec3(-0.032f, -0.066f, 0.19f), Vec3(0.03f, -0.034f, 0.29f), 0.014f);
-  m.AddLimb(glove, {{-0.034f, -0.052f, 0.2f}, {-0.036f, -0.03f, 0.235f}, {-0.033f, -0.018f, 0.265f}},
+  m.AddLimb(glove, {{-0.03f, -0.056f, 0.195f}, {-0.036f, -0.042f, 0.222f}, {-0.034f, -0.032f, 0.248f}},
             0.0115f, 0.009f);
   for (int i = 0; i < 4; ++i) {
     float z = 0.204f + i * 0.0245f;
