@@ -13,7 +13,11 @@
 #include "bots/waypoint_data.h"
 #include "player/physics.h"
 #include "support/fake_platform.h"
+#include "tools/levelc/bsp_tree.h"
+#include "tools/levelc/geometry.h"
 #include "tools/levelc/level_compiler.h"
+#include "tools/levelc/lighting.h"
+#include "tools/levelc/visibility.h"
 
 namespace {
 
@@ -44,6 +48,57 @@ const std::vector<uint8_t>& DefaultLevelBytes() {
 
 Vec3 Waypoint(int i) {
   return Vec3(BuiltInWaypoints[i][0], BuiltInWaypoints[i][1] + BuiltInWaypointRaise, BuiltInWaypoints[i][2]);
+}
+
+// Compiles a small source; fails the test on error.
+BspFileData Compile(const std::string& text, CompileOptions options = CompileOptions()) {
+  BspFileData data;
+  std::string error;
+  EXPECT_TRUE(CompileLevel(text, options, &data, nullptr, &error)) << error;
+  return data;
+}
+
+// Total area of the faces whose normal (file coordinates) is the given one.
+double FaceArea(const BspFileData& data, float nx, float ny, float nz) {
+  double area = 0;
+  for (const BspFace& f : data.faces) {
+    if (f.normal[0] != nx || f.normal[1] != ny || f.normal[2] != nz) continue;
+    const BspVertex* v = &data.vertices[f.firstVertex];
+    DVec sum;
+    for (int i = 2; i < f.vertexCount; ++i) {
+      DVec a(v[0].position[0], v[0].position[1], v[0].position[2]);
+      DVec b(v[i - 1].position[0], v[i - 1].position[1], v[i - 1].position[2]);
+      DVec c(v[i].position[0], v[i].position[1], v[i].position[2]);
+      sum = sum + Cross(b - a, c - a);
+    }
+    area += 0.5 * std::sqrt(Dot(sum, sum));
+  }
+  return area;
+}
+
+// The stored lightmap texel under a world point of a face with the given world normal.
+int TexelAt(const BspFileData& data, DVec worldNormal, DVec world) {
+  float fileNormal[3];
+  WorldToFile(worldNormal.x, worldNormal.y, worldNormal.z, fileNormal);
+  for (const BspFace& f : data.faces) {
+    if (f.normal[0] != fileNormal[0] || f.normal[1] != fileNormal[1] || f.normal[2] != fileNormal[2]) continue;
+    // The block's origin and axes (file coordinates) give the texel of the point.
+    float p[3];
+    WorldToFile(world.x, world.y, world.z, p);
+    const float* v0 = data.vertices[f.firstVertex].position;
+    if (std::fabs((p[0] - v0[0]) * f.normal[0] + (p[1] - v0[1]) * f.normal[1] + (p[2] - v0[2]) * f.normal[2]) > 0.01f)
+      continue;  // another plane
+    DVec rel(p[0] - f.lightmapOrigin[0], p[1] - f.lightmapOrigin[1], p[2] - f.lightmapOrigin[2]);
+    DVec u(f.lightmapAxes[0][0], f.lightmapAxes[0][1], f.lightmapAxes[0][2]);
+    DVec v(f.lightmapAxes[1][0], f.lightmapAxes[1][1], f.lightmapAxes[1][2]);
+    int i = static_cast<int>(std::lround(Dot(rel, u) / Dot(u, u)));
+    int j = static_cast<int>(std::lround(Dot(rel, v) / Dot(v, v)));
+    if (i < 0 || j < 0 || i >= f.lightmapSize[0] || j >= f.lightmapSize[1]) continue;
+    size_t at = static_cast<size_t>(f.lightmapIndex) * LightmapBytes +
+                ((f.lightmapCorner[1] + j) * LightmapSide + f.lightmapCorner[0] + i) * 3;
+    return data.lightmaps[at];
+  }
+  return -1;
 }
 
 class DefaultLevel : public ::testing::Test {
@@ -188,5 +243,169 @@ TEST_F(DefaultLevel, PlayerDroppedAtTheStartRestsFiftyAboveTheFloor) {
     for (int tick = 0; tick < 200; ++tick) p = MoveWithSlide(p, p + NormalizeOrZero(Waypoint(targets[i]) - p) * 4.0f);
     EXPECT_LT(std::fabs(p.x - Waypoint(targets[i]).x), 30) << "bot " << i;
     EXPECT_LT(std::fabs(p.z - Waypoint(targets[i]).z), 30) << "bot " << i;
+  }
+}
+
+TEST(LevelCompiler, RemovesHiddenFacesAndKeepsOneOfCoincidingFaces) {
+  // Two stacked slabs: the faces between them go, the rest stays.
+  BspFileData stacked = Compile("material a t 64\nbox a 0 0 0 100 10 100\nbox a 0 10 0 100 20 100\n");
+  EXPECT_DOUBLE_EQ(FaceArea(stacked, 0, 0, 1), 100 * 100);   // the top, world +y
+  EXPECT_DOUBLE_EQ(FaceArea(stacked, 0, 0, -1), 100 * 100);  // the bottom
+  EXPECT_DOUBLE_EQ(FaceArea(stacked, 1, 0, 0), 100 * 20);    // one side, both slabs
+  // A box wholly inside another adds nothing; a non-solid one inside stays drawn.
+  BspFileData inner = Compile("material a t 64\nbox a 0 0 0 100 100 100\nbox a 10 10 10 20 20 20\n");
+  EXPECT_EQ(inner.faces.size(), 6u);
+  BspFileData glass = Compile("material a t 64\nbox a 0 0 0 100 100 100\nbox a 10 10 10 20 20 20 nonsolid\n");
+  EXPECT_EQ(glass.faces.size(), 6u);  // hidden inside the solid box: removed as well
+  BspFileData lamp = Compile("material a t 64\nbox a 0 0 0 100 10 100\nbox a 10 20 10 20 30 20 nonsolid\n");
+  EXPECT_DOUBLE_EQ(FaceArea(lamp, 0, 0, 1), 100 * 100 + 10 * 10);
+  EXPECT_EQ(lamp.textures.size(), 2u);  // solid and non-solid records of one material
+  // Overlapping slabs: their coinciding tops are drawn once, as the union.
+  BspFileData overlap = Compile("material a t 64\nbox a 0 0 0 100 10 100\nbox a 50 0 0 150 10 100\n");
+  EXPECT_NEAR(FaceArea(overlap, 0, 0, 1), 150 * 100, 1e-6);
+  // A wall on a floor cuts its footprint out of the floor's top.
+  BspFileData wall = Compile("material a t 64\nbox a 0 0 0 100 10 100\nbox a 40 10 0 60 50 100\n");
+  EXPECT_NEAR(FaceArea(wall, 0, 0, 1), 100 * 100 - 20 * 100 + 20 * 100, 1e-6);
+  // A ramp (a box cut by a plane through three points) has a sloped top of the right size.
+  BspFileData ramp = Compile(
+      "material a t 64\nbrush a\n  bounds 0 0 0 100 50 100\n  cut 0 0 0  0 0 100  100 50 0\nend\n");
+  double slopeArea = 0;
+  for (const BspFace& f : ramp.faces)
+    if (f.normal[2] > 0.5f && f.normal[2] < 0.99f) slopeArea += 1;
+  EXPECT_EQ(slopeArea, 1);
+  EXPECT_NEAR(FaceArea(ramp, 0, 0, -1), 100 * 100, 1e-6);
+}
+
+TEST(LevelCompiler, FacesAreWoundForFrontFaceCullingWithPlanarTextureCoordinates) {
+  BspFileData data = Compile("material a t 64\nbox a 0 0 0 128 64 256\n");
+  for (const BspFace& f : data.faces) {
+    const BspVertex* v = &data.vertices[f.firstVertex];
+    DVec a(v[0].position[0], v[0].position[1], v[0].position[2]);
+    DVec b(v[1].position[0], v[1].position[1], v[1].position[2]);
+    DVec c(v[2].position[0], v[2].position[1], v[2].position[2]);
+    DVec n = Cross(b - a, c - a);
+    // Clockwise seen from the front: the winding's normal points away from the face normal.
+    EXPECT_LT(Dot(n, DVec(f.normal[0], f.normal[1], f.normal[2])), 0);
+    for (int i = 0; i < f.vertexCount; ++i) {
+      EXPECT_EQ(v[i].color[0], 255);
+      EXPECT_FLOAT_EQ(v[i].normal[0], f.normal[0]);
+    }
+  }
+  // The top (file +z) spans 128 x 256 world units: 2 x 4 repeats of a 64-unit texture.
+  for (const BspFace& f : data.faces) {
+    if (f.normal[2] != 1) continue;
+    float smin = 1e9f, smax = -1e9f, tmin = 1e9f, tmax = -1e9f;
+    for (int i = 0; i < f.vertexCount; ++i) {
+      const BspVertex& v = data.vertices[f.firstVertex + i];
+      smin = std::min(smin, v.texCoord[0]);
+      smax = std::max(smax, v.texCoord[0]);
+      tmin = std::min(tmin, v.texCoord[1]);
+      tmax = std::max(tmax, v.texCoord[1]);
+    }
+    EXPECT_FLOAT_EQ(smax - smin, 2);
+    EXPECT_FLOAT_EQ(tmax - tmin, 4);
+  }
+}
+
+TEST(LevelCompiler, LightsCastShadowsAndAmbientIsStoredForTheBrightnessFactor) {
+  const std::string room =
+      "material a t 64\n"
+      "ambient 0.5 0.5 0.5\n"
+      "box a -400 -16 -400 400 0 400\n"        // floor, top at y = 0
+      "box a -100 100 -100 100 110 100\n"      // a roof over the middle
+      "light 0 300 0  1 1 1  1000\n";
+  BspFileData data = Compile(room);
+  int shaded = TexelAt(data, DVec(0, 1, 0), DVec(0, 0, 0));
+  int lit = TexelAt(data, DVec(0, 1, 0), DVec(300, 0, 0));
+  ASSERT_GE(shaded, 0);
+  ASSERT_GE(lit, 0);
+  EXPECT_EQ(shaded, 64);  // ambient only: 0.5 stored for factor 2 is 0.5 * 255 / 2
+  EXPECT_GT(lit, shaded + 15);
+  // The roof's top is lit, its underside only by the ambient light.
+  EXPECT_GT(TexelAt(data, DVec(0, 1, 0), DVec(0, 110, 0)), lit);
+  EXPECT_EQ(TexelAt(data, DVec(0, -1, 0), DVec(0, 100, 0)), 64);
+  // Brightness 4 stores half as much.
+  CompileOptions four;
+  four.brightness = 4;
+  EXPECT_EQ(TexelAt(Compile(room, four), DVec(0, 1, 0), DVec(0, 0, 0)), 32);
+}
+
+TEST(LevelCompiler, VisibilitySeesAroundNoCorner) {
+  const std::string common = "material a t 64\n";
+  // Rooms a and c side by side behind a solid block, each with a door into the corridor b
+  // below them: a and c both see b, never each other.
+  const std::string bent = common +
+      "box a -64 -32 -64 1064 0 664\nbox a -64 256 -64 1064 288 664\n"   // floor, roof
+      "box a -64 0 -64 1064 256 0\nbox a -64 0 600 1064 256 664\n"      // north, south
+      "box a -64 0 0 0 256 600\nbox a 1000 0 0 1064 256 600\n"          // west, east
+      "box a 400 0 0 600 256 432\n"                                      // the block
+      "box a 0 0 400 100 256 432\nbox a 200 0 400 400 256 432\n"        // door a-b
+      "box a 600 0 400 800 256 432\nbox a 900 0 400 1000 256 432\n"     // door c-b
+      "zone a -8 -8 -8 408 264 408\nzone c 592 -8 -8 1008 264 408\nzone b -8 -8 424 1008 264 608\n";
+  // The same three rooms in a row with the doors in line: a sees c.
+  const std::string straight = common +
+      "box a -64 -32 -64 1600 0 464\nbox a -64 256 -64 1600 288 464\n"
+      "box a -64 0 -64 1600 256 0\nbox a -64 0 400 1600 256 464\n"
+      "box a -64 0 0 0 256 400\nbox a 1536 0 0 1600 256 400\n"
+      "box a 500 0 0 532 256 150\nbox a 500 0 250 532 256 400\n"
+      "box a 1000 0 0 1032 256 150\nbox a 1000 0 250 1032 256 400\n"
+      "zone a -8 -8 -8 508 264 408\nzone c 1024 -8 -8 1544 264 408\nzone b 492 -8 -8 1040 264 408\n";
+  auto sees = [](const BspFileData& d, int a, int b) {
+    return ((d.visibility[a * d.bytesPerCluster + b / 8] >> (b % 8)) & 1) != 0;
+  };
+  BspFileData u = Compile(bent);
+  ASSERT_EQ(u.clusterCount, 4);  // three zones and the space outside them
+  EXPECT_TRUE(sees(u, 0, 2) && sees(u, 2, 0));  // a and b
+  EXPECT_TRUE(sees(u, 1, 2) && sees(u, 2, 1));  // c and b
+  EXPECT_FALSE(sees(u, 0, 1));
+  EXPECT_FALSE(sees(u, 1, 0));
+  for (int c = 0; c < 4; ++c) EXPECT_TRUE(sees(u, c, 3) && sees(u, 3, c) && sees(u, c, c));
+  BspFileData line = Compile(straight);
+  EXPECT_TRUE(sees(line, 0, 1) && sees(line, 1, 0));
+  // Every leaf lies in the cluster of the zone around it.
+  for (const BspLeaf& leaf : u.leaves) {
+    double midX = 0.5 * (leaf.mins[0] + leaf.maxs[0]), midZ = -0.5 * (leaf.mins[1] + leaf.maxs[1]);
+    if (midX > 0 && midX < 400 && midZ > 0 && midZ < 400 && leaf.mins[2] >= 0 && leaf.maxs[2] <= 256) {
+      EXPECT_EQ(leaf.cluster, 0);
+    }
+  }
+}
+
+TEST_F(DefaultLevel, EveryFaceAndBrushIsListedInTheLeavesAroundIt) {
+  const Level& level = gGame.level;
+  for (size_t f = 0; f < level.faces.size(); ++f) {
+    const BspFace& face = level.faces[f];
+    Vec3 centre;
+    for (int i = 0; i < face.vertexCount; ++i) {
+      const float* p = level.vertices[face.firstVertex + i].position;
+      centre = centre + Vec3(p[0], p[1], p[2]);
+    }
+    centre = centre / static_cast<float>(face.vertexCount);
+    Vec3 normal(face.normal[0], face.normal[2], -face.normal[1]);  // file to world
+    const BspLeaf& leaf = level.leaves[level.FindLeaf(centre + normal * 0.5f)];
+    bool listed = false;
+    for (int i = 0; i < leaf.leafFaceCount; ++i) listed |= level.leafFaces[leaf.firstLeafFace + i] == static_cast<int>(f);
+    EXPECT_TRUE(listed) << "face " << f;
+  }
+  // A point just inside each brush corner lies in a leaf that lists the brush.
+  for (size_t b = 0; b < level.brushes.size(); ++b) {
+    const BspBrush& brush = level.brushes[b];
+    std::vector<MapPlane> sides;
+    for (int i = 0; i < brush.sideCount; ++i) {
+      const BspPlane& p = level.planes[level.brushSides[brush.firstSide + i].plane];
+      sides.push_back({DVec(p.normal[0], p.normal[1], p.normal[2]), p.distance});
+    }
+    for (size_t i = 0; i < sides.size(); ++i) {
+      Winding w = BaseWinding(sides[i]);
+      for (size_t j = 0; j < sides.size(); ++j)
+        if (j != i) w = ClipBehind(w, sides[j]);
+      for (const DVec& corner : w) {
+        DVec inward = corner - sides[i].normal * 0.25;
+        const BspLeaf& leaf = level.leaves[level.FindLeaf(Vec3(inward.x, inward.y, inward.z))];
+        bool listed = false;
+        for (int k = 0; k < leaf.leafBrushCount; ++k) listed |= level.leafBrushes[leaf.firstLeafBrush + k] == static_cast<int>(b);
+        EXPECT_TRUE(listed) << "brush " << b;
+      }
+    }
   }
 }

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr double SampleSpacing = 16;
-constexpr double Shrink = 4;          // occluders are this much thinner than the brushes
+constexpr double Shrink = 0.5;        // occluders are this much thinner than the brushes
 constexpr size_t MaxSamples = 600;    // per zone; the spacing grows to stay below it
 
 std::vector<DVec> BoundarySamples(const MapZone& zone, const std::vector<CompiledBrush>& brushes,
