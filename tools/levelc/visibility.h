@@ -3,7 +3,8 @@
 // zones touch, or when some segment between open points sampled on their boundaries
 // passes no solid brush (brushes shrunk a little, so grazing lines count as clear).
 // Any line of sight from A into B crosses both boundaries, so a clear one is found
-// unless it is narrower than the sampling.
+// unless it is narrower than the sampling. Only points on faces that look toward the other
+// zone are paired: a line of sight leaves A through such a face and enters B through one.
 #pragma once
 #include <cstdint>
 #include <vector>
