@@ -3,6 +3,7 @@
 // on the start floor, and bad sources are refused with the line at fault.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "app/game_state.h"
 #include "bots/waypoint_data.h"
 #include "player/physics.h"
+#include "render/texture.h"
 #include "support/fake_platform.h"
 #include "tools/levelc/bsp_tree.h"
 #include "tools/levelc/geometry.h"
@@ -205,6 +207,8 @@ TEST(LevelCompiler, BadSourcesAreRefusedWithTheirLine) {
       {"material a t 64\nfog 1\n", "line 2: unknown keyword 'fog'"},
       {"material a t 64\nbox a 0 0 0 1 1 1 glass\n", "line 2: unknown flag 'glass'"},
       {"material a t x\n", "line 1: bad texture world size"},
+      {"material a t 64\nzone z 0 0 0 1e9 1 1\n", "line 2: number out of range: '1e9'"},
+      {"material a t 64\nbox a 0 0 0 1 1 nan\n", "line 2: not a number: 'nan'"},
       {"ambient 0.1 0.1 0.1\n", "the level has no brushes"},
   };
   for (const Case& c : cases) {
@@ -429,4 +433,79 @@ TEST_F(DefaultLevel, EveryFaceAndBrushIsListedInTheLeavesAroundIt) {
       }
     }
   }
+}
+
+TEST(LevelCompiler, MangledSourcesCompileOrAreRefusedCleanly) {
+  const std::string base =
+      "material a t 64\nmaterial b u 128\nambient 0.2 0.2 0.2\n"
+      "box a -256 -16 -256 256 0 256\nbox b -256 200 -256 256 216 256\n"
+      "brush a\n  bounds 0 0 0 100 50 100 b\n  cut 0 0 0  0 0 100  100 50 0\nend\n"
+      "box b 10 20 10 20 30 20 nonsolid\nlight 0 150 0  1 0.8 0.6  400\n"
+      "zone room -264 -8 -264 264 208 264\nentity hello\n";
+  const char alphabet[] = "0123456789.-e \n#abzxyn";
+  uint32_t seed = 12345;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+  int compiled = 0, refused = 0;
+  for (int round = 0; round < 600; ++round) {
+    std::string text = base;
+    for (int edits = 1 + next() % 2; edits > 0; --edits) {
+      size_t at = next() % text.size();
+      switch (next() % 4) {
+        case 0: text[at] = alphabet[next() % (sizeof alphabet - 1)]; break;
+        case 1:  // another digit keeps the line readable and moves geometry around
+          if (text[at] >= '0' && text[at] <= '9') text[at] = static_cast<char>('0' + next() % 10);
+          break;
+        case 2: text.erase(at, 1 + next() % 8); break;
+        default: text.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]); break;
+      }
+    }
+    BspFileData data;
+    std::string error;
+    if (CompileLevel(text, CompileOptions(), &data, nullptr, &error)) {
+      ++compiled;
+      std::vector<uint8_t> bytes = WriteBspFile(data);
+      Level level;
+      EXPECT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error << "\n" << text;
+    } else {
+      ++refused;
+      EXPECT_FALSE(error.empty()) << text;
+    }
+  }
+  EXPECT_GT(compiled, 100);
+  EXPECT_GT(refused, 100);
+  std::printf("mangled sources: %d compiled, %d refused\n", compiled, refused);
+}
+
+TEST(LevelTextures, EveryMaterialOfTheDefaultLevelIsDrawnAsJpegAndTarga) {
+  MapSource map;
+  std::string error;
+  ASSERT_TRUE(ParseMapSource(DefaultSource(), &map, &error)) << error;
+  std::vector<std::string> seen;
+  std::vector<double> means;
+  for (const MapMaterial& m : map.materials) {
+    if (std::find(seen.begin(), seen.end(), m.texture) != seen.end()) continue;
+    seen.push_back(m.texture);
+    std::string base = std::string(KORVALIS_GAME_DIR) + "/" + m.texture;
+    std::string jpgText = ReadText(base + ".jpg"), tgaText = ReadText(base + ".tga");
+    std::vector<uint8_t> jpg(jpgText.begin(), jpgText.end()), tga(tgaText.begin(), tgaText.end());
+    ImageData fromJpg, fromTga;
+    ASSERT_TRUE(DecodeJpg(jpg.data(), jpg.size(), &fromJpg, &error)) << base << ": " << error;
+    ASSERT_TRUE(DecodeTga(tga.data(), tga.size(), &fromTga, &error)) << base << ": " << error;
+    EXPECT_EQ(fromJpg.width, 256);
+    EXPECT_EQ(fromJpg.height, 256);
+    EXPECT_EQ(fromTga.width, 256);
+    EXPECT_EQ(fromTga.channels, 3);
+    ASSERT_EQ(fromJpg.pixels.size(), fromTga.pixels.size());
+    // The two files hold the same picture, up to the JPEG's loss.
+    double diff = 0, sum = 0;
+    for (size_t i = 0; i < fromTga.pixels.size(); ++i) {
+      diff += std::abs(fromJpg.pixels[i] - fromTga.pixels[i]);
+      sum += fromTga.pixels[i];
+    }
+    EXPECT_LT(diff / fromTga.pixels.size(), 6.0) << base;
+    means.push_back(sum / fromTga.pixels.size());
+  }
+  EXPECT_GE(seen.size(), 6u);  // at least six distinct materials
+  std::sort(means.begin(), means.end());
+  EXPECT_GT(means.back() - means.front(), 40);
 }

@@ -26,8 +26,11 @@ struct Parser {
 
   bool Numbers(const std::vector<std::string>& words, size_t first, size_t count, double* out) {
     if (words.size() < first + count) return Fail("'" + words[0] + "' needs " + std::to_string(count) + " numbers");
-    for (size_t i = 0; i < count; ++i)
+    for (size_t i = 0; i < count; ++i) {
       if (!Number(words[first + i], &out[i])) return Fail("not a number: '" + words[first + i] + "'");
+      // Every number of the format is a coordinate, a reach or a small factor.
+      if (std::fabs(out[i]) > 65536) return Fail("number out of range: '" + words[first + i] + "'");
+    }
     return true;
   }
 
@@ -131,7 +134,8 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
       m.name = w[1];
       m.texture = w[2];
       if (m.texture.size() > 59) return p.Fail("texture path longer than 59 characters");
-      if (!Parser::Number(w[3], &m.worldSize) || m.worldSize <= 0) return p.Fail("bad texture world size");
+      if (!Parser::Number(w[3], &m.worldSize) || m.worldSize < 1 || m.worldSize > 65536)
+        return p.Fail("bad texture world size");
       for (const MapMaterial& other : map->materials)
         if (other.name == m.name) return p.Fail("material '" + m.name + "' defined twice");
       map->materials.push_back(m);

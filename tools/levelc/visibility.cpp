@@ -22,7 +22,13 @@ struct Sample {
 
 std::vector<Sample> BoundarySamples(const MapZone& zone, const std::vector<CompiledBrush>& brushes,
                                     const BspTree& tree) {
-  for (double spacing = SampleSpacing;; spacing *= 1.5) {
+  // Start from a spacing that cannot give far more points than allowed (a huge zone would
+  // otherwise first be sampled every 16 units).
+  double area = 0;
+  for (int axis = 0; axis < 3; ++axis)
+    area += 2 * (zone.maxs[(axis + 1) % 3] - zone.mins[(axis + 1) % 3]) * (zone.maxs[(axis + 2) % 3] - zone.mins[(axis + 2) % 3]);
+  double start = std::max(SampleSpacing, std::sqrt(area / (4.0 * MaxSamples)));
+  for (double spacing = start;; spacing *= 1.5) {
     std::vector<Sample> samples;
     for (int axis = 0; axis < 3; ++axis) {
       int u = (axis + 1) % 3, v = (axis + 2) % 3;
