@@ -349,6 +349,15 @@ TEST(LevelCompiler, LightsCastShadowsAndAmbientIsStoredForTheBrightnessFactor) {
   // The roof's top is lit, its underside only by the ambient light.
   EXPECT_GT(TexelAt(data, DVec(0, 1, 0), DVec(0, 110, 0)), lit);
   EXPECT_EQ(TexelAt(data, DVec(0, -1, 0), DVec(0, 100, 0)), 64);
+  // Fine texels: faces are cut so that every block still fits its page.
+  CompileOptions fine;
+  fine.luxelSize = 2;
+  BspFileData fineData = Compile(room, fine);
+  EXPECT_GT(fineData.lightmaps.size() / LightmapBytes, 10u);
+  for (const BspFace& f : fineData.faces) {
+    EXPECT_LE(f.lightmapCorner[0] + f.lightmapSize[0], LightmapSide);
+    EXPECT_LE(f.lightmapCorner[1] + f.lightmapSize[1], LightmapSide);
+  }
   // Brightness 4 stores half as much.
   CompileOptions four;
   four.brightness = 4;

@@ -1,6 +1,7 @@
 // The level compiler's driver: runs the stages and writes the records in file coordinates.
 #include "tools/levelc/level_compiler.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -74,7 +75,9 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
   auto t = std::chrono::steady_clock::now();
   std::vector<CompiledBrush> brushes;
   if (!BuildBrushes(map, &brushes, error)) return false;
-  std::vector<FacePolygon> faces = BuildVisibleFaces(brushes, options.faceGrid);
+  // Faces are cut small enough that every lightmap block fits a page with its border.
+  double grid = std::min(options.faceGrid, options.luxelSize * (LightmapSide - 8));
+  std::vector<FacePolygon> faces = BuildVisibleFaces(brushes, grid);
   stats->geometrySeconds = Seconds(t);
 
   t = std::chrono::steady_clock::now();
