@@ -11,7 +11,7 @@
 
 struct CompileOptions {
   int threads = 0;             // lighting and visibility workers; 0: the machine's cores
-  double luxelSize = 16;       // level units per lightmap texel
+  double luxelSize = 8;        // level units per lightmap texel
   double faceGrid = 512;       // faces are cut on this world grid
   float brightness = 2;        // the Config.ini factor the lightmaps are stored for
   bool visibility = true;      // false: no visibility lump (everything visible)
