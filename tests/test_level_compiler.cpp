@@ -367,15 +367,17 @@ TEST(LevelCompiler, LightsCastShadowsAndAmbientIsStoredForTheBrightnessFactor) {
 TEST(LevelCompiler, VisibilitySeesAroundNoCorner) {
   const std::string common = "material a t 64\n";
   // Rooms a and c side by side behind a solid block, each with a door into the corridor b
-  // below them: a and c both see b, never each other.
+  // below them: a and c both see b, never each other. Zones reach 16 into the walls, more
+  // than the sampling's reach, and the block runs through floor, roof and walls: where
+  // brushes merely touch, their shrunk copies leave a seam that hides nothing.
   const std::string bent = common +
       "box a -64 -32 -64 1064 0 664\nbox a -64 256 -64 1064 288 664\n"   // floor, roof
-      "box a -64 0 -64 1064 256 0\nbox a -64 0 600 1064 256 664\n"      // north, south
-      "box a -64 0 0 0 256 600\nbox a 1000 0 0 1064 256 600\n"          // west, east
-      "box a 400 0 0 600 256 432\n"                                      // the block
-      "box a 0 0 400 100 256 432\nbox a 200 0 400 400 256 432\n"        // door a-b
-      "box a 600 0 400 800 256 432\nbox a 900 0 400 1000 256 432\n"     // door c-b
-      "zone a -8 -8 -8 408 264 408\nzone c 592 -8 -8 1008 264 408\nzone b -8 -8 424 1008 264 608\n";
+      "box a -64 -32 -64 1064 288 0\nbox a -64 -32 600 1064 288 664\n"      // north, south
+      "box a -64 -32 0 0 288 600\nbox a 1000 -32 0 1064 288 600\n"          // west, east
+      "box a 400 -64 -64 600 320 440\n"                                      // the block
+      "box a 0 -32 400 100 288 432\nbox a 200 -32 400 400 288 432\n"        // door a-b
+      "box a 600 -32 400 800 288 432\nbox a 900 -32 400 1000 288 432\n"     // door c-b
+      "zone a -16 -16 -16 416 272 416\nzone c 584 -16 -16 1016 272 416\nzone b -16 -16 416 1016 272 616\n";
   // The same three rooms in a row with the doors in line: a sees c.
   const std::string straight = common +
       "box a -64 -32 -64 1600 0 464\nbox a -64 256 -64 1600 288 464\n"
@@ -383,7 +385,7 @@ TEST(LevelCompiler, VisibilitySeesAroundNoCorner) {
       "box a -64 0 0 0 256 400\nbox a 1536 0 0 1600 256 400\n"
       "box a 500 0 0 532 256 150\nbox a 500 0 250 532 256 400\n"
       "box a 1000 0 0 1032 256 150\nbox a 1000 0 250 1032 256 400\n"
-      "zone a -8 -8 -8 508 264 408\nzone c 1024 -8 -8 1544 264 408\nzone b 492 -8 -8 1040 264 408\n";
+      "zone a -16 -16 -16 516 272 416\nzone c 1016 -16 -16 1552 272 416\nzone b 484 -16 -16 1048 272 416\n";
   auto sees = [](const BspFileData& d, int a, int b) {
     return ((d.visibility[a * d.bytesPerCluster + b / 8] >> (b % 8)) & 1) != 0;
   };
@@ -396,6 +398,22 @@ TEST(LevelCompiler, VisibilitySeesAroundNoCorner) {
   for (int c = 0; c < 4; ++c) EXPECT_TRUE(sees(u, c, 3) && sees(u, 3, c) && sees(u, c, c));
   BspFileData line = Compile(straight);
   EXPECT_TRUE(sees(line, 0, 1) && sees(line, 1, 0));
+  // Two rooms apart from each other by a thick wall: a pinhole of 2 x 2 units, far finer
+  // than the sampling and off its grid, is enough for them to see each other.
+  auto pinhole = [&common](bool hole) {
+    std::string text = common +
+        "box a -64 -32 -64 1064 0 464\nbox a -64 256 -64 1064 288 464\n"
+        "box a -64 -32 -64 1064 288 0\nbox a -64 -32 400 1064 288 464\n"
+        "box a -64 -32 0 0 288 400\nbox a 1000 -32 0 1064 288 400\n"
+        "zone a -16 -16 -16 440 272 416\nzone b 600 -16 -16 1016 272 416\n";
+    if (!hole) return text + "box a 460 -32 -64 580 288 464\n";
+    return text +
+           "box a 460 -32 -64 580 288 201.3\nbox a 460 -32 203.3 580 288 464\n"  // beside the hole
+           "box a 460 -32 201.3 580 101.7 203.3\nbox a 460 103.7 201.3 580 288 203.3\n";  // below, above
+  };
+  BspFileData open = Compile(pinhole(true)), closed = Compile(pinhole(false));
+  EXPECT_TRUE(sees(open, 0, 1) && sees(open, 1, 0));
+  EXPECT_FALSE(sees(closed, 0, 1));
   // Every leaf lies in the cluster of the zone around it.
   for (const BspLeaf& leaf : u.leaves) {
     double midX = 0.5 * (leaf.mins[0] + leaf.maxs[0]), midZ = -0.5 * (leaf.mins[1] + leaf.maxs[1]);

@@ -9,19 +9,23 @@
 namespace {
 
 constexpr double SampleSpacing = 16;
-constexpr double Shrink = 0.5;        // occluders are this much thinner than the brushes
-constexpr size_t MaxSamples = 1200;   // per zone; the spacing grows to stay below it
+constexpr size_t MaxSamples = 1600;   // per zone; the spacing grows to stay below it
 
-// An open point on a zone's boundary and the face it lies on (outward normal +-axis).
+// A point on a zone's boundary and the face it lies on (outward normal +-axis).
 struct Sample {
   DVec p;
   int axis;
   double sign;
-  bool InFrontOfFace(DVec q) const { return (q[axis] - p[axis]) * sign > 0; }
+  // True when q lies in front of the face, or behind it by less than `slack`.
+  bool InFrontOfFace(DVec q, double slack) const { return (q[axis] - p[axis]) * sign > -slack; }
 };
 
-std::vector<Sample> BoundarySamples(const MapZone& zone, const std::vector<CompiledBrush>& brushes,
-                                    const BspTree& tree) {
+struct ZoneSamples {
+  std::vector<Sample> points;  // grid points of the boundary that are not deep in a brush
+  double reach = 0;            // every boundary point lies within this of a grid point
+};
+
+ZoneSamples BoundarySamples(const MapZone& zone, const std::vector<CompiledBrush>& brushes, const BspTree& tree) {
   // Start from a spacing that cannot give far more points than allowed (a huge zone would
   // otherwise first be sampled every 16 units).
   double area = 0;
@@ -29,11 +33,18 @@ std::vector<Sample> BoundarySamples(const MapZone& zone, const std::vector<Compi
     area += 2 * (zone.maxs[(axis + 1) % 3] - zone.mins[(axis + 1) % 3]) * (zone.maxs[(axis + 2) % 3] - zone.mins[(axis + 2) % 3]);
   double start = std::max(SampleSpacing, std::sqrt(area / (4.0 * MaxSamples)));
   for (double spacing = start;; spacing *= 1.5) {
-    std::vector<Sample> samples;
+    ZoneSamples result;
+    int counts[3][2];
     for (int axis = 0; axis < 3; ++axis) {
       int u = (axis + 1) % 3, v = (axis + 2) % 3;
-      int nu = std::max(1, static_cast<int>(std::ceil((zone.maxs[u] - zone.mins[u]) / spacing)));
-      int nv = std::max(1, static_cast<int>(std::ceil((zone.maxs[v] - zone.mins[v]) / spacing)));
+      counts[axis][0] = std::max(1, static_cast<int>(std::ceil((zone.maxs[u] - zone.mins[u]) / spacing)));
+      counts[axis][1] = std::max(1, static_cast<int>(std::ceil((zone.maxs[v] - zone.mins[v]) / spacing)));
+      double du = (zone.maxs[u] - zone.mins[u]) / counts[axis][0], dv = (zone.maxs[v] - zone.mins[v]) / counts[axis][1];
+      result.reach = std::max(result.reach, 0.5 * std::sqrt(du * du + dv * dv) + 0.01);
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+      int u = (axis + 1) % 3, v = (axis + 2) % 3;
+      int nu = counts[axis][0], nv = counts[axis][1];
       for (int side = 0; side < 2; ++side)
         for (int i = 0; i <= nu; ++i)
           for (int j = 0; j <= nv; ++j) {
@@ -41,16 +52,18 @@ std::vector<Sample> BoundarySamples(const MapZone& zone, const std::vector<Compi
             p[axis] = side ? zone.maxs[axis] : zone.mins[axis];
             p[u] = zone.mins[u] + (zone.maxs[u] - zone.mins[u]) * i / nu;
             p[v] = zone.mins[v] + (zone.maxs[v] - zone.mins[v]) * j / nv;
-            if (!PointInSolid(tree, brushes, p, Shrink)) samples.push_back({p, axis, side ? 1.0 : -1.0});
+            // An open boundary point lies within `reach` of a grid point, and that grid
+            // point is then never inside a brush shrunk by `reach`.
+            if (!PointInSolid(tree, brushes, p, result.reach)) result.points.push_back({p, axis, side ? 1.0 : -1.0});
           }
     }
-    if (samples.size() <= MaxSamples) return samples;
+    if (result.points.size() <= MaxSamples) return result;
   }
 }
 
-// True when some part of the box lies in front of the sample's face.
-bool BoxInFrontOfFace(const Sample& s, const MapZone& box) {
-  return s.sign > 0 ? box.maxs[s.axis] > s.p[s.axis] : box.mins[s.axis] < s.p[s.axis];
+// True when some part of the box lies in front of the sample's face (or within slack of it).
+bool BoxInFrontOfFace(const Sample& s, const MapZone& box, double slack) {
+  return s.sign > 0 ? box.maxs[s.axis] > s.p[s.axis] - slack : box.mins[s.axis] < s.p[s.axis] + slack;
 }
 
 }  // namespace
@@ -68,7 +81,7 @@ VisibilityResult BuildVisibility(const std::vector<MapZone>& zones, const std::v
   int n = static_cast<int>(zones.size()) + 1;
   vis.clusterCount = n;
   vis.bytesPerCluster = (n + 7) / 8;
-  std::vector<std::vector<Sample>> samples(zones.size());
+  std::vector<ZoneSamples> samples(zones.size());
   ParallelFor(static_cast<int>(zones.size()), threads,
               [&](int z) { samples[z] = BoundarySamples(zones[z], brushes, tree); });
   std::vector<uint8_t> seen(static_cast<size_t>(n) * n, 0);
@@ -82,17 +95,20 @@ VisibilityResult BuildVisibility(const std::vector<MapZone>& zones, const std::v
   ParallelFor(static_cast<int>(pairs.size()), threads, [&](int k) {
     int a = pairs[k].first, b = pairs[k].second;
     bool visible = Bounds{zones[a].mins, zones[a].maxs}.Overlaps(Bounds{zones[b].mins, zones[b].maxs}, 1.0);
-    // A line of sight leaves a through a face that has b in front of it and enters b
-    // through a face that has a in front of it; only those pairs of points need a test.
+    // A line of sight e..x from a into b leaves a at e through a face that has b in front
+    // of it and enters b at x through a face that has a in front of it. The grid points p
+    // and q nearest to e and x lie within the reach r of them, so every point of p..q lies
+    // within r of the clear line e..x: tested against brushes shrunk by r, p..q is clear.
+    const double r = std::max(samples[a].reach, samples[b].reach);
     std::vector<const Sample*> from, to;
-    for (const Sample& s : samples[a])
-      if (BoxInFrontOfFace(s, zones[b])) from.push_back(&s);
-    for (const Sample& s : samples[b])
-      if (BoxInFrontOfFace(s, zones[a])) to.push_back(&s);
+    for (const Sample& s : samples[a].points)
+      if (BoxInFrontOfFace(s, zones[b], r)) from.push_back(&s);
+    for (const Sample& s : samples[b].points)
+      if (BoxInFrontOfFace(s, zones[a], r)) to.push_back(&s);
     for (size_t i = 0; i < from.size() && !visible; ++i)
       for (size_t j = 0; j < to.size() && !visible; ++j)
-        if (from[i]->InFrontOfFace(to[j]->p) && to[j]->InFrontOfFace(from[i]->p) &&
-            !SegmentBlocked(tree, brushes, from[i]->p, to[j]->p, Shrink))
+        if (from[i]->InFrontOfFace(to[j]->p, 2 * r) && to[j]->InFrontOfFace(from[i]->p, 2 * r) &&
+            !SegmentBlocked(tree, brushes, from[i]->p, to[j]->p, r))
           visible = true;
     if (visible) seen[a * n + b] = seen[b * n + a] = 1;
   });

@@ -1,10 +1,11 @@
 // Visibility between clusters. Each zone of the source is one cluster; leaves outside every
 // zone form one more cluster that sees and is seen by all. Zone A sees zone B when the
-// zones touch, or when some segment between open points sampled on their boundaries
-// passes no solid brush (brushes shrunk a little, so grazing lines count as clear).
-// Any line of sight from A into B crosses both boundaries, so a clear one is found
-// unless it is narrower than the sampling. Only points on faces that look toward the other
-// zone are paired: a line of sight leaves A through such a face and enters B through one.
+// zones touch, or when some segment between grid points on their boundaries passes no solid
+// brush shrunk by the grid's reach r (half a grid cell's diagonal). Any line of sight from A
+// into B crosses both boundaries at open points; the grid points nearest to those lie
+// within r of them, so the segment between them stays within r of the clear line and
+// misses every brush shrunk by r. Nothing that can be seen is ever culled; thin walls (under
+// 2r) do not hide anything.
 #pragma once
 #include <cstdint>
 #include <vector>
