@@ -536,3 +536,31 @@ TEST(LevelTextures, EveryMaterialOfTheDefaultLevelIsDrawnAsJpegAndTarga) {
   std::sort(means.begin(), means.end());
   EXPECT_GT(means.back() - means.front(), 40);
 }
+
+TEST_F(DefaultLevel, IsSealedFromEveryOpenPlace) {
+  // Rays from open places all over the level, in 26 directions, all end on a wall: none
+  // escapes through a gap into the void around the level.
+  MapSource map;
+  std::string error;
+  ASSERT_TRUE(ParseMapSource(DefaultSource(), &map, &error)) << error;
+  uint32_t seed = 99;
+  auto unit = [&seed] { return ((seed = seed * 1103515245u + 12345u) >> 8 & 0xffff) / 65535.0f; };
+  int places = 0;
+  for (const MapZone& z : map.zones)
+    for (int k = 0; k < 40; ++k) {
+      Vec3 p(static_cast<float>(z.mins.x + (z.maxs.x - z.mins.x) * unit()),
+             static_cast<float>(z.mins.y + (z.maxs.y - z.mins.y) * unit()),
+             static_cast<float>(z.mins.z + (z.maxs.z - z.mins.z) * unit()));
+      if (gGame.level.Trace(p, p, Vec3(1, 1, 1)).allSolid) continue;
+      ++places;
+      for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dz = -1; dz <= 1; ++dz) {
+            if (dx == 0 && dy == 0 && dz == 0) continue;
+            Vec3 end = p + Normalize(Vec3(dx, dy, dz)) * 10000.0f;
+            EXPECT_LT(gGame.level.Trace(p, end, Vec3()).fraction, 1.0f)
+                << "a ray from (" << p.x << ", " << p.y << ", " << p.z << ") escapes";
+          }
+    }
+  EXPECT_GT(places, 200);
+}
