@@ -564,3 +564,25 @@ TEST_F(DefaultLevel, IsSealedFromEveryOpenPlace) {
     }
   EXPECT_GT(places, 200);
 }
+
+// A box swept against a sloped brush is tested against its sides pushed out by the box;
+// without the brush's bounding planes as extra sides, the pushed slope reaches past the
+// ramp's thin edge and a player standing clear of the ramp counts as inside it.
+TEST(LevelCompiler, SlopedBrushesCarryBevelSidesForBoxTraces) {
+  BspFileData ramp = Compile(
+      "material a t 64\nbrush a\n  bounds 0 0 0 100 50 100\n  cut 0 0 0  0 0 100  100 50 0\nend\n");
+  std::vector<uint8_t> bytes = WriteBspFile(ramp);
+  Level level;
+  std::string error;
+  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  // Two units beyond the thin edge at x = 0, low down: the box spans x -36 .. -2.
+  const Vec3 clear(-19, 10, 50);
+  EXPECT_FALSE(level.Trace(clear, clear, PlayerExtents).allSolid);
+  EXPECT_EQ(level.Trace(clear, clear + Vec3(-40, 0, 0), PlayerExtents).fraction, 1.0f);
+  // Walking into the ramp's edge is still stopped at the box's half-width.
+  TraceResult walk = level.Trace(Vec3(-60, 10, 50), Vec3(20, 10, 50), PlayerExtents);
+  EXPECT_LT(walk.fraction, 1.0f);
+  EXPECT_NEAR(walk.end.x, -17.0f, 0.1f);
+  // Rays are not affected: a ray along the floor just in front of the edge passes.
+  EXPECT_EQ(level.Trace(Vec3(-5, 1, 50), Vec3(-5, 1, -50), Vec3()).fraction, 1.0f);
+}

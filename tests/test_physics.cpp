@@ -329,7 +329,8 @@ TEST_F(Physics, WalkingAndJumpingNeverEndsInsideSolid) {
   EXPECT_GT(walk.lowestEye, Rest - 1e-3f);
 }
 
-// The compiled default level from its start point: the player lands and never drops out.
+// The compiled default level from its start point: the player lands, never drops out and
+// never ends a frame inside a brush.
 TEST_F(Physics, TheDefaultLevelHoldsThePlayer) {
   std::ifstream in(KORVALIS_GAME_DIR "/maps/korvalis.bsp", std::ios::binary);
   if (!in) GTEST_SKIP() << "the default level has not been compiled";
@@ -350,4 +351,5 @@ TEST_F(Physics, TheDefaultLevelHoldsThePlayer) {
 
   const WalkResult walk = RandomWalk(&fake, gGame.camera.position, 20000);
   EXPECT_GT(walk.lowestEye, lowest + 50);
+  EXPECT_EQ(walk.insideFrames, 0) << "sloped brushes need their bevel sides";
 }

@@ -158,6 +158,23 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
     rec.textureIndex = textureIndex(b.material, b.solid);
     for (const MapSide& s : b.sides)
       out->brushSides.push_back({planes.Add(s.plane.normal, s.plane.distance), textureIndex(s.material, b.solid)});
+    // Bevels: a swept box is tested against each side pushed out by the box, which for a
+    // sloped side reaches past the brush's real edges. The brush's own bounding planes,
+    // added where no side already faces that way, cut those corners off. They change
+    // nothing for rays and make no faces.
+    for (int axis = 0; axis < 3; ++axis) {
+      for (int sign = -1; sign <= 1; sign += 2) {
+        DVec normal;
+        normal[axis] = sign;
+        bool present = false;
+        for (const MapSide& s : b.sides)
+          if (std::fabs(s.plane.normal[axis] - sign) < 1e-6) present = true;
+        if (present) continue;
+        double distance = sign > 0 ? b.bounds.maxs[axis] : -b.bounds.mins[axis];
+        out->brushSides.push_back({planes.Add(normal, distance), textureIndex(b.material, b.solid)});
+        ++rec.sideCount;
+      }
+    }
     out->brushes.push_back(rec);
   }
 
