@@ -64,23 +64,6 @@ bool GenerateLevel(Level* level) {
 }
 #endif
 
-// The same level with one leaf that lists every brush.
-Level BruteForce(const Level& level) {
-  Level brute = level;
-  brute.planes.push_back({{0, 1, 0}, -1e9f});
-  BspNode root = {};
-  root.plane = static_cast<int32_t>(brute.planes.size() - 1);
-  root.children[0] = -1;
-  root.children[1] = -2;
-  brute.nodes = {root};
-  BspLeaf all = {}, none = {};
-  all.leafBrushCount = static_cast<int32_t>(brute.brushes.size());
-  none.firstLeafBrush = all.leafBrushCount;
-  brute.leaves = {all, none};
-  brute.leafBrushes.clear();
-  for (int i = 0; i < all.leafBrushCount; ++i) brute.leafBrushes.push_back(i);
-  return brute;
-}
 
 // The box around the level's geometry: its leaves (whose converted z bounds may be swapped).
 void LevelBounds(const Level& level, Vec3* lo, Vec3* hi) {
@@ -158,7 +141,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  Level brute = BruteForce(level);
+  Level brute = AllBrushesInOneLeaf(level);
   std::printf("level: %s\n%zu brushes, %zu nodes, %zu leaves, %.1f brushes per non-empty leaf\n", source.c_str(),
               level.brushes.size(), level.nodes.size(), level.leaves.size(), [&] {
                 size_t listed = 0, used = 0;

@@ -20,23 +20,6 @@ Level Load(const LevelBuilder& builder) {
   return level;
 }
 
-// The same level with one leaf that lists every brush: each trace tests them all.
-Level BruteForce(const Level& level) {
-  Level brute = level;
-  brute.planes.push_back({{0, 1, 0}, -1e6f});
-  BspNode root = {};
-  root.plane = static_cast<int32_t>(brute.planes.size() - 1);
-  root.children[0] = -1;
-  root.children[1] = -2;
-  brute.nodes = {root};
-  BspLeaf all = {}, none = {};
-  all.leafBrushCount = static_cast<int32_t>(brute.brushes.size());
-  none.firstLeafBrush = all.leafBrushCount;
-  brute.leaves = {all, none};
-  brute.leafBrushes.clear();
-  for (int i = 0; i < all.leafBrushCount; ++i) brute.leafBrushes.push_back(i);
-  return brute;
-}
 
 void ExpectVec(Vec3 actual, Vec3 expected, float tolerance = 1e-4f) {
   EXPECT_NEAR(actual.x, expected.x, tolerance);
@@ -180,7 +163,7 @@ TEST(Trace, TreeWalkAgreesWithTestingEveryBrush) {
     builder.AddWorldBox(p, p + Vec3(size(random), size(random), size(random)));
   }
   Level level = Load(builder);
-  Level brute = BruteForce(level);
+  Level brute = AllBrushesInOneLeaf(level);
   EXPECT_GT(level.leaves.size(), 20u);
 
   const Vec3 boxes[] = {Vec3(0, 0, 0), PlayerExtents, BodyExtents, Vec3(10, 10, 10)};

@@ -424,3 +424,20 @@ bool LevelBuilder::LoadInto(Level* level, std::string* error) const {
   if (!ok && error) *error = reason;
   return ok;
 }
+
+Level AllBrushesInOneLeaf(const Level& level) {
+  Level brute = level;
+  brute.planes.push_back({{0, 1, 0}, -1e9f});
+  BspNode root = {};
+  root.plane = static_cast<int32_t>(brute.planes.size() - 1);
+  root.children[0] = -1;
+  root.children[1] = -2;
+  brute.nodes = {root};
+  BspLeaf all = {}, none = {};
+  all.leafBrushCount = static_cast<int32_t>(brute.brushes.size());
+  none.firstLeafBrush = all.leafBrushCount;
+  brute.leaves = {all, none};
+  brute.leafBrushes.clear();
+  for (int i = 0; i < all.leafBrushCount; ++i) brute.leafBrushes.push_back(i);
+  return brute;
+}

@@ -64,3 +64,7 @@ class LevelBuilder {
   std::vector<Face> faces_;
   std::vector<uint8_t> lightmaps_;
 };
+
+// The same level with one leaf that lists every brush, so each trace tests them all:
+// the reference that the tree walk is checked and measured against.
+Level AllBrushesInOneLeaf(const Level& level);
