@@ -343,8 +343,8 @@ void RenderMesh(const Mesh& mesh, const Frame& toView, const RenderSettings& s, 
             float diffuse = std::max(0.0f, Dot(n, toward));
             light = light + strength * diffuse;
             Vec3 half = NormalizeOrZero(toward + view);
-            float spec = std::pow(std::max(0.0f, Dot(n, half)), mat.shininess) * mat.specular;
-            highlight = highlight + strength * spec;
+            float shine = std::pow(std::max(0.0f, Dot(n, half)), mat.shininess) * mat.specular;
+            highlight = highlight + strength * shine;
           }
           float rim = std::pow(1.0f - std::max(0.0f, Dot(n, view)), 3.0f) * s.rim;
           float grain = 1.0f;
