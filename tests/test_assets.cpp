@@ -151,9 +151,7 @@ TEST(HudPictures, DecodeWithWidthsForTheOverlayAndMasksThatLetTheSceneThrough) {
 TEST(HudPictures, OverlayShowsTheWeaponAtTheLowerRightOfTheScreen) {
   GLTestContext ctx;
   REQUIRE_GL(ctx);
-  MultitextureProcs procs = gGame.multitexture;
-  ResetGameState();
-  gGame.multitexture = procs;
+  ResetGameStateKeepingGL();
   for (int slot = 0; slot < 6; ++slot) {
     CreateHudTexture(gGame.hudTextures, (GameDir + "/" + HudFiles[slot]).c_str(), slot);
     ASSERT_NE(gGame.hudTextures[slot], 0u) << HudFiles[slot];

@@ -76,9 +76,7 @@ class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!ctx.ok()) return;
-    MultitextureProcs procs = gGame.multitexture;
-    ResetGameState();
-    gGame.multitexture = procs;
+    ResetGameStateKeepingGL();
     gGame.fontListBase = CreateBitmapFont("Arial", 25);
     gGame.camera.PositionCamera(0, 0, 0, 0, 0, -1, 0, 1, 0);
     glClearColor(0, 0, 0, 1);

@@ -13,9 +13,7 @@ namespace {
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const MultitextureProcs procs = gGame.multitexture;  // looked up by the GL context
-    ResetGameState();
-    gGame.multitexture = procs;
+    ResetGameStateKeepingGL();
     if (gl.ok()) InitializeGL(1024, 768);
   }
   static void Key(int vk) {

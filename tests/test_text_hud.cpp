@@ -49,9 +49,7 @@ class TextTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!ctx.ok()) return;
-    MultitextureProcs procs = gGame.multitexture;
-    ResetGameState();
-    gGame.multitexture = procs;
+    ResetGameStateKeepingGL();
     gGame.fontListBase = CreateBitmapFont("Arial", 25);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -222,9 +220,7 @@ class HudTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!ctx.ok()) return;
-    MultitextureProcs procs = gGame.multitexture;
-    ResetGameState();
-    gGame.multitexture = procs;
+    ResetGameStateKeepingGL();
     // Masks pick one channel of the grey scene; colour layers add a mix: the result names
     // both layers. The top row of each picture is dimmed to see the orientation.
     const std::array<uint8_t, 3> masks[3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};

@@ -45,3 +45,9 @@ std::vector<uint8_t> GLTestContext::ReadPixels() const {
   glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
   return pixels;
 }
+
+void ResetGameStateKeepingGL() {
+  const MultitextureProcs procs = gGame.multitexture;
+  ResetGameState();
+  gGame.multitexture = procs;
+}

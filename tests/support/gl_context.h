@@ -23,6 +23,10 @@ class GLTestContext {
   void* context_ = nullptr;
 };
 
+// Resets the game state to its defaults but keeps the multitexture entry points that the
+// context looked up, so GL tests start each case from a clean state.
+void ResetGameStateKeepingGL();
+
 // Skips the current test when no context could be made (reported, never silently passed).
 #define REQUIRE_GL(ctx) \
   if (!(ctx).ok()) GTEST_SKIP() << "no offscreen OpenGL context available"
