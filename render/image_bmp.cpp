@@ -298,10 +298,10 @@ bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* 
   return true;
 }
 
-std::unique_ptr<ImageData> LoadBmp(const char* fileName) {
+std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFailure) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, &bytes)) {
-    platform::ShowError("Unable to load BMP File!");
+    platform::ShowError(openFailure);
     return nullptr;
   }
   auto image = std::make_unique<ImageData>();
@@ -311,4 +311,8 @@ std::unique_ptr<ImageData> LoadBmp(const char* fileName) {
     return nullptr;
   }
   return image;
+}
+
+std::unique_ptr<ImageData> LoadBmp(const char* fileName) {
+  return LoadBmpFile(fileName, "Unable to load BMP File!");
 }

@@ -15,20 +15,9 @@ namespace {
 // Reads a bitmap for the HUD and effect pictures: "Failed to open DIB file" when the file
 // cannot be read, the decoder's message when it cannot be decoded.
 std::unique_ptr<ImageData> DecodeBitmapFile(const char* fileName) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, &bytes)) {
-    char text[512];
-    std::snprintf(text, sizeof text, "Failed to open DIB file %s.\n", fileName);
-    platform::ShowError(text);
-    return nullptr;
-  }
-  auto image = std::make_unique<ImageData>();
-  std::string error;
-  if (!DecodeBmp(bytes.data(), bytes.size(), image.get(), &error)) {
-    platform::ShowError(error.c_str());
-    return nullptr;
-  }
-  return image;
+  char openFailure[512];
+  std::snprintf(openFailure, sizeof openFailure, "Failed to open DIB file %s.\n", fileName);
+  return LoadBmpFile(fileName, openFailure);
 }
 
 // The decoders pack rows tight, so uploads without the caller's alignment of 1 would read

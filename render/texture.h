@@ -34,6 +34,8 @@ bool DecodeJpg(const uint8_t* data, size_t size, ImageData* image, std::string* 
 // File loaders: show "Unable to load BMP File!" (TGA, JPG) when the file cannot be opened,
 // or the decoder's message, and return null.
 std::unique_ptr<ImageData> LoadBmp(const char* fileName);
+// LoadBmp with another message for a file that cannot be read.
+std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFailure);
 std::unique_ptr<ImageData> LoadTga(const char* fileName);
 std::unique_ptr<ImageData> LoadJpg(const char* fileName);
 
