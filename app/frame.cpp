@@ -33,8 +33,11 @@ bool GameTickDue(uint32_t nowMs) {
 }
 
 void RunGameTick() {
-  // Bots: UpdateBot(0), UpdateBot(1), then MoveBot(0), MoveBot(1) come here, in that order.
-  // Shots: UpdateShots() comes here, after the bots.
+  UpdateBot(0);
+  UpdateBot(1);
+  MoveBot(0);
+  MoveBot(1);
+  UpdateShots();
 }
 
 void UpdateAim() {
@@ -50,7 +53,8 @@ void RenderFrame() {
   glEnable(GL_CULL_FACE);
   glCullFace(GL_FRONT);
 
-  // Characters: SetSlowMotion(slowMotion) on character 0 only comes here.
+  // Only the first character follows slow motion; the second keeps its rate.
+  gGame.characters[0].SetSlowMotion(gGame.slowMotion);
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
@@ -62,18 +66,19 @@ void RenderFrame() {
 
   gGame.camera.Look();
 
-  // Waypoints: UpdatePlayerWaypoint(camera position), then DrawWaypointGraph() when
-  // waypointGraphOn, come here.
+  UpdatePlayerWaypoint(gGame.camera.Position());
+  if (gGame.waypointGraphOn) DrawWaypointGraph();
 
   glColor3f(1, 1, 1);
   glDisable(GL_TEXTURE_2D);
   PrintText(5, 0, "%d FPS", gGame.camera.frameRate);
   glEnable(GL_TEXTURE_2D);
 
-  // Bots: DrawBotInfoPanel() when infoTextOn, then ApplyBotAnimations(), come here.
+  if (gGame.infoTextOn) DrawBotInfoPanel();
+  ApplyBotAnimations();
 
   SetWorldColour(1.0f);
-  // Bots: DrawBots() comes here, in the colour just set.
+  DrawBots();
 
   SetWorldColour(0.6f);  // tints the level
   UpdateAim();
@@ -81,11 +86,14 @@ void RenderFrame() {
   if (!gGame.level.leaves.empty()) gGame.level.RenderLevel(gGame.camera.Position());
 
   SetWorldColour(1.0f);
-  // Shots: DrawShots() comes here.
+  DrawShots();
 
   glDisable(GL_TEXTURE_2D);
   glColor3ub(255, 255, 255);
-  // Particles: gGame.particles->DrawParticles() then UpdateParticles() come here.
+  if (gGame.particles) {
+    gGame.particles->DrawParticles();
+    gGame.particles->UpdateParticles();
+  }
   glEnable(GL_TEXTURE_2D);
 
   if (gGame.fogOn) glEnable(GL_FOG);

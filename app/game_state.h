@@ -5,8 +5,13 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/vec3.h"
+#include "bots/bot.h"
+#include "bots/waypoints.h"
+#include "combat/particles.h"
+#include "combat/shots.h"
+#include "core/vec3.h"
 #include "level/level.h"
+#include "models/character.h"
 #include "player/camera.h"
 #include "render/frustum.h"
 #include "render/texture.h"
@@ -33,6 +38,14 @@ struct GameState {
   Camera camera;
   Level level;
   Frustum frustum;
+  CharacterModel characters[2];     // 0 "fidget" (bot 0), 1 "jack" (bot 1)
+  std::unique_ptr<ParticleSystem> particles;  // none until start-up
+  Bot bots[BotCount];
+  WaypointGraph waypoints;
+  RouteTable routes;
+  Vec3 trackedPlayerPosition;       // the position last given to UpdatePlayerWaypoint
+  int playerWaypoint = 0;           // the waypoint nearest to it
+  Shot shots[ShotSlots];
 
   // Window and GL
   ClientRect clientRect;            // client rectangle, read at start-up and on resize
@@ -68,7 +81,9 @@ struct GameState {
   uint32_t lastTickTime = 0;        // ms of the last game tick
   Vec3 shotOrigin;                  // where the player's shots start, set each frame
   Vec3 aimDirection;                // unit looking direction, set each frame
-  int nextShotSlot = 0;
+  int nextShotSlot = 0;             // the ring slot the next shot takes
+  int slowTrailCounter = 0;         // slow motion: frames between trail particles
+  int slowShotCounter = 0;          // slow motion: skipped bot shot opportunities
 };
 
 extern GameState gGame;

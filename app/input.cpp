@@ -4,7 +4,7 @@
 
 #include "app/game.h"
 #include "app/game_state.h"
-#include "bots/bot_commands.h"
+#include "bots/bot.h"
 #include "combat/shots.h"
 #include "combat/sound.h"
 #include "platform/platform.h"

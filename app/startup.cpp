@@ -77,14 +77,23 @@ bool InitializeGame() {
     return false;
   }
 
-  // Characters: LoadCharacter("fidget", "fidget") and LoadCharacterWeapon("weapons",
-  // "grenadel") for character 0, then the same with "jack" for character 1, come here; each
-  // failure posts a quit request and returns (the loaders show their own messages).
+  // The characters; the loaders show their own numbered messages.
+  const char* characterNames[2] = {"fidget", "jack"};
+  for (int i = 0; i < 2; ++i) {
+    CharacterModel& character = gGame.characters[i];
+    if (!character.LoadCharacter(characterNames[i], characterNames[i]) ||
+        !character.LoadCharacterWeapon("weapons", "grenadel")) {
+      FailStartup(nullptr);
+      return false;
+    }
+  }
 
   gGame.camera.PositionCamera(587, 347, -404, 0, 480, 0, 0, 1, 0);
 
-  // Characters: for character 0 then 1, SetTorsoAnimation("TORSO_STAND") and
-  // SetLegsAnimation("LEGS_WALK") come here.
+  for (CharacterModel& character : gGame.characters) {
+    character.SetTorsoAnimation("TORSO_STAND");
+    character.SetLegsAnimation("LEGS_WALK");
+  }
 
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
@@ -93,7 +102,9 @@ bool InitializeGame() {
 
   gGame.fontListBase = CreateBitmapFont("Arial", 25);
 
-  // Waypoints: LoadBuiltInWaypoints() comes here; then bots: InitBot(0), InitBot(1).
+  LoadBuiltInWaypoints();
+  InitBot(0);
+  InitBot(1);
 
   // Explosion and spark pictures; a picture that fails to load leaves its slot 0.
   for (int slot = 0; slot < 6; ++slot) {
@@ -103,7 +114,6 @@ bool InitializeGame() {
 
   if (!gGame.fogOn) glDisable(GL_FOG);
 
-  // Particles: the ParticleSystem with its start-up emitter is created into
-  // gGame.particles here.
+  gGame.particles = CreateGameParticleSystem();
   return ok;
 }

@@ -1,6 +1,6 @@
 // The player's eye: position, view point and up vector, moved by the mouse and the keys.
 #pragma once
-#include "app/vec3.h"
+#include "core/vec3.h"
 
 class Camera {
  public:

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/vec3.h"
+#include "core/vec3.h"
 #include "level/bsp_format.h"
 
 class Level;

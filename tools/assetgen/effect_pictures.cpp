@@ -5,7 +5,7 @@
 #include <cmath>
 #include <functional>
 
-#include "app/vec3.h"
+#include "core/vec3.h"
 #include "tools/assetgen/picture.h"
 
 namespace {

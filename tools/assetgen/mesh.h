@@ -4,7 +4,7 @@
 #pragma once
 #include <vector>
 
-#include "app/vec3.h"
+#include "core/vec3.h"
 #include "tools/assetgen/picture.h"
 
 struct Material {
