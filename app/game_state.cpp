@@ -1,5 +1,7 @@
 #include "app/game_state.h"
 
+#include "core/random.h"
+
 GameState gGame;
 FrameCounter gFrameCounter;
 
@@ -7,4 +9,5 @@ void ResetGameState() {
   gGame = GameState();
   gFrameCounter = FrameCounter();
   mouseLook = MouseLookState();
+  ResetRandom();
 }

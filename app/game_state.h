@@ -100,5 +100,6 @@ struct FrameCounter {
 extern FrameCounter gFrameCounter;
 void UpdateFrameRate();
 
-// Resets the game state, the frame counter and the mouse state to their defaults (tests).
+// Resets the game state, the frame counter, the mouse state and the random sequence to
+// their defaults (tests).
 void ResetGameState();
