@@ -217,8 +217,11 @@ Pose Death(int clip, float t, const Gait& g) {
     fall = fall * fall * (1.6f - 0.6f * fall);
     p.spinePitch = 4 - 16 * hit + 8 * fall;
     p.neckPitch = -25 * hit + 15 * fall;
-    p.grip = g.grip + Vec3(-1.0f, -1.5f, 3.5f) * hit;
-    p.gunPitch = 45 * hit - 30 * fall;
+    // The weapon swings up with the hit, then the arm drops it flat beside the body.
+    p.grip = Lerp(g.grip + Vec3(-1.0f, -1.5f, 3.5f) * hit, Vec3(-1.5f, -8.0f, 6.5f), fall);
+    p.gunPitch = 45 * hit * (1 - fall);
+    p.gunYaw = -85 * fall;
+    p.poleR = Vec3(-0.3f, -0.5f, -1.0f);
     p.leftFree = Vec3(0.0f, 8.5f, 6.0f + 2.0f * hit - 4 * fall);
     for (int s = 0; s < 2; ++s) {
       p.knee[s] = 9 + 35 * Smooth(0.05f, 0.5f, t) * (1 - 0.6f * fall);
@@ -232,19 +235,24 @@ Pose Death(int clip, float t, const Gait& g) {
     float kneel = Smooth(0.05f, 0.45f, t);
     float fall = Smooth(0.4f, 0.9f, t);
     fall = fall * fall;
-    p.spinePitch = 4 + 25 * hit;
-    p.neckPitch = 20 * hit - 10 * fall;
-    p.grip = g.grip + Vec3(1.0f, 0.5f, -1.5f) * hit;
-    p.gunPitch = -30 * hit;
-    p.leftFree = Vec3(6.0f, 4.5f, 1.0f - 3.0f * fall);
+    p.spinePitch = 4 + 25 * hit * (1 - fall);
+    p.neckPitch = 20 * hit - 30 * fall;
+    // The weapon sags, then ends on the floor by the head; the left hand reaches out to
+    // break the fall and ends beside the head too.
+    p.grip = Lerp(g.grip + Vec3(1.0f, 0.5f, -1.5f) * hit, Vec3(1.2f, -6.0f, 8.5f), fall);
+    p.gunPitch = -30 * hit * (1 - fall) + 80 * fall;
+    p.leftFree = Lerp(Vec3(6.0f, 4.5f, 1.0f), Vec3(1.5f, 6.0f, 9.5f), fall);
     p.poleL = Vec3(-0.5f, 1.0f, -0.2f);
+    p.poleR = Lerp(g.poleR, Vec3(-0.5f, -1.0f, -0.2f), fall);
+    // The legs straighten out behind as the body goes down.
     for (int s = 0; s < 2; ++s) {
-      p.knee[s] = 9 + 95 * kneel - 60 * fall;
-      p.hipFlex[s] = 5 + 5 * kneel - 10 * fall;
-      p.footPitch[s] = -40 * kneel;
+      p.knee[s] = 9 + 95 * kneel * (1 - fall) - 4 * fall;
+      p.hipFlex[s] = 5 + 5 * kneel + 2 * fall;
+      p.footPitch[s] = -40 * kneel * (1 - fall) - 30 * fall;
+      p.hipOut[s] = 3 + 6 * fall;
     }
-    p.bodyPitch = 85 * fall;
-    p.pivot = Vec3(0.0f, 0, SoleZ);
+    p.bodyPitch = 89 * fall;
+    p.pivot = Vec3(3.0f, 0, SoleZ + 2.0f);  // about the knees
   } else {
     // Spun round by the hit, crumples sideways onto the right side.
     float spin = Smooth(0.0f, 0.6f, t);
@@ -255,8 +263,10 @@ Pose Death(int clip, float t, const Gait& g) {
     p.spineRoll = -10 * hit;
     p.spineYaw = 20 * hit;
     p.neckRoll = 20 * fall;
-    p.grip = g.grip + Vec3(-1.0f, -2.0f, 1.0f) * hit;
+    // The weapon flies out in front, clear of the body it would lie under.
+    p.grip = Lerp(g.grip + Vec3(-1.0f, -2.0f, 1.0f) * hit, Vec3(7.0f, -1.5f, 6.0f), fall);
     p.gunPitch = 20 * hit - 20 * fall;
+    p.gunRoll = 80 * fall;
     p.leftFree = Vec3(3.0f, 7.0f, 5.0f - 3 * fall);
     for (int s = 0; s < 2; ++s) {
       p.knee[s] = 9 + 50 * Smooth(0.05f, 0.5f, t);
