@@ -2,6 +2,8 @@
 // animation file of the test character, and a few edge files. Rebuild the seeds with:
 //   c++ -std=c++17 -I. -Itests fuzz/make_model_seeds.cpp tests/support/md3_writer.cpp -o /tmp/make_model_seeds
 //   /tmp/make_model_seeds fuzz/seeds
+// The gen_* seeds are copies of the character generator's output (build/game/fidget, jack,
+// weapons): the heads, the weapon and the text files; the bodies are larger than a fuzz input.
 #include <filesystem>
 #include <string>
 

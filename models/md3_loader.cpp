@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -207,13 +208,17 @@ bool ParseMd3(const uint8_t* data, size_t size, Md3Model* model, std::string* er
 
 bool ImportMd3(Md3Model* model, const char* path) {
   std::vector<uint8_t> bytes;
-  if (!path || !ReadWholeFile(path, &bytes)) {
+  std::error_code sizeError;
+  const uintmax_t fileSize = path ? std::filesystem::file_size(path, sizeError) : 0;
+  // An oversized file is refused before it is read.
+  const bool oversized = path && !sizeError && fileSize > static_cast<uintmax_t>(Md3MaxFileBytes);
+  if (!path || (!oversized && !ReadWholeFile(path, &bytes))) {
     const std::string text = std::string("9 Unable to find the file: ") + (path ? path : "") + "!";
     platform::ShowError(text.c_str());
     return false;
   }
   std::string reason;
-  if (static_cast<int64_t>(bytes.size()) > Md3MaxFileBytes) {
+  if (oversized || static_cast<int64_t>(bytes.size()) > Md3MaxFileBytes) {
     reason = "larger than 64 MB";
   } else if (ParseMd3(bytes.data(), bytes.size(), model, &reason)) {
     return true;

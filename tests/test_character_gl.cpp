@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Pixels of one colour class on screen, in scene units (ortho -40..40 on 200 pixels).
+// Pixels of one colour class on screen, in scene units.
 struct Region {
   int count = 0;
   float sumX = 0, sumY = 0;
@@ -29,7 +29,6 @@ struct Region {
 };
 
 constexpr int Side = 200;
-constexpr float UnitsPerPixel = 80.0f / Side;
 
 class CharacterGL : public ::testing::Test {
  protected:
@@ -73,11 +72,13 @@ class CharacterGL : public ::testing::Test {
   }
 
   // Draws as the game does (fronts culled, depth test, textures modulated by white), the
-  // model scaled by `scale` and lowered by `lower`, seen from world +Z, and classifies pixels.
-  std::map<char, Region> Draw(CharacterModel* character, float scale = 1, float lower = 0) {
+  // model scaled by `scale` and lowered by `lower`, seen from world +Z over -half..half
+  // units, and classifies pixels.
+  std::map<char, Region> Draw(CharacterModel* character, float scale = 1, float lower = 0, float half = 40) {
+    const float unitsPerPixel = 2 * half / Side;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(-40, 40, -40, 40, -100, 100);
+    glOrtho(-half, half, -half, half, -200, 200);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClearColor(0, 0, 0, 1);
@@ -102,7 +103,7 @@ class CharacterGL : public ::testing::Test {
         if (!part) continue;
         for (char key : {part, '*'}) {
           Region& region = regions[key];
-          const float sx = -40 + (x + 0.5f) * UnitsPerPixel, sy = -40 + (y + 0.5f) * UnitsPerPixel;
+          const float sx = -half + (x + 0.5f) * unitsPerPixel, sy = -half + (y + 0.5f) * unitsPerPixel;
           ++region.count;
           region.sumX += sx;
           region.sumY += sy;
@@ -278,7 +279,7 @@ TEST_F(CharacterGL, GameCharactersStandOnTheFloorAndWalk) {
     PaintParts(&character);
     character.SetTorsoAnimation("TORSO_STAND");
     character.SetLegsAnimation("LEGS_WALK");
-    std::map<char, Region> r = Draw(&character, 1.5f, 13);
+    std::map<char, Region> r = Draw(&character, 1.5f, 13, 80);
     ExpectStacked(r);
     EXPECT_NEAR(r['*'].minY, -54, 4);  // feet on the floor
     EXPECT_GT(r['h'].maxY, 0);         // the head near eye height (50 above the floor)
@@ -290,7 +291,7 @@ TEST_F(CharacterGL, GameCharactersStandOnTheFloorAndWalk) {
     bool changed = false;
     for (int step = 0; step < 4 && !changed; ++step) {
       fake.now += 1000;
-      std::map<char, Region> next = Draw(&character, 1.5f, 13);
+      std::map<char, Region> next = Draw(&character, 1.5f, 13, 80);
       changed = next['l'].count != legPixels || std::abs(next['l'].MeanX() - legMeanX) > 0.2f;
     }
     EXPECT_TRUE(changed) << "the legs look the same in every walk frame";

@@ -2,6 +2,7 @@
 // split between the upper and lower body.
 #include <gtest/gtest.h>
 
+#include "models/character.h"
 #include "models/model_files.h"
 
 namespace {
@@ -135,6 +136,27 @@ TEST(AnimationConfig, RefusesMalformedClipLinesAndChangesNothing) {
     EXPECT_TRUE(upper.animations.empty());
     EXPECT_TRUE(lower.animations.empty());
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MaterialTextures, EachFileTakesOneSlotUntilTheTableIsFull) {
+  // Names without a picture extension are refused by texture creation before any file or
+  // GL call, so no context is needed; each still takes its slot.
+  CharacterModel character;
+  Md3Model& model = character.upper;
+  for (int i = 0; i < MaxCharacterTextures + 2; ++i) model.materials.push_back(MeshMaterial{"t" + std::to_string(i), -1});
+  model.materials.push_back(MeshMaterial{"t5", -1});
+  model.materials.push_back(MeshMaterial{"", -1});
+  BindMaterialTextures(&character, &model, "folder");
+  EXPECT_EQ(character.textureFiles.size(), static_cast<size_t>(MaxCharacterTextures));
+  EXPECT_EQ(model.materials[999].textureId, 999);
+  EXPECT_EQ(model.materials[1000].textureId, -1);  // no slot left: drawn untextured
+  EXPECT_EQ(model.materials[1001].textureId, -1);
+  EXPECT_EQ(model.materials[1002].textureId, 5);   // a file already loaded shares its slot
+  EXPECT_EQ(model.materials[1003].textureId, -1);  // no name, no texture
 }
 
 }  // namespace
