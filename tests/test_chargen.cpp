@@ -226,11 +226,16 @@ class ChargenGL : public ::testing::Test {
     int torsoFrame;
     const char* legs;
     int legsFrame;
+    float lookX, lookY;  // where the camera looks (the bodies lying down are off centre)
+    float eyeX, eyeZ;    // where it stands, from the point it looks at
   };
   static constexpr Shot Shots[Columns] = {
-      {"stand", "TORSO_STAND", 0, "LEGS_IDLE", 0},   {"walk", "TORSO_STAND", 4, "LEGS_WALK", 3},
-      {"run", "TORSO_STAND", 2, "LEGS_RUN", 2},      {"attack", "TORSO_ATTACK", 1, "LEGS_IDLE", 5},
-      {"death", "BOTH_DEATH1", 8, "BOTH_DEATH1", 8}, {"dead", "BOTH_DEAD1", 0, "BOTH_DEAD1", 0}};
+      {"stand", "TORSO_STAND", 0, "LEGS_IDLE", 0, 0, 27, 95, 80},
+      {"walk", "TORSO_STAND", 4, "LEGS_WALK", 3, 0, 27, 95, 80},
+      {"run", "TORSO_STAND", 2, "LEGS_RUN", 2, 0, 27, 95, 80},
+      {"attack", "TORSO_ATTACK", 1, "LEGS_IDLE", 5, 0, 27, 95, 80},
+      {"death", "BOTH_DEATH1", 7, "BOTH_DEATH1", 7, -6, 24, 95, 80},
+      {"dead", "BOTH_DEAD1", 0, "BOTH_DEAD1", 0, -30, 8, 20, 150}};
 
   void SetUp() override {
     if (ctx.ok()) ResetGameStateKeepingGL();
@@ -250,7 +255,7 @@ class ChargenGL : public ::testing::Test {
   }
   // One cell: a floor at height 0 and the character at bot height 54, seen from the front
   // and its right, culled and depth-tested as in the game.
-  void DrawCell(CharacterModel* c, int x, int y, Vec3 eye) {
+  void DrawCell(CharacterModel* c, int x, int y, Vec3 eye, float lookX = 0, float lookY = 27) {
     glViewport(x, y, CellWidth, CellHeight);
     glScissor(x, y, CellWidth, CellHeight);
     glEnable(GL_SCISSOR_TEST);
@@ -261,7 +266,7 @@ class ChargenGL : public ::testing::Test {
     gluPerspective(33, static_cast<double>(CellWidth) / CellHeight, 5, 1000);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    gluLookAt(eye.x, eye.y, eye.z, 0, 27, 0, 0, 1, 0);
+    gluLookAt(eye.x + lookX, eye.y, eye.z, lookX, lookY, 0, 0, 1, 0);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     if (gGame.multitexture.activeTexture) {
@@ -271,8 +276,8 @@ class ChargenGL : public ::testing::Test {
       }
     }
     glBegin(GL_QUADS);
-    for (int i = -5; i < 5; ++i) {
-      for (int k = -5; k < 5; ++k) {
+    for (int i = -10; i < 10; ++i) {
+      for (int k = -10; k < 10; ++k) {
         float shade = (i + k) & 1 ? 0.42f : 0.36f;
         glColor3f(shade, shade, shade * 1.05f);
         glVertex3f(i * 12.0f, 0, k * 12.0f);
@@ -343,7 +348,8 @@ TEST_F(ChargenGL, Pictures) {
     ASSERT_TRUE(Load(&c, names[row]));
     for (int col = 0; col < Columns; ++col) {
       Pose(&c, Shots[col]);
-      DrawCell(&c, col * CellWidth, (1 - row) * CellHeight, Vec3(95, 48, 80));
+      DrawCell(&c, col * CellWidth, (1 - row) * CellHeight, Vec3(Shots[col].eyeX, 48, Shots[col].eyeZ),
+               Shots[col].lookX, Shots[col].lookY);
     }
   }
   const int width = CellWidth * Columns, height = CellHeight * 2;

@@ -163,7 +163,7 @@ Pose Torso(int clip, float t, const Gait& g) {
   const std::string name = Clips[clip].name;
   if (name == "TORSO_STAND") {
     p.breath = 0.5f - 0.5f * std::cos(TwoPi * t);
-    p.neckYaw = 4 * std::sin(TwoPi * t);
+    p.neckYaw = 4 * g.bounce * std::sin(TwoPi * t);
   } else if (name == "TORSO_STAND2") {
     p.breath = 0.5f - 0.5f * std::cos(TwoPi * t);
     p.grip = g.grip + Vec3(-1.0f, -0.4f, -1.8f);
@@ -219,7 +219,7 @@ Pose Death(int clip, float t, const Gait& g) {
     p.neckPitch = -25 * hit + 15 * fall;
     // The weapon swings up with the hit, then the arm drops it flat beside the body.
     p.grip = Lerp(g.grip + Vec3(-1.0f, -1.5f, 3.5f) * hit, Vec3(-1.5f, -8.0f, 6.5f), fall);
-    p.gunPitch = 45 * hit * (1 - fall);
+    p.gunPitch = 30 * hit * (1 - fall);
     p.gunYaw = -85 * fall;
     p.poleR = Vec3(-0.3f, -0.5f, -1.0f);
     p.leftFree = Vec3(0.0f, 8.5f, 6.0f + 2.0f * hit - 4 * fall);

@@ -249,6 +249,10 @@ Figure MakeFidget() {
   b.forearm = 5.6f;
   b.hand = 2.2f;
   b.foregrip = LauncherForegrip();
+  // Light on her feet: a longer, springier stride.
+  f.gait.stride = 1.05f;
+  f.gait.bounce = 1.15f;
+  f.gait.grip = Vec3(4.0f, -3.2f, 3.2f);
   BuildLower(f);
   BuildUpper(f);
   BuildHead(f);

@@ -237,14 +237,15 @@ void BuildHead(Figure& f) {
   Loft helmet;
   helmet.sides = 12;
   helmet.power = 2.2f;
-  const float base = centre + 0.25f;
-  helmet.rings = {{base - 0.35f, 0, 0},           {base - 0.3f, 2.85f, 2.6f, -0.1f},
-                  {base + 0.2f, 2.9f, 2.65f, -0.1f}, {base + 1.3f, 2.7f, 2.5f, -0.15f},
-                  {base + 2.3f, 2.0f, 1.9f, -0.2f},  {base + 2.9f, 1.1f, 1.0f, -0.2f},
-                  {base + 3.15f, 0, 0, -0.2f}};
+  // The brim sits above the brows so the eyes show.
+  const float base = centre + 1.05f;
+  helmet.rings = {{base - 0.35f, 0, 0},            {base - 0.3f, 2.8f, 2.55f, -0.1f},
+                  {base + 0.15f, 2.8f, 2.55f, -0.1f}, {base + 1.0f, 2.5f, 2.3f, -0.15f},
+                  {base + 1.8f, 1.85f, 1.75f, -0.2f}, {base + 2.3f, 1.0f, 0.95f, -0.2f},
+                  {base + 2.5f, 0, 0, -0.2f}};
   int helmetRegion = part.Add(helmet, {132, 204, 120, 48}, [base](const SurfacePoint& p) {
-    Vec3 c = Armour(p, base - 0.3f, base + 3.4f, 64);
-    c = MixColour(c, Red, Band(p.angle, -0.12f, 0.12f, 0.03f) * SmoothStep(base + 1.0f, base + 1.3f, p.position.z));
+    Vec3 c = Armour(p, base - 0.3f, base + 2.7f, 64);
+    c = MixColour(c, Red, Band(p.angle, -0.12f, 0.12f, 0.03f) * SmoothStep(base + 0.6f, base + 0.9f, p.position.z));
     return MixColour(c, Black, Band(p.position.z, base - 0.1f, base + 0.12f, 0.03f));
   });
   part.Attach(helmetRegion, BoneHead);
@@ -273,6 +274,13 @@ Figure MakeJack() {
   b.forearm = 6.0f;
   b.hand = 2.5f;
   b.foregrip = LauncherForegrip();
+  // Heavy: a shorter stride, less spring, a wider stance, the weapon held clear of the
+  // broad chest.
+  f.gait.stride = 0.9f;
+  f.gait.bounce = 0.85f;
+  f.gait.stance = 2.5f;
+  f.gait.grip = Vec3(4.6f, -4.6f, 3.4f);
+  f.gait.poleR = Vec3(-0.3f, -1.0f, -0.8f);
   BuildLower(f);
   BuildUpper(f);
   BuildHead(f);
