@@ -16,7 +16,7 @@ const ClipInfo Clips[ClipCount] = {
     {"TORSO_ATTACK2", 12, 15, false, ClipKind::Torso},
     {"TORSO_DROP", 6, 15, false, ClipKind::Torso},   {"TORSO_RAISE", 6, 15, false, ClipKind::Torso},
     {"TORSO_STAND", 20, 10, true, ClipKind::Torso},  {"TORSO_STAND2", 20, 10, true, ClipKind::Torso},
-    {"LEGS_WALKCR", 12, 15, true, ClipKind::Legs},   {"LEGS_WALK", 16, 24, true, ClipKind::Legs},
+    {"LEGS_WALKCR", 12, 15, true, ClipKind::Legs},   {"LEGS_WALK", 16, 28, true, ClipKind::Legs},
     {"LEGS_RUN", 10, 30, true, ClipKind::Legs},      {"LEGS_BACK", 16, 20, true, ClipKind::Legs},
     {"LEGS_SWIM", 12, 12, true, ClipKind::Legs},     {"LEGS_JUMP", 8, 15, false, ClipKind::Legs},
     {"LEGS_LAND", 6, 15, false, ClipKind::Legs},     {"LEGS_JUMPB", 8, 15, false, ClipKind::Legs},
