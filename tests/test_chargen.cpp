@@ -13,11 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <tuple>
 
 #include "app/game_state.h"
 #include "models/character.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
+#include "tools/chargen/bake.h"
 #include "tools/chargen/clips.h"
 #include "tools/chargen/skeleton.h"
 
@@ -211,6 +214,52 @@ TEST(Chargen, FeetOnTheFloorAndSeamlessCycles) {
       const Md3Tag& torso = lower.tags[find(lower, clip).startFrame];
       EXPECT_LT(torso.origin.z, SoleZ + 13) << clip << ": the body does not lie down";
       EXPECT_LT(std::fabs(torso.axes[8]), 0.5f) << clip << ": the torso is not lying";
+    }
+  }
+}
+
+// Every piece of both figures and of the weapon is a closed surface wound one way: each
+// edge is met once in each direction.
+TEST(Chargen, PiecesAreClosedAndConsistentlyWound) {
+  Figure fidget = MakeFidget(), jack = MakeJack();
+  const Part launcher = MakeLauncher();
+  const std::initializer_list<const Part*> parts = {&fidget.lower, &fidget.upper, &fidget.head, &jack.lower,
+                                                    &jack.upper,  &jack.head,    &launcher};
+  for (const Part* part : parts) {
+    for (const PieceRef& ref : part->pieces) {
+      const Region& region = part->regions[ref.region];
+      Piece piece = BuildLoft(region.loft, ref.place, ref.bone, region.rect, part->atlasSize, part->atlasSize);
+      auto key = [&](int i) {
+        Vec3 p = piece.positions[i] * 1024.0f;
+        return std::make_tuple(std::lround(p.x), std::lround(p.y), std::lround(p.z));
+      };
+      std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
+      for (size_t t = 0; t < piece.triangles.size(); t += 3)
+        for (int k = 0; k < 3; ++k) ++edges[{key(piece.triangles[t + k]), key(piece.triangles[t + (k + 1) % 3])}];
+      int open = 0;
+      for (const auto& [edge, count] : edges) {
+        auto back = edges.find({edge.second, edge.first});
+        open += count != 1 || back == edges.end() || back->second != 1;
+      }
+      EXPECT_EQ(open, 0) << part->surface << " region " << ref.region;
+    }
+  }
+}
+
+// The hands hold the weapon in every frame where the pose puts them on it (the arms reach).
+TEST(Chargen, HandsStayOnTheWeapon) {
+  for (const Figure& f : {MakeFidget(), MakeJack()}) {
+    for (int c = 0; c < ClipCount; ++c) {
+      for (int k = 0; k < Clips[c].frames; ++k) {
+        const Pose pose = ClipPose(c, k, f.gait);
+        const BodyFrames body = PoseBody(f.body, pose);
+        const Vec3 right = body.bone[BoneHandR].Point(Vec3(0, 0, -0.5f * f.body.hand));
+        EXPECT_LT(Magnitude(right - body.bone[BoneWeapon].origin), 0.05f) << f.name << " " << Clips[c].name << " " << k;
+        if (pose.leftRelease > 0) continue;
+        const Vec3 left = body.bone[BoneHandL].Point(Vec3(0, 0, -0.5f * f.body.hand));
+        EXPECT_LT(Magnitude(left - body.bone[BoneWeapon].Point(f.body.foregrip)), 0.05f)
+            << f.name << " " << Clips[c].name << " " << k;
+      }
     }
   }
 }

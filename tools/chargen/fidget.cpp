@@ -247,14 +247,15 @@ Figure MakeFidget() {
   b.shoulderUp = 8.7f;
   b.shoulderHalfWidth = 3.9f;
   b.neckUp = 10.0f;
-  b.upperArm = 6.6f;
+  b.upperArm = 7.0f;
   b.forearm = 5.6f;
   b.hand = 2.2f;
   b.foregrip = LauncherForegrip();
   // Light on her feet: a longer, springier stride.
   f.gait.stride = 1.05f;
   f.gait.bounce = 1.15f;
-  f.gait.grip = Vec3(4.0f, -3.2f, 3.2f);
+  f.gait.grip = Vec3(3.6f, -3.2f, 3.8f);
+  f.gait.blade = 11;
   BuildLower(f);
   BuildUpper(f);
   BuildHead(f);

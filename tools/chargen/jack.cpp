@@ -269,8 +269,8 @@ Figure MakeJack() {
   b.shoulderUp = 9.3f;
   b.shoulderHalfWidth = 5.5f;
   b.neckUp = 11.0f;
-  b.upperArm = 7.2f;
-  b.forearm = 6.0f;
+  b.upperArm = 7.6f;
+  b.forearm = 6.2f;
   b.hand = 2.5f;
   b.foregrip = LauncherForegrip();
   // Heavy: a shorter stride, less spring, a wider stance, the weapon held clear of the
@@ -278,7 +278,8 @@ Figure MakeJack() {
   f.gait.stride = 0.9f;
   f.gait.bounce = 0.85f;
   f.gait.stance = 2.5f;
-  f.gait.grip = Vec3(4.6f, -4.6f, 3.4f);
+  f.gait.grip = Vec3(4.2f, -4.4f, 4.0f);
+  f.gait.blade = 18;
   f.gait.poleR = Vec3(-0.3f, -1.0f, -0.8f);
   BuildLower(f);
   BuildUpper(f);
