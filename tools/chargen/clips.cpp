@@ -16,7 +16,7 @@ const ClipInfo Clips[ClipCount] = {
     {"TORSO_ATTACK2", 12, 15, false, ClipKind::Torso},
     {"TORSO_DROP", 6, 15, false, ClipKind::Torso},   {"TORSO_RAISE", 6, 15, false, ClipKind::Torso},
     {"TORSO_STAND", 20, 10, true, ClipKind::Torso},  {"TORSO_STAND2", 20, 10, true, ClipKind::Torso},
-    {"LEGS_WALKCR", 12, 15, true, ClipKind::Legs},   {"LEGS_WALK", 16, 24, true, ClipKind::Legs},
+    {"LEGS_WALKCR", 12, 15, true, ClipKind::Legs},   {"LEGS_WALK", 16, 28, true, ClipKind::Legs},
     {"LEGS_RUN", 10, 30, true, ClipKind::Legs},      {"LEGS_BACK", 16, 20, true, ClipKind::Legs},
     {"LEGS_SWIM", 12, 12, true, ClipKind::Legs},     {"LEGS_JUMP", 8, 15, false, ClipKind::Legs},
     {"LEGS_LAND", 6, 15, false, ClipKind::Legs},     {"LEGS_JUMPB", 8, 15, false, ClipKind::Legs},
@@ -50,7 +50,11 @@ Pose Ready(const Gait& g) {
   }
   p.spinePitch = 4;
   p.grip = g.grip;
-  p.gunYaw = 4;
+  // A shooter's stance: the chest turned right by `blade` so the left hand reaches the
+  // foregrip, the weapon and the head turned back to point straight ahead (4 degrees in).
+  p.spineYaw = -g.blade;
+  p.gunYaw = 4 + g.blade;
+  p.neckYaw = g.blade;
   p.poleL = g.poleL;
   p.poleR = g.poleR;
   return p;
@@ -163,12 +167,15 @@ Pose Torso(int clip, float t, const Gait& g) {
   const std::string name = Clips[clip].name;
   if (name == "TORSO_STAND") {
     p.breath = 0.5f - 0.5f * std::cos(TwoPi * t);
-    p.neckYaw = 4 * std::sin(TwoPi * t);
+    p.neckYaw += 4 * g.bounce * std::sin(TwoPi * t);
   } else if (name == "TORSO_STAND2") {
     p.breath = 0.5f - 0.5f * std::cos(TwoPi * t);
+    // At ease: the weapon hangs in the right hand, the left arm by the side.
     p.grip = g.grip + Vec3(-1.0f, -0.4f, -1.8f);
     p.gunPitch = -35;
     p.neckPitch = 6;
+    p.leftRelease = 1;
+    p.leftFree = Vec3(0.6f, 4.4f, -0.5f);
   } else if (name == "TORSO_ATTACK") {
     // Aimed a little higher; the shot kicks at frame 1 and settles over the cycle.
     p.grip = g.grip + Vec3(0.4f, 0.2f, 1.2f);
@@ -179,9 +186,9 @@ Pose Torso(int clip, float t, const Gait& g) {
     // A butt stroke: wind up, swing the weapon forward and down, recover.
     float wind = Smooth(0.0f, 0.3f, t) * (1 - Smooth(0.3f, 0.5f, t));
     float swing = Smooth(0.3f, 0.5f, t) * (1 - Smooth(0.6f, 1.0f, t));
-    p.grip = p.grip + Vec3(-2.0f, 0, 2.5f) * wind + Vec3(3.0f, 1.0f, 1.5f) * swing;
+    p.grip = p.grip + Vec3(-2.0f, 0, 2.5f) * wind + Vec3(0.8f, 1.2f, 1.2f) * swing;
     p.gunPitch = 40 * wind - 25 * swing;
-    p.spineYaw = -15 * wind + 20 * swing;
+    p.spineYaw += -15 * wind + 20 * swing;
     p.spinePitch = 4 + 12 * swing;
   } else if (name == "TORSO_GESTURE") {
     // The left hand leaves the weapon and waves above the head.
@@ -189,7 +196,7 @@ Pose Torso(int clip, float t, const Gait& g) {
     p.leftRelease = up;
     p.leftFree = Vec3(1.8f, 4.8f + 1.6f * std::sin(TwoPi * 2 * t), 13.5f);
     p.poleL = Vec3(-0.2f, 1.0f, -0.3f);
-    p.neckYaw = 12 * up;
+    p.neckYaw += 12 * up;
     p.neckPitch = -6 * up;
     p.grip = p.grip + Vec3(-0.8f, -0.4f, -0.6f) * up;
     p.gunPitch = -20 * up;
@@ -217,8 +224,11 @@ Pose Death(int clip, float t, const Gait& g) {
     fall = fall * fall * (1.6f - 0.6f * fall);
     p.spinePitch = 4 - 16 * hit + 8 * fall;
     p.neckPitch = -25 * hit + 15 * fall;
-    p.grip = g.grip + Vec3(-1.0f, -1.5f, 3.5f) * hit;
-    p.gunPitch = 45 * hit - 30 * fall;
+    // The weapon swings up with the hit, then the arm drops it flat beside the body.
+    p.grip = Lerp(g.grip + Vec3(-1.0f, -1.5f, 3.5f) * hit, Vec3(-1.5f, -8.0f, 6.5f), fall);
+    p.gunPitch = 30 * hit * (1 - fall);
+    p.gunYaw = LerpF(p.gunYaw, -85, fall);
+    p.poleR = Vec3(-0.3f, -0.5f, -1.0f);
     p.leftFree = Vec3(0.0f, 8.5f, 6.0f + 2.0f * hit - 4 * fall);
     for (int s = 0; s < 2; ++s) {
       p.knee[s] = 9 + 35 * Smooth(0.05f, 0.5f, t) * (1 - 0.6f * fall);
@@ -232,19 +242,24 @@ Pose Death(int clip, float t, const Gait& g) {
     float kneel = Smooth(0.05f, 0.45f, t);
     float fall = Smooth(0.4f, 0.9f, t);
     fall = fall * fall;
-    p.spinePitch = 4 + 25 * hit;
-    p.neckPitch = 20 * hit - 10 * fall;
-    p.grip = g.grip + Vec3(1.0f, 0.5f, -1.5f) * hit;
-    p.gunPitch = -30 * hit;
-    p.leftFree = Vec3(6.0f, 4.5f, 1.0f - 3.0f * fall);
+    p.spinePitch = 4 + 25 * hit * (1 - fall);
+    p.neckPitch = 20 * hit - 30 * fall;
+    // The weapon sags, then ends on the floor by the head; the left hand reaches out to
+    // break the fall and ends beside the head too.
+    p.grip = Lerp(g.grip + Vec3(1.0f, 0.5f, -1.5f) * hit, Vec3(1.2f, -6.0f, 8.5f), fall);
+    p.gunPitch = -30 * hit * (1 - fall) + 80 * fall;
+    p.leftFree = Lerp(Vec3(6.0f, 4.5f, 1.0f), Vec3(1.5f, 6.0f, 9.5f), fall);
     p.poleL = Vec3(-0.5f, 1.0f, -0.2f);
+    p.poleR = Lerp(g.poleR, Vec3(-0.5f, -1.0f, -0.2f), fall);
+    // The legs straighten out behind as the body goes down.
     for (int s = 0; s < 2; ++s) {
-      p.knee[s] = 9 + 95 * kneel - 60 * fall;
-      p.hipFlex[s] = 5 + 5 * kneel - 10 * fall;
-      p.footPitch[s] = -40 * kneel;
+      p.knee[s] = 9 + 95 * kneel * (1 - fall) - 4 * fall;
+      p.hipFlex[s] = 5 + 5 * kneel + 2 * fall;
+      p.footPitch[s] = -40 * kneel * (1 - fall) - 30 * fall;
+      p.hipOut[s] = 3 + 6 * fall;
     }
-    p.bodyPitch = 85 * fall;
-    p.pivot = Vec3(0.0f, 0, SoleZ);
+    p.bodyPitch = 89 * fall;
+    p.pivot = Vec3(3.0f, 0, SoleZ + 2.0f);  // about the knees
   } else {
     // Spun round by the hit, crumples sideways onto the right side.
     float spin = Smooth(0.0f, 0.6f, t);
@@ -253,10 +268,12 @@ Pose Death(int clip, float t, const Gait& g) {
     p.bodyYaw = 70 * spin;
     p.bodyRoll = -88 * fall;
     p.spineRoll = -10 * hit;
-    p.spineYaw = 20 * hit;
+    p.spineYaw += 20 * hit;
     p.neckRoll = 20 * fall;
-    p.grip = g.grip + Vec3(-1.0f, -2.0f, 1.0f) * hit;
+    // The weapon flies out in front, clear of the body it would lie under.
+    p.grip = Lerp(g.grip + Vec3(-1.0f, -2.0f, 1.0f) * hit, Vec3(7.0f, -1.5f, 6.0f), fall);
     p.gunPitch = 20 * hit - 20 * fall;
+    p.gunRoll = 80 * fall;
     p.leftFree = Vec3(3.0f, 7.0f, 5.0f - 3 * fall);
     for (int s = 0; s < 2; ++s) {
       p.knee[s] = 9 + 50 * Smooth(0.05f, 0.5f, t);

@@ -62,7 +62,7 @@ BodyFrames PoseBody(const Proportions& b, const Pose& p) {
   // Upper body, in tag_torso space.
   Xform chest = RotZ(p.spineYaw) * RotY(p.spinePitch) * RotX(-p.spineRoll);
   f.chestRigid = chest;
-  const float swell = 1.0f + 0.045f * p.breath;
+  const float swell = 1.0f + 0.06f * p.breath;
   f.bone[BoneChest] = Scaled(chest, swell, 1.0f + 0.02f * p.breath, 1.0f);
   f.bone[BoneHead] = chest * Translate(Vec3(0, 0, b.neckUp + 0.15f * p.breath)) *
                      RotZ(p.neckYaw) * RotY(p.neckPitch) * RotX(-p.neckRoll);
@@ -71,7 +71,7 @@ BodyFrames PoseBody(const Proportions& b, const Pose& p) {
   f.bone[BoneWeapon] = weapon;
 
   const Vec3 front = chest.x;
-  const float lift = 0.12f * p.breath;  // shoulders rise a little on the in-breath
+  const float lift = 0.2f * p.breath;  // shoulders rise a little on the in-breath
   Vec3 shoulderL = chest.Point(Vec3(0, b.shoulderHalfWidth, b.shoulderUp + lift));
   Vec3 shoulderR = chest.Point(Vec3(0, -b.shoulderHalfWidth, b.shoulderUp + lift));
   Vec3 rightHand = weapon.Point(Vec3(0, 0, 0));
