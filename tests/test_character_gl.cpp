@@ -275,6 +275,16 @@ TEST_F(CharacterGL, GameCharactersStandOnTheFloorAndWalk) {
     ASSERT_TRUE(Load(&character, game, name));
     for (const std::string& m : fake.messages) ADD_FAILURE() << m;
     EXPECT_GT(character.textureFiles.size(), 1u);
+    // Every clip fits the frames of its model: nothing is held back by the loader's clamp.
+    EXPECT_EQ(character.upper.animationCount, 13);
+    EXPECT_EQ(character.lower.animationCount, 18);
+    for (const Md3Model* m : {&character.upper, &character.lower}) {
+      for (const AnimationClip& clip : m->animations) {
+        EXPECT_GE(clip.startFrame, 0) << clip.name;
+        EXPECT_GT(clip.endFrame, clip.startFrame) << clip.name;
+        EXPECT_LE(clip.endFrame, m->frameCount) << clip.name;
+      }
+    }
     for (size_t k = 0; k < character.textureFiles.size(); ++k) EXPECT_NE(character.textures[k], 0u) << k;
     PaintParts(&character);
     character.SetTorsoAnimation("TORSO_STAND");
