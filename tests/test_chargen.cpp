@@ -20,6 +20,7 @@
 #include "models/character.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
+#include "support/scratch_dir.h"
 #include "tools/chargen/bake.h"
 #include "tools/chargen/clips.h"
 #include "tools/chargen/skeleton.h"
@@ -87,8 +88,8 @@ int ModelStart(int clip) {
 
 TEST(Chargen, OutputIsByteIdenticalOverTwoRuns) {
   const fs::path tool = fs::path(KORVALIS_BINARY_DIR) / "tools/korvalis_chargen";
-  const fs::path a = fs::temp_directory_path() / "korvalis_chargen_a";
-  const fs::path b = fs::temp_directory_path() / "korvalis_chargen_b";
+  const fs::path a = ScratchDir("korvalis_chargen_a");
+  const fs::path b = ScratchDir("korvalis_chargen_b");
   for (const fs::path& dir : {a, b}) {
     fs::remove_all(dir);
     fs::create_directories(dir);
