@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -87,8 +88,9 @@ int ModelStart(int clip) {
 
 TEST(Chargen, OutputIsByteIdenticalOverTwoRuns) {
   const fs::path tool = fs::path(KORVALIS_BINARY_DIR) / "tools/korvalis_chargen";
-  const fs::path a = fs::temp_directory_path() / "korvalis_chargen_a";
-  const fs::path b = fs::temp_directory_path() / "korvalis_chargen_b";
+  const std::string run = std::to_string(getpid());
+  const fs::path a = fs::temp_directory_path() / ("korvalis_chargen_a" + run);
+  const fs::path b = fs::temp_directory_path() / ("korvalis_chargen_b" + run);
   for (const fs::path& dir : {a, b}) {
     fs::remove_all(dir);
     fs::create_directories(dir);
