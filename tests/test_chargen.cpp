@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -177,6 +178,15 @@ TEST(Chargen, ModelsHoldTheirFramesTagsAndClips) {
       (isLegs ? legs : isTorso ? torso : both)++;
     }
   }
+  // The weapon: one frame, a muzzle tag, its shader line naming its picture.
+  Md3Model weapon = LoadChecked(Game / "weapons/grenadel.md3");
+  EXPECT_EQ(weapon.frameCount, 1);
+  ASSERT_EQ(weapon.tagCount, 1);
+  EXPECT_STREQ(weapon.tags[0].name, "tag_flash");
+  ASSERT_TRUE(ApplyShaderFile(&weapon, (Game / "weapons/grenadel.shader").c_str()));
+  ASSERT_EQ(weapon.meshes.size(), 1u);
+  ASSERT_TRUE(weapon.meshes[0].hasTexture);
+  EXPECT_EQ(Bytes(Game / "weapons" / weapon.materials[weapon.meshes[0].materialId].fileName).size(), 18u + 256 * 256 * 3);
 }
 
 // Soles on the floor in the standing clips, looping clips without a jump at the seam, and
