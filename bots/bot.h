@@ -1,5 +1,8 @@
 // The two computer-controlled opponents: their record, perception, drawing and behaviour.
 #pragma once
+#include <string>
+#include <vector>
+
 #include "core/vec3.h"
 
 struct Bot {
@@ -63,6 +66,19 @@ void CheckArrival(int index);
 
 // Every frame: switch the characters' clips, draw both bots, show bot 0's panel.
 void ApplyBotAnimations();
+// The clip changes ApplyBotAnimations makes for a bot, in order (torso before legs); at
+// most three. Returns how many.
+struct BotAnimationCall {
+  bool torso;        // true: SetTorsoAnimation, false: SetLegsAnimation
+  const char* clip;
+};
+int BotAnimationCalls(const Bot& bot, BotAnimationCall calls[3]);
+// The panel's lines about bot 0 and the player, with their pixel positions.
+struct PanelLine {
+  int x, y;
+  std::string text;
+};
+std::vector<PanelLine> BotInfoPanelLines();
 void DrawBots();
 void DrawBotInfoPanel();
 // How far the drawn character is moved up (positive) or down so that its soles rest on the

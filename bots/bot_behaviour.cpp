@@ -23,6 +23,15 @@ constexpr float SlowMotionDivisor = 20.0f;
 constexpr int SlowMotionShotSkip = 20;     // opportunities skipped between slow-motion shots
 constexpr float DegreesToRadians = 0.017453293f;
 
+// The next waypoint from `from` toward `goal`. A pair without a route (only possible in a
+// graph that is not connected) keeps the bot on `from` rather than indexing with -2.
+int NextHop(int from, int goal) {
+  const int count = gGame.waypoints.count;
+  if (from < 0 || from >= count || goal < 0 || goal >= count) return from;
+  const int next = gGame.routes.nextHop[from][goal];
+  return next >= 0 && next < count ? next : from;
+}
+
 int RandomWaypoint() { return RandomInt() % gGame.waypoints.count; }
 
 int MovingMode() { return gGame.botsRun ? MoveRun : MoveWalk; }
@@ -100,7 +109,7 @@ void SetGoal(int index, int goal) {
   Bot& bot = gGame.bots[index];
   bot.goalWaypoint = goal;
   // The next hop is taken from the waypoint the bot was walking to, not from where it is.
-  bot.targetWaypoint = gGame.routes.nextHop[bot.targetWaypoint][goal];
+  bot.targetWaypoint = NextHop(bot.targetWaypoint, goal);
   bot.moveDirection = NormalizeOrZero(WaypointPosition(bot.targetWaypoint) - bot.position);
   bot.steerMode = SteerAtWaypoint;
 }
@@ -111,7 +120,7 @@ void CheckArrival(int index) {
   if (w.x - ArrivalRadius <= bot.position.x && bot.position.x <= w.x + ArrivalRadius &&
       w.z - ArrivalRadius <= bot.position.z && bot.position.z <= w.z + ArrivalRadius) {
     bot.lastWaypoint = bot.targetWaypoint;
-    bot.targetWaypoint = gGame.routes.nextHop[bot.targetWaypoint][bot.goalWaypoint];
+    bot.targetWaypoint = NextHop(bot.targetWaypoint, bot.goalWaypoint);
     bot.moveDirection = NormalizeOrZero(WaypointPosition(bot.targetWaypoint) - bot.position);
   }
 }
