@@ -18,6 +18,9 @@ constexpr float DrawnScale = 1.5f;
 // and looks this far below the soles; a floor further down leaves the drawing alone.
 constexpr float FloorTraceStart = 44.0f;
 constexpr float FloorTraceReach = 64.0f;
+// The soles' footprint: the highest floor under it carries the character, so a bot at the
+// edge of a bridge is drawn on the bridge, not on the floor far below its centre.
+const Vec3 FootExtents(10, 0, 10);
 
 }  // namespace
 
@@ -65,7 +68,8 @@ float BotDrawnFloorOffset(int index) {
   const Vec3 p = gGame.bots[index].position;
   const float feet = p.y - BotFeetBelowCentre;
   const TraceResult down = gGame.level.Trace(Vec3(p.x, p.y - FloorTraceStart, p.z),
-                                             Vec3(p.x, feet - FloorTraceReach, p.z), Vec3());
+                                             Vec3(p.x, feet - FloorTraceReach, p.z), FootExtents);
+  if (down.allSolid) return 0.0f;
   if (down.fraction == 1.0f) return 0.0f;
   return down.end.y - feet;
 }
