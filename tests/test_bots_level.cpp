@@ -54,7 +54,16 @@ class BotsOnTheLevel : public ::testing::Test {
 }  // namespace
 
 TEST_F(BotsOnTheLevel, FeetStayOnTheFloorAlongEveryLink) {
-  float worstRaw = 0, worstDrawn = 0;
+  // Around waypoint 18 links at different heights cross or run side by side (13-14 under
+  // 15-19, 17-19 beside 18-19 and 16-18): no floor fits them all. There only the drawn
+  // character is set down on the floor.
+  auto crossing = [](int a, int b) {
+    const int pairs[][2] = {{15, 19}, {16, 18}, {18, 19}, {18, 20}};
+    for (const auto& p : pairs)
+      if ((a == p[0] && b == p[1]) || (a == p[1] && b == p[0])) return true;
+    return false;
+  };
+  float worstRaw = 0, worstElsewhere = 0, worstDrawn = 0;
   for (int k = 0; k < BuiltInLinkCount; ++k)
     for (int dir = 0; dir < 2; ++dir) {
       const int from = BuiltInLinks[k][dir], to = BuiltInLinks[k][1 - dir];
@@ -67,14 +76,18 @@ TEST_F(BotsOnTheLevel, FeetStayOnTheFloorAlongEveryLink) {
         gGame.bots[0].position = p;
         const float raw = FeetGap(p);
         linkRaw = std::max(linkRaw, std::fabs(raw));
-        linkDrawn = std::max(linkDrawn, std::fabs(p.y - BotFeetBelowCentre + BotDrawnFloorOffset(0) - FloorBelow(p)));
+        linkDrawn = std::max(linkDrawn, std::fabs(raw + BotDrawnFloorOffset(0)));
       }
-      std::printf("link %2d -> %2d: feet gap %6.2f, drawn %5.2f\n", from, to, linkRaw, linkDrawn);
+      if (linkRaw > 4) std::printf("link %2d -> %2d: feet gap %5.2f, drawn %4.2f\n", from, to, linkRaw, linkDrawn);
       worstRaw = std::max(worstRaw, linkRaw);
+      if (!crossing(from, to)) worstElsewhere = std::max(worstElsewhere, linkRaw);
       worstDrawn = std::max(worstDrawn, linkDrawn);
     }
-  std::printf("worst feet gap %.2f, drawn %.2f\n", worstRaw, worstDrawn);
-  EXPECT_LT(worstDrawn, 8.0f);
+  std::printf("worst feet gap %.2f (%.2f away from the crossing links), drawn %.2f\n", worstRaw, worstElsewhere,
+              worstDrawn);
+  EXPECT_LT(worstElsewhere, 8.5f);
+  EXPECT_LT(worstRaw, 50.0f);
+  EXPECT_LT(worstDrawn, 0.5f);
 }
 
 namespace {
@@ -89,6 +102,7 @@ struct RunFigures {
   float worstFeetGap = 0;        // |soles - floor| by position
   float worstDrawnGap = 0;       // the same for the drawn character
   int shots = 0;
+  long attackTicks = 0;          // ticks in the attack state
   long insideSolid = 0;
   long nonFinite = 0;
 };
@@ -138,13 +152,6 @@ uint64_t RunTicks(int ticks, RunFigures figures[BotCount]) {
     UpdateBot(1);
     MoveBot(0);
     MoveBot(1);
-    if (getenv("BOTS_TRACE") && tick % 2000 == 0)
-      for (int i = 0; i < BotCount; ++i) {
-        const Bot& b = gGame.bots[i];
-        std::printf("%6d bot %d state %d mode %d pos %.0f %.0f %.0f last %d target %d goal %d stuck %d sees %d\n", tick, i,
-                    b.state, b.moveMode, b.position.x, b.position.y, b.position.z, b.lastWaypoint, b.targetWaypoint,
-                    b.goalWaypoint, b.stuckTicks, b.seesPlayer);
-      }
     for (int i = 0; i < BotCount; ++i) {
       const Bot& b = gGame.bots[i];
       RunFigures& f = figures[i];
@@ -159,21 +166,14 @@ uint64_t RunTicks(int ticks, RunFigures figures[BotCount]) {
       // Stuck: meant to move, but made no more than 1 unit of progress.
       const bool stuck = b.moveMode != MoveStand && WaypointCost(b.previousPosition, b.position) <= 1.0f;
       streak[i] = stuck ? streak[i] + 1 : 0;
-      if (getenv("BOTS_TRACE") && (streak[i] == 100 || streak[i] == 101 || streak[i] == 102))
-        std::printf("stuck bot %d at %.2f %.2f %.2f prev %.2f %.2f %.2f facing %.2f %.2f %.2f heading %.1f desired %.1f last %d target %d goal %d\n", i,
-                    b.position.x, b.position.y, b.position.z, b.previousPosition.x, b.previousPosition.y,
-                    b.previousPosition.z, b.facing.x, b.facing.y, b.facing.z, b.heading, b.desiredHeading, b.lastWaypoint,
-                    b.targetWaypoint, b.goalWaypoint);
       f.longestStuck = std::max(f.longestStuck, streak[i]);
       f.stuckTicks += stuck;
+      f.attackTicks += b.state == StateAttack;
       if (gGame.level.Trace(b.position, b.position, BodyExtents).allSolid) ++f.insideSolid;
       if (!AllFinite(b)) ++f.nonFinite;
       if (tick % 16 == 0) {  // the floor, sampled
         const float raw = FeetGap(b.position);
         if (raw > -100 && raw < 500) {  // a floor within reach
-          if (getenv("BOTS_TRACE") && std::fabs(raw) > f.worstFeetGap)
-            std::printf("gap %.1f bot %d at %.0f %.0f %.0f last %d target %d state %d\n", raw, i, b.position.x,
-                        b.position.y, b.position.z, b.lastWaypoint, b.targetWaypoint, b.state);
           f.worstFeetGap = std::max(f.worstFeetGap, std::fabs(raw));
           f.worstDrawnGap = std::max(f.worstDrawnGap, std::fabs(raw + BotDrawnFloorOffset(i)));
         }
@@ -201,9 +201,9 @@ TEST_F(BotsOnTheLevel, LongRunStaysInsideTheLevelAndKeepsReachingGoals) {
   for (int i = 0; i < BotCount; ++i) {
     const RunFigures& f = figures[i];
     std::printf("bot %d: %d waypoints reached, %d goals reached (%zu distinct), longest stuck streak %d ticks, "
-                "stuck %.2f%% of ticks, worst feet gap %.2f (drawn %.2f), %d shots\n",
+                "stuck %.2f%% of ticks, worst feet gap %.2f (drawn %.2f), %d shots, attacking %.1f%% of ticks\n",
                 i, f.waypointsReached, f.goalsReached, f.distinctGoals.size(), f.longestStuck,
-                100.0 * f.stuckTicks / Ticks, f.worstFeetGap, f.worstDrawnGap, f.shots);
+                100.0 * f.stuckTicks / Ticks, f.worstFeetGap, f.worstDrawnGap, f.shots, 100.0 * f.attackTicks / Ticks);
     EXPECT_EQ(f.insideSolid, 0) << "bot " << i;
     EXPECT_EQ(f.nonFinite, 0) << "bot " << i;
     EXPECT_GE(f.goalsReached, 100) << "bot " << i;
