@@ -1,5 +1,6 @@
 // The two computer-controlled opponents: their record, perception, drawing and behaviour.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,9 @@ float BotDrawnFloorOffset(int index);
 // Keys: Insert flips running and walking; Delete sends both bots to the player.
 void SetBotsRun();
 void SendBotsToPlayer();
+
+// With KORVALIS_BOT_POSITIONS set, prints both bots' positions once a second (scripts).
+void PrintBotPositions(uint32_t nowMs);
 
 // Where the bots' shots go: FireShot unless a test records them instead.
 typedef void (*BotShotFunction)(Vec3 origin, Vec3 direction, int weapon, int owner);
