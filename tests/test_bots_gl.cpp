@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -122,4 +124,84 @@ TEST_F(BotPictures, WaypointGraphShowsPyramidsAndWhiteLinks) {
   EXPECT_GT(with.white, without.white + 300);                  // the links
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));                     // switched back on
   SavePicture(picture, "bots-waypoint-graph");
+}
+
+namespace {
+
+// Window row (from the bottom) of a world point under the current matrices.
+double RowOf(Vec3 p) {
+  GLdouble model[16], projection[16], x, y, z;
+  GLint viewport[4];
+  glGetDoublev(GL_MODELVIEW_MATRIX, model);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  gluProject(p.x, p.y, p.z, model, projection, viewport, &x, &y, &z);
+  return y;
+}
+
+// The lowest row where two pictures differ inside the column band [x0, x1]; -1 if none.
+int LowestDifferingRow(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int x0, int x1) {
+  for (int y = 0; y < Height; ++y)
+    for (int x = std::max(0, x0); x <= std::min(Width - 1, x1); ++x) {
+      const size_t k = (static_cast<size_t>(y) * Width + x) * 4;
+      if (a[k] != b[k] || a[k + 1] != b[k + 1] || a[k + 2] != b[k + 2]) return y;
+    }
+  return -1;
+}
+
+}  // namespace
+
+TEST_F(BotPictures, BotsSeenFromThePlayerStandOnTheFloor) {
+  if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
+  ASSERT_TRUE(loaded_);
+  const struct {
+    int index;
+    const char* folder;
+  } characters[] = {{0, "fidget"}, {1, "jack"}};
+  for (const auto& c : characters) {
+    CharacterModel& model = gGame.characters[c.index];
+    ASSERT_TRUE(model.LoadCharacter(c.folder, c.folder)) << c.folder;
+    ASSERT_TRUE(model.LoadCharacterWeapon("weapons", "grenadel")) << c.folder;
+    model.SetTorsoAnimation("TORSO_STAND");
+    model.SetLegsAnimation("LEGS_IDLE");
+  }
+  glDisable(GL_FOG);
+  // Bot 0 on the landing at waypoint 14, its soles on the floor; bot 1 at waypoint 18,
+  // where the links cross at other heights and the bot glides 42 units above the ramp: its
+  // character is drawn on the ramp all the same. The player's eye is 50 above the floor.
+  InitBot(0);
+  InitBot(1);
+  const int at[2] = {14, 18};
+  const Vec3 eye(1530, 475.4f, -1230), target(1630, 480, -1600);
+  for (int i = 0; i < 2; ++i) {
+    Bot& bot = gGame.bots[i];
+    bot.position = WaypointPosition(at[i]);
+    const Vec3 toPlayer = eye - bot.position;
+    bot.heading = HeadingFromDirection(toPlayer.x, toPlayer.z);  // turned toward the player
+  }
+  const std::vector<uint8_t> empty = Draw(eye, target, false, false);
+  const std::vector<uint8_t> picture = Draw(eye, target, false, true);
+  SavePicture(picture, "bots-in-the-great-hall");
+
+  for (int i = 0; i < 2; ++i) {
+    const Vec3 p = gGame.bots[i].position;
+    const TraceResult down = gGame.level.Trace(p, Vec3(p.x, p.y - 200, p.z), Vec3());
+    ASSERT_LT(down.fraction, 1.0f);
+    const double floorRow = RowOf(down.end);
+    const double rowsPerUnit = RowOf(down.end + Vec3(0, 1, 0)) - floorRow;
+    // Columns around the bot's own place on the screen.
+    GLdouble model[16], projection[16], sx, sy, sz;
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    gluProject(p.x, p.y, p.z, model, projection, viewport, &sx, &sy, &sz);
+    const int halfWidth = static_cast<int>(30 * rowsPerUnit);
+    const int feet = LowestDifferingRow(empty, picture, static_cast<int>(sx) - halfWidth, static_cast<int>(sx) + halfWidth);
+    ASSERT_GE(feet, 0) << "bot " << i << " not drawn";
+    const double gapUnits = (feet - floorRow) / rowsPerUnit;
+    std::printf("bot %d: soles %.1f units from the floor (raw gap %.1f)\n", i, gapUnits,
+                p.y - BotFeetBelowCentre - down.end.y);
+    EXPECT_LT(std::fabs(gapUnits), 8.0) << "bot " << i;
+  }
 }
