@@ -32,7 +32,11 @@ int NextHop(int from, int goal) {
   return next >= 0 && next < count ? next : from;
 }
 
-int RandomWaypoint() { return RandomInt() % gGame.waypoints.count; }
+// A random goal; waypoint 0 while no graph is loaded (nothing to divide by).
+int RandomWaypoint() {
+  const int count = gGame.waypoints.count;
+  return count > 0 ? RandomInt() % count : 0;
+}
 
 int MovingMode() { return gGame.botsRun ? MoveRun : MoveWalk; }
 

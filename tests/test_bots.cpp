@@ -146,10 +146,16 @@ TEST_F(Bots, ArrivalIsInclusiveAtThirtyUnitsWhateverTheHeight) {
   EXPECT_EQ(bot.lastWaypoint, 2);
   EXPECT_EQ(bot.targetWaypoint, 2);
   EXPECT_EQ(bot.moveDirection, Vec3(0, 0, 0));
-  // A bot standing exactly on its steering point keeps finite fields through a whole tick.
+  // A bot standing exactly on its steering point (a waypoint, or its aim point with the
+  // player where it stands) keeps finite fields through whole ticks.
   bot.moveMode = MoveRun;
   MoveBot(0);
   EXPECT_TRUE(std::isfinite(bot.heading) && std::isfinite(bot.facing.x) && std::isfinite(bot.position.x));
+  bot.steerMode = SteerAtAimPoint;
+  bot.aimPoint = bot.position;
+  MoveBot(0);
+  EXPECT_EQ(bot.moveDirection, Vec3(0, 0, 0));
+  EXPECT_TRUE(std::isfinite(bot.heading) && std::isfinite(bot.facing.y) && std::isfinite(bot.position.z));
 }
 
 TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickAndEveryTickAfter) {
