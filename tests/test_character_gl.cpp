@@ -14,6 +14,7 @@
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/md3_writer.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ constexpr int Side = 200;
 class CharacterGL : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir = fs::temp_directory_path() / "korvalis_character_gl";
+    dir = ScratchDir("korvalis_character_gl");
     fs::remove_all(dir);
     WriteTestCharacter(dir.string(), "fidget");
     WriteTestWeapon(dir.string(), "grenadel");
@@ -275,6 +276,16 @@ TEST_F(CharacterGL, GameCharactersStandOnTheFloorAndWalk) {
     ASSERT_TRUE(Load(&character, game, name));
     for (const std::string& m : fake.messages) ADD_FAILURE() << m;
     EXPECT_GT(character.textureFiles.size(), 1u);
+    // Every clip fits the frames of its model: nothing is held back by the loader's clamp.
+    EXPECT_EQ(character.upper.animationCount, 13);
+    EXPECT_EQ(character.lower.animationCount, 18);
+    for (const Md3Model* m : {&character.upper, &character.lower}) {
+      for (const AnimationClip& clip : m->animations) {
+        EXPECT_GE(clip.startFrame, 0) << clip.name;
+        EXPECT_GT(clip.endFrame, clip.startFrame) << clip.name;
+        EXPECT_LE(clip.endFrame, m->frameCount) << clip.name;
+      }
+    }
     for (size_t k = 0; k < character.textureFiles.size(); ++k) EXPECT_NE(character.textures[k], 0u) << k;
     PaintParts(&character);
     character.SetTorsoAnimation("TORSO_STAND");

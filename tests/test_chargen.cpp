@@ -13,11 +13,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <tuple>
 
 #include "app/game_state.h"
 #include "models/character.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
+#include "support/scratch_dir.h"
+#include "tools/chargen/bake.h"
 #include "tools/chargen/clips.h"
 #include "tools/chargen/skeleton.h"
 
@@ -84,8 +88,8 @@ int ModelStart(int clip) {
 
 TEST(Chargen, OutputIsByteIdenticalOverTwoRuns) {
   const fs::path tool = fs::path(KORVALIS_BINARY_DIR) / "tools/korvalis_chargen";
-  const fs::path a = fs::temp_directory_path() / "korvalis_chargen_a";
-  const fs::path b = fs::temp_directory_path() / "korvalis_chargen_b";
+  const fs::path a = ScratchDir("korvalis_chargen_a");
+  const fs::path b = ScratchDir("korvalis_chargen_b");
   for (const fs::path& dir : {a, b}) {
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -215,6 +219,52 @@ TEST(Chargen, FeetOnTheFloorAndSeamlessCycles) {
   }
 }
 
+// Every piece of both figures and of the weapon is a closed surface wound one way: each
+// edge is met once in each direction.
+TEST(Chargen, PiecesAreClosedAndConsistentlyWound) {
+  Figure fidget = MakeFidget(), jack = MakeJack();
+  const Part launcher = MakeLauncher();
+  const std::initializer_list<const Part*> parts = {&fidget.lower, &fidget.upper, &fidget.head, &jack.lower,
+                                                    &jack.upper,  &jack.head,    &launcher};
+  for (const Part* part : parts) {
+    for (const PieceRef& ref : part->pieces) {
+      const Region& region = part->regions[ref.region];
+      Piece piece = BuildLoft(region.loft, ref.place, ref.bone, region.rect, part->atlasSize, part->atlasSize);
+      auto key = [&](int i) {
+        Vec3 p = piece.positions[i] * 1024.0f;
+        return std::make_tuple(std::lround(p.x), std::lround(p.y), std::lround(p.z));
+      };
+      std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
+      for (size_t t = 0; t < piece.triangles.size(); t += 3)
+        for (int k = 0; k < 3; ++k) ++edges[{key(piece.triangles[t + k]), key(piece.triangles[t + (k + 1) % 3])}];
+      int open = 0;
+      for (const auto& [edge, count] : edges) {
+        auto back = edges.find({edge.second, edge.first});
+        open += count != 1 || back == edges.end() || back->second != 1;
+      }
+      EXPECT_EQ(open, 0) << part->surface << " region " << ref.region;
+    }
+  }
+}
+
+// The hands hold the weapon in every frame where the pose puts them on it (the arms reach).
+TEST(Chargen, HandsStayOnTheWeapon) {
+  for (const Figure& f : {MakeFidget(), MakeJack()}) {
+    for (int c = 0; c < ClipCount; ++c) {
+      for (int k = 0; k < Clips[c].frames; ++k) {
+        const Pose pose = ClipPose(c, k, f.gait);
+        const BodyFrames body = PoseBody(f.body, pose);
+        const Vec3 right = body.bone[BoneHandR].Point(Vec3(0, 0, -0.5f * f.body.hand));
+        EXPECT_LT(Magnitude(right - body.bone[BoneWeapon].origin), 0.05f) << f.name << " " << Clips[c].name << " " << k;
+        if (pose.leftRelease > 0) continue;
+        const Vec3 left = body.bone[BoneHandL].Point(Vec3(0, 0, -0.5f * f.body.hand));
+        EXPECT_LT(Magnitude(left - body.bone[BoneWeapon].Point(f.body.foregrip)), 0.05f)
+            << f.name << " " << Clips[c].name << " " << k;
+      }
+    }
+  }
+}
+
 // Both characters drawn as the game draws a bot: lowered by 13, scaled by 1.5, turned by
 // the heading, the floor 54 units below the bot's position.
 class ChargenGL : public ::testing::Test {
@@ -226,11 +276,16 @@ class ChargenGL : public ::testing::Test {
     int torsoFrame;
     const char* legs;
     int legsFrame;
+    float lookX, lookY;  // where the camera looks (the bodies lying down are off centre)
+    float eyeX, eyeZ;    // where it stands, from the point it looks at
   };
   static constexpr Shot Shots[Columns] = {
-      {"stand", "TORSO_STAND", 0, "LEGS_IDLE", 0},   {"walk", "TORSO_STAND", 4, "LEGS_WALK", 3},
-      {"run", "TORSO_STAND", 2, "LEGS_RUN", 2},      {"attack", "TORSO_ATTACK", 1, "LEGS_IDLE", 5},
-      {"death", "BOTH_DEATH1", 8, "BOTH_DEATH1", 8}, {"dead", "BOTH_DEAD1", 0, "BOTH_DEAD1", 0}};
+      {"stand", "TORSO_STAND", 0, "LEGS_IDLE", 0, 0, 27, 95, 80},
+      {"walk", "TORSO_STAND", 4, "LEGS_WALK", 3, 0, 27, 95, 80},
+      {"run", "TORSO_STAND", 2, "LEGS_RUN", 2, 0, 27, 95, 80},
+      {"attack", "TORSO_ATTACK", 1, "LEGS_IDLE", 5, 0, 27, 95, 80},
+      {"death", "BOTH_DEATH1", 7, "BOTH_DEATH1", 7, -6, 24, 95, 80},
+      {"dead", "BOTH_DEAD1", 0, "BOTH_DEAD1", 0, -30, 8, 20, 150}};
 
   void SetUp() override {
     if (ctx.ok()) ResetGameStateKeepingGL();
@@ -250,7 +305,7 @@ class ChargenGL : public ::testing::Test {
   }
   // One cell: a floor at height 0 and the character at bot height 54, seen from the front
   // and its right, culled and depth-tested as in the game.
-  void DrawCell(CharacterModel* c, int x, int y, Vec3 eye) {
+  void DrawCell(CharacterModel* c, int x, int y, Vec3 eye, float lookX = 0, float lookY = 27) {
     glViewport(x, y, CellWidth, CellHeight);
     glScissor(x, y, CellWidth, CellHeight);
     glEnable(GL_SCISSOR_TEST);
@@ -261,7 +316,7 @@ class ChargenGL : public ::testing::Test {
     gluPerspective(33, static_cast<double>(CellWidth) / CellHeight, 5, 1000);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    gluLookAt(eye.x, eye.y, eye.z, 0, 27, 0, 0, 1, 0);
+    gluLookAt(eye.x + lookX, eye.y, eye.z, lookX, lookY, 0, 0, 1, 0);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     if (gGame.multitexture.activeTexture) {
@@ -271,8 +326,8 @@ class ChargenGL : public ::testing::Test {
       }
     }
     glBegin(GL_QUADS);
-    for (int i = -5; i < 5; ++i) {
-      for (int k = -5; k < 5; ++k) {
+    for (int i = -10; i < 10; ++i) {
+      for (int k = -10; k < 10; ++k) {
         float shade = (i + k) & 1 ? 0.42f : 0.36f;
         glColor3f(shade, shade, shade * 1.05f);
         glVertex3f(i * 12.0f, 0, k * 12.0f);
@@ -299,37 +354,43 @@ class ChargenGL : public ::testing::Test {
 };
 constexpr ChargenGL::Shot ChargenGL::Shots[];
 
-// The outside of every part is what survives the game's front-face culling: drawing with it
-// gives the same nearest depths as drawing everything.
-TEST_F(ChargenGL, OutsideSurvivesTheGameCulling) {
+// Both characters load from the game folder without a message, and the outside of every part
+// is what survives the game's front-face culling: drawing with it gives the same nearest
+// depths as drawing everything.
+TEST_F(ChargenGL, BothLoadAndTheirOutsideSurvivesTheGameCulling) {
   REQUIRE_GL(ctx);
-  CharacterModel c;
-  ASSERT_TRUE(Load(&c, "jack"));
-  Pose(&c, Shots[0]);
-  auto depths = [&](bool cull) {
-    DrawCell(&c, 0, 0, Vec3(90, 45, 85));
-    if (!cull) {  // again without culling, over the same floor
-      glClear(GL_DEPTH_BUFFER_BIT);
-      glDisable(GL_CULL_FACE);
-      glPushMatrix();
-      glTranslatef(0, 41, 0);
-      glScalef(1.5f, 1.5f, 1.5f);
-      c.DrawCharacter();
-      glPopMatrix();
+  for (const char* name : {"fidget", "jack"}) {
+    SCOPED_TRACE(name);
+    CharacterModel c;
+    ASSERT_TRUE(Load(&c, name));
+    for (const std::string& m : fake.messages) ADD_FAILURE() << m;
+    EXPECT_EQ(c.textureFiles.size(), 4u);  // three skins and the weapon's
+    Pose(&c, Shots[0]);
+    auto depths = [&](bool cull) {
+      DrawCell(&c, 0, 0, Vec3(90, 45, 85));
+      if (!cull) {  // again without culling, over the same floor
+        glClear(GL_DEPTH_BUFFER_BIT);
+        glDisable(GL_CULL_FACE);
+        glPushMatrix();
+        glTranslatef(0, 41, 0);
+        glScalef(1.5f, 1.5f, 1.5f);
+        c.DrawCharacter();
+        glPopMatrix();
+      }
+      std::vector<float> d(CellWidth * CellHeight);
+      glReadPixels(0, 0, CellWidth, CellHeight, GL_DEPTH_COMPONENT, GL_FLOAT, d.data());
+      return d;
+    };
+    std::vector<float> culled = depths(true), all = depths(false);
+    int covered = 0, deeper = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+      if (all[i] >= 1.0f) continue;
+      ++covered;
+      deeper += culled[i] > all[i] + 1e-5f;
     }
-    std::vector<float> d(CellWidth * CellHeight);
-    glReadPixels(0, 0, CellWidth, CellHeight, GL_DEPTH_COMPONENT, GL_FLOAT, d.data());
-    return d;
-  };
-  std::vector<float> culled = depths(true), all = depths(false);
-  int covered = 0, deeper = 0;
-  for (size_t i = 0; i < all.size(); ++i) {
-    if (all[i] >= 1.0f) continue;
-    ++covered;
-    deeper += culled[i] > all[i] + 1e-5f;
+    EXPECT_GT(covered, 3000);
+    EXPECT_LT(deeper, covered / 100) << "inside faces show through";
   }
-  EXPECT_GT(covered, 3000);
-  EXPECT_LT(deeper, covered / 100) << "inside faces show through";
 }
 
 // Writes docs/characters.png when KORVALIS_SHOTS_DIR names a directory.
@@ -343,7 +404,8 @@ TEST_F(ChargenGL, Pictures) {
     ASSERT_TRUE(Load(&c, names[row]));
     for (int col = 0; col < Columns; ++col) {
       Pose(&c, Shots[col]);
-      DrawCell(&c, col * CellWidth, (1 - row) * CellHeight, Vec3(95, 48, 80));
+      DrawCell(&c, col * CellWidth, (1 - row) * CellHeight, Vec3(Shots[col].eyeX, 48, Shots[col].eyeZ),
+               Shots[col].lookX, Shots[col].lookY);
     }
   }
   const int width = CellWidth * Columns, height = CellHeight * 2;

@@ -16,7 +16,7 @@ const ClipInfo Clips[ClipCount] = {
     {"TORSO_ATTACK2", 12, 15, false, ClipKind::Torso},
     {"TORSO_DROP", 6, 15, false, ClipKind::Torso},   {"TORSO_RAISE", 6, 15, false, ClipKind::Torso},
     {"TORSO_STAND", 20, 10, true, ClipKind::Torso},  {"TORSO_STAND2", 20, 10, true, ClipKind::Torso},
-    {"LEGS_WALKCR", 12, 15, true, ClipKind::Legs},   {"LEGS_WALK", 16, 24, true, ClipKind::Legs},
+    {"LEGS_WALKCR", 12, 15, true, ClipKind::Legs},   {"LEGS_WALK", 16, 28, true, ClipKind::Legs},
     {"LEGS_RUN", 10, 30, true, ClipKind::Legs},      {"LEGS_BACK", 16, 20, true, ClipKind::Legs},
     {"LEGS_SWIM", 12, 12, true, ClipKind::Legs},     {"LEGS_JUMP", 8, 15, false, ClipKind::Legs},
     {"LEGS_LAND", 6, 15, false, ClipKind::Legs},     {"LEGS_JUMPB", 8, 15, false, ClipKind::Legs},
@@ -50,7 +50,11 @@ Pose Ready(const Gait& g) {
   }
   p.spinePitch = 4;
   p.grip = g.grip;
-  p.gunYaw = 4;
+  // A shooter's stance: the chest turned right by `blade` so the left hand reaches the
+  // foregrip, the weapon and the head turned back to point straight ahead (4 degrees in).
+  p.spineYaw = -g.blade;
+  p.gunYaw = 4 + g.blade;
+  p.neckYaw = g.blade;
   p.poleL = g.poleL;
   p.poleR = g.poleR;
   return p;
@@ -163,12 +167,15 @@ Pose Torso(int clip, float t, const Gait& g) {
   const std::string name = Clips[clip].name;
   if (name == "TORSO_STAND") {
     p.breath = 0.5f - 0.5f * std::cos(TwoPi * t);
-    p.neckYaw = 4 * std::sin(TwoPi * t);
+    p.neckYaw += 4 * g.bounce * std::sin(TwoPi * t);
   } else if (name == "TORSO_STAND2") {
     p.breath = 0.5f - 0.5f * std::cos(TwoPi * t);
+    // At ease: the weapon hangs in the right hand, the left arm by the side.
     p.grip = g.grip + Vec3(-1.0f, -0.4f, -1.8f);
     p.gunPitch = -35;
     p.neckPitch = 6;
+    p.leftRelease = 1;
+    p.leftFree = Vec3(0.6f, 4.4f, -0.5f);
   } else if (name == "TORSO_ATTACK") {
     // Aimed a little higher; the shot kicks at frame 1 and settles over the cycle.
     p.grip = g.grip + Vec3(0.4f, 0.2f, 1.2f);
@@ -179,9 +186,9 @@ Pose Torso(int clip, float t, const Gait& g) {
     // A butt stroke: wind up, swing the weapon forward and down, recover.
     float wind = Smooth(0.0f, 0.3f, t) * (1 - Smooth(0.3f, 0.5f, t));
     float swing = Smooth(0.3f, 0.5f, t) * (1 - Smooth(0.6f, 1.0f, t));
-    p.grip = p.grip + Vec3(-2.0f, 0, 2.5f) * wind + Vec3(3.0f, 1.0f, 1.5f) * swing;
+    p.grip = p.grip + Vec3(-2.0f, 0, 2.5f) * wind + Vec3(0.8f, 1.2f, 1.2f) * swing;
     p.gunPitch = 40 * wind - 25 * swing;
-    p.spineYaw = -15 * wind + 20 * swing;
+    p.spineYaw += -15 * wind + 20 * swing;
     p.spinePitch = 4 + 12 * swing;
   } else if (name == "TORSO_GESTURE") {
     // The left hand leaves the weapon and waves above the head.
@@ -189,7 +196,7 @@ Pose Torso(int clip, float t, const Gait& g) {
     p.leftRelease = up;
     p.leftFree = Vec3(1.8f, 4.8f + 1.6f * std::sin(TwoPi * 2 * t), 13.5f);
     p.poleL = Vec3(-0.2f, 1.0f, -0.3f);
-    p.neckYaw = 12 * up;
+    p.neckYaw += 12 * up;
     p.neckPitch = -6 * up;
     p.grip = p.grip + Vec3(-0.8f, -0.4f, -0.6f) * up;
     p.gunPitch = -20 * up;
@@ -219,8 +226,8 @@ Pose Death(int clip, float t, const Gait& g) {
     p.neckPitch = -25 * hit + 15 * fall;
     // The weapon swings up with the hit, then the arm drops it flat beside the body.
     p.grip = Lerp(g.grip + Vec3(-1.0f, -1.5f, 3.5f) * hit, Vec3(-1.5f, -8.0f, 6.5f), fall);
-    p.gunPitch = 45 * hit * (1 - fall);
-    p.gunYaw = -85 * fall;
+    p.gunPitch = 30 * hit * (1 - fall);
+    p.gunYaw = LerpF(p.gunYaw, -85, fall);
     p.poleR = Vec3(-0.3f, -0.5f, -1.0f);
     p.leftFree = Vec3(0.0f, 8.5f, 6.0f + 2.0f * hit - 4 * fall);
     for (int s = 0; s < 2; ++s) {
@@ -261,7 +268,7 @@ Pose Death(int clip, float t, const Gait& g) {
     p.bodyYaw = 70 * spin;
     p.bodyRoll = -88 * fall;
     p.spineRoll = -10 * hit;
-    p.spineYaw = 20 * hit;
+    p.spineYaw += 20 * hit;
     p.neckRoll = 20 * fall;
     // The weapon flies out in front, clear of the body it would lie under.
     p.grip = Lerp(g.grip + Vec3(-1.0f, -2.0f, 1.0f) * hit, Vec3(7.0f, -1.5f, 6.0f), fall);

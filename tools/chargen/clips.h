@@ -22,6 +22,7 @@ struct Gait {
   float stride = 1.0f;   // scales the leg swing
   float bounce = 1.0f;   // scales the quick, springy parts of the motion
   float stance = 0.0f;   // extra width of the stance in degrees
+  float blade = 10.0f;   // chest turned right in the ready stance, degrees
   Vec3 grip{4.0f, -3.2f, 3.2f};  // weapon grip in chest space, at rest
   Vec3 poleL{-0.3f, 0.8f, -1.0f}, poleR{-0.3f, -0.8f, -1.0f};
 };

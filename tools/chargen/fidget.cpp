@@ -36,11 +36,13 @@ void BuildLower(Figure& f) {
   Loft pelvis;
   pelvis.sides = 10;
   pelvis.power = 2.4f;
-  pelvis.rings = {{-2.7f, 0, 0}, {-2.45f, 1.4f, 1.9f}, {-1.6f, 1.95f, 2.85f}, {0.2f, 2.15f, 3.05f},
-                  {1.6f, 2.0f, 2.85f}, {2.9f, 1.85f, 2.6f}, {3.2f, 0, 0}};
+  // The belt stands proud of the waist so the torso comes out of it cleanly.
+  pelvis.rings = {{-2.7f, 0, 0},         {-2.45f, 1.4f, 1.9f}, {-1.6f, 1.95f, 2.85f},
+                  {0.2f, 2.15f, 3.05f},  {1.5f, 2.15f, 3.0f},  {1.6f, 2.3f, 3.12f},
+                  {2.75f, 2.3f, 3.12f},  {2.85f, 2.0f, 2.8f},  {3.0f, 0, 0}};
   int pelvisRegion = part.Add(pelvis, {4, 4, 120, 56}, [](const SurfacePoint& p) {
     Vec3 c = Fabric(p, 11);
-    float belt = Band(p.position.z, 1.55f, 2.6f, 0.05f);
+    float belt = Band(p.position.z, 1.55f, 2.8f, 0.04f);
     c = MixColour(c, Harness, belt);
     float buckle = belt * Band(p.angle, -0.22f, 0.22f, 0.03f);
     return MixColour(c, Vec3(0.78f, 0.8f, 0.84f), buckle);
@@ -245,10 +247,15 @@ Figure MakeFidget() {
   b.shoulderUp = 8.7f;
   b.shoulderHalfWidth = 3.9f;
   b.neckUp = 10.0f;
-  b.upperArm = 6.6f;
+  b.upperArm = 7.0f;
   b.forearm = 5.6f;
   b.hand = 2.2f;
   b.foregrip = LauncherForegrip();
+  // Light on her feet: a longer, springier stride.
+  f.gait.stride = 1.05f;
+  f.gait.bounce = 1.15f;
+  f.gait.grip = Vec3(3.6f, -3.2f, 3.8f);
+  f.gait.blade = 11;
   BuildLower(f);
   BuildUpper(f);
   BuildHead(f);

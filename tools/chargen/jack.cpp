@@ -36,28 +36,28 @@ void BuildLower(Figure& f) {
   Loft pelvis;
   pelvis.sides = 10;
   pelvis.power = 2.6f;
-  pelvis.rings = {{-3.0f, 0, 0},         {-2.8f, 2.0f, 2.7f},  {-1.8f, 2.8f, 3.9f},
-                  {0.2f, 3.1f, 4.2f},    {1.8f, 3.05f, 4.1f},  {3.3f, 2.9f, 3.9f},
-                  {3.6f, 0, 0}};
+  // A broad belt standing proud of the waist.
+  pelvis.rings = {{-3.0f, 0, 0},          {-2.8f, 2.0f, 2.7f},   {-1.8f, 2.8f, 3.9f},
+                  {0.2f, 3.1f, 4.2f},     {1.6f, 3.15f, 4.2f},   {1.7f, 3.4f, 4.5f},
+                  {3.0f, 3.4f, 4.5f},     {3.1f, 3.1f, 4.1f},    {3.3f, 0, 0}};
   int pelvisRegion = part.Add(pelvis, {4, 4, 120, 56}, [](const SurfacePoint& p) {
     Vec3 c = Undersuit(p, 41);
-    float belt = Band(p.position.z, 1.7f, 3.0f, 0.05f);
+    float belt = Band(p.position.z, 1.65f, 3.05f, 0.04f);
     c = MixColour(c, Vec3(0.2f, 0.15f, 0.1f), belt);
     return MixColour(c, PlateEdge, belt * Band(p.angle, -0.18f, 0.18f, 0.03f));
   });
   part.Attach(pelvisRegion, BonePelvis);
 
   // Belt pouches on both hips and at the back.
-  Xform at;
-  Loft pouch = BoxLoft(Vec3(-0.8f, -0.55f, -0.9f), Vec3(0.8f, 0.55f, 0.9f), &at);
+  Loft pouch = BoxLoft(Vec3(-0.8f, -0.55f, -0.9f), Vec3(0.8f, 0.55f, 0.9f));
   int pouchRegion = part.Add(pouch, {4, 156, 120, 40}, [](const SurfacePoint& p) {
     Vec3 c = MixColour(Vec3(0.3f, 0.28f, 0.2f), Vec3(0.2f, 0.18f, 0.12f), 0.5f * Grain(p, 12, 42));
     return MixColour(c, Vec3(0.12f, 0.1f, 0.08f), Band(p.position.z, 0.45f, 0.6f, 0.03f));
   });
-  part.Attach(pouchRegion, BonePelvis, Translate(Vec3(0.9f, 3.9f, 1.6f)));
-  part.Attach(pouchRegion, BonePelvis, Translate(Vec3(0.9f, -3.9f, 1.6f)));
-  part.Attach(pouchRegion, BonePelvis, Translate(Vec3(-2.9f, 1.3f, 1.8f)));
-  part.Attach(pouchRegion, BonePelvis, Translate(Vec3(-2.9f, -1.3f, 1.8f)));
+  part.Attach(pouchRegion, BonePelvis, Translate(Vec3(0.9f, 4.4f, 1.8f)));
+  part.Attach(pouchRegion, BonePelvis, Translate(Vec3(0.9f, -4.4f, 1.8f)));
+  part.Attach(pouchRegion, BonePelvis, Translate(Vec3(-3.3f, 1.3f, 2.0f)));
+  part.Attach(pouchRegion, BonePelvis, Translate(Vec3(-3.3f, -1.3f, 2.0f)));
 
   // Thick thighs with armour plates on the front.
   const float thigh = b.thigh;
@@ -138,8 +138,7 @@ void BuildUpper(Figure& f) {
   part.Attach(torsoRegion, BoneChest);
 
   // Backpack.
-  Xform at;
-  Loft pack = BoxLoft(Vec3(-1.3f, -3.0f, -2.4f), Vec3(1.3f, 3.0f, 2.4f), &at);
+  Loft pack = BoxLoft(Vec3(-1.3f, -3.0f, -2.4f), Vec3(1.3f, 3.0f, 2.4f));
   int packRegion = part.Add(pack, {132, 196, 120, 56}, [](const SurfacePoint& p) {
     Vec3 c = MixColour(Vec3(0.24f, 0.25f, 0.2f), Vec3(0.14f, 0.15f, 0.12f), 0.5f * Grain(p, 14, 53));
     return MixColour(c, Black, Band(p.position.z, 1.2f, 1.45f, 0.03f));
@@ -237,14 +236,15 @@ void BuildHead(Figure& f) {
   Loft helmet;
   helmet.sides = 12;
   helmet.power = 2.2f;
-  const float base = centre + 0.25f;
-  helmet.rings = {{base - 0.35f, 0, 0},           {base - 0.3f, 2.85f, 2.6f, -0.1f},
-                  {base + 0.2f, 2.9f, 2.65f, -0.1f}, {base + 1.3f, 2.7f, 2.5f, -0.15f},
-                  {base + 2.3f, 2.0f, 1.9f, -0.2f},  {base + 2.9f, 1.1f, 1.0f, -0.2f},
-                  {base + 3.15f, 0, 0, -0.2f}};
+  // The brim sits above the brows so the eyes show.
+  const float base = centre + 1.05f;
+  helmet.rings = {{base - 0.35f, 0, 0},            {base - 0.3f, 2.8f, 2.55f, -0.1f},
+                  {base + 0.15f, 2.8f, 2.55f, -0.1f}, {base + 1.0f, 2.5f, 2.3f, -0.15f},
+                  {base + 1.8f, 1.85f, 1.75f, -0.2f}, {base + 2.3f, 1.0f, 0.95f, -0.2f},
+                  {base + 2.5f, 0, 0, -0.2f}};
   int helmetRegion = part.Add(helmet, {132, 204, 120, 48}, [base](const SurfacePoint& p) {
-    Vec3 c = Armour(p, base - 0.3f, base + 3.4f, 64);
-    c = MixColour(c, Red, Band(p.angle, -0.12f, 0.12f, 0.03f) * SmoothStep(base + 1.0f, base + 1.3f, p.position.z));
+    Vec3 c = Armour(p, base - 0.3f, base + 2.7f, 64);
+    c = MixColour(c, Red, Band(p.angle, -0.12f, 0.12f, 0.03f) * SmoothStep(base + 0.6f, base + 0.9f, p.position.z));
     return MixColour(c, Black, Band(p.position.z, base - 0.1f, base + 0.12f, 0.03f));
   });
   part.Attach(helmetRegion, BoneHead);
@@ -269,10 +269,18 @@ Figure MakeJack() {
   b.shoulderUp = 9.3f;
   b.shoulderHalfWidth = 5.5f;
   b.neckUp = 11.0f;
-  b.upperArm = 7.2f;
-  b.forearm = 6.0f;
+  b.upperArm = 7.6f;
+  b.forearm = 6.2f;
   b.hand = 2.5f;
   b.foregrip = LauncherForegrip();
+  // Heavy: a shorter stride, less spring, a wider stance, the weapon held clear of the
+  // broad chest.
+  f.gait.stride = 0.9f;
+  f.gait.bounce = 0.85f;
+  f.gait.stance = 2.5f;
+  f.gait.grip = Vec3(4.2f, -4.4f, 4.0f);
+  f.gait.blade = 18;
+  f.gait.poleR = Vec3(-0.3f, -1.0f, -0.8f);
   BuildLower(f);
   BuildUpper(f);
   BuildHead(f);

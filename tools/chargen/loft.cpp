@@ -75,7 +75,7 @@ Piece BuildLoft(const Loft& loft, const Xform& place, int bone, AtlasRect rect, 
   return piece;
 }
 
-Loft BoxLoft(Vec3 lo, Vec3 hi, Xform* place) {
+Loft BoxLoft(Vec3 lo, Vec3 hi) {
   Loft loft;
   loft.sides = 4;
   loft.power = 60;
@@ -86,7 +86,6 @@ Loft BoxLoft(Vec3 lo, Vec3 hi, Xform* place) {
   float cx = 0.5f * (hi.x + lo.x), cy = 0.5f * (hi.y + lo.y);
   loft.rings = {{lo.z, 0, 0, cx, cy}, {lo.z, rx, ry, cx, cy}, {hi.z, rx, ry, cx, cy},
                 {hi.z, 0, 0, cx, cy}};
-  *place = Xform();
   return loft;
 }
 

@@ -40,7 +40,7 @@ Piece BuildLoft(const Loft& loft, const Xform& place, int bone, AtlasRect rect, 
                 int atlasHeight);
 
 // A box between two corners (a loft of four corners with flat ends).
-Loft BoxLoft(Vec3 lo, Vec3 hi, Xform* place);
+Loft BoxLoft(Vec3 lo, Vec3 hi);
 
 struct SurfacePoint {
   Vec3 position;  // loft space

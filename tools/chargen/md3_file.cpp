@@ -97,8 +97,6 @@ void FrameRecord(Writer& w, const Md3Out& m, int frame) {
 
 }  // namespace
 
-float QuantizeMd3(float v) { return Store(v) / Md3Scale; }
-
 std::vector<uint8_t> EncodeMd3(const Md3Out& m) {
   Writer w;
   const int tagCount = m.tags.empty() ? 0 : static_cast<int>(m.tags[0].size());

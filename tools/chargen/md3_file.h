@@ -33,6 +33,3 @@ constexpr float Md3Scale = 64.0f;
 // Encodes the model. The game culls the faces that are counter-clockwise on screen, so
 // triangles are written in the opposite order to the builder's outside-CCW winding.
 std::vector<uint8_t> EncodeMd3(const Md3Out& model);
-
-// The position a stored coordinate decodes to (rounded to 1/64, clamped to 16 bits).
-float QuantizeMd3(float v);

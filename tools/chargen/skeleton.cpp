@@ -51,7 +51,7 @@ BodyFrames PoseBody(const Proportions& b, const Pose& p) {
     Xform shin = thigh * Translate(Vec3(0, 0, -b.thigh)) * RotY(p.knee[side]);
     // The foot keeps the pelvis's orientation (plus its own pitch), so standing feet are
     // flat whatever the knees do.
-    Xform foot = pelvis * RotX(sign * p.hipOut[side]) * RotY(-p.footPitch[side]);
+    Xform foot = pelvis * RotY(-p.footPitch[side]);
     foot.origin = shin.Point(Vec3(0, 0, -b.shin));
     f.bone[BoneThighL + side] = thigh;
     f.bone[BoneShinL + side] = shin;
@@ -61,7 +61,6 @@ BodyFrames PoseBody(const Proportions& b, const Pose& p) {
 
   // Upper body, in tag_torso space.
   Xform chest = RotZ(p.spineYaw) * RotY(p.spinePitch) * RotX(-p.spineRoll);
-  f.chestRigid = chest;
   const float swell = 1.0f + 0.06f * p.breath;
   f.bone[BoneChest] = Scaled(chest, swell, 1.0f + 0.02f * p.breath, 1.0f);
   f.bone[BoneHead] = chest * Translate(Vec3(0, 0, b.neckUp + 0.15f * p.breath)) *

@@ -60,12 +60,11 @@ struct Pose {
 };
 
 // Every bone placed: lower-body bones and tag_torso in character space, upper-body bones,
-// tag_head and tag_weapon in tag_torso space. Chest may carry the breathing scale.
+// tag_head and tag_weapon in tag_torso space. The chest alone may carry the breathing
+// scale; the arms and tags hang from the rigid chest.
 struct BodyFrames {
   Xform bone[BoneCount];
   Xform torsoTag;
-  // The rigid chest (without breathing), used for the arms and tags.
-  Xform chestRigid;
 };
 
 BodyFrames PoseBody(const Proportions& body, const Pose& pose);

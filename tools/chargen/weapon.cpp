@@ -35,7 +35,6 @@ Part MakeLauncher() {
   Part part;
   part.surface = "w_grenadel";
   part.texture = "grenadel.tga";
-  Xform box;
 
   // Drum: six chambers cut into the cylinder, steel end plates.
   int drum = part.Add(Tube(0.9f, 4.6f, 1.5f, 12), {4, 4, 120, 60}, [](const SurfacePoint& p) {
@@ -55,7 +54,7 @@ Part MakeLauncher() {
   part.Attach(barrel, 0);
 
   // Handguard under the barrel, ribbed.
-  int guard = part.Add(BoxLoft(Vec3(-0.95f, -0.95f, 5.0f), Vec3(0.95f, 0.95f, 10.2f), &box),
+  int guard = part.Add(BoxLoft(Vec3(-0.95f, -0.95f, 5.0f), Vec3(0.95f, 0.95f, 10.2f)),
                        {132, 52, 120, 56}, [](const SurfacePoint& p) {
     Vec3 c = OliveFinish(p, 73);
     float rib = Band(std::fmod(p.position.z - 5.0f, 0.9f), 0.45f, 0.75f, 0.04f) *
@@ -66,13 +65,13 @@ Part MakeLauncher() {
 
   // Frame: receiver round the grip's top, top strap over the drum, rear plate.
   PaintFn olive = [](const SurfacePoint& p) { return OliveFinish(p, 74); };
-  int receiver = part.Add(BoxLoft(Vec3(-0.8f, -0.85f, -1.3f), Vec3(0.8f, 0.85f, 1.2f), &box),
+  int receiver = part.Add(BoxLoft(Vec3(-0.8f, -0.85f, -1.3f), Vec3(0.8f, 0.85f, 1.2f)),
                           {4, 72, 120, 40}, olive, Translate(Vec3(0, 0, 2.1f)) * AlongX());
   part.Attach(receiver, 0);
-  int strap = part.Add(BoxLoft(Vec3(-0.25f, -0.45f, -1.0f), Vec3(0.25f, 0.45f, 5.2f), &box),
+  int strap = part.Add(BoxLoft(Vec3(-0.25f, -0.45f, -1.0f), Vec3(0.25f, 0.45f, 5.2f)),
                        {4, 120, 120, 24}, olive, Translate(Vec3(0, 0, 4.15f)) * AlongX());
   part.Attach(strap, 0);
-  int sight = part.Add(BoxLoft(Vec3(-0.35f, -0.3f, 1.6f), Vec3(0.65f, 0.3f, 2.4f), &box),
+  int sight = part.Add(BoxLoft(Vec3(-0.35f, -0.3f, 1.6f), Vec3(0.65f, 0.3f, 2.4f)),
                        {132, 116, 56, 24}, [](const SurfacePoint& p) {
     return MixColour(Metal, MetalDark, 0.4f * Grain(p, 8, 75));
   }, Translate(Vec3(0, 0, 4.75f)) * AlongX());
@@ -84,14 +83,14 @@ Part MakeLauncher() {
     return MixColour(c, Vec3(0.04f, 0.04f, 0.04f),
                      0.6f * Band(std::fmod(p.position.z + 10.0f, 0.7f), 0.0f, 0.12f, 0.03f));
   };
-  int foregrip = part.Add(BoxLoft(Vec3(-0.6f, -0.55f, -1.4f), Vec3(0.6f, 0.55f, 1.3f), &box),
+  int foregrip = part.Add(BoxLoft(Vec3(-0.6f, -0.55f, -1.4f), Vec3(0.6f, 0.55f, 1.3f)),
                           {4, 152, 56, 48}, rubber, Translate(Vec3(7.6f, 0, 0.6f)) * RotY(-8));
   part.Attach(foregrip, 0);
-  int pistol = part.Add(BoxLoft(Vec3(-0.65f, -0.5f, -1.6f), Vec3(0.65f, 0.5f, 1.1f), &box),
+  int pistol = part.Add(BoxLoft(Vec3(-0.65f, -0.5f, -1.6f), Vec3(0.65f, 0.5f, 1.1f)),
                         {68, 152, 56, 48}, rubber, Translate(Vec3(-0.1f, 0, 0.3f)) * RotY(16));
   part.Attach(pistol, 0);
   // Trigger guard.
-  int trigger = part.Add(BoxLoft(Vec3(-0.1f, -0.15f, -0.8f), Vec3(0.1f, 0.15f, 0.8f), &box),
+  int trigger = part.Add(BoxLoft(Vec3(-0.1f, -0.15f, -0.8f), Vec3(0.1f, 0.15f, 0.8f)),
                          {196, 116, 56, 24}, olive, Translate(Vec3(1.2f, 0, 0.85f)) * AlongX());
   part.Attach(trigger, 0);
 
@@ -99,11 +98,11 @@ Part MakeLauncher() {
   PaintFn steel = [](const SurfacePoint& p) {
     return MixColour(Metal, MetalDark, 0.5f * Grain(p, 10, 77));
   };
-  int rod = part.Add(BoxLoft(Vec3(-0.17f, -0.15f, -5.4f), Vec3(0.17f, 0.15f, -0.6f), &box),
+  int rod = part.Add(BoxLoft(Vec3(-0.17f, -0.15f, -5.4f), Vec3(0.17f, 0.15f, -0.6f)),
                      {132, 148, 120, 20}, steel, AlongX());
   part.Attach(rod, 0, Translate(Vec3(0, 0.55f, 2.9f)) * AlongX());
   part.Attach(rod, 0, Translate(Vec3(0, -0.55f, 2.9f)) * AlongX());
-  int butt = part.Add(BoxLoft(Vec3(-1.5f, -0.8f, -5.9f), Vec3(1.4f, 0.8f, -5.3f), &box),
+  int butt = part.Add(BoxLoft(Vec3(-1.5f, -0.8f, -5.9f), Vec3(1.4f, 0.8f, -5.3f)),
                       {4, 208, 120, 44}, rubber, Translate(Vec3(0, 0, 2.3f)) * AlongX());
   part.Attach(butt, 0);
   return part;
