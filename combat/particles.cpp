@@ -13,6 +13,17 @@ namespace {
 constexpr float SlowMotionFactor = 20.0f;
 const Vec3 ParticleExtents(1, 1, 1);
 
+// Steam leaves its vent as a fine spray and billows as it slows: the drawn square widens with
+// the particle's age (the jet's particles keep a fixed size of 0.06 and start with 50 updates
+// to live, so they end 40 times as wide as they began, fading all the while).
+constexpr float SteamLife = 50;
+constexpr float SteamWideningPerUpdate = 0.8f;
+
+float DrawnSize(const Particle& p) {
+  if (p.kind != SteamKind) return p.size;
+  return p.size * (1 + SteamWideningPerUpdate * std::max(0.0f, SteamLife - p.life));
+}
+
 }  // namespace
 
 int ParticleSystem::AddParticle(const Particle& particle) {
@@ -147,7 +158,7 @@ void ParticleSystem::DrawParticles() {
   for (int n = 0; n < particleCount; ++n) {
     const Particle& p = pool_[static_cast<size_t>(index)];
     const Vec3 at = f >= 1.0f ? p.position : p.previousPosition + (p.position - p.previousPosition) * f;
-    batch.Add(at, p.red, p.green, p.blue, p.alpha, p.size, p.kind);
+    batch.Add(at, p.red, p.green, p.blue, p.alpha, DrawnSize(p), p.kind);
     index = p.next;
   }
   batch.Flush();
