@@ -142,7 +142,8 @@ TEST_F(BillboardGLTest, PicturesColoursNightVisionAndAlpha) {
   for (const auto& p : pictures) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawBillboard(Vec3(0, 0, -100), 255, 255, 255, 1, 10, p.type);
-    const uint8_t* c = Centre(ctx_.ReadPixels());
+    const std::vector<uint8_t> image = ctx_.ReadPixels();
+    const uint8_t* c = Centre(image);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(c[i], SlotColours[p.slot][i]) << "type " << p.type;
   }
 
@@ -163,7 +164,8 @@ TEST_F(BillboardGLTest, PicturesColoursNightVisionAndAlpha) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gGame.nightVision = c.night;
     DrawBillboard(Vec3(0, 0, -100), c.r, c.g, c.b, c.alpha, 10, c.type);
-    const uint8_t* p = Centre(ctx_.ReadPixels());
+    const std::vector<uint8_t> image = ctx_.ReadPixels();
+    const uint8_t* p = Centre(image);
     EXPECT_NEAR(p[0], c.er, 1) << c.r << " " << c.alpha << " " << c.type;
     EXPECT_NEAR(p[1], c.eg, 1) << c.r << " " << c.alpha << " " << c.type;
     EXPECT_NEAR(p[2], c.eb, 1) << c.r << " " << c.alpha << " " << c.type;
