@@ -27,7 +27,7 @@ fail() {
 }
 trap cleanup EXIT
 
-for tool in Xvfb xdotool xwininfo import compare convert cmp; do
+for tool in Xvfb xdotool xwininfo import compare cmp; do
   command -v "$tool" >/dev/null || fail "missing tool $tool"
 done
 [ -f "$data/Config.ini" ] || fail "no game data in $data"
@@ -54,13 +54,9 @@ wait_window() {
   done
   echo "$id"
 }
-shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
-# Pixels that differ (beyond 3%) between two screenshots within a crop WxH+X+Y.
-changed() {
-  convert "$out/$1.png" -crop "$3" +repage "$out/crop-a.png" || fail "crop $1"
-  convert "$out/$2.png" -crop "$3" +repage "$out/crop-b.png" || fail "crop $2"
-  compare -metric AE -fuzz 3% "$out/crop-a.png" "$out/crop-b.png" null: 2>&1 | cut -d' ' -f1
-}
+# Screenshot of a part WxH+X+Y of the screen; pixels that differ (beyond 3%) between two.
+shot() { import -window root -crop "$2" +repage "$out/$1.png" || fail "screenshot $1"; }
+changed() { compare -metric AE -fuzz 3% "$out/$1.png" "$out/$2.png" null: 2>&1 | cut -d' ' -f1; }
 # Non-zero bytes in the disk driver's output so far.
 audio_bytes() { [ -f "$out/audio.raw" ] && stat -c %s "$out/audio.raw" || echo 0; }
 audio_silent() { local n; n="$(audio_bytes)"; [ "$n" -eq 0 ] || cmp -s -n "$n" "$out/audio.raw" /dev/zero; }
@@ -78,11 +74,11 @@ sleep 2
 
 # Centre of the screen: where the shots fly.
 aim="400x300+312+234"
-shot before1
+shot before1 "$aim"
 sleep 0.3
-shot before2
+shot before2 "$aim"
 audio_silent || fail "the mix is not silent before any shot"
-quiet="$(changed before1 before2 "$aim")"
+quiet="$(changed before1 before2)"
 
 xdotool click 1
 # The shot and then its sparks: screenshots until the aim changes (slow frames on a loaded
@@ -90,8 +86,8 @@ xdotool click 1
 best=0
 for i in $(seq 20); do
   sleep 0.1
-  shot after
-  n="$(changed before2 after "$aim")"
+  shot after "$aim"
+  n="$(changed before2 after)"
   [ "$n" -gt "$best" ] && best="$n" && cp "$out/after.png" "$out/after-best.png"
   [ "$best" -ge $((quiet + 100)) ] && break
 done
@@ -112,16 +108,16 @@ else
   sleep 1.5  # let the rifle's sparks die out
   xdotool click 1
   sleep 0.3
-  shot flying1
-  sleep 0.2
-  shot flying2
   edge="160x500+0+100"
-  still="$(changed flying1 flying2 "$edge")"
+  shot flying1 "$edge"
+  sleep 0.2
+  shot flying2 "$edge"
+  still="$(changed flying1 flying2)"
   xdotool click 3
-  for i in $(seq 6); do shot "jump$i"; done
+  for i in $(seq 6); do shot "jump$i" "$edge"; done
   rise=0
   for i in $(seq 6); do
-    n="$(changed flying2 "jump$i" "$edge")"
+    n="$(changed flying2 "jump$i")"
     [ "$n" -gt "$rise" ] && rise="$n"
   done
   echo "shots: $rise pixels of the left edge changed during the jump ($still while the grenade flew; $fps fps)"
