@@ -27,7 +27,7 @@ fail() {
 }
 trap cleanup EXIT
 
-for tool in Xvfb xdotool xwininfo import compare cmp; do
+for tool in Xvfb xdotool xwininfo import compare convert cmp; do
   command -v "$tool" >/dev/null || fail "missing tool $tool"
 done
 [ -f "$data/Config.ini" ] || fail "no game data in $data"
@@ -97,31 +97,32 @@ sleep 0.5
 audio_silent && fail "no sound started after the shot ($(audio_bytes) bytes of silence)"
 echo "shots: the shot's sound reached the mix"
 
-# A grenade, and a jump while it flies: the pillar and wall at the left edge, away from the
-# grenade's path, move with the view. The jump lasts a third of a second; below 8 frames a
-# second it fits in one frame and no screenshot can catch the player up, so it is skipped.
+# A grenade, and a jump while it flies. At the start the left edge of the view is all pillar;
+# a jump lifts the eye so the dark ceiling comes into that strip. (The grenade's glow only
+# brightens the picture, so counting dark pixels is not fooled by it.) The jump lasts a third
+# of a second; below 8 frames a second it fits in one frame and no screenshot can catch the
+# player up, so the check is skipped.
+dark() { convert "$out/$1.png" -colorspace Gray -threshold 20% -negate -format '%[fx:int(mean*w*h+0.5)]' info:; }
 fps="$(xwininfo -root -tree | sed -n 's/.*Current Frames Per Second: \([0-9]*\).*/\1/p' | head -n1)"
 if [ "${fps:-0}" -lt 8 ]; then
   echo "shots: jump check skipped: ${fps:-?} frames a second is too slow to see a 1/3 s jump"
 else
   xdotool key --window "$win" 2
   sleep 1.5  # let the rifle's sparks die out
+  edge="160x500+0+100"
   xdotool click 1
   sleep 0.3
-  edge="160x500+0+100"
-  shot flying1 "$edge"
-  sleep 0.2
-  shot flying2 "$edge"
-  still="$(changed flying1 flying2)"
+  shot flying "$edge"
+  still="$(dark flying)"
   xdotool click 3
   for i in $(seq 6); do shot "jump$i" "$edge"; done
   rise=0
   for i in $(seq 6); do
-    n="$(changed flying2 "jump$i")"
+    n="$(dark "jump$i")"
     [ "$n" -gt "$rise" ] && rise="$n"
   done
-  echo "shots: $rise pixels of the left edge changed during the jump ($still while the grenade flew; $fps fps)"
-  [ "$rise" -ge $((still + 8000)) ] || fail "the right click did not jump while a grenade was in flight"
+  echo "shots: up to $rise dark pixels at the left edge during the jump ($still while the grenade flew; $fps fps)"
+  [ "$rise" -ge $((still + 3000)) ] || fail "the right click did not jump while a grenade was in flight"
 fi
 
 xdotool key --window "$win" Escape
