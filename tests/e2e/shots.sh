@@ -110,18 +110,24 @@ else
   xdotool key --window "$win" 2
   sleep 1.5  # let the rifle's sparks die out
   edge="160x500+0+100"
-  xdotool click 1
-  sleep 0.3
-  shot flying "$edge"
-  still="$(dark flying)"
-  xdotool click 3
-  for i in $(seq 6); do shot "jump$i" "$edge"; done
+  # Screenshots are slow next to a third of a second: up to three tries, each with a fresh
+  # grenade in flight.
   rise=0
-  for i in $(seq 6); do
-    n="$(dark "jump$i")"
-    [ "$n" -gt "$rise" ] && rise="$n"
+  for try in 1 2 3; do
+    xdotool click 1
+    sleep 0.3
+    shot flying "$edge"
+    still="$(dark flying)"
+    xdotool click 3
+    for i in $(seq 6); do shot "jump$i" "$edge"; done
+    for i in $(seq 6); do
+      n="$(dark "jump$i")"
+      [ "$n" -gt "$rise" ] && rise="$n"
+    done
+    [ "$rise" -ge $((still + 3000)) ] && break
+    sleep 1
   done
-  echo "shots: up to $rise dark pixels at the left edge during the jump ($still while the grenade flew; $fps fps)"
+  echo "shots: up to $rise dark pixels at the left edge during the jump ($still while the grenade flew; $fps fps, try $try)"
   [ "$rise" -ge $((still + 3000)) ] || fail "the right click did not jump while a grenade was in flight"
 fi
 
