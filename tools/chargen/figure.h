@@ -36,6 +36,9 @@ struct Part {
 
   // Adds a region and returns its index.
   int Add(const Loft& loft, AtlasRect rect, PaintFn paint, const Xform& place = Xform());
+  // Adds a region worn on both sides (thighs, arms, feet ...) and fixes it to both bones.
+  int AddBoth(const Loft& loft, AtlasRect rect, PaintFn paint, int boneL, int boneR,
+              const Xform& place = Xform());
   // Fixes region `region` to `bone` (at the region's own place, or at `place`).
   void Attach(int region, int bone);
   void Attach(int region, int bone, const Xform& place);
@@ -59,7 +62,11 @@ Vec3 LauncherForegrip();
 // draws the models unlit). Texels outside the regions take the nearest region border.
 Picture PaintAtlas(const Part& part);
 
+constexpr float Pi = 3.14159265f;
+
 // Loft shapes shared by the figures.
+// A loft through `rings` with `sides` corners round each and the given superellipse power.
+Loft Outline(int sides, float power, std::vector<Ring> rings);
 // An ellipsoid-like shape of `rings` latitude rings between z0 and z1.
 Loft Blob(float z0, float z1, float rx, float ry, int sides, int rings, float cx = 0, float cy = 0);
 // A limb hanging down from its joint: from z = -length to 0, radii per station given
@@ -67,6 +74,25 @@ Loft Blob(float z0, float z1, float rx, float ry, int sides, int rings, float cx
 Loft Limb(float length, const std::vector<float>& radii, int sides, float depthScale = 1.0f);
 // A loft rotated so that its axis runs along +X (for boxes and tubes lying forward).
 Xform AlongX();
+
+// Names the figure's three parts after f.name: surfaces "l_NAME", "u_NAME", "h_NAME" and
+// atlases "NAME_lower.tga", "NAME_upper.tga", "NAME_head.tga".
+void NameParts(Figure& f);
+
+// A foot lying forward from the ankle: a closed heel, `stations` along the foot (each
+// sitting on the sole) and a closed toe. Heights are above the sole, `ankle` below the joint.
+struct FootStation {
+  float x, halfHeight, halfWidth;
+};
+Loft Foot(float ankle, float power, float heelX, float heelUp,
+          const std::vector<FootStation>& stations, float toeX, float toeUp);
+
+// The head pieces every figure has, on the shared head atlas layout, fixed to BoneHead:
+// a neck of `length` (radii bottom, top) raised by `up`, a nose in front and two ears,
+// the left one at `ear` and the right one mirrored.
+void AddNeck(Part& head, float length, float rBottom, float rTop, float up, PaintFn paint);
+void AddNose(Part& head, const Loft& nose, Vec3 colour, const Xform& place);
+void AddEars(Part& head, const Loft& ear, Vec3 colour, Vec3 at);
 
 // Painting helpers: deterministic grain (0..1) periodic in u, and smooth edges.
 float Grain(const SurfacePoint& p, float scale, uint32_t seed);

@@ -13,7 +13,6 @@ const Vec3 OliveDark(0.22f, 0.24f, 0.14f);
 const Vec3 Metal(0.30f, 0.31f, 0.33f);
 const Vec3 MetalDark(0.16f, 0.16f, 0.17f);
 const Vec3 GripBlack(0.12f, 0.13f, 0.11f);
-const float Pi = 3.14159265f;
 
 Vec3 OliveFinish(const SurfacePoint& p, uint32_t seed) {
   return MixColour(Olive, OliveDark, 0.45f * Grain(p, 16, seed));
