@@ -4,41 +4,22 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/game.h"
 #include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
-#include "support/gl_context.h"
+#include "support/default_level.h"
 
 namespace {
 
 constexpr int Width = 1024;
 constexpr int Height = 768;
-
-void SavePicture(const std::vector<uint8_t>& rgba, const char* name) {
-  const char* dir = std::getenv("KORVALIS_SHOTS_DIR");
-  if (!dir) return;
-  const std::string ppm = std::string(dir) + "/" + name + ".ppm";
-  FILE* f = std::fopen(ppm.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fprintf(f, "P6\n%d %d\n255\n", Width, Height);
-  for (int y = Height - 1; y >= 0; --y)
-    for (int x = 0; x < Width; ++x) std::fwrite(&rgba[(y * Width + x) * 4], 1, 3, f);
-  std::fclose(f);
-  const std::string command = "convert " + ppm + " " + dir + "/" + name + ".png && rm " + ppm;
-  EXPECT_EQ(std::system(command.c_str()), 0);
-}
 
 // Counts pixels by colour class.
 struct Census {
@@ -55,32 +36,13 @@ Census Count(const std::vector<uint8_t>& rgba) {
   return c;
 }
 
-class BotPictures : public ::testing::Test {
+class BotPictures : public DefaultLevelTest {
  protected:
+  BotPictures() : DefaultLevelTest(Width, Height) {}
   void SetUp() override {
-    ResetGameState();
-    gl_.reset(new GLTestContext(Width, Height));
-    if (!gl_->ok()) return;
-    InitializeGL(Width, Height);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_TEXTURE_2D);
-    std::ifstream config(KORVALIS_GAME_DIR "/Config.ini");
-    std::string word, path;
-    config >> word >> path >> word >> gGame.lightmapBrightness;
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    previousDir_ = here;
-    ASSERT_EQ(chdir(KORVALIS_GAME_DIR), 0);
-    loaded_ = gGame.level.LoadBSP(path.c_str());
+    DefaultLevelTest::SetUp();
+    if (!gl_->ok() || HasFatalFailure()) return;
     LoadBuiltInWaypoints();
-  }
-  void TearDown() override {
-    if (!previousDir_.empty()) {
-      EXPECT_EQ(chdir(previousDir_.c_str()), 0);
-    }
-    gGame.level.Destroy();
-    gGame.level = Level();
-    gl_.reset();
   }
   // The frame's order: view, graph, characters, level.
   std::vector<uint8_t> Draw(Vec3 eye, Vec3 target, bool graph, bool bots) {
@@ -103,9 +65,6 @@ class BotPictures : public ::testing::Test {
     glDisable(GL_CULL_FACE);
     return gl_->ReadPixels();
   }
-  std::unique_ptr<GLTestContext> gl_;
-  std::string previousDir_;
-  bool loaded_ = false;
 };
 
 }  // namespace
@@ -123,7 +82,7 @@ TEST_F(BotPictures, WaypointGraphShowsPyramidsAndWhiteLinks) {
   EXPECT_GT(with.cyanOrMagenta, without.cyanOrMagenta + 200);  // their base corners
   EXPECT_GT(with.white, without.white + 300);                  // the links
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));                     // switched back on
-  SavePicture(picture, "bots-waypoint-graph");
+  SaveShot(picture, Width, Height, "bots-waypoint-graph");
 }
 
 namespace {
@@ -181,7 +140,7 @@ TEST_F(BotPictures, BotsSeenFromThePlayerStandOnTheFloor) {
   }
   const std::vector<uint8_t> empty = Draw(eye, target, false, false);
   const std::vector<uint8_t> picture = Draw(eye, target, false, true);
-  SavePicture(picture, "bots-in-the-great-hall");
+  SaveShot(picture, Width, Height, "bots-in-the-great-hall");
 
   for (int i = 0; i < 2; ++i) {
     const Vec3 p = gGame.bots[i].position;

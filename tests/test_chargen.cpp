@@ -405,8 +405,7 @@ TEST_F(ChargenGL, BothLoadAndTheirOutsideSurvivesTheGameCulling) {
 
 // Writes docs/characters.png when KORVALIS_SHOTS_DIR names a directory.
 TEST_F(ChargenGL, Pictures) {
-  const char* dir = std::getenv("KORVALIS_SHOTS_DIR");
-  if (!dir) GTEST_SKIP() << "set KORVALIS_SHOTS_DIR to write docs/characters.png";
+  if (!std::getenv("KORVALIS_SHOTS_DIR")) GTEST_SKIP() << "set KORVALIS_SHOTS_DIR to write docs/characters.png";
   REQUIRE_GL(ctx);
   const char* names[2] = {"fidget", "jack"};
   for (int row = 0; row < 2; ++row) {
@@ -418,22 +417,12 @@ TEST_F(ChargenGL, Pictures) {
                Shots[col].lookX, Shots[col].lookY);
     }
   }
-  const int width = CellWidth * Columns, height = CellHeight * 2;
-  std::vector<uint8_t> rgba = ctx.ReadPixels();
-  const std::string ppm = std::string(dir) + "/characters.ppm";
-  FILE* f = std::fopen(ppm.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fprintf(f, "P6\n%d %d\n255\n", width, height);
-  for (int y = height - 1; y >= 0; --y)
-    for (int x = 0; x < width; ++x) std::fwrite(&rgba[(static_cast<size_t>(y) * width + x) * 4], 1, 3, f);
-  std::fclose(f);
-  std::string command = "convert " + ppm + " -font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf -fill white -pointsize 18";
+  std::string labels = "-font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf -fill white -pointsize 18";
   for (int row = 0; row < 2; ++row)
     for (int col = 0; col < Columns; ++col)
-      command += " -annotate +" + std::to_string(col * CellWidth + 10) + "+" +
-                 std::to_string(row * CellHeight + 24) + " '" + names[row] + ": " + Shots[col].label + "'";
-  command += " " + std::string(dir) + "/characters.png && rm " + ppm;
-  EXPECT_EQ(std::system(command.c_str()), 0);
+      labels += " -annotate +" + std::to_string(col * CellWidth + 10) + "+" +
+                std::to_string(row * CellHeight + 24) + " '" + names[row] + ": " + Shots[col].label + "'";
+  SaveShot(ctx.ReadPixels(), CellWidth * Columns, CellHeight * 2, "characters", labels);
 }
 
 }  // namespace

@@ -92,10 +92,7 @@ void LookDownMinusZ() {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluPerspective(90, 1, 1, 1000);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  gluLookAt(0, 0, 0, 0, 0, -1, 0, 1, 0);
-  gGame.frustum.CalculateFrustum();
+  LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
 }
 
 Texture SolidTexture(uint8_t r, uint8_t g, uint8_t b) {

@@ -4,23 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <GL/glu.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/game.h"
 #include "app/game_state.h"
 #include "bots/waypoint_data.h"
-#include "support/gl_context.h"
+#include "support/default_level.h"
 #include "tools/levelc/map_source.h"
 
 namespace {
@@ -72,43 +68,18 @@ std::vector<View> Views() {
 void Look(const View& v) {
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  gluLookAt(v.eye.x, v.eye.y, v.eye.z, v.target.x, v.target.y, v.target.z, 0, 1, 0);
-  gGame.frustum.CalculateFrustum();
+  LookAt(v.eye, v.target);
 }
 
-class LevelPictures : public ::testing::Test {
+class LevelPictures : public DefaultLevelTest {
  protected:
+  LevelPictures() : DefaultLevelTest(Width, Height) {}
   void SetUp() override {
-    ResetGameState();
-    gl_.reset(new GLTestContext(Width, Height));
-    if (!gl_->ok()) return;
-    InitializeGL(Width, Height);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_TEXTURE_2D);
+    DefaultLevelTest::SetUp();
+    if (!gl_->ok() || HasFatalFailure()) return;
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
-    std::ifstream config(KORVALIS_GAME_DIR "/Config.ini");
-    std::string word, path;
-    config >> word >> path >> word >> gGame.lightmapBrightness;
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    previousDir_ = here;
-    ASSERT_EQ(chdir(KORVALIS_GAME_DIR), 0);
-    loaded_ = gGame.level.LoadBSP(path.c_str());
   }
-  void TearDown() override {
-    if (!previousDir_.empty()) {
-      EXPECT_EQ(chdir(previousDir_.c_str()), 0);
-    }
-    gGame.level.Destroy();
-    gGame.level = Level();
-    gl_.reset();
-  }
-  std::unique_ptr<GLTestContext> gl_;
-  std::string previousDir_;
-  bool loaded_ = false;
 };
 
 }  // namespace
@@ -161,8 +132,7 @@ TEST_F(LevelPictures, VisibilityNeverHidesWhatCanBeSeen) {
 // Writes docs/level-*.png when KORVALIS_SHOTS_DIR names a directory (convert from ImageMagick
 // turns the PPM into PNG).
 TEST_F(LevelPictures, Screenshots) {
-  const char* dir = std::getenv("KORVALIS_SHOTS_DIR");
-  if (!dir) GTEST_SKIP() << "set KORVALIS_SHOTS_DIR to write screenshots";
+  if (!std::getenv("KORVALIS_SHOTS_DIR")) GTEST_SKIP() << "set KORVALIS_SHOTS_DIR to write screenshots";
   if (!gl_->ok()) {
     GTEST_SKIP() << "no offscreen OpenGL context available";
   }
@@ -179,15 +149,6 @@ TEST_F(LevelPictures, Screenshots) {
   for (const auto& shot : shots) {
     Look(shot.view);
     gGame.level.RenderLevel(shot.view.eye);
-    std::vector<uint8_t> rgba = gl_->ReadPixels();
-    std::string ppm = std::string(dir) + "/" + shot.name + ".ppm";
-    FILE* f = std::fopen(ppm.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fprintf(f, "P6\n%d %d\n255\n", Width, Height);
-    for (int y = Height - 1; y >= 0; --y)
-      for (int x = 0; x < Width; ++x) std::fwrite(&rgba[(y * Width + x) * 4], 1, 3, f);
-    std::fclose(f);
-    std::string command = "convert " + ppm + " " + std::string(dir) + "/" + shot.name + ".png && rm " + ppm;
-    EXPECT_EQ(std::system(command.c_str()), 0);
+    SaveShot(gl_->ReadPixels(), Width, Height, shot.name);
   }
 }

@@ -4,24 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <GL/glu.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/game.h"
 #include "app/game_state.h"
 #include "combat/emitter.h"
 #include "combat/particles.h"
 #include "player/physics.h"
 #include "render/texture.h"
+#include "support/default_level.h"
 #include "support/fake_platform.h"
-#include "support/gl_context.h"
 
 namespace {
 
@@ -35,44 +29,22 @@ struct View {
   int minChanged;  // pixels the jet must change
 };
 
-class SteamJet : public ::testing::Test {
+class SteamJet : public DefaultLevelTest {
  protected:
+  SteamJet() : DefaultLevelTest(Width, Height) {}
   void SetUp() override {
-    ResetGameState();
-    gl_.reset(new GLTestContext(Width, Height));
-    if (!gl_->ok()) return;
-    InitializeGL(Width, Height);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_TEXTURE_2D);
+    DefaultLevelTest::SetUp();
+    if (!gl_->ok() || HasFatalFailure()) return;
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
-    std::ifstream config(KORVALIS_GAME_DIR "/Config.ini");
-    std::string word, path;
-    config >> word >> path >> word >> gGame.lightmapBrightness;
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    previousDir_ = here;
-    ASSERT_EQ(chdir(KORVALIS_GAME_DIR), 0);
-    loaded_ = gGame.level.LoadBSP(path.c_str());
     for (int slot = 0; slot < 6; ++slot) CreateLinearTexture(gGame.effectTextures[slot], EffectFiles[slot]);
-  }
-  void TearDown() override {
-    if (!previousDir_.empty()) {
-      EXPECT_EQ(chdir(previousDir_.c_str()), 0);
-    }
-    gGame.level.Destroy();
-    ResetGameState();
-    gl_.reset();
   }
 
   // The frame's drawing of the level and, when asked, the particles.
   std::vector<uint8_t> Draw(const View& v, bool particles) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(v.eye.x, v.eye.y, v.eye.z, v.target.x, v.target.y, v.target.z, 0, 1, 0);
-    gGame.frustum.CalculateFrustum();
+    LookAt(v.eye, v.target);
     glColor4f(1, 1, 1, 1);
     gGame.level.RenderLevel(v.eye);
     if (particles) {
@@ -82,24 +54,6 @@ class SteamJet : public ::testing::Test {
     }
     return gl_->ReadPixels();
   }
-
-  void WritePng(const std::vector<uint8_t>& rgba, const std::string& name) {
-    const char* dir = std::getenv("KORVALIS_SHOTS_DIR");
-    if (!dir) return;
-    const std::string ppm = std::string(dir) + "/" + name + ".ppm";
-    FILE* f = std::fopen(ppm.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fprintf(f, "P6\n%d %d\n255\n", Width, Height);
-    for (int y = Height - 1; y >= 0; --y)
-      for (int x = 0; x < Width; ++x) std::fwrite(&rgba[(static_cast<size_t>(y) * Width + x) * 4], 1, 3, f);
-    std::fclose(f);
-    std::string command = "convert " + ppm + " " + std::string(dir) + "/" + name + ".png && rm " + ppm;
-    EXPECT_EQ(std::system(command.c_str()), 0);
-  }
-
-  std::unique_ptr<GLTestContext> gl_;
-  std::string previousDir_;
-  bool loaded_ = false;
 };
 
 }  // namespace
@@ -137,7 +91,7 @@ TEST_F(SteamJet, ShowsFromThePlayersPath) {
                 static_cast<double>(sum) / (3.0 * Width * Height));
     EXPECT_GE(changed, v.minChanged) << v.name;
     EXPECT_GT(sum / (3L * Width * Height), 20) << v.name << ": the room is lit";
-    WritePng(with, v.name);
+    SaveShot(with, Width, Height, v.name);
   }
 }
 

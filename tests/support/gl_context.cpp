@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 #include <SDL_opengl.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/game_state.h"
@@ -50,4 +53,29 @@ void ResetGameStateKeepingGL() {
   const MultitextureProcs procs = gGame.multitexture;
   ResetGameState();
   gGame.multitexture = procs;
+}
+
+void LookAt(Vec3 eye, Vec3 target) {
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0, 1, 0);
+  gGame.frustum.CalculateFrustum();
+}
+
+void SaveShot(const std::vector<uint8_t>& rgba, int width, int height, const std::string& name,
+              const std::string& convertOptions) {
+  const char* dir = std::getenv("KORVALIS_SHOTS_DIR");
+  if (!dir) return;
+  const std::string base = std::string(dir) + "/" + name;
+  const std::string ppm = base + ".ppm";
+  FILE* f = std::fopen(ppm.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fprintf(f, "P6\n%d %d\n255\n", width, height);
+  for (int y = height - 1; y >= 0; --y)
+    for (int x = 0; x < width; ++x) std::fwrite(&rgba[(static_cast<size_t>(y) * width + x) * 4], 1, 3, f);
+  std::fclose(f);
+  std::string command = "convert " + ppm;
+  if (!convertOptions.empty()) command += " " + convertOptions;
+  command += " " + base + ".png && rm " + ppm;
+  EXPECT_EQ(std::system(command.c_str()), 0);
 }

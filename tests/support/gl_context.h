@@ -2,7 +2,10 @@
 // offscreen driver: no X server needed). Read pixels back with ReadPixels before any swap.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "core/vec3.h"
 
 class GLTestContext {
  public:
@@ -26,6 +29,14 @@ class GLTestContext {
 // Resets the game state to its defaults but keeps the multitexture entry points that the
 // context looked up, so GL tests start each case from a clean state.
 void ResetGameStateKeepingGL();
+
+// Eye at `eye` looking at `target`, y up, on a fresh modelview matrix; the frustum follows.
+void LookAt(Vec3 eye, Vec3 target);
+
+// With KORVALIS_SHOTS_DIR set, writes RGBA rows (bottom row first) there as NAME.png, through
+// a PPM and ImageMagick's convert, which gets `convertOptions` before the output name.
+void SaveShot(const std::vector<uint8_t>& rgba, int width, int height, const std::string& name,
+              const std::string& convertOptions = "");
 
 // Skips the current test when no context could be made (reported, never silently passed).
 #define REQUIRE_GL(ctx) \
