@@ -1,28 +1,12 @@
 // The diagnostic view of the waypoint graph: a red-tipped pyramid on every waypoint and a
 // white line for every link (each link is drawn once from each end).
 #include <GL/gl.h>
-#include <GL/glext.h>
 
 #include "app/game_state.h"
 #include "bots/waypoints.h"
+#include "render/texture_units.h"
 
 namespace {
-
-// Untextured means untextured on every unit: the level leaves its lightmap unit on, and
-// the markers and lines would be tinted by whatever texel their texture coordinates pick.
-void DisableTexturingOnEveryUnit() {
-  glDisable(GL_TEXTURE_2D);
-  const ActiveTextureProc activeTexture = gGame.multitexture.activeTexture;
-  if (!activeTexture) return;
-  GLint active = GL_TEXTURE0_ARB, units = 1;
-  glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
-  glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
-  for (GLint unit = 0; unit < units && unit < 8; ++unit) {
-    activeTexture(GL_TEXTURE0_ARB + unit);
-    glDisable(GL_TEXTURE_2D);
-  }
-  activeTexture(active);
-}
 
 constexpr float MarkerSize = 20.0f;
 

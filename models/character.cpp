@@ -87,26 +87,23 @@ void ClipFrameRange(const Md3Model& model, int32_t* start, int32_t* end) {
 
 bool CharacterModel::LoadCharacter(const char* folder, const char* name) {
   if (!folder || !name) return false;
-  struct Part {
+  // The models, then their skins; the first file that fails shows its message and stops.
+  struct PartFile {
     Md3Model* model;
     const char* suffix;
     const char* failure;
+    bool (*load)(Md3Model*, const char*);
   };
-  const Part parts[3] = {{&head, "_head.md3", "0 Unable to load the HEAD model!"},
-                         {&upper, "_upper.md3", "1 Unable to load the UPPER model!"},
-                         {&lower, "_lower.md3", "2 Unable to load the LOWER model!"}};
-  for (const Part& part : parts) {
-    if (!ImportMd3(part.model, PartPath(folder, name, part.suffix).c_str())) {
-      platform::ShowError(part.failure);
-      return false;
-    }
-  }
-  const Part skins[3] = {{&lower, "_lower.skin", "3 Unable to load the LOWER skin!"},
-                         {&upper, "_upper.skin", "4 Unable to load the UPPER skin!"},
-                         {&head, "_head.skin", "5 Unable to load the HEAD skin!"}};
-  for (const Part& skin : skins) {
-    if (!ApplySkinFile(skin.model, PartPath(folder, name, skin.suffix).c_str())) {
-      platform::ShowError(skin.failure);
+  const PartFile files[6] = {
+      {&head, "_head.md3", "0 Unable to load the HEAD model!", ImportMd3},
+      {&upper, "_upper.md3", "1 Unable to load the UPPER model!", ImportMd3},
+      {&lower, "_lower.md3", "2 Unable to load the LOWER model!", ImportMd3},
+      {&lower, "_lower.skin", "3 Unable to load the LOWER skin!", ApplySkinFile},
+      {&upper, "_upper.skin", "4 Unable to load the UPPER skin!", ApplySkinFile},
+      {&head, "_head.skin", "5 Unable to load the HEAD skin!", ApplySkinFile}};
+  for (const PartFile& file : files) {
+    if (!file.load(file.model, PartPath(folder, name, file.suffix).c_str())) {
+      platform::ShowError(file.failure);
       return false;
     }
   }

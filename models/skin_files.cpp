@@ -31,6 +31,19 @@ bool ReadText(const char* path, std::string* text) {
   return true;
 }
 
+// Reads the text file at `path` and hands it to `apply`; a missing or unreadable file shows
+// the numbered `failure` and changes nothing.
+bool ApplyTextFile(Md3Model* model, const char* path, const char* failure,
+                   void (*apply)(Md3Model*, std::string_view)) {
+  std::string text;
+  if (!path || !ReadText(path, &text)) {
+    platform::ShowError(failure);
+    return false;
+  }
+  apply(model, text);
+  return true;
+}
+
 }  // namespace
 
 void ApplySkinText(Md3Model* model, std::string_view text) {
@@ -52,13 +65,7 @@ void ApplySkinText(Md3Model* model, std::string_view text) {
 }
 
 bool ApplySkinFile(Md3Model* model, const char* path) {
-  std::string text;
-  if (!path || !ReadText(path, &text)) {
-    platform::ShowError("11 Unable to load skin!");
-    return false;
-  }
-  ApplySkinText(model, text);
-  return true;
+  return ApplyTextFile(model, path, "11 Unable to load skin!", ApplySkinText);
 }
 
 void ApplyShaderText(Md3Model* model, std::string_view text) {
@@ -69,13 +76,7 @@ void ApplyShaderText(Md3Model* model, std::string_view text) {
 }
 
 bool ApplyShaderFile(Md3Model* model, const char* path) {
-  std::string text;
-  if (!path || !ReadText(path, &text)) {
-    platform::ShowError("12 Unable to load shader!");
-    return false;
-  }
-  ApplyShaderText(model, text);
-  return true;
+  return ApplyTextFile(model, path, "12 Unable to load shader!", ApplyShaderText);
 }
 
 void BindMaterialTextures(CharacterModel* character, Md3Model* model, const char* folder) {

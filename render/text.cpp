@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/game_state.h"
+#include "render/texture_units.h"
 
 namespace {
 
@@ -59,23 +60,6 @@ void CompileGlyph(FT_Face face, uint32_t list, uint32_t unicode) {
              static_cast<float>(glyph->advance.x) / 64.0f, 0.0f, bits.empty() ? nullptr : bits.data());
   }
   glEndList();
-}
-
-// Glyphs take the plain current colour. Turning texturing off on the active unit alone is
-// not enough: the level leaves both units textured, and glyph fragments would be tinted by
-// whatever texels the raster position's texture coordinates pick.
-void DisableTexturingOnEveryUnit() {
-  glDisable(GL_TEXTURE_2D);
-  const ActiveTextureProc activeTexture = gGame.multitexture.activeTexture;
-  if (!activeTexture) return;
-  GLint active = GL_TEXTURE0_ARB, units = 1;
-  glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
-  glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
-  for (GLint unit = 0; unit < units && unit < 8; ++unit) {
-    activeTexture(GL_TEXTURE0_ARB + unit);
-    glDisable(GL_TEXTURE_2D);
-  }
-  activeTexture(active);
 }
 
 }  // namespace
@@ -157,7 +141,7 @@ void PrintText(int x, int y, const char* format, ...) {
 
   PositionText(x, y);
   glPushAttrib(GL_LIST_BIT | GL_ENABLE_BIT);
-  DisableTexturingOnEveryUnit();
+  DisableTexturingOnEveryUnit();  // glyphs take the plain current colour
   glListBase(gGame.fontListBase);
   glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, text);
   glPopAttrib();

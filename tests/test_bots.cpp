@@ -12,6 +12,7 @@
 #include "core/random.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"
+#include "support/waypoint_graph.h"
 
 namespace {
 
@@ -26,15 +27,22 @@ void RecordShot(Vec3 origin, Vec3 direction, int weapon, int owner) {
 
 // Waypoints in open space at height 0 with the given links; routes built.
 void MakeGraph(const std::vector<Vec3>& points, const std::vector<std::pair<int, int>>& links) {
-  gGame.waypoints = WaypointGraph();
-  gGame.waypoints.count = static_cast<int>(points.size());
-  for (size_t i = 0; i < points.size(); ++i) {
-    gGame.waypoints.x[i] = points[i].x;
-    gGame.waypoints.y[i] = points[i].y;
-    gGame.waypoints.z[i] = points[i].z;
-  }
-  for (auto [a, b] : links) gGame.waypoints.links[a][b] = gGame.waypoints.links[b][a] = 1;
+  SetWaypointGraph(points, links);
   BuildRouteTable();
+}
+
+// A fresh bot at the origin facing `heading`, making for waypoint `target` (its goal too)
+// at walking speed 1 or running speed 4.
+Bot MakingFor(int target, int moveMode, float heading) {
+  Bot bot;
+  bot.moveMode = moveMode;
+  bot.walkSpeed = 1;
+  bot.runSpeed = 4;
+  bot.heading = heading;
+  bot.targetWaypoint = target;
+  bot.goalWaypoint = target;
+  bot.steerMode = SteerAtWaypoint;
+  return bot;
 }
 
 class Bots : public ::testing::Test {
@@ -199,24 +207,11 @@ TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickAndEveryTickAfter) {
 
   // A walking bot on open floor makes at most 1 unit of progress per tick: stuck as well.
   gGame.level = Level();
-  bot = Bot();
-  bot.position = Vec3(0, 0, 0);
-  bot.moveMode = MoveWalk;
-  bot.walkSpeed = 1;
-  bot.runSpeed = 4;
-  bot.targetWaypoint = 2;
-  bot.goalWaypoint = 2;
-  bot.steerMode = SteerAtWaypoint;
+  bot = MakingFor(2, MoveWalk, 0);
   for (int tick = 0; tick < 30; ++tick) MoveBot(0);
   EXPECT_EQ(bot.stuckTicks, 30);
   // Running straight along x makes progress 4: never stuck.
-  bot = Bot();
-  bot.moveMode = MoveRun;
-  bot.runSpeed = 4;
-  bot.heading = 360;
-  bot.targetWaypoint = 1;
-  bot.goalWaypoint = 1;
-  bot.steerMode = SteerAtWaypoint;
+  bot = MakingFor(1, MoveRun, 360);
   for (int tick = 0; tick < 40; ++tick) MoveBot(0);
   EXPECT_EQ(bot.stuckTicks, 0);
   EXPECT_NEAR(bot.position.x, 160, 1e-3);

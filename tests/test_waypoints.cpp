@@ -8,20 +8,15 @@
 #include "bots/waypoint_data.h"
 #include "bots/waypoints.h"
 #include "support/level_builder.h"
+#include "support/waypoint_graph.h"
 
 namespace {
 
-// A small graph of its own: positions and undirected links.
+// A small graph of its own: positions and undirected links, and on the diagonal the mark
+// (5) the loader puts there.
 void MakeGraph(const std::vector<Vec3>& points, const std::vector<std::pair<int, int>>& links) {
-  gGame.waypoints = WaypointGraph();
-  gGame.waypoints.count = static_cast<int>(points.size());
-  for (size_t i = 0; i < points.size(); ++i) {
-    gGame.waypoints.x[i] = points[i].x;
-    gGame.waypoints.y[i] = points[i].y;
-    gGame.waypoints.z[i] = points[i].z;
-    gGame.waypoints.links[i][i] = 5;
-  }
-  for (auto [a, b] : links) gGame.waypoints.links[a][b] = gGame.waypoints.links[b][a] = 1;
+  SetWaypointGraph(points, links);
+  for (size_t i = 0; i < points.size(); ++i) gGame.waypoints.links[i][i] = 5;
 }
 
 std::vector<int> Walk(int from, int to) {
