@@ -162,6 +162,10 @@ class SdlBackend : public Backend {
       std::fprintf(stderr, "SDL GL make current: %s\n", SDL_GetError());
       return false;
     }
+    // Never wait for the display's vertical blank: the loop draws frames back to back and
+    // the game tick keeps its own pace. A driver setting may still force synchronisation;
+    // failing to set the interval is harmless.
+    SDL_GL_SetSwapInterval(0);
     return true;
   }
 
