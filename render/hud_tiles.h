@@ -1,5 +1,5 @@
 // Where on the 1024 x 768 screen an overlay picture can change the scene, in tiles of
-// 32 x 32 pixels, found once per picture from the texture as it was uploaded. A mask layer
+// 16 x 16 pixels, found once per picture from the texture as it was uploaded. A mask layer
 // that is white over a tile leaves it as it is, one that is black there blacks it out
 // whatever the scene; a colour layer that is black over a tile adds nothing.
 #pragma once
@@ -11,7 +11,7 @@
 
 constexpr int HudScreenWidth = 1024;
 constexpr int HudScreenHeight = 768;
-constexpr int HudTileSize = 32;
+constexpr int HudTileSize = 16;
 constexpr int HudTileColumns = HudScreenWidth / HudTileSize;
 constexpr int HudTileRows = HudScreenHeight / HudTileSize;
 

@@ -145,19 +145,24 @@ TEST(HudTilesTest, ClassifiesByTheFilterFootprint) {
   };
   auto at = [](const std::vector<HudTile>& t, int column, int row) { return t[row * HudTileColumns + column]; };
 
-  // Black over texels 128..255 of rows 32..127 from the bottom: screen tiles 4..7 of rows
-  // 19..22 (the screen counts rows from the top), fully black only away from the edges.
+  // Black over texels 128..255 of rows 32..127 from the bottom: screen tiles 8..15 of rows
+  // 39..46 (the screen counts rows from the top), fully black only away from the edges.
+  static_assert(HudTileSize == 16, "the places below are 16-pixel tiles");
   std::vector<HudTile> t = ClassifyHudTiles(picture(128, 32, 256, 128).data(), w, h);
-  EXPECT_EQ(at(t, 5, 21), HudTile::Black);
-  EXPECT_EQ(at(t, 6, 21), HudTile::Black);
-  EXPECT_EQ(at(t, 4, 21), HudTile::Mixed);  // its left edge samples white texel 127
-  EXPECT_EQ(at(t, 3, 21), HudTile::Mixed);  // its right edge reaches texel 128
-  EXPECT_EQ(at(t, 2, 21), HudTile::White);
-  EXPECT_EQ(at(t, 5, 22), HudTile::Mixed);
-  EXPECT_EQ(at(t, 5, 20), HudTile::Mixed);
-  EXPECT_EQ(at(t, 5, 19), HudTile::Mixed);
-  EXPECT_EQ(at(t, 5, 18), HudTile::White);
-  EXPECT_EQ(at(t, 5, 0), HudTile::White);
+  EXPECT_EQ(at(t, 9, 42), HudTile::Black);
+  EXPECT_EQ(at(t, 14, 41), HudTile::Black);
+  EXPECT_EQ(at(t, 9, 44), HudTile::Black);
+  EXPECT_EQ(at(t, 8, 42), HudTile::Mixed);  // its left edge samples white texel 127
+  EXPECT_EQ(at(t, 7, 42), HudTile::Mixed);  // its right edge reaches texel 128
+  EXPECT_EQ(at(t, 6, 42), HudTile::White);
+  EXPECT_EQ(at(t, 15, 42), HudTile::Mixed);
+  EXPECT_EQ(at(t, 9, 40), HudTile::Mixed);
+  EXPECT_EQ(at(t, 9, 39), HudTile::Mixed);
+  EXPECT_EQ(at(t, 9, 38), HudTile::White);
+  EXPECT_EQ(at(t, 9, 45), HudTile::Mixed);
+  EXPECT_EQ(at(t, 9, 46), HudTile::Mixed);
+  EXPECT_EQ(at(t, 9, 47), HudTile::White);
+  EXPECT_EQ(at(t, 9, 0), HudTile::White);
   // A black first column reaches the last screen column through the wrap.
   t = ClassifyHudTiles(picture(0, 0, 1, h).data(), w, h);
   EXPECT_EQ(at(t, 0, 10), HudTile::Mixed);
