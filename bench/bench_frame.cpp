@@ -162,6 +162,25 @@ void UseFastPaths(bool fast) {
   gGame.hudTiles.enabled = fast;
 }
 
+// Both characters in front of the camera, as the bots are drawn, without the level.
+void CharactersOnlyFrame() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  gGame.camera.Look();
+  const Vec3 eye = gGame.camera.position;
+  const Vec3 ahead = NormalizeOrZero(Vec3(gGame.camera.view.x - eye.x, 0, gGame.camera.view.z - eye.z));
+  for (int i = 0; i < 2; ++i) {
+    const Vec3 at = eye + ahead * (140.0f + 60.0f * i) + Vec3(ahead.z, 0, -ahead.x) * (i == 0 ? 30.0f : -30.0f);
+    glPushMatrix();
+    glTranslatef(at.x, at.y - 13, at.z);
+    glScalef(1.5f, 1.5f, 1.5f);
+    glRotatef(180, 0, 1, 0);
+    gGame.characters[i].DrawCharacter();
+    glPopMatrix();
+  }
+  platform::Current().SwapBuffers();
+}
+
 }  // namespace
 
 int main() {
@@ -207,6 +226,8 @@ int main() {
                      TimedRenderFrame});
     cases.push_back({"  new, the level alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
                      LevelOnlyFrame});
+    cases.push_back({"  two characters alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
+                     CharactersOnlyFrame});
   }
   const int rounds = 40;
   RunInTurn(cases, 3, rounds);
