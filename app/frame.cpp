@@ -61,6 +61,7 @@ void RenderFrame() {
   if (gGame.hudOn) MaskScreenUnderHud();  // spares shading what the overlay covers
 
   if (GameTickDue(platform::Ticks())) RunGameTick();
+  PrintBotPositions(platform::Ticks());
 
   // Collision, stairs, jump and gravity; with collision off the player flies freely.
   if (gGame.collisionOn) ApplyPlayerPhysics();
