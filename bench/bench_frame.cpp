@@ -139,6 +139,30 @@ void PlaceCamera(const BenchView& v) {
   gGame.camera.up = Vec3(0, 1, 0);
 }
 
+// Where the scene's things stand: `along` units ahead of the camera (level with the eye),
+// `aside` units to its left (the weapon covers the lower right).
+Vec3 Ahead(float along, float aside) {
+  const Vec3 eye = gGame.camera.position;
+  const Vec3 ahead = NormalizeOrZero(Vec3(gGame.camera.view.x - eye.x, 0, gGame.camera.view.z - eye.z));
+  return eye + ahead * along + Vec3(-ahead.z, 0, ahead.x) * aside;
+}
+
+// The whole scene of a view, set afresh before each measured frame: the camera, both bots
+// in front of it facing it, and a game tick due in the frame.
+void SetScene(const BenchView& v) {
+  PlaceCamera(v);
+  for (int i = 0; i < BotCount; ++i) {
+    InitBot(i);
+    Bot& bot = gGame.bots[i];
+    bot.position = Ahead(i == 0 ? 170.0f : 260.0f, i == 0 ? 60.0f : -5.0f) - Vec3(0, 5, 0);
+    bot.previousPosition = bot.position;
+    const Vec3 toEye = gGame.camera.position - bot.position;
+    bot.heading = bot.desiredHeading = HeadingFromDirection(toEye.x, toEye.z);
+    bot.facing = NormalizeOrZero(Vec3(toEye.x, 0, toEye.z));
+  }
+  gGame.lastTickTime = platform::Ticks() - 12;  // the frame runs one tick, as most do
+}
+
 void TimedRenderFrame() {
   gGame.camera.moveStartPosition = gGame.camera.position;
   gGame.camera.moveStartView = gGame.camera.view;
@@ -220,9 +244,9 @@ int main() {
   for (const BenchView& v : views) {
     for (const bool fast : {false, true}) {
       cases.push_back({std::string(v.name) + (fast ? ", new" : ", old"),
-                       [v, fast] { PlaceCamera(v), UseFastPaths(fast), gGame.hudOn = true; }, TimedRenderFrame});
+                       [v, fast] { SetScene(v), UseFastPaths(fast), gGame.hudOn = true; }, TimedRenderFrame});
     }
-    cases.push_back({"  new, without the HUD", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = false; },
+    cases.push_back({"  new, without the HUD", [v] { SetScene(v), UseFastPaths(true), gGame.hudOn = false; },
                      TimedRenderFrame});
     cases.push_back({"  new, the level alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
                      LevelOnlyFrame});
@@ -242,6 +266,24 @@ int main() {
                 c.Wall(), c.Wall() / quad, c.Wall() / empty, c.Cpu(), c.Cpu() / quadCpu);
   }
   (void)emptyCpu;
+
+  // With KORVALIS_BENCH_PICTURES naming a folder, one picture per view to look at.
+  if (const char* dir = std::getenv("KORVALIS_BENCH_PICTURES")) {
+    for (const BenchView& v : views) {
+      SetScene(v), UseFastPaths(true);
+      TimedRenderFrame();
+      std::vector<unsigned char> rgb(1024 * 768 * 3);
+      glPixelStorei(GL_PACK_ALIGNMENT, 1);
+      glReadBuffer(GL_FRONT);
+      glReadPixels(0, 0, 1024, 768, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+      const std::string path = std::string(dir) + "/" + v.name + ".ppm";
+      if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fprintf(f, "P6\n1024 768\n255\n");
+        for (int y = 767; y >= 0; --y) std::fwrite(&rgb[static_cast<size_t>(y) * 1024 * 3], 1, 1024 * 3, f);
+        std::fclose(f);
+      }
+    }
+  }
 
   GameConfig config;
   ReadConfigFile(ConfigFileName, &config);
