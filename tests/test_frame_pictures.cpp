@@ -1,8 +1,8 @@
 // Whole frames of the default game drawn the straightforward way (level faces one by one in
 // the leaves' order, the overlay as two whole-screen quads) and the fast way (sorted face
 // batches, overlay tiles, the depth mask under the overlay) give the same pictures, from
-// many places of the level with the weapon, night vision, lightmaps, fog and the overlay
-// switched on the way; and the tiles of an overlay picture are found where its filtering
+// many places of the level with both bots in front and the weapon, night vision,
+// lightmaps, fog, wireframe, additive blending and the overlay switched on the way; and the tiles of an overlay picture are found where its filtering
 // can reach.
 #include <GL/gl.h>
 #include <SDL.h>
@@ -85,6 +85,14 @@ std::vector<std::vector<uint8_t>> DrawSteps(const GLTestContext& gl, GLFakePlatf
     gGame.camera.up = Vec3(0, 1, 0);
     gGame.camera.moveStartPosition = s.eye;
     gGame.camera.moveStartView = s.target;
+    // Both bots in front, facing the camera (their own moves start from there).
+    const Vec3 ahead = NormalizeOrZero(Vec3(s.target.x - s.eye.x, 0, s.target.z - s.eye.z));
+    for (int i = 0; i < BotCount; ++i) {
+      Bot& bot = gGame.bots[i];
+      bot.position = s.eye + ahead * (i == 0 ? 150.0f : 240.0f) + Vec3(-ahead.z, 0, ahead.x) * (i == 0 ? 50.0f : -10.0f);
+      bot.previousPosition = bot.position;
+      bot.heading = HeadingFromDirection(-ahead.x, -ahead.z);
+    }
     fake.now += 12;  // a tick every frame
     RenderFrame();
     std::vector<uint8_t> rgba = gl.ReadPixels();
