@@ -21,6 +21,8 @@
 #include "app/config.h"
 #include "app/game.h"
 #include "app/game_state.h"
+#include "combat/effects.h"
+#include "core/random.h"
 #include "platform/platform.h"
 
 namespace {
@@ -140,7 +142,7 @@ void PlaceCamera(const BenchView& v) {
 }
 
 // Where the scene's things stand: `along` units ahead of the camera (level with the eye),
-// `aside` units to its left (the weapon covers the lower right).
+// `aside` units to its right (the weapon covers the lower right).
 Vec3 Ahead(float along, float aside) {
   const Vec3 eye = gGame.camera.position;
   const Vec3 ahead = NormalizeOrZero(Vec3(gGame.camera.view.x - eye.x, 0, gGame.camera.view.z - eye.z));
@@ -148,17 +150,29 @@ Vec3 Ahead(float along, float aside) {
 }
 
 // The whole scene of a view, set afresh before each measured frame: the camera, both bots
-// in front of it facing it, and a game tick due in the frame.
+// in front of it facing it, the steam jet running, a grenade's sparks just thrown, and a
+// game tick due in the frame.
 void SetScene(const BenchView& v) {
   PlaceCamera(v);
   for (int i = 0; i < BotCount; ++i) {
     InitBot(i);
     Bot& bot = gGame.bots[i];
-    bot.position = Ahead(i == 0 ? 170.0f : 260.0f, i == 0 ? 60.0f : -5.0f) - Vec3(0, 5, 0);
+    bot.position = Ahead(i == 0 ? 170.0f : 260.0f, i == 0 ? -70.0f : 5.0f) - Vec3(0, 5, 0);
     bot.previousPosition = bot.position;
     const Vec3 toEye = gGame.camera.position - bot.position;
     bot.heading = bot.desiredHeading = HeadingFromDirection(toEye.x, toEye.z);
     bot.facing = NormalizeOrZero(Vec3(toEye.x, 0, toEye.z));
+  }
+  // No shot in flight; the jet's particles of a whole life (they live 50 updates) and the
+  // 500 sparks of a grenade's impact, thrown as the impact throws them.
+  for (Shot& shot : gGame.shots) shot.active = false;
+  gGame.particles->Clear();
+  for (int k = 0; k < 60; ++k) gGame.particles->Step();
+  const Vec3 impact = Ahead(90, -25) - Vec3(0, 5, 0);
+  for (int k = 0; k < 500; ++k) {
+    const Vec3 r(1 - static_cast<float>(RandomInt() % 200) / 100, 1 - static_cast<float>(RandomInt() % 200) / 100,
+                 1 - static_cast<float>(RandomInt() % 200) / 100);
+    SpawnImpactSpark(impact, r, EffectColour{235, 145, 35, 1}, WeaponLauncher);
   }
   gGame.lastTickTime = platform::Ticks() - 12;  // the frame runs one tick, as most do
 }
@@ -232,6 +246,7 @@ int main() {
       {"start", gGame.camera.position, gGame.camera.view},
       {"great hall", Vec3(1450, 520, -1000), Vec3(1650, 500, -1800)},
       {"long corridor", Vec3(1220, 570, -2145), Vec3(300, 700, -2145)},
+      {"steam vent", Vec3(110, 20, -850), Vec3(0, 0, -804)},
   };
   gGame.collisionOn = false;
   gGame.camera.frameRate = 60;
