@@ -3,6 +3,7 @@
 // mouse-look cursor and the millisecond clock.
 #include <SDL.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -57,6 +58,27 @@ SDL_Keycode SdlFromVirtualKey(int vk) {
   }
 }
 
+// SIGINT (Ctrl+C) and SIGTERM end the game like closing the window, whatever the video
+// driver: the handler only notes the signal, and PollEvent turns it into a close request
+// between frames, so the game leaves through its normal shut-down with status 0. A signal
+// the parent set to be ignored (nohup, a background job) stays ignored.
+volatile std::sig_atomic_t closeSignalled = 0;
+
+void OnCloseSignal(int) { closeSignalled = 1; }
+
+void CatchCloseSignals() {
+  const int signals[] = {SIGINT, SIGTERM};
+  for (int signal : signals) {
+    struct sigaction current = {};
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    struct sigaction action = {};
+    action.sa_handler = OnCloseSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal, &action, nullptr);
+  }
+}
+
 class SdlBackend : public Backend {
  public:
   uint32_t Ticks() override {
@@ -101,6 +123,7 @@ class SdlBackend : public Backend {
       std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
       return WindowResult::NoWindow;
     }
+    CatchCloseSignals();  // after SDL, which installs handlers of its own
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 5);
@@ -178,6 +201,8 @@ class SdlBackend : public Backend {
       window_ = nullptr;
     }
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    SDL_Quit();  // the last of SDL: the display mode is back and nothing else is open
+    timerStarted_ = false;
   }
 
   void SetTitle(const char* title) override {
@@ -207,6 +232,12 @@ class SdlBackend : public Backend {
   }
 
   bool PollEvent(Event* event) override {
+    if (closeSignalled) {
+      closeSignalled = 0;
+      *event = Event();
+      event->type = Event::CloseRequest;
+      return true;
+    }
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
       *event = Event();

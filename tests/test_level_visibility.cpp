@@ -20,6 +20,7 @@
 #include "app/game.h"
 #include "app/game_state.h"
 #include "bots/waypoint_data.h"
+#include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "tools/levelc/map_source.h"
 
@@ -84,7 +85,10 @@ class LevelPictures : public ::testing::Test {
     ResetGameState();
     gl_.reset(new GLTestContext(Width, Height));
     if (!gl_->ok()) return;
-    InitializeGL(Width, Height);
+    {
+      FakePlatform fake;  // the test's context stands in for the game window's
+      InitializeGL(Width, Height);
+    }
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);
