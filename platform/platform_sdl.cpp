@@ -1,6 +1,7 @@
 // The SDL2 backend of the platform seam: window and display mode, the OpenGL context,
 // message boxes, key and mouse events in Win32 virtual-key codes, held-key polling, the
 // mouse-look cursor and the millisecond clock.
+#include <GL/gl.h>
 #include <SDL.h>
 
 #include <csignal>
@@ -169,6 +170,8 @@ class SdlBackend : public Backend {
       SDL_GetWindowSize(window_, &w, &h);
       if (w != options.width || h != options.height) result = WindowResult::DisplayModeRefused;
     }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    offscreen_ = driver && SDL_strcmp(driver, "offscreen") == 0;
     SDL_StopTextInput();  // key-down events are all the game reads
     SDL_RaiseWindow(window_);
     return result;
@@ -216,7 +219,13 @@ class SdlBackend : public Backend {
   }
 
   void SwapBuffers() override {
-    if (window_) SDL_GL_SwapWindow(window_);
+    if (!window_) return;
+    // The offscreen driver's swap is a no-op that never hands the frame to the renderer:
+    // Mesa then queues every frame's drawing (megabytes each) until something waits for
+    // it, so memory grows without end and the shut-down takes as long as the whole run.
+    // Flushing here makes each frame render as it would after a real swap.
+    if (offscreen_) glFlush();
+    SDL_GL_SwapWindow(window_);
   }
 
   void* GetProcAddress(const char* name) override { return SDL_GL_GetProcAddress(name); }
@@ -335,6 +344,7 @@ class SdlBackend : public Backend {
   SDL_GLContext context_ = nullptr;
   SDL_DisplayMode mode_ = {};
   bool fullScreen_ = false;
+  bool offscreen_ = false;      // SDL's offscreen video driver (headless runs)
   bool timerStarted_ = false;
   bool quitPosted_ = false;
   int quitCode_ = 0;
