@@ -222,9 +222,9 @@ class SdlBackend : public Backend {
     if (!window_) return;
     // The offscreen driver's swap is a no-op that never hands the frame to the renderer:
     // Mesa then queues every frame's drawing (megabytes each) until something waits for
-    // it, so memory grows without end and the shut-down takes as long as the whole run.
-    // Flushing here makes each frame render as it would after a real swap.
-    if (offscreen_) glFlush();
+    // it, so memory grows without end, and the shut-down after a signal or a close waits
+    // for the whole backlog. Waiting here keeps one frame in flight, as a real swap does.
+    if (offscreen_) glFinish();
     SDL_GL_SwapWindow(window_);
   }
 
