@@ -44,7 +44,7 @@ run() {
     exit 1
   fi
 }
-run drawn "${KORVALIS_MEMCHECK_DRAWN_FRAMES:-8}" LP_NUM_THREADS=1
+run drawn "${KORVALIS_MEMCHECK_DRAWN_FRAMES:-3}" LP_NUM_THREADS=1
 run logic "${KORVALIS_MEMCHECK_FRAMES:-300}" GALLIUM_NOOP=1
 
 python3 - "$game" "$out/drawn.xml" "$out/logic.xml" <<'EOF'
