@@ -1,21 +1,60 @@
-// An animated three-part character (lower body, upper body, head) holding a weapon.
+// An animated three-part character (lower body, upper body, head) holding a weapon. The parts
+// hang together at tags: the upper body on the lower body's "tag_torso", the head on the
+// upper body's "tag_head", the weapon on the upper body's "tag_weapon". The lower and upper
+// bodies play separate clips (legs and torso), blended between frames by elapsed time.
 #pragma once
+#include <string>
+#include <vector>
+
+#include "models/md3_format.h"
+#include "models/model_files.h"
+#include "render/texture.h"
 
 class CharacterModel {
  public:
-  // Loads "<folder>/<name>_{head,upper,lower}.md3", their skins and the animation file.
-  // Shows the numbered message of the failing step and returns false.
+  CharacterModel() = default;
+  // Copies keep their links inside the copy (links point at the character's own models).
+  CharacterModel(const CharacterModel& other) { *this = other; }
+  CharacterModel& operator=(const CharacterModel& other);
+
+  // Loads "<folder>/<name>_{head,upper,lower}.md3", their skins, their textures and the
+  // animation file, and joins the parts. Shows the numbered message of the failing step
+  // (after the reader's own) and returns false; what loaded before it stays loaded.
   bool LoadCharacter(const char* folder, const char* name);
-  // Loads "<folder>/<name>.md3" with its shader and hangs it on the upper body's
-  // "tag_weapon". Needs LoadCharacter first.
+  // Loads "<folder>/<name>.md3" with its shader and textures and hangs it on the upper
+  // body's "tag_weapon". Needs LoadCharacter first.
   bool LoadCharacterWeapon(const char* folder, const char* name);
   // Jump to the first frame of the named clip (case ignored); unknown names change nothing.
   void SetTorsoAnimation(const char* name);
   void SetLegsAnimation(const char* name);
   void SetSlowMotion(bool flag) { slowMotion_ = flag; }
-  // Advances the animation and draws at the current GL matrix (model +Z turned to world +Y).
+  bool slowMotion() const { return slowMotion_; }
+  // Advances both bodies' animations and draws at the current GL matrix (model +Z turned to
+  // world +Y). The caller brackets it with a matrix push and pop.
   void DrawCharacter();
 
+  // The steps of DrawCharacter. AdvanceAnimation moves a model at most one frame, by the
+  // platform clock; DrawLinked draws a model and, at its tags, its children.
+  void AdvanceAnimation(Md3Model* model);
+  void DrawLinked(const Md3Model& model);
+  void DrawMeshes(const Md3Model& model);
+
+  Texture textures[MaxCharacterTextures] = {};  // slot k made from textureFiles[k]; 0: none
+  std::vector<std::string> textureFiles;        // texture files already loaded, in load order
+  Md3Model head;
+  Md3Model upper;   // torso clips
+  Md3Model lower;   // legs clips
+  Md3Model weapon;
+
  private:
-  bool slowMotion_ = false;
+  bool slowMotion_ = false;  // clips play at a twentieth of their rate
 };
+
+// Hangs child at the parent's first tag named tagName (case ignored); without such a tag
+// nothing happens.
+void AttachAtTag(Md3Model* parent, Md3Model* child, const char* tagName);
+
+// The frames a clip may show on a model: [*start, *end) inside the model's frames, at least
+// one frame long. A clip that runs past the model's frames is cut at its last frame; one
+// that starts past them holds the model's last frame; one with no frames holds its start.
+void ClipFrameRange(const Md3Model& model, int32_t* start, int32_t* end);

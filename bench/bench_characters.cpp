@@ -1,0 +1,161 @@
+// Character timings on an offscreen 1024 x 768 context, measured in one run so the ratios
+// hold on a noisy machine: loading both characters and their weapon (what start-up does)
+// against only reading the bytes of their files, and a frame drawing both characters as the
+// game draws its bots against an empty frame. Uses the generated characters of the game
+// folder, or writes test characters when the game data has none.
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/game.h"
+#include "app/game_state.h"
+#include "models/character.h"
+#include "platform/platform.h"
+#include "render/texture.h"
+#ifdef KORVALIS_HAVE_LEVEL_BUILDER
+#include "support/md3_writer.h"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double MedianMs(int warmup, int runs, const std::function<void()>& body) {
+  for (int i = 0; i < warmup; ++i) body();
+  glFinish();
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    auto start = Clock::now();
+    body();
+    glFinish();
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+const char* Names[2] = {"fidget", "jack"};
+
+void LoadBoth(CharacterModel* characters) {
+  for (int i = 0; i < 2; ++i) {
+    characters[i] = CharacterModel();
+    if (!characters[i].LoadCharacter(Names[i], Names[i]) ||
+        !characters[i].LoadCharacterWeapon("weapons", "grenadel"))
+      std::abort();
+  }
+}
+
+void FreeTextures(CharacterModel* characters) {
+  for (int i = 0; i < 2; ++i)
+    glDeleteTextures(static_cast<GLsizei>(characters[i].textureFiles.size()), characters[i].textures);
+}
+
+// Every file the two loads open.
+std::vector<std::string> CharacterFiles() {
+  std::vector<std::string> files;
+  for (const char* folder : {"fidget", "jack", "weapons"}) {
+    for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path().string());
+  }
+  return files;
+}
+
+void Frame(CharacterModel* characters) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (characters) {
+    glLoadIdentity();
+    for (int i = 0; i < 2; ++i) {
+      glPushMatrix();
+      glTranslatef(i == 0 ? -40.0f : 40.0f, -13, -200);
+      glScalef(1.5f, 1.5f, 1.5f);
+      glRotatef(i == 0 ? 30.0f : 200.0f, 0, 1, 0);
+      characters[i].DrawCharacter();
+      glPopMatrix();
+    }
+  }
+  platform::Current().SwapBuffers();
+}
+
+}  // namespace
+
+int main() {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  std::string folder = KORVALIS_GAME_DIR;
+  if (!fs::exists(folder + "/fidget/fidget_head.md3")) {
+#ifdef KORVALIS_HAVE_LEVEL_BUILDER
+    folder = (fs::temp_directory_path() / "korvalis_bench_characters").string();
+    fs::remove_all(folder);
+    WriteTestCharacter(folder, "fidget");
+    WriteTestCharacter(folder, "jack");
+    WriteTestWeapon(folder, "grenadel");
+    std::printf("no generated characters: using the test characters\n");
+#else
+    std::fprintf(stderr, "bench_characters: no characters in %s\n", folder.c_str());
+    return 1;
+#endif
+  }
+  if (chdir(folder.c_str()) != 0) return 1;
+  platform::Backend& p = platform::Current();
+  platform::WindowOptions options;
+  options.fullScreen = false;
+  if (p.CreateGameWindow(options) == platform::WindowResult::NoWindow) {
+    std::fprintf(stderr, "bench_characters: no offscreen window\n");
+    return 1;
+  }
+  gGame.fullScreen = false;
+  InitializeGL(1024, 768);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
+
+  const std::vector<std::string> files = CharacterFiles();
+  size_t totalBytes = 0;
+  const double readBytes = MedianMs(1, 15, [&files, &totalBytes] {
+    totalBytes = 0;
+    std::vector<uint8_t> bytes;
+    for (const std::string& file : files) {
+      if (!ReadWholeFile(file.c_str(), &bytes)) std::abort();
+      totalBytes += bytes.size();
+    }
+  });
+  static CharacterModel characters[2];
+  const double load = MedianMs(1, 15, [] {
+    FreeTextures(characters);
+    LoadBoth(characters);
+  });
+  for (CharacterModel& c : characters) {
+    c.SetTorsoAnimation("TORSO_STAND");
+    c.SetLegsAnimation("LEGS_WALK");
+  }
+  size_t triangles = 0;
+  for (CharacterModel& c : characters) {
+    for (const Md3Model* m : {&c.head, &c.upper, &c.lower, &c.weapon})
+      for (const Md3Mesh& mesh : m->meshes) triangles += mesh.faces.size();
+  }
+
+  const int warmup = 20, runs = 200;
+  const double empty = MedianMs(warmup, runs, [] { Frame(nullptr); });
+  const double drawn = MedianMs(warmup, runs, [] { Frame(characters); });
+
+  std::printf("characters from %s: %zu files, %zu bytes, %zu triangles in both\n", folder.c_str(),
+              files.size(), totalBytes, triangles);
+  std::printf("load (median of 15):\n");
+  std::printf("  read the files' bytes              %8.3f ms\n", readBytes);
+  std::printf("  LoadCharacter + weapon, both       %8.3f ms  = %.1fx reading\n", load, load / readBytes);
+  std::printf("frame at 1024x768 (median of %d):\n", runs);
+  std::printf("  empty frame (clear + swap)         %8.3f ms\n", empty);
+  std::printf("  both characters drawn              %8.3f ms  = %.2fx empty (+%.3f ms)\n", drawn,
+              drawn / empty, drawn - empty);
+  p.DestroyWindow();
+  return 0;
+}

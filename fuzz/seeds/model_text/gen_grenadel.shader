@@ -1,0 +1,1 @@
+grenadel.tga

@@ -1,0 +1,108 @@
+// Animating and drawing a character: one frame step per call by the platform clock, linear
+// blending of vertices and tag positions, spherical blending of tag orientations.
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+
+#include "app/game_state.h"
+#include "models/character.h"
+#include "models/quaternion.h"
+#include "platform/platform.h"
+
+void CharacterModel::DrawCharacter() {
+  glRotatef(-90, 1, 0, 0);  // model +Z up becomes world +Y up
+  AdvanceAnimation(&lower);
+  AdvanceAnimation(&upper);
+  DrawLinked(lower);
+}
+
+void CharacterModel::AdvanceAnimation(Md3Model* model) {
+  // The clip loops from its last frame back to its first. Its range lies inside the
+  // model's frames, so both frames drawn always exist.
+  int32_t start = 0, end = 1;
+  ClipFrameRange(*model, &start, &end);
+  model->nextFrame = (model->currentFrame + 1) % end;
+  if (model->nextFrame == 0) model->nextFrame = start;
+  const int index = model->currentAnimation;
+  if (index < 0 || static_cast<size_t>(index) >= model->animations.size()) return;
+
+  const uint32_t now = platform::Ticks();
+  // The clock never runs backwards; a negative difference (a reset clock) counts as none.
+  const int64_t sinceChange = static_cast<int64_t>(now) - model->lastFrameTime;
+  const float elapsed = static_cast<float>(std::max<int64_t>(sinceChange, 0));
+  int32_t rate = model->animations[static_cast<size_t>(index)].framesPerSecond;
+  if (slowMotion_) rate /= 20;  // a rate below 20 stands still in slow motion
+  if (rate <= 0) {
+    model->blend = 0;  // endless frame: no change, no division
+    return;
+  }
+  const float duration = 1000.0f / static_cast<float>(rate);
+  const float blend = elapsed / duration;
+  // At most one frame per call, however long the pause. After a change currentFrame equals
+  // nextFrame until the next call, so a blend of 1 or more draws exactly the new frame.
+  if (elapsed >= duration) {
+    model->currentFrame = model->nextFrame;
+    model->lastFrameTime = now;
+  }
+  model->blend = blend;
+}
+
+void CharacterModel::DrawLinked(const Md3Model& model) {
+  DrawMeshes(model);
+  const int32_t tagCount = model.tagCount;
+  for (int32_t i = 0; i < tagCount; ++i) {
+    Md3Model* child = model.links[static_cast<size_t>(i)];
+    if (!child) continue;
+    const Md3Tag& c = model.tags[static_cast<size_t>(model.currentFrame) * tagCount + i];
+    const Md3Tag& n = model.tags[static_cast<size_t>(model.nextFrame) * tagCount + i];
+    const Vec3 p = c.origin + (n.origin - c.origin) * model.blend;
+    const Quaternion q = Slerp(QuaternionFromAxes(c.axes), QuaternionFromAxes(n.axes), model.blend);
+    float finalMatrix[16];
+    MatrixFromQuaternion(q, finalMatrix);
+    finalMatrix[12] = p.x;
+    finalMatrix[13] = p.y;
+    finalMatrix[14] = p.z;
+    glPushMatrix();
+    glMultMatrixf(finalMatrix);
+    DrawLinked(*child);
+    glPopMatrix();
+  }
+}
+
+void CharacterModel::DrawMeshes(const Md3Model& model) {
+  const ActiveTextureProc activeTexture = gGame.multitexture.activeTexture;
+  for (const Md3Mesh& mesh : model.meshes) {
+    const size_t a = static_cast<size_t>(model.currentFrame) * mesh.vertexCount;
+    const size_t b = static_cast<size_t>(model.nextFrame) * mesh.vertexCount;
+    // A material whose file has no slot (no name, or the table was full) draws untextured.
+    int32_t textureId = -1;
+    if (mesh.hasTexture && mesh.materialId >= 0 &&
+        static_cast<size_t>(mesh.materialId) < model.materials.size())
+      textureId = model.materials[static_cast<size_t>(mesh.materialId)].textureId;
+    if (textureId >= 0 && textureId < MaxCharacterTextures) {
+      if (activeTexture) activeTexture(GL_TEXTURE0_ARB);
+      glEnable(GL_TEXTURE_2D);
+      glBindTexture(GL_TEXTURE_2D, textures[textureId]);
+      if (activeTexture) {
+        activeTexture(GL_TEXTURE1_ARB);
+        glDisable(GL_TEXTURE_2D);
+      }
+    } else {
+      glDisable(GL_TEXTURE_2D);
+    }
+    const bool hasTexCoords = !mesh.texCoords.empty();
+    const float blend = model.blend;
+    glBegin(GL_TRIANGLES);
+    for (const Md3Face& face : mesh.faces) {
+      for (int corner = 0; corner < 3; ++corner) {
+        const size_t i = static_cast<size_t>(face.vertexIndex[corner]);
+        if (hasTexCoords) glTexCoord2f(mesh.texCoords[2 * i], mesh.texCoords[2 * i + 1]);
+        const Vec3 from = mesh.vertices[a + i];
+        const Vec3 v = from + (mesh.vertices[b + i] - from) * blend;
+        glVertex3f(v.x, v.y, v.z);
+      }
+    }
+    glEnd();
+  }
+}

@@ -1,0 +1,229 @@
+// The MD3 reader: checks every count and offset of a model file against the file size (in
+// 64-bit arithmetic, so no count can wrap) and every triangle index against its surface,
+// then converts tags and surfaces into an Md3Model. Nothing is kept from a refused file.
+//
+// What is not checked, and why: the frame records, shader records and normals are never
+// read, so their content is free; the shader count of a surface is ignored (tools write the
+// shader records in different places, and only the per-surface block offsets are followed).
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "models/md3_format.h"
+#include "platform/platform.h"
+#include "render/texture.h"
+
+namespace {
+
+int32_t ReadI32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+int16_t ReadI16(const uint8_t* p) {
+  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
+}
+
+float ReadF32(const uint8_t* p) {
+  const uint32_t bits = static_cast<uint32_t>(ReadI32(p));
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// Text of a NUL-padded field; a field without a NUL gives all of its characters.
+std::string ReadName(const uint8_t* p, size_t field) {
+  size_t length = 0;
+  while (length < field && p[length] != 0) ++length;
+  return std::string(reinterpret_cast<const char*>(p), length);
+}
+
+class Md3Reader {
+ public:
+  Md3Reader(const uint8_t* data, size_t size) : data_(data), size_(static_cast<int64_t>(size)) {}
+
+  // True when count records of recordSize bytes starting at start lie inside the file.
+  // Divides instead of multiplying, so huge counts cannot overflow.
+  bool Fits(int64_t start, int64_t count, int64_t recordSize) const {
+    if (start < 0 || start > size_ || count < 0) return false;
+    return count <= (size_ - start) / recordSize;
+  }
+
+  bool Parse(Md3Model* out, std::string* error);
+
+ private:
+  bool Fail(std::string* error, const std::string& reason) {
+    *error = reason;
+    return false;
+  }
+  bool ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* mesh, int64_t* next,
+                    std::string* error);
+
+  const uint8_t* data_;
+  int64_t size_;
+};
+
+bool Md3Reader::Parse(Md3Model* out, std::string* error) {
+  if (size_ < Md3HeaderSize) return Fail(error, "shorter than its 108-byte header");
+  if (std::memcmp(data_, "IDP3", 4) != 0 || ReadI32(data_ + 4) != Md3Version)
+    return Fail(error, "Version not 15");
+
+  const int32_t frames = ReadI32(data_ + 76);
+  const int32_t tagCount = ReadI32(data_ + 80);
+  const int32_t surfaceCount = ReadI32(data_ + 84);
+  // Drawing always shows some frame, so a model needs at least one.
+  if (frames < 1) return Fail(error, "frame count " + std::to_string(frames) + " is below 1");
+  if (tagCount < 0) return Fail(error, "tag count " + std::to_string(tagCount) + " is negative");
+  if (surfaceCount < 0)
+    return Fail(error, "surface count " + std::to_string(surfaceCount) + " is negative");
+  if (!Fits(Md3HeaderSize, frames, Md3FrameRecordSize))
+    return Fail(error, std::to_string(frames) + " frames do not fit in the file");
+  const int64_t tagStart = Md3HeaderSize + int64_t{frames} * Md3FrameRecordSize;
+  const int64_t tagRecords = int64_t{frames} * tagCount;
+  if (!Fits(tagStart, tagRecords, Md3TagRecordSize))
+    return Fail(error, std::to_string(tagCount) + " tags per frame do not fit in the file");
+
+  Md3Model model;
+  model.frameCount = frames;
+  model.tagCount = tagCount;
+  model.tags.resize(static_cast<size_t>(tagRecords));
+  for (int64_t i = 0; i < tagRecords; ++i) {
+    const uint8_t* p = data_ + tagStart + i * Md3TagRecordSize;
+    Md3Tag& tag = model.tags[static_cast<size_t>(i)];
+    const std::string name = ReadName(p, 64);
+    std::memcpy(tag.name, name.data(), name.size());
+    float values[12];
+    for (int k = 0; k < 12; ++k) {
+      values[k] = ReadF32(p + 64 + 4 * k);
+      if (!std::isfinite(values[k]))
+        return Fail(error, "tag " + std::to_string(i) + " holds a number that is not finite");
+    }
+    tag.origin = Vec3(values[0], values[1], values[2]);
+    std::memcpy(tag.axes, values + 3, sizeof tag.axes);
+  }
+  model.links.assign(static_cast<size_t>(tagCount), nullptr);
+
+  int64_t surfaceStart = tagStart + tagRecords * Md3TagRecordSize;
+  // Every surface takes at least its header, so the count is bounded by the file size.
+  if (!Fits(surfaceStart, surfaceCount, Md3SurfaceHeaderSize))
+    return Fail(error, std::to_string(surfaceCount) + " surfaces do not fit in the file");
+  model.meshes.resize(static_cast<size_t>(surfaceCount));
+  for (int s = 0; s < surfaceCount; ++s) {
+    if (!ParseSurface(s, surfaceStart, frames, &model.meshes[static_cast<size_t>(s)], &surfaceStart,
+                      error))
+      return false;
+  }
+  model.meshCount = surfaceCount;
+  *out = std::move(model);
+  return true;
+}
+
+bool Md3Reader::ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* mesh, int64_t* next,
+                             std::string* error) {
+  const std::string what = "surface " + std::to_string(index);
+  if (!Fits(start, 1, Md3SurfaceHeaderSize)) return Fail(error, what + " lies outside the file");
+  const uint8_t* h = data_ + start;
+  const int32_t surfaceFrames = ReadI32(h + 72);
+  const int32_t vertexCount = ReadI32(h + 80);
+  const int32_t triangleCount = ReadI32(h + 84);
+  const int32_t triangleOffset = ReadI32(h + 88);
+  const int32_t texCoordOffset = ReadI32(h + 96);
+  const int32_t vertexOffset = ReadI32(h + 100);
+  const int32_t endOffset = ReadI32(h + 104);
+
+  if (surfaceFrames != frames)
+    return Fail(error, what + " has " + std::to_string(surfaceFrames) + " frames, the file " +
+                           std::to_string(frames));
+  if (vertexCount < 1)
+    return Fail(error, what + " vertex count " + std::to_string(vertexCount) + " is below 1");
+  if (triangleCount < 0)
+    return Fail(error, what + " triangle count " + std::to_string(triangleCount) + " is negative");
+  if (triangleOffset < 0 || !Fits(start + triangleOffset, triangleCount, Md3TriangleSize))
+    return Fail(error, what + " triangles lie outside the file");
+  if (texCoordOffset < 0 || !Fits(start + texCoordOffset, vertexCount, Md3TexCoordSize))
+    return Fail(error, what + " texture coordinates lie outside the file");
+  const int64_t vertexRecords = int64_t{frames} * vertexCount;
+  if (vertexOffset < 0 || !Fits(start + vertexOffset, vertexRecords, Md3VertexSize))
+    return Fail(error, what + " vertices lie outside the file");
+  // The next surface must start behind this one's header, which also ends every loop.
+  if (endOffset < Md3SurfaceHeaderSize || !Fits(start, endOffset, 1))
+    return Fail(error, what + " end offset " + std::to_string(endOffset) + " is out of range");
+
+  Md3Mesh result;
+  result.name = ReadName(h + 4, 64);
+  result.vertexCount = vertexCount;
+  result.texCoordCount = vertexCount;
+  result.faceCount = triangleCount;
+
+  result.faces.resize(static_cast<size_t>(triangleCount));
+  for (int32_t i = 0; i < triangleCount; ++i) {
+    const uint8_t* p = data_ + start + triangleOffset + int64_t{i} * Md3TriangleSize;
+    Md3Face& face = result.faces[static_cast<size_t>(i)];
+    for (int k = 0; k < 3; ++k) {
+      const int32_t v = ReadI32(p + 4 * k);
+      if (v < 0 || v >= vertexCount)
+        return Fail(error, what + " triangle " + std::to_string(i) + " uses vertex " +
+                               std::to_string(v) + " of " + std::to_string(vertexCount));
+      face.vertexIndex[k] = v;
+      face.texCoordIndex[k] = v;
+    }
+  }
+
+  result.texCoords.resize(static_cast<size_t>(vertexCount) * 2);
+  for (int32_t i = 0; i < vertexCount; ++i) {
+    const uint8_t* p = data_ + start + texCoordOffset + int64_t{i} * Md3TexCoordSize;
+    const float s = ReadF32(p), t = ReadF32(p + 4);
+    if (!std::isfinite(s) || !std::isfinite(t))
+      return Fail(error, what + " texture coordinate " + std::to_string(i) + " is not finite");
+    result.texCoords[2 * static_cast<size_t>(i)] = s;
+    result.texCoords[2 * static_cast<size_t>(i) + 1] = -t;
+  }
+
+  result.vertices.resize(static_cast<size_t>(vertexRecords));
+  for (int64_t i = 0; i < vertexRecords; ++i) {
+    const uint8_t* p = data_ + start + vertexOffset + i * Md3VertexSize;
+    result.vertices[static_cast<size_t>(i)] =
+        Vec3(ReadI16(p) * Md3VertexScale, ReadI16(p + 2) * Md3VertexScale, ReadI16(p + 4) * Md3VertexScale);
+  }
+
+  *mesh = std::move(result);
+  *next = start + endOffset;
+  return true;
+}
+
+}  // namespace
+
+bool ParseMd3(const uint8_t* data, size_t size, Md3Model* model, std::string* error) {
+  std::string reason;
+  Md3Reader reader(data, size);
+  if (!reader.Parse(model, &reason)) {
+    if (error) *error = reason;
+    return false;
+  }
+  return true;
+}
+
+bool ImportMd3(Md3Model* model, const char* path) {
+  std::vector<uint8_t> bytes;
+  std::error_code sizeError;
+  const uintmax_t fileSize = path ? std::filesystem::file_size(path, sizeError) : 0;
+  // An oversized file is refused before it is read.
+  const bool oversized = path && !sizeError && fileSize > static_cast<uintmax_t>(Md3MaxFileBytes);
+  if (!path || (!oversized && !ReadWholeFile(path, &bytes))) {
+    const std::string text = std::string("9 Unable to find the file: ") + (path ? path : "") + "!";
+    platform::ShowError(text.c_str());
+    return false;
+  }
+  std::string reason;
+  if (oversized || static_cast<int64_t>(bytes.size()) > Md3MaxFileBytes) {
+    reason = "larger than 64 MB";
+  } else if (ParseMd3(bytes.data(), bytes.size(), model, &reason)) {
+    return true;
+  }
+  const std::string text = "10 Invalid file format (" + reason + "): " + path + "!";
+  platform::ShowError(text.c_str());
+  return false;
+}

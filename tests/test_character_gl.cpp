@@ -1,0 +1,311 @@
+// Characters on an offscreen context: loading with the numbered messages, where the parts
+// land on screen (head above torso above legs, the weapon at the hand), the pose changing
+// along the walk, and vertex and tag blending read back through GL feedback. The generated
+// characters of the game are checked the same way when they are present.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "app/game_state.h"
+#include "models/character.h"
+#include "support/fake_platform.h"
+#include "support/gl_context.h"
+#include "support/md3_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Pixels of one colour class on screen, in scene units.
+struct Region {
+  int count = 0;
+  float sumX = 0, sumY = 0;
+  float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+  float MeanX() const { return sumX / count; }
+  float MeanY() const { return sumY / count; }
+};
+
+constexpr int Side = 200;
+
+class CharacterGL : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = fs::temp_directory_path() / "korvalis_character_gl";
+    fs::remove_all(dir);
+    WriteTestCharacter(dir.string(), "fidget");
+    WriteTestWeapon(dir.string(), "grenadel");
+  }
+  static void TearDownTestSuite() { fs::remove_all(dir); }
+  void SetUp() override {
+    if (ctx.ok()) ResetGameStateKeepingGL();
+    fake.now = 100000;
+  }
+
+  bool Load(CharacterModel* character, const fs::path& root, const char* name) {
+    return character->LoadCharacter((root / name).c_str(), name) &&
+           character->LoadCharacterWeapon((root / "weapons").c_str(), "grenadel");
+  }
+
+  // Replaces every part's textures by solid colours: legs blue, upper body red, head
+  // yellow, weapon green, so each pixel tells which part it shows.
+  void PaintParts(CharacterModel* character) {
+    const uint8_t colours[4][3] = {{0, 0, 255}, {255, 0, 0}, {255, 255, 0}, {0, 255, 0}};
+    Md3Model* parts[4] = {&character->lower, &character->upper, &character->head, &character->weapon};
+    for (int p = 0; p < 4; ++p) {
+      const int slot = MaxCharacterTextures - 1 - p;
+      glGenTextures(1, &character->textures[slot]);
+      glBindTexture(GL_TEXTURE_2D, character->textures[slot]);
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, colours[p]);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+      for (MeshMaterial& m : parts[p]->materials) m.textureId = slot;
+      for (Md3Mesh& mesh : parts[p]->meshes) {
+        if (!mesh.hasTexture) {  // a mesh without material gets one
+          mesh.hasTexture = true;
+          mesh.materialId = static_cast<int32_t>(parts[p]->materials.size());
+          parts[p]->materials.push_back(MeshMaterial{"", slot});
+        }
+      }
+    }
+  }
+
+  // Draws as the game does (fronts culled, depth test, textures modulated by white), the
+  // model scaled by `scale` and lowered by `lower`, seen from world +Z over -half..half
+  // units, and classifies pixels.
+  std::map<char, Region> Draw(CharacterModel* character, float scale = 1, float lower = 0, float half = 40) {
+    const float unitsPerPixel = 2 * half / Side;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-half, half, -half, half, -200, 200);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glColor4f(1, 1, 1, 1);
+    glPushMatrix();
+    glTranslatef(0, -lower, 0);
+    glScalef(scale, scale, scale);
+    character->DrawCharacter();
+    glPopMatrix();
+    const std::vector<uint8_t> pixels = ctx.ReadPixels();
+    std::map<char, Region> regions;
+    for (int y = 0; y < Side; ++y) {
+      for (int x = 0; x < Side; ++x) {
+        const uint8_t* p = &pixels[(static_cast<size_t>(y) * Side + x) * 4];
+        const bool r = p[0] > 128, g = p[1] > 128, b = p[2] > 128;
+        char part = r && g ? 'h' : r ? 'u' : g ? 'w' : b ? 'l' : 0;
+        if (!part && (p[0] | p[1] | p[2])) part = '?';
+        if (!part) continue;
+        for (char key : {part, '*'}) {
+          Region& region = regions[key];
+          const float sx = -half + (x + 0.5f) * unitsPerPixel, sy = -half + (y + 0.5f) * unitsPerPixel;
+          ++region.count;
+          region.sumX += sx;
+          region.sumY += sy;
+          region.minX = std::min(region.minX, sx);
+          region.maxX = std::max(region.maxX, sx);
+          region.minY = std::min(region.minY, sy);
+          region.maxY = std::max(region.maxY, sy);
+        }
+      }
+    }
+    return regions;
+  }
+
+  // Head above torso above legs, the weapon sticking out of the upper body.
+  void ExpectStacked(std::map<char, Region>& r) {
+    ASSERT_GT(r['l'].count, 0);
+    ASSERT_GT(r['u'].count, 0);
+    ASSERT_GT(r['h'].count, 0);
+    ASSERT_GT(r['w'].count, 0);
+    EXPECT_GT(r['h'].MeanY(), r['u'].MeanY());
+    EXPECT_GT(r['u'].MeanY(), r['l'].MeanY());
+    EXPECT_GT(r['h'].minY, r['l'].maxY);
+    EXPECT_GT(r['w'].MeanY(), r['l'].maxY - 2);
+    EXPECT_LT(r['w'].MeanY(), r['h'].MeanY());
+  }
+
+  GLTestContext ctx{Side, Side};
+  FakePlatform fake;
+  static fs::path dir;
+};
+
+fs::path CharacterGL::dir;
+
+TEST_F(CharacterGL, TestCharacterStandsAssembledAndWalks) {
+  REQUIRE_GL(ctx);
+  CharacterModel character;
+  ASSERT_TRUE(Load(&character, dir, "fidget"));
+  EXPECT_TRUE(fake.messages.empty()) << fake.messages[0];
+  // Three files (legs, torso, head) and the weapon's, each loaded once.
+  EXPECT_EQ(character.textureFiles, (std::vector<std::string>{"legs.tga", "torso.tga", "head.tga", "grenadel.tga"}));
+  EXPECT_EQ(character.lower.materials[0].textureId, character.lower.materials[1].textureId);
+  character.SetTorsoAnimation("TORSO_STAND");
+  character.SetLegsAnimation("LEGS_WALK");
+  EXPECT_EQ(character.lower.currentFrame, 3);  // 7 less the 4 torso frames
+
+  std::map<char, Region> r = Draw(&character);  // steps at once to frame 4
+  ASSERT_EQ(character.lower.currentFrame, 4);
+  ExpectStacked(r);
+  EXPECT_EQ(r['?'].count, 0);
+  // Boxes as built: feet at -27, head top at 28 plus the hip lift of frame 4 (1 unit).
+  EXPECT_NEAR(r['l'].minY, -27, 1);
+  EXPECT_NEAR(r['h'].maxY, 29, 1);
+  EXPECT_NEAR(r['l'].minX, -6, 1);  // legs apart by 4 units each way
+  EXPECT_NEAR(r['l'].maxX, 6, 1);
+  // The weapon from the hand (x 2, z 12) along +X for 14 units.
+  EXPECT_NEAR(r['w'].maxX, 16, 1);
+  EXPECT_NEAR(r['w'].MeanY(), 13, 1.5);
+
+  fake.now += 50;  // one walk frame later
+  std::map<char, Region> next = Draw(&character);
+  EXPECT_EQ(character.lower.currentFrame, 5);
+  EXPECT_NEAR(next['l'].maxX, 7, 1);
+  EXPECT_NE(next['l'].count + 1000 * next['l'].maxX, r['l'].count + 1000 * r['l'].maxX);
+}
+
+TEST_F(CharacterGL, BlendsVerticesAndTagsBetweenFrames) {
+  REQUIRE_GL(ctx);
+  CharacterModel character;
+  ASSERT_TRUE(Load(&character, dir, "fidget"));
+  // Frame 4 to 5 at 0.4: legs 4.4 units apart, hips 1.1 up; read the drawn vertices back.
+  character.lower.currentFrame = 4;
+  character.lower.nextFrame = 5;
+  character.lower.blend = 0.4f;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(-100, 100, -100, 100, -100, 100);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glViewport(0, 0, Side, Side);
+  glDisable(GL_CULL_FACE);
+  std::vector<float> buffer(1 << 16);
+  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
+  glRenderMode(GL_FEEDBACK);
+  glRotatef(-90, 1, 0, 0);
+  character.DrawLinked(character.lower);
+  const GLint used = glRenderMode(GL_RENDER);
+  ASSERT_GT(used, 0);
+  float minX = 1e9f, maxY = -1e9f;
+  for (GLint i = 0; i < used;) {
+    ASSERT_EQ(buffer[i], GL_POLYGON_TOKEN);
+    const int n = static_cast<int>(buffer[i + 1]);
+    for (int v = 0; v < n; ++v) {
+      minX = std::min(minX, buffer[i + 2 + 2 * v] - 100);
+      maxY = std::max(maxY, buffer[i + 3 + 2 * v] - 100);
+    }
+    i += 2 + 2 * n;
+  }
+  EXPECT_NEAR(minX, -2 - 4.4f, 1e-3f);
+  EXPECT_NEAR(maxY, 28 + 1.1f, 1e-3f);
+}
+
+TEST_F(CharacterGL, EachMissingFileGivesItsMessages) {
+  REQUIRE_GL(ctx);
+  const struct {
+    const char* file;
+    std::vector<std::string> messages;  // the last ones shown
+  } cases[] = {
+      {"fidget/fidget_head.md3", {"9 Unable to find the file: @/fidget/fidget_head.md3!", "0 Unable to load the HEAD model!"}},
+      {"fidget/fidget_upper.md3", {"9 Unable to find the file: @/fidget/fidget_upper.md3!", "1 Unable to load the UPPER model!"}},
+      {"fidget/fidget_lower.md3", {"9 Unable to find the file: @/fidget/fidget_lower.md3!", "2 Unable to load the LOWER model!"}},
+      {"fidget/fidget_lower.skin", {"11 Unable to load skin!", "3 Unable to load the LOWER skin!"}},
+      {"fidget/fidget_upper.skin", {"11 Unable to load skin!", "4 Unable to load the UPPER skin!"}},
+      {"fidget/fidget_head.skin", {"11 Unable to load skin!", "5 Unable to load the HEAD skin!"}},
+      {"fidget/fidget_animation.cfg", {"6 Unable to load the Animation Config File!"}},
+      {"weapons/grenadel.md3", {"9 Unable to find the file: @/weapons/grenadel.md3!", "7 Unable to load the WEAPON model!"}},
+      {"weapons/grenadel.shader", {"12 Unable to load shader!", "8 Unable to load the SHADER file!"}},
+  };
+  for (const auto& c : cases) {
+    const fs::path scratch = dir.string() + "_missing";
+    fs::remove_all(scratch);
+    fs::copy(dir, scratch, fs::copy_options::recursive);
+    fs::remove(scratch / c.file);
+    fake.messages.clear();
+    CharacterModel character;
+    EXPECT_FALSE(Load(&character, scratch, "fidget")) << c.file;
+    ASSERT_EQ(fake.messages.size(), c.messages.size()) << c.file;
+    for (size_t i = 0; i < c.messages.size(); ++i) {
+      std::string want = "Error: " + c.messages[i];
+      const size_t at = want.find('@');
+      if (at != std::string::npos) want.replace(at, 1, scratch.string());
+      EXPECT_EQ(fake.messages[i], want);
+    }
+    fs::remove_all(scratch);
+  }
+
+  // A broken animation file says where; an upper body without tag_weapon loads the weapon
+  // but never draws it.
+  const fs::path scratch = dir.string() + "_broken";
+  fs::remove_all(scratch);
+  fs::copy(dir, scratch, fs::copy_options::recursive);
+  WriteFile((scratch / "fidget/fidget_animation.cfg").string(), std::string("0 1 0 20 //\n"));
+  fake.messages.clear();
+  CharacterModel broken;
+  EXPECT_FALSE(Load(&broken, scratch, "fidget"));
+  ASSERT_EQ(fake.messages.size(), 1u);
+  EXPECT_NE(fake.messages[0].find("6 Unable to load the Animation Config File! ("), std::string::npos);
+  EXPECT_NE(fake.messages[0].find("line 1: the clip line ends before its name"), std::string::npos);
+  fs::remove_all(scratch);
+
+  CharacterModel unarmed;
+  ASSERT_TRUE(Load(&unarmed, dir, "fidget"));
+  std::snprintf(unarmed.upper.tags[1].name, sizeof unarmed.upper.tags[1].name, "tag_other");
+  unarmed.upper.links[1] = nullptr;
+  ASSERT_TRUE(unarmed.LoadCharacterWeapon((dir / "weapons").c_str(), "grenadel"));
+  std::map<char, Region> r = Draw(&unarmed);
+  EXPECT_GT(r['u'].count, 0);
+  EXPECT_EQ(r['w'].count, 0);
+}
+
+// The game's own characters, generated into the game folder, drawn as the game draws a bot
+// (lowered by 13, scaled by 1.5): standing on the floor 54 units below, assembled, walking.
+TEST_F(CharacterGL, GameCharactersStandOnTheFloorAndWalk) {
+  REQUIRE_GL(ctx);
+  const fs::path game(KORVALIS_GAME_DIR);
+  if (!fs::exists(game / "fidget/fidget_head.md3")) GTEST_SKIP() << "no generated characters in " << game;
+  for (const char* name : {"fidget", "jack"}) {
+    SCOPED_TRACE(name);
+    CharacterModel character;
+    ASSERT_TRUE(Load(&character, game, name));
+    for (const std::string& m : fake.messages) ADD_FAILURE() << m;
+    EXPECT_GT(character.textureFiles.size(), 1u);
+    // Every clip fits the frames of its model: nothing is held back by the loader's clamp.
+    EXPECT_EQ(character.upper.animationCount, 13);
+    EXPECT_EQ(character.lower.animationCount, 18);
+    for (const Md3Model* m : {&character.upper, &character.lower}) {
+      for (const AnimationClip& clip : m->animations) {
+        EXPECT_GE(clip.startFrame, 0) << clip.name;
+        EXPECT_GT(clip.endFrame, clip.startFrame) << clip.name;
+        EXPECT_LE(clip.endFrame, m->frameCount) << clip.name;
+      }
+    }
+    for (size_t k = 0; k < character.textureFiles.size(); ++k) EXPECT_NE(character.textures[k], 0u) << k;
+    PaintParts(&character);
+    character.SetTorsoAnimation("TORSO_STAND");
+    character.SetLegsAnimation("LEGS_WALK");
+    std::map<char, Region> r = Draw(&character, 1.5f, 13, 80);
+    ExpectStacked(r);
+    EXPECT_NEAR(r['*'].minY, -54, 4);  // feet on the floor
+    EXPECT_GT(r['h'].maxY, 0);         // the head near eye height (50 above the floor)
+    EXPECT_LT(r['h'].maxY, 20);
+    // Facing +X: the weapon points forward, ahead of the body's middle.
+    EXPECT_GT(r['w'].maxX, r['u'].MeanX() + 5);
+    const int legPixels = r['l'].count;
+    const float legMeanX = r['l'].MeanX();
+    bool changed = false;
+    for (int step = 0; step < 4 && !changed; ++step) {
+      fake.now += 1000;
+      std::map<char, Region> next = Draw(&character, 1.5f, 13, 80);
+      changed = next['l'].count != legPixels || std::abs(next['l'].MeanX() - legMeanX) > 0.2f;
+    }
+    EXPECT_TRUE(changed) << "the legs look the same in every walk frame";
+  }
+}
+
+}  // namespace
