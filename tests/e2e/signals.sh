@@ -78,11 +78,11 @@ window_matching() { xwininfo -root -tree 2>/dev/null | awk -v p="$1" '$0 ~ p {pr
 for signal in TERM INT; do
   start_game "x11-$signal" x11
   box=""
-  for _ in $(seq 300); do box="$(window_matching '"Options"')"; [ -n "$box" ] && break; sleep 0.1; done
-  [ -n "$box" ] || fail "x11: no question box"
+  for _ in $(seq 600); do box="$(window_matching '"Options"')"; [ -n "$box" ] && break; sleep 0.1; done
+  [ -n "$box" ] || { xwininfo -root -tree >"$out/windows.txt" 2>&1; fail "x11: no question box"; }
   xdotool key --window "$box" Escape  # windowed
   running=""
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do  # start-up is slow on a busy machine
     running="$(window_matching '"Current Frames Per Second: [0-9]+"')"
     [ -n "$running" ] && break
     sleep 0.1
