@@ -60,6 +60,7 @@ void RenderFrame() {
   glLoadIdentity();
 
   if (GameTickDue(platform::Ticks())) RunGameTick();
+  PrintBotPositions(platform::Ticks());
 
   // Collision, stairs, jump and gravity; with collision off the player flies freely.
   if (gGame.collisionOn) ApplyPlayerPhysics();

@@ -1,5 +1,9 @@
 // The two computer-controlled opponents: their record, perception, drawing and behaviour.
 #pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "core/vec3.h"
 
 struct Bot {
@@ -29,14 +33,66 @@ struct Bot {
 
 constexpr int BotCount = 2;
 
+// Behaviour states. The retreat and collect codes are only stored, never acted on.
+constexpr int StateSearch = 10;
+constexpr int StateAttack = 11;
+constexpr int StateHunt = 12;
+constexpr int StateRetreatCover = 20;
+constexpr int StateRetreatCamp = 21;
+constexpr int StateRetreatRetreat = 22;
+constexpr int StateCollectPower = 30;
+constexpr int StateCollectWeapon = 31;
+
+constexpr int MoveStand = 0, MoveWalk = 1, MoveRun = 2;
+constexpr int SteerAtWaypoint = 666, SteerAtAimPoint = 333;
+
+constexpr int BotWeapon = 13;              // the grenade launcher
+constexpr float BotFeetBelowCentre = 54;   // the drawn soles lie this far below `position`
+
+// The name the information panel prints for a state ("" for an unknown code).
+const char* BotStateName(int state);
+
 void InitBot(int index);
+// Degrees in (0, 360] of the horizontal direction (x, z); (1, 0) and (0, 0) give 360.
+float HeadingFromDirection(float x, float z);
+// The line-of-sight step: sees the player along any open line, whatever the facing.
+void UpdatePerception(int index);
+
 // The game tick: decide, then move (UpdateBot 0, 1, then MoveBot 0, 1).
 void UpdateBot(int index);
 void MoveBot(int index);
+void EnterState(int index, int code);
+void SetGoal(int index, int goal);
+void CheckArrival(int index);
+
 // Every frame: switch the characters' clips, draw both bots, show bot 0's panel.
 void ApplyBotAnimations();
+// The clip changes ApplyBotAnimations makes for a bot, in order (torso before legs); at
+// most three. Returns how many.
+struct BotAnimationCall {
+  bool torso;        // true: SetTorsoAnimation, false: SetLegsAnimation
+  const char* clip;
+};
+int BotAnimationCalls(const Bot& bot, BotAnimationCall calls[3]);
+// The panel's lines about bot 0 and the player, with their pixel positions.
+struct PanelLine {
+  int x, y;
+  std::string text;
+};
+std::vector<PanelLine> BotInfoPanelLines();
 void DrawBots();
 void DrawBotInfoPanel();
+// How far the drawn character is moved up (positive) or down so that its soles rest on the
+// floor found by a short trace below the bot; 0 when no floor is near.
+float BotDrawnFloorOffset(int index);
+
 // Keys: Insert flips running and walking; Delete sends both bots to the player.
 void SetBotsRun();
 void SendBotsToPlayer();
+
+// With KORVALIS_BOT_POSITIONS set, prints both bots' positions once a second (scripts).
+void PrintBotPositions(uint32_t nowMs);
+
+// Where the bots' shots go: FireShot unless a test records them instead.
+typedef void (*BotShotFunction)(Vec3 origin, Vec3 direction, int weapon, int owner);
+extern BotShotFunction gBotShot;

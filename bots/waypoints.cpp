@@ -1,11 +1,85 @@
-// Placeholder until routing lands.
+// The waypoint graph: loading the built-in table, the travel cost and the nearest-waypoint
+// questions the bots ask every tick.
 #include "bots/waypoints.h"
 
 #include "app/game_state.h"
+#include "bots/waypoint_data.h"
+#include "level/level.h"
 
-void LoadBuiltInWaypoints() {}
+namespace {
+
+// Half-size of the box whose trace decides whether a bot can see a waypoint.
+const Vec3 SightExtents(10, 10, 10);
+
+// The built-in table stores this on its diagonal; only 1 is a link.
+constexpr int DiagonalMark = 5;
+
+}  // namespace
+
+void LoadBuiltInWaypoints() {
+  WaypointGraph& graph = gGame.waypoints;
+  graph = WaypointGraph();
+  graph.count = BuiltInWaypointCount;
+  for (int i = 0; i < BuiltInWaypointCount; ++i) {
+    graph.x[i] = BuiltInWaypoints[i][0];
+    graph.y[i] = BuiltInWaypoints[i][1];
+    graph.z[i] = BuiltInWaypoints[i][2];
+  }
+  // The heights are raised after the table is filled.
+  for (int i = 0; i < graph.count; ++i) graph.y[i] += BuiltInWaypointRaise;
+  for (int i = 0; i < graph.count; ++i) graph.links[i][i] = DiagonalMark;
+  for (const auto& link : BuiltInLinks) {
+    graph.links[link[0]][link[1]] = 1;
+    graph.links[link[1]][link[0]] = 1;
+  }
+  BuildRouteTable();
+}
+
+Vec3 WaypointPosition(int w) {
+  const WaypointGraph& graph = gGame.waypoints;
+  return Vec3(graph.x[w], graph.y[w], graph.z[w]);
+}
+
+float WaypointCost(Vec3 a, Vec3 b) {
+  // Truncation toward zero per axis: less than one unit on an axis costs nothing.
+  auto axis = [](float d) {
+    const long whole = static_cast<long>(d);
+    return whole < 0 ? -whole : whole;
+  };
+  return static_cast<float>(axis(a.x - b.x) + axis(a.y - b.y) + axis(a.z - b.z));
+}
+
+int NearestWaypoint(Vec3 p) {
+  float best = FarAway;
+  int result = 0;
+  for (int i = 0; i < gGame.waypoints.count; ++i) {
+    const float k = WaypointCost(WaypointPosition(i), p);
+    if (k < best) {
+      best = k;
+      result = i;
+    }
+  }
+  return result;
+}
+
 int UpdatePlayerWaypoint(Vec3 position) {
   gGame.trackedPlayerPosition = position;
+  gGame.playerWaypoint = NearestWaypoint(position);
   return gGame.playerWaypoint;
 }
-void DrawWaypointGraph() {}
+
+int NearestVisibleWaypoint(int botIndex) {
+  const Vec3 bot = gGame.bots[botIndex].position;
+  float best = FarAway;
+  int result = 0;
+  for (int i = 0; i < gGame.waypoints.count; ++i) {
+    const Vec3 w = WaypointPosition(i);
+    const float k = WaypointCost(w, bot);
+    // Only a closer candidate is worth a trace.
+    if (k < best && !TraceHits(w, bot, SightExtents)) {
+      best = k;
+      result = i;
+    }
+  }
+  return result;
+}

@@ -1,8 +1,11 @@
-// The waypoint graph the bots walk and its all-pairs next-hop table.
+// The waypoint graph the bots walk, its all-pairs next-hop table, the nearest-waypoint
+// questions the bots ask, and the diagnostic drawing of the graph.
 #pragma once
 #include "core/vec3.h"
 
 constexpr int MaxWaypoints = 99;
+constexpr int NoRoute = -2;              // a nextHop entry no search has written
+constexpr float FarAway = 99999.0f;      // stands for an infinite distance
 
 struct WaypointGraph {
   float x[MaxWaypoints] = {};    // world x
@@ -16,9 +19,25 @@ struct RouteTable {
   int nextHop[MaxWaypoints][MaxWaypoints] = {};  // [from][to]; -2 = no route
 };
 
-// Fills the graph from the built-in table and builds the route table.
+// Fills the graph from the built-in table (heights raised by 4) and builds the route table.
 void LoadBuiltInWaypoints();
+// The position of waypoint w of the game's graph.
+Vec3 WaypointPosition(int w);
+
+// Travel cost: per axis the difference truncated toward zero, made positive, summed.
+float WaypointCost(Vec3 a, Vec3 b);
+// One shortest-path search from s to t; writes the next hop toward t for every waypoint of
+// the path found. A target no path reaches leaves its entries untouched.
+void FindRoute(int source, int target);
+// Every pair below count: -2, the diagonal itself, then FindRoute in row-major order.
+void BuildRouteTable();
+
+// The waypoint with the lowest cost to p; ties go to the lower index; 0 when none is near.
+int NearestWaypoint(Vec3 p);
 // Records the player's position and nearest waypoint (every frame); returns that waypoint.
 int UpdatePlayerWaypoint(Vec3 position);
+// The cheapest waypoint with a clear (10, 10, 10) box trace to the bot; 0 when none is.
+int NearestVisibleWaypoint(int botIndex);
+
 // Diagnostic view: a pyramid per waypoint and a white line per link.
 void DrawWaypointGraph();

@@ -135,9 +135,10 @@ void PositionText(int x, int y) {
   glPushMatrix();
   glLoadIdentity();
   // An empty viewport whose corner is the wanted pixel: the raster position (0, 0) lands on
-  // window pixel (x - 1, 742 - y), counted from the bottom-left corner.
+  // window pixel (x - 1, 742 - y), counted from the bottom-left corner. It lies on the near
+  // plane (depth 0), so nothing drawn later in the frame can hide the text behind a wall.
   glViewport(x - 1, 742 - y, 0, 0);
-  glRasterPos4f(0, 0, 0, 1);
+  glRasterPos4f(0, 0, -1, 1);
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();

@@ -14,6 +14,7 @@
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/md3_writer.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ constexpr int Side = 200;
 class CharacterGL : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir = fs::temp_directory_path() / "korvalis_character_gl";
+    dir = ScratchDir("korvalis_character_gl");
     fs::remove_all(dir);
     WriteTestCharacter(dir.string(), "fidget");
     WriteTestWeapon(dir.string(), "grenadel");

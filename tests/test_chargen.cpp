@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,7 @@
 #include "models/character.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
+#include "support/scratch_dir.h"
 #include "tools/chargen/bake.h"
 #include "tools/chargen/clips.h"
 #include "tools/chargen/skeleton.h"
@@ -87,8 +89,8 @@ int ModelStart(int clip) {
 
 TEST(Chargen, OutputIsByteIdenticalOverTwoRuns) {
   const fs::path tool = fs::path(KORVALIS_BINARY_DIR) / "tools/korvalis_chargen";
-  const fs::path a = fs::temp_directory_path() / "korvalis_chargen_a";
-  const fs::path b = fs::temp_directory_path() / "korvalis_chargen_b";
+  const fs::path a = ScratchDir("korvalis_chargen_a");
+  const fs::path b = ScratchDir("korvalis_chargen_b");
   for (const fs::path& dir : {a, b}) {
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -176,6 +178,15 @@ TEST(Chargen, ModelsHoldTheirFramesTagsAndClips) {
       (isLegs ? legs : isTorso ? torso : both)++;
     }
   }
+  // The weapon: one frame, a muzzle tag, its shader line naming its picture.
+  Md3Model weapon = LoadChecked(Game / "weapons/grenadel.md3");
+  EXPECT_EQ(weapon.frameCount, 1);
+  ASSERT_EQ(weapon.tagCount, 1);
+  EXPECT_STREQ(weapon.tags[0].name, "tag_flash");
+  ASSERT_TRUE(ApplyShaderFile(&weapon, (Game / "weapons/grenadel.shader").c_str()));
+  ASSERT_EQ(weapon.meshes.size(), 1u);
+  ASSERT_TRUE(weapon.meshes[0].hasTexture);
+  EXPECT_EQ(Bytes(Game / "weapons" / weapon.materials[weapon.meshes[0].materialId].fileName).size(), 18u + 256 * 256 * 3);
 }
 
 // Soles on the floor in the standing clips, looping clips without a jump at the seam, and

@@ -10,6 +10,7 @@
 #include "models/md3_format.h"
 #include "support/fake_platform.h"
 #include "support/md3_writer.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ TEST(Md3Loader, RefusesEveryPrefixAndEveryBrokenField) {
 
 TEST(Md3Loader, ImportShowsMessageNineOrTen) {
   FakePlatform fake;
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "korvalis_md3_import";
+  const std::filesystem::path dir = ScratchDir("korvalis_md3_import");
   std::filesystem::create_directories(dir);
   const std::string missing = (dir / "none.md3").string();
   Md3Model model;

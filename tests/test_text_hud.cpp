@@ -120,6 +120,49 @@ TEST_F(TextTest, OriginLandsOnTheWindowPixelAndStateIsKept) {
   EXPECT_GE(fps.minX, 4);
 }
 
+TEST_F(TextTest, TextStaysInFrontOfAWallDrawnAfterIt) {
+  REQUIRE_GL(ctx);
+  // The frame's projection: near plane 10, far 4000. A wall 12 units in front of the eye
+  // (as when the player stands against it) is drawn after the text, as the level is.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45, 1024.0 / 768.0, 10, 4000);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  glColor3f(1, 1, 1);
+  PrintText(5, 0, "%s", "HHHH");
+  const Box text = LitPixels(ctx);
+  ASSERT_GT(text.count, 0);
+  EXPECT_EQ(text.minY, 742);  // same place on screen as before
+
+  glDisable(GL_TEXTURE_2D);
+  glColor3f(0, 0, 1);
+  glBegin(GL_QUADS);
+  glVertex3f(-100, -100, -12);
+  glVertex3f(100, -100, -12);
+  glVertex3f(100, 100, -12);
+  glVertex3f(-100, 100, -12);
+  glEnd();
+
+  // Every text pixel is still white; the wall shows everywhere else.
+  std::vector<uint8_t> pixels = ctx.ReadPixels();
+  int white = 0, blue = 0;
+  for (int y = text.minY; y <= text.maxY; ++y)
+    for (int x = text.minX; x <= text.maxX; ++x) {
+      const uint8_t* p = &pixels[(static_cast<size_t>(y) * ctx.width() + x) * 4];
+      if (p[0] == 255 && p[1] == 255 && p[2] == 255) ++white;
+      if (p[0] == 0 && p[1] == 0 && p[2] == 255) ++blue;
+    }
+  EXPECT_EQ(white, text.count);
+  EXPECT_GT(blue, 0);
+  EXPECT_EQ(PixelAt(ctx, 512, 384), (std::array<int, 3>{0, 0, 255}));
+  glDisable(GL_DEPTH_TEST);
+}
+
 TEST_F(TextTest, CharacterCodesThatDrawNothing) {
   REQUIRE_GL(ctx);
   glDisable(GL_TEXTURE_2D);

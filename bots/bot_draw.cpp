@@ -1,0 +1,135 @@
+// Drawing the bots: their characters' clips, the characters themselves standing on the
+// floor, and the information panel about bot 0.
+#include <GL/gl.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "app/game_state.h"
+#include "bots/bot.h"
+#include "level/level.h"
+#include "render/text.h"
+
+namespace {
+
+constexpr float DrawnDrop = 13.0f;      // the model's origin lies this far below `position`
+constexpr float DrawnScale = 1.5f;
+// The floor trace starts just inside the bot's box (whose bottom is 45 below `position`)
+// and looks this far below the soles; a floor further down leaves the drawing alone.
+constexpr float FloorTraceStart = 44.0f;
+constexpr float FloorTraceReach = 64.0f;
+// The soles' footprint: the highest floor under it carries the character, so a bot at the
+// edge of a bridge is drawn on the bridge, not on the floor far below its centre.
+const Vec3 FootExtents(10, 0, 10);
+
+}  // namespace
+
+int BotAnimationCalls(const Bot& bot, BotAnimationCall calls[3]) {
+  int n = 0;
+  // Torso before legs: a standing or walking bot ends on TORSO_STAND.
+  if (bot.torsoAnimationDirty) {
+    if (bot.state == StateSearch || bot.state == StateHunt)
+      calls[n++] = {true, "TORSO_STAND"};
+    else if (bot.state == StateAttack)
+      calls[n++] = {true, "TORSO_ATTACK"};
+  }
+  if (bot.legsAnimationDirty) {
+    if (bot.moveMode == MoveRun) {
+      calls[n++] = {false, "LEGS_RUN"};
+    } else if (bot.moveMode == MoveWalk) {
+      calls[n++] = {true, "TORSO_STAND"};
+      calls[n++] = {false, "LEGS_WALK"};
+    } else if (bot.moveMode == MoveStand) {
+      calls[n++] = {true, "TORSO_STAND"};
+      calls[n++] = {false, "LEGS_IDLE"};
+    }
+  }
+  return n;
+}
+
+void ApplyBotAnimations() {
+  for (int i = 0; i < BotCount; ++i) {
+    Bot& bot = gGame.bots[i];
+    CharacterModel& character = gGame.characters[i];
+    BotAnimationCall calls[3];
+    const int n = BotAnimationCalls(bot, calls);
+    for (int k = 0; k < n; ++k) {
+      if (calls[k].torso)
+        character.SetTorsoAnimation(calls[k].clip);
+      else
+        character.SetLegsAnimation(calls[k].clip);
+    }
+    bot.torsoAnimationDirty = false;
+    bot.legsAnimationDirty = false;
+  }
+}
+
+float BotDrawnFloorOffset(int index) {
+  const Vec3 p = gGame.bots[index].position;
+  const float feet = p.y - BotFeetBelowCentre;
+  const TraceResult down = gGame.level.Trace(Vec3(p.x, p.y - FloorTraceStart, p.z),
+                                             Vec3(p.x, feet - FloorTraceReach, p.z), FootExtents);
+  if (down.allSolid) return 0.0f;
+  if (down.fraction == 1.0f) return 0.0f;
+  return down.end.y - feet;
+}
+
+void DrawBots() {
+  for (int i = 0; i < BotCount; ++i) {
+    const Bot& bot = gGame.bots[i];
+    // Bots have no gravity and glide along their links; the drawn character alone is set
+    // down on the floor below (its position, hit box and movement are left as they are).
+    const float onFloor = BotDrawnFloorOffset(i);
+    glPushMatrix();
+    glTranslatef(bot.position.x, bot.position.y - DrawnDrop + onFloor, bot.position.z);
+    glScalef(DrawnScale, DrawnScale, DrawnScale);
+    glRotatef(bot.heading, 0, 1, 0);
+    gGame.characters[i].DrawCharacter();
+    glPopMatrix();
+  }
+}
+
+namespace {
+
+PanelLine Line(int x, int y, const char* format, ...) __attribute__((format(printf, 3, 4)));
+PanelLine Line(int x, int y, const char* format, ...) {
+  char text[256];  // what PrintText can show
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return PanelLine{x, y, text};
+}
+
+}  // namespace
+
+std::vector<PanelLine> BotInfoPanelLines() {
+  const Bot& bot = gGame.bots[0];  // the panel shows bot 0 only
+  const Camera& camera = gGame.camera;
+  return {
+      Line(0, 25, "Bot X: %f Y: %f Z: %f L_WP: %d T_WP: %d T_M: %d", bot.position.x,
+           bot.position.y, bot.position.z, bot.lastWaypoint, bot.targetWaypoint,
+           bot.goalWaypoint),
+      Line(0, 200, "Bot Dir X: %f Y: %f Z: %f GoWin %f typ %d", bot.facing.x, bot.facing.y,
+           bot.facing.z, bot.desiredHeading, bot.steerMode),
+      Line(0, 225, "Bot Human X: %f Y: %f Z: %f  WP %d", bot.lastSeenPlayerPosition.x,
+           bot.lastSeenPlayerPosition.y, bot.lastSeenPlayerPosition.z,
+           bot.lastSeenPlayerWaypoint),
+      Line(0, 250, "Bot ReqPos X: %f Y: %f Z: %f fog %f", bot.aimPoint.x, bot.aimPoint.y,
+           bot.aimPoint.z, gGame.fogDensity),
+      Line(450, 50, "%s", BotStateName(bot.state)),
+      Line(0, 50, bot.seesPlayer ? "Bot see you | Winkel %f" : "Bot don't see you | Winkel %f",
+           bot.heading),
+      Line(0, 75, "Your Pos X: %f Y: %f Z: %f WP: %d object_max %d", camera.position.x,
+           camera.position.y, camera.position.z, gGame.playerWaypoint, gGame.nextShotSlot),
+      Line(0, 100, "Your Dir X: %f Y: %f Z: %f Winkel: %f", camera.view.x, camera.view.y,
+           camera.view.z, HeadingFromDirection(camera.view.x, camera.view.z)),
+  };
+}
+
+void DrawBotInfoPanel() {
+  glDisable(GL_TEXTURE_2D);
+  glColor3f(1, 1, 1);
+  for (const PanelLine& line : BotInfoPanelLines()) PrintText(line.x, line.y, "%s", line.text.c_str());
+  glEnable(GL_TEXTURE_2D);
+}

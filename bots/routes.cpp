@@ -1,0 +1,74 @@
+// The all-pairs next-hop table: one array-scan shortest-path search per ordered pair. With
+// at most 99 waypoints a plain scan is cheaper than keeping a priority queue.
+#include "app/game_state.h"
+#include "bots/waypoints.h"
+
+namespace {
+
+constexpr int Settled = 99999;  // search-state marker of a waypoint that was expanded
+
+}  // namespace
+
+void FindRoute(int s, int t) {
+  const WaypointGraph& graph = gGame.waypoints;
+  const int count = graph.count;
+  if (count <= 0 || count > MaxWaypoints || s < 0 || s >= count || t < 0 || t >= count) return;
+  int previous[MaxWaypoints];  // predecessor on the best path found; -1 for the source
+  int search[MaxWaypoints];    // Settled once expanded
+  float dist[MaxWaypoints];    // best known cost from s
+  for (int i = 0; i < count; ++i) {
+    dist[i] = i == s ? 0.0f : FarAway;
+    previous[i] = i;
+    search[i] = i;
+  }
+  previous[s] = -1;
+  // The target counts as settled from the start: it is never expanded, though it still
+  // receives relaxations.
+  search[t] = Settled;
+
+  int remaining = count - 1;
+  do {
+    // The last unsettled waypoint, then any unsettled one strictly closer: the highest
+    // index wins when it has the minimum, otherwise the lowest index with the minimum.
+    int cur = -1;
+    for (int i = 0; i < count; ++i)
+      if (search[i] != Settled) cur = i;
+    if (cur < 0) break;  // everything settled (only when s == t)
+    for (int i = 0; i < count; ++i)
+      if (search[i] != Settled && dist[i] < dist[cur]) cur = i;
+    search[cur] = Settled;
+    --remaining;
+    const Vec3 from = WaypointPosition(cur);
+    for (int r = 0; r < count; ++r) {
+      if (graph.links[r][cur] != 1) continue;
+      const float d = dist[cur] + WaypointCost(from, WaypointPosition(r));
+      if (d < dist[r]) {
+        dist[r] = d;
+        previous[r] = cur;
+      }
+    }
+  } while (remaining > 0);
+
+  // Every waypoint on the path, the source included and the target excluded, learns its
+  // next hop toward t. A target that was never reached has previous[t] == t and would
+  // loop on itself: nothing is written for it.
+  if (previous[t] == t) return;
+  int v = t;
+  for (int steps = 0; steps < count && previous[v] != -1; ++steps) {
+    gGame.routes.nextHop[previous[v]][t] = v;
+    v = previous[v];
+  }
+}
+
+void BuildRouteTable() {
+  const int count = gGame.waypoints.count;
+  for (int i = 0; i < count; ++i)
+    for (int j = 0; j < count; ++j) gGame.routes.nextHop[i][j] = NoRoute;
+  for (int i = 0; i < count; ++i)
+    for (int j = 0; j < count; ++j) {
+      if (i == j)
+        gGame.routes.nextHop[i][i] = i;
+      else
+        FindRoute(i, j);
+    }
+}

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The bots move: the real game under its own Xvfb display with KORVALIS_BOT_POSITIONS set
+# prints both bots' positions once a second. Left running for 20 seconds with the F4 panel
+# on, both bots must have moved, the panel must show in the screenshot, and Escape must
+# still end the game with status 0.
+# Arguments: game executable, game data directory, output directory.
+set -uo pipefail
+game="$(realpath "$1")"
+data="$(realpath "$2")"
+out="$3"
+mkdir -p "$out"
+out="$(realpath "$out")"
+shot="$out/bots_move.png"
+log="$out/bots_move.log"
+rm -f "$shot" "$log"
+
+fail() {
+  echo "bots_move: $*" >&2
+  [ -f "$log" ] && sed 's/^/  game: /' "$log" >&2
+  exit 1
+}
+
+for tool in Xvfb xdotool xwininfo import convert; do
+  command -v "$tool" >/dev/null || fail "missing tool $tool"
+done
+[ -x "$game" ] || fail "no game executable at $game"
+[ -f "$data/Config.ini" ] || fail "no game data in $data (Config.ini missing)"
+
+# Xvfb picks a free display number itself and writes it to the descriptor.
+displayfile="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+xvfb=$!
+gamepid=""
+cleanup() {
+  [ -n "$gamepid" ] && kill "$gamepid" 2>/dev/null
+  kill "$xvfb" 2>/dev/null
+  rm -f "$displayfile"
+}
+trap cleanup EXIT
+for _ in $(seq 100); do
+  [ -s "$displayfile" ] && break
+  sleep 0.1
+done
+[ -s "$displayfile" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$displayfile")"
+
+# Finds a top-level window by its exact title; prints its id.
+window_named() {
+  xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) {print $1; exit}'
+}
+window_titled_like() {
+  xwininfo -root -tree 2>/dev/null | awk -v t="$1" 'index($0, t) {print $1; exit}'
+}
+
+(cd "$data" && SDL_AUDIODRIVER=dummy KORVALIS_BOT_POSITIONS=1 exec "$game") >"$log" 2>&1 &
+gamepid=$!
+
+# The question box: Escape sent to the box's own window answers No (windowed).
+box=""
+for _ in $(seq 150); do
+  box="$(window_named Options)"
+  [ -n "$box" ] && break
+  kill -0 "$gamepid" 2>/dev/null || fail "the game ended before asking about full screen"
+  sleep 0.1
+done
+[ -n "$box" ] || fail "no full-screen question box"
+xdotool key --window "$box" Escape
+
+# The frame counter renames the window once the frames run.
+win=""
+for _ in $(seq 300); do
+  win="$(window_titled_like "Current Frames Per Second:")"
+  [ -n "$win" ] && break
+  kill -0 "$gamepid" 2>/dev/null || fail "the game ended before its first frames"
+  sleep 0.1
+done
+[ -n "$win" ] || fail "the game window never showed a frame count"
+
+# The information panel (F4) about bot 0.
+xdotool mousemove --window "$win" 512 384 2>/dev/null
+xdotool windowfocus --sync "$win" 2>/dev/null
+xdotool key --window "$win" F4
+sleep 20
+
+import -window root "$shot" 2>/dev/null || fail "screenshot failed"
+# The panel's lines run down the left edge from y 25 to 250: white text there.
+white="$(convert "$shot" -crop 600x240+0+40 +repage -fill black +opaque white -fill white -opaque white \
+  -format '%[fx:int(mean*w*h+0.5)]' info:)"
+echo "bots_move: $white white pixels in the panel"
+[ "$white" -ge 500 ] || fail "no information panel on the screen"
+
+lines="$(grep -c '^bots ' "$log")"
+[ "$lines" -ge 15 ] || fail "only $lines position lines in 20 seconds"
+first="$(grep '^bots ' "$log" | head -n 2 | tail -n 1)"
+last="$(grep '^bots ' "$log" | tail -n 1)"
+echo "bots_move: $first"
+echo "bots_move: $last"
+# Fields: bots T ms: 0 at X Y Z state S, 1 at X Y Z state S
+moved() {
+  awk -v a="$first" -v b="$last" -v i="$1" 'BEGIN {
+    split(a, p, /[ ,]+/); split(b, q, /[ ,]+/)
+    o = (i == 0) ? 5 : 12
+    d = (p[o] - q[o]) ^ 2 + (p[o + 1] - q[o + 1]) ^ 2 + (p[o + 2] - q[o + 2]) ^ 2
+    exit !(d > 100 * 100)
+  }'
+}
+moved 0 || fail "bot 0 did not move: $first / $last"
+moved 1 || fail "bot 1 did not move: $first / $last"
+
+# Escape on the game window quits with status 0.
+xdotool key --window "$win" Escape
+for _ in $(seq 100); do
+  kill -0 "$gamepid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$gamepid" 2>/dev/null; then
+  xdotool windowfocus --sync "$win" 2>/dev/null
+  xdotool key Escape
+  for _ in $(seq 100); do
+    kill -0 "$gamepid" 2>/dev/null || break
+    sleep 0.1
+  done
+fi
+kill -0 "$gamepid" 2>/dev/null && fail "Escape did not end the game"
+wait "$gamepid"
+status=$?
+gamepid=""
+[ "$status" -eq 0 ] || fail "the game exited with status $status"
+echo "bots_move: ok"

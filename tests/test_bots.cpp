@@ -1,0 +1,439 @@
+// The bots: headings and turning, arrival, getting unstuck, the search / attack / hunt
+// transitions with their shots, slow motion, the two bot keys, the animation choices and
+// the information panel.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "app/game_state.h"
+#include "bots/bot.h"
+#include "bots/waypoints.h"
+#include "core/random.h"
+#include "support/fake_platform.h"
+#include "support/level_builder.h"
+
+namespace {
+
+struct RecordedShot {
+  Vec3 origin, direction;
+  int weapon, owner;
+};
+std::vector<RecordedShot> gShots;
+void RecordShot(Vec3 origin, Vec3 direction, int weapon, int owner) {
+  gShots.push_back({origin, direction, weapon, owner});
+}
+
+// Waypoints in open space at height 0 with the given links; routes built.
+void MakeGraph(const std::vector<Vec3>& points, const std::vector<std::pair<int, int>>& links) {
+  gGame.waypoints = WaypointGraph();
+  gGame.waypoints.count = static_cast<int>(points.size());
+  for (size_t i = 0; i < points.size(); ++i) {
+    gGame.waypoints.x[i] = points[i].x;
+    gGame.waypoints.y[i] = points[i].y;
+    gGame.waypoints.z[i] = points[i].z;
+  }
+  for (auto [a, b] : links) gGame.waypoints.links[a][b] = gGame.waypoints.links[b][a] = 1;
+  BuildRouteTable();
+}
+
+class Bots : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetGameState();
+    gShots.clear();
+    gBotShot = RecordShot;
+    fake.now = 5000;
+  }
+  void TearDown() override {
+    gBotShot = FireShot;
+    gGame.level = Level();
+  }
+  void Tick() {
+    fake.now += 12;
+    UpdateBot(0);
+    UpdateBot(1);
+    MoveBot(0);
+    MoveBot(1);
+  }
+  FakePlatform fake;
+};
+
+// A direction whose heading is `degrees`.
+Vec3 Direction(float degrees) {
+  const float a = (360.0f - degrees) * 0.017453293f;
+  return Vec3(std::cos(a), 0, std::sin(a));
+}
+
+}  // namespace
+
+TEST_F(Bots, HeadingsFollowTheDirectionInTheHorizontalPlane) {
+  struct Case {
+    float x, z, degrees;
+  };
+  const Case cases[] = {{1, 0, 360}, {0, 1, 270}, {-1, 0, 180}, {0, -1, 90},
+                        {1, -1, 45},  {0, 0, 360}, {-1, 1, 225}, {-1, -1, 135}};
+  for (const Case& c : cases) EXPECT_NEAR(HeadingFromDirection(c.x, c.z), c.degrees, 1e-3) << c.x << "," << c.z;
+  // `facing` made from a heading points back the same way.
+  for (float degrees : {10.0f, 95.0f, 200.0f, 359.0f}) {
+    Vec3 d = Direction(degrees);
+    EXPECT_NEAR(HeadingFromDirection(d.x, d.z), degrees, 1e-3);
+  }
+}
+
+TEST_F(Bots, TurningTakesTheShortWayAndSnapsWithinThreeDegrees) {
+  Bot& bot = gGame.bots[0];
+  bot.steerMode = 0;  // keep moveDirection as set
+  bot.moveMode = MoveStand;
+  bot.heading = 10;
+  bot.moveDirection = Direction(350);
+  std::vector<float> headings;
+  for (int tick = 0; tick < 4; ++tick) {
+    MoveBot(0);
+    headings.push_back(bot.heading);
+  }
+  ASSERT_EQ(headings.size(), 4u);
+  EXPECT_FLOAT_EQ(headings[0], 5);
+  EXPECT_FLOAT_EQ(headings[1], 0);
+  EXPECT_FLOAT_EQ(headings[2], 355);
+  EXPECT_NEAR(headings[3], 350, 1e-3);  // snapped onto the desired heading
+  EXPECT_FLOAT_EQ(headings[3], bot.desiredHeading);
+  EXPECT_NEAR(bot.facing.x, bot.moveDirection.x, 1e-5);
+  EXPECT_NEAR(bot.facing.z, bot.moveDirection.z, 1e-5);
+
+  struct Case {
+    float from, to, after;  // one tick
+    bool slow;
+  };
+  const Case cases[] = {{100, 102.9f, 102.9f, false}, {100, 97.1f, 97.1f, false},
+                        {100, 103.2f, 105, false},    {100, 96.8f, 95, false},
+                        {100, 280, 105, false},       {100, 281, 95, false},
+                        {100, 110, 100.25f, true},    {358, 5, 3, false}};
+  for (const Case& c : cases) {
+    bot.heading = c.from;
+    bot.moveDirection = Direction(c.to);
+    gGame.slowMotion = c.slow;
+    MoveBot(0);
+    EXPECT_NEAR(bot.heading, c.after, 2e-3) << c.from << " -> " << c.to;
+  }
+}
+
+TEST_F(Bots, ArrivalIsInclusiveAtThirtyUnitsWhateverTheHeight) {
+  MakeGraph({Vec3(0, 0, 0), Vec3(100, 0, 0), Vec3(200, 0, 0)}, {{0, 1}, {1, 2}});
+  struct Case {
+    float dx, dy, dz;
+    bool arrived;
+  };
+  const Case cases[] = {{30, 500, -30, true}, {-30, -500, 30, true}, {30.01f, 0, 0, false},
+                        {0, 0, -30.01f, false}, {0, 0, 0, true}};
+  for (const Case& c : cases) {
+    Bot& bot = gGame.bots[0];
+    bot.targetWaypoint = 1;
+    bot.goalWaypoint = 2;
+    bot.lastWaypoint = 0;
+    bot.position = Vec3(100 + c.dx, c.dy, c.dz);
+    CheckArrival(0);
+    EXPECT_EQ(bot.lastWaypoint, c.arrived ? 1 : 0) << c.dx << "," << c.dz;
+    EXPECT_EQ(bot.targetWaypoint, c.arrived ? 2 : 1);
+    // Standing exactly on a waypoint gives a zero direction, never NaN.
+    EXPECT_FALSE(std::isnan(bot.moveDirection.x));
+  }
+  // At the goal the next hop is the goal itself: the target stays.
+  Bot& bot = gGame.bots[0];
+  bot.targetWaypoint = 2;
+  bot.position = Vec3(200, 0, 0);
+  CheckArrival(0);
+  EXPECT_EQ(bot.lastWaypoint, 2);
+  EXPECT_EQ(bot.targetWaypoint, 2);
+  EXPECT_EQ(bot.moveDirection, Vec3(0, 0, 0));
+  // A bot standing exactly on its steering point (a waypoint, or its aim point with the
+  // player where it stands) keeps finite fields through whole ticks.
+  bot.moveMode = MoveRun;
+  MoveBot(0);
+  EXPECT_TRUE(std::isfinite(bot.heading) && std::isfinite(bot.facing.x) && std::isfinite(bot.position.x));
+  bot.steerMode = SteerAtAimPoint;
+  bot.aimPoint = bot.position;
+  MoveBot(0);
+  EXPECT_EQ(bot.moveDirection, Vec3(0, 0, 0));
+  EXPECT_TRUE(std::isfinite(bot.heading) && std::isfinite(bot.facing.y) && std::isfinite(bot.position.z));
+}
+
+TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickAndEveryTickAfter) {
+  // A wall at x 40..60 between the bot and its target 1; waypoint 0 behind the bot is the
+  // nearest one in sight. Its route table sends every goal through 0 itself.
+  // Side walls at z = +-18 make a slot the bot cannot slide along.
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(40, -200, -200), Vec3(60, 200, 200));
+  builder.AddWorldBox(Vec3(-1000, -200, 18), Vec3(60, 200, 60));
+  builder.AddWorldBox(Vec3(-1000, -200, -60), Vec3(60, 200, -18));
+  ASSERT_TRUE(builder.LoadInto(&gGame.level));
+  MakeGraph({Vec3(-200, 0, 0), Vec3(300, 0, 0), Vec3(300, 0, 500), Vec3(300, 0, -500)}, {});
+  for (int g = 0; g < 4; ++g) gGame.routes.nextHop[0][g] = 0;
+  Bot& bot = gGame.bots[0];
+  bot.position = Vec3(22, 0, 0);  // touching the wall
+  bot.heading = 360;
+  bot.targetWaypoint = 1;
+  bot.goalWaypoint = 1;
+  bot.lastWaypoint = -1;  // reached none yet, so no random goal can stop it
+  bot.moveMode = MoveRun;
+  bot.runSpeed = 4;
+  bot.steerMode = SteerAtWaypoint;
+  for (int tick = 1; tick <= 30; ++tick) {
+    MoveBot(0);
+    ASSERT_EQ(bot.stuckTicks, tick);
+    ASSERT_EQ(bot.targetWaypoint, 1);
+  }
+  MoveBot(0);  // the 31st blocked tick re-plans toward the nearest visible waypoint
+  EXPECT_EQ(bot.targetWaypoint, 0);
+  EXPECT_EQ(bot.stuckTicks, 30);
+  // Still pressed against the wall while it turns: every tick draws a new random goal.
+  ResetRandom();
+  std::vector<int> expected;
+  for (int k = 0; k < 5; ++k) expected.push_back(RandomInt() % 4);
+  ResetRandom();
+  for (int k = 0; k < 5; ++k) {
+    MoveBot(0);
+    EXPECT_EQ(bot.goalWaypoint, expected[k]) << "tick " << 32 + k;
+    EXPECT_EQ(bot.stuckTicks, 30);
+  }
+
+  // A walking bot on open floor makes at most 1 unit of progress per tick: stuck as well.
+  gGame.level = Level();
+  bot = Bot();
+  bot.position = Vec3(0, 0, 0);
+  bot.moveMode = MoveWalk;
+  bot.walkSpeed = 1;
+  bot.runSpeed = 4;
+  bot.targetWaypoint = 2;
+  bot.goalWaypoint = 2;
+  bot.steerMode = SteerAtWaypoint;
+  for (int tick = 0; tick < 30; ++tick) MoveBot(0);
+  EXPECT_EQ(bot.stuckTicks, 30);
+  // Running straight along x makes progress 4: never stuck.
+  bot = Bot();
+  bot.moveMode = MoveRun;
+  bot.runSpeed = 4;
+  bot.heading = 360;
+  bot.targetWaypoint = 1;
+  bot.goalWaypoint = 1;
+  bot.steerMode = SteerAtWaypoint;
+  for (int tick = 0; tick < 40; ++tick) MoveBot(0);
+  EXPECT_EQ(bot.stuckTicks, 0);
+  EXPECT_NEAR(bot.position.x, 160, 1e-3);
+}
+
+TEST_F(Bots, SearchAttackHuntAndSearchAgain) {
+  // Open floor; a wall at z 190..210 hides the player's second place.
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-1000, -200, 190), Vec3(1000, 200, 210));
+  ASSERT_TRUE(builder.LoadInto(&gGame.level));
+  MakeGraph({Vec3(0, 0, 0), Vec3(400, 0, 0), Vec3(400, 0, 100), Vec3(0, 0, 400)}, {{0, 1}, {1, 2}});
+  InitBot(0);
+  InitBot(1);
+  for (Bot& b : gGame.bots) {
+    b.position = Vec3(-300, 0, 0);
+    b.targetWaypoint = 0;
+    b.goalWaypoint = 1;
+    b.lastWaypoint = 2;
+  }
+  gGame.bots[1].position = Vec3(-300, 0, 300);  // behind the wall: never sees the player
+  Bot& bot = gGame.bots[0];
+
+  // The player stands behind bot 0 (facing +x): seen all the same.
+  UpdatePlayerWaypoint(Vec3(-500, 40, 0));
+  Tick();
+  EXPECT_EQ(bot.state, StateAttack);
+  EXPECT_EQ(bot.moveMode, MoveStand);
+  EXPECT_TRUE(bot.torsoAnimationDirty && bot.legsAnimationDirty);
+  EXPECT_EQ(bot.lastSeenPlayerPosition, Vec3(-500, 40, 0));
+  EXPECT_EQ(bot.lastSeenPlayerWaypoint, 0);
+  EXPECT_TRUE(gShots.empty());
+  EXPECT_EQ(gGame.bots[1].state, StateSearch);
+
+  // The next tick fires at once (the first shot needs no wait), from the muzzle along facing.
+  const Vec3 before = bot.position;
+  const Vec3 facing = bot.facing;
+  Tick();
+  ASSERT_EQ(gShots.size(), 1u);
+  EXPECT_EQ(gShots[0].weapon, 13);
+  EXPECT_EQ(gShots[0].owner, 0);
+  EXPECT_EQ(gShots[0].direction, facing);
+  EXPECT_FLOAT_EQ(gShots[0].origin.x, before.x + facing.x * 50);
+  EXPECT_FLOAT_EQ(gShots[0].origin.y, before.y + 20);
+  EXPECT_FLOAT_EQ(gShots[0].origin.z, before.z + facing.z * 50);
+  EXPECT_EQ(bot.steerMode, SteerAtAimPoint);
+  EXPECT_EQ(bot.aimPoint, Vec3(-500, 8, 0));
+  EXPECT_EQ(bot.position, before);  // standing
+  // It turns toward the player 5 degrees a tick and fires once a second.
+  const float heading = bot.heading;
+  Tick();
+  EXPECT_NEAR(std::fabs(bot.heading - heading), 5, 1e-3);
+  for (int tick = 0; tick < 85; ++tick) Tick();  // 86 ticks of 12 ms: 1032 ms
+  EXPECT_EQ(gShots.size(), 2u);
+
+  // The player slips behind the wall: hunt, heading for the nearest visible waypoint first
+  // and the waypoint where the player was last seen as the goal.
+  UpdatePlayerWaypoint(Vec3(0, 0, 400));
+  EXPECT_EQ(gGame.playerWaypoint, 3);
+  Tick();
+  EXPECT_EQ(bot.state, StateHunt);
+  EXPECT_EQ(bot.goalWaypoint, 0);
+  EXPECT_EQ(bot.targetWaypoint, 0);
+  EXPECT_EQ(bot.steerMode, SteerAtWaypoint);
+  EXPECT_EQ(bot.moveMode, MoveRun);
+  // At the last-seen waypoint without seeing the player: search again with a random goal.
+  int ticks = 0;
+  while (bot.state == StateHunt && ticks++ < 200) Tick();
+  EXPECT_EQ(bot.state, StateSearch);
+  EXPECT_EQ(bot.lastWaypoint, 0);
+
+  // Hunting toward a goal linked to the last-seen waypoint keeps hunting toward it.
+  bot.state = StateHunt;
+  bot.lastSeenPlayerWaypoint = 2;
+  bot.goalWaypoint = 1;
+  bot.lastWaypoint = 1;
+  bot.targetWaypoint = 1;
+  UpdateBot(0);
+  EXPECT_EQ(bot.state, StateHunt);
+  EXPECT_EQ(bot.goalWaypoint, 2);
+  EXPECT_EQ(bot.targetWaypoint, 2);
+
+  // Sighted again while hunting: attack.
+  UpdatePlayerWaypoint(Vec3(-500, 40, 0));
+  UpdateBot(0);
+  EXPECT_EQ(bot.state, StateAttack);
+}
+
+TEST_F(Bots, SlowMotionMovesATwentiethAndFiresOncePerTwentyOneOpportunities) {
+  MakeGraph({Vec3(0, 0, 0), Vec3(1000, 0, 0)}, {{0, 1}});
+  InitBot(0);
+  InitBot(1);
+  gGame.slowMotion = true;
+  Bot& bot = gGame.bots[0];
+  bot.position = Vec3(0, 0, 0);
+  bot.heading = 360;
+  bot.targetWaypoint = bot.goalWaypoint = 1;
+  MoveBot(0);
+  EXPECT_NEAR(bot.position.x, 0.2f, 1e-6);
+
+  // Both bots attack a visible player; each tick is a new opportunity for each of them.
+  UpdatePlayerWaypoint(Vec3(500, 0, 500));
+  for (Bot& b : gGame.bots) b.state = StateAttack;
+  int opportunities = 0;
+  std::vector<int> firedAt;
+  for (int tick = 0; tick < 21; ++tick) {
+    fake.now += 1000;
+    for (int i = 0; i < 2; ++i) {
+      size_t shots = gShots.size();
+      UpdateBot(i);
+      ++opportunities;
+      if (gShots.size() > shots) firedAt.push_back(opportunities);
+    }
+  }
+  EXPECT_EQ(firedAt, (std::vector<int>{21, 42}));
+  EXPECT_EQ(gShots[0].owner, 0);
+  EXPECT_EQ(gShots[1].owner, 1);
+  EXPECT_EQ(gGame.slowShotCounter, 0);
+}
+
+TEST_F(Bots, InsertAndDeleteCommandBothBots) {
+  LoadBuiltInWaypoints();
+  InitBot(0);
+  InitBot(1);
+  gGame.bots[1].state = StateAttack;
+  gGame.bots[1].moveMode = MoveStand;
+  struct Case {
+    bool runAfter;
+    int mode;
+  };
+  for (const Case& c : {Case{false, MoveWalk}, Case{true, MoveRun}}) {
+    for (Bot& b : gGame.bots) b.legsAnimationDirty = false;
+    SetBotsRun();
+    EXPECT_EQ(gGame.botsRun, c.runAfter);
+    for (const Bot& b : gGame.bots) {
+      EXPECT_EQ(b.moveMode, c.mode);
+      EXPECT_TRUE(b.legsAnimationDirty);
+    }
+  }
+  EXPECT_EQ(gGame.bots[1].state, StateAttack);  // whatever their state
+
+  UpdatePlayerWaypoint(WaypointPosition(29));
+  SendBotsToPlayer();
+  // Routes start from the waypoint each bot was walking to: 12 and 25.
+  EXPECT_EQ(gGame.bots[0].goalWaypoint, 29);
+  EXPECT_EQ(gGame.bots[0].targetWaypoint, gGame.routes.nextHop[12][29]);
+  EXPECT_EQ(gGame.bots[1].targetWaypoint, 26);
+  EXPECT_EQ(gGame.bots[1].state, StateAttack);
+  EXPECT_EQ(gGame.bots[1].steerMode, SteerAtWaypoint);
+}
+
+TEST_F(Bots, StartValuesAnimationChoicesAndThePanel) {
+  LoadBuiltInWaypoints();
+  InitBot(0);
+  InitBot(1);
+  EXPECT_EQ(gGame.bots[0].position, Vec3(971, 339, -1464));
+  EXPECT_EQ(gGame.bots[1].position, Vec3(1433, 563, -2801));
+  EXPECT_EQ(gGame.bots[0].targetWaypoint, 12);
+  EXPECT_EQ(gGame.bots[1].targetWaypoint, 25);
+  for (const Bot& b : gGame.bots) {
+    EXPECT_EQ(b.goalWaypoint, 15);
+    EXPECT_EQ(b.state, StateSearch);
+    EXPECT_EQ(b.moveMode, MoveRun);
+    EXPECT_EQ(b.steerMode, SteerAtWaypoint);
+    EXPECT_NEAR(Magnitude(b.moveDirection), 1, 1e-5);
+  }
+
+  struct Case {
+    int state, moveMode;
+    bool torso, legs;
+    std::vector<std::string> calls;  // "T:" torso, "L:" legs
+  };
+  const Case cases[] = {
+      {StateAttack, MoveStand, true, true, {"T:TORSO_ATTACK", "T:TORSO_STAND", "L:LEGS_IDLE"}},
+      {StateAttack, MoveWalk, false, true, {"T:TORSO_STAND", "L:LEGS_WALK"}},
+      {StateAttack, MoveRun, true, true, {"T:TORSO_ATTACK", "L:LEGS_RUN"}},
+      {StateSearch, MoveRun, true, false, {"T:TORSO_STAND"}},
+      {StateHunt, MoveWalk, true, true, {"T:TORSO_STAND", "T:TORSO_STAND", "L:LEGS_WALK"}},
+      {StateRetreatCover, MoveRun, true, false, {}},
+      {StateSearch, MoveRun, false, false, {}},
+  };
+  for (const Case& c : cases) {
+    Bot b;
+    b.state = c.state;
+    b.moveMode = c.moveMode;
+    b.torsoAnimationDirty = c.torso;
+    b.legsAnimationDirty = c.legs;
+    BotAnimationCall calls[3];
+    int n = BotAnimationCalls(b, calls);
+    std::vector<std::string> got;
+    for (int k = 0; k < n; ++k) got.push_back(std::string(calls[k].torso ? "T:" : "L:") + calls[k].clip);
+    EXPECT_EQ(got, c.calls) << c.state << "/" << c.moveMode;
+  }
+  gGame.bots[0].torsoAnimationDirty = gGame.bots[1].legsAnimationDirty = true;
+  ApplyBotAnimations();
+  EXPECT_FALSE(gGame.bots[0].torsoAnimationDirty || gGame.bots[1].legsAnimationDirty);
+
+  // The panel shows bot 0, never bot 1, and names its state.
+  gGame.bots[1].state = StateHunt;
+  gGame.bots[0].seesPlayer = true;
+  std::vector<PanelLine> lines = BotInfoPanelLines();
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0].text, "Bot X: 971.000000 Y: 339.000000 Z: -1464.000000 L_WP: 0 T_WP: 12 T_M: 15");
+  EXPECT_EQ(lines[4].x, 450);
+  EXPECT_EQ(lines[4].text, "ATTACK_SEARCH_HUMAN");
+  EXPECT_EQ(lines[5].text, "Bot see you | Winkel 0.000000");
+  for (const PanelLine& line : lines) {
+    EXPECT_EQ(line.text.find("1433.0"), std::string::npos) << line.text;
+    EXPECT_EQ(line.text.find("HUNT"), std::string::npos) << line.text;
+    EXPECT_LT(line.text.size(), 255u);
+  }
+  const char* names[] = {"ATTACK_SEARCH_HUMAN", "ATTACK_ATTACK_HUMAN", "ATTACK_HUNT_HUMAN", "RETREAT_COVER",
+                         "RETREAT_CAMP", "RETREAT_RETREAT", "COLLECT_SEARCH_POWER", "COLLECT_SEARCH_WEAPON"};
+  const int codes[] = {10, 11, 12, 20, 21, 22, 30, 31};
+  for (int k = 0; k < 8; ++k) EXPECT_STREQ(BotStateName(codes[k]), names[k]);
+  // Entering a retreat or collect state only stores the code; an unknown code does nothing.
+  EnterState(0, StateCollectWeapon);
+  EXPECT_EQ(gGame.bots[0].state, StateCollectWeapon);
+  EnterState(0, 99);
+  EXPECT_EQ(gGame.bots[0].state, StateCollectWeapon);
+}

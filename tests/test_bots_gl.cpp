@@ -1,0 +1,207 @@
+// The bots and their graph drawn on the default level (offscreen): the waypoint graph with
+// its pyramids and white links, and a bot seen from the player's eye standing on the floor.
+// With KORVALIS_SHOTS_DIR set the pictures are also written there as PNG.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/game.h"
+#include "app/game_state.h"
+#include "bots/bot.h"
+#include "bots/waypoints.h"
+#include "support/gl_context.h"
+
+namespace {
+
+constexpr int Width = 1024;
+constexpr int Height = 768;
+
+void SavePicture(const std::vector<uint8_t>& rgba, const char* name) {
+  const char* dir = std::getenv("KORVALIS_SHOTS_DIR");
+  if (!dir) return;
+  const std::string ppm = std::string(dir) + "/" + name + ".ppm";
+  FILE* f = std::fopen(ppm.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fprintf(f, "P6\n%d %d\n255\n", Width, Height);
+  for (int y = Height - 1; y >= 0; --y)
+    for (int x = 0; x < Width; ++x) std::fwrite(&rgba[(y * Width + x) * 4], 1, 3, f);
+  std::fclose(f);
+  const std::string command = "convert " + ppm + " " + dir + "/" + name + ".png && rm " + ppm;
+  EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+// Counts pixels by colour class.
+struct Census {
+  int red = 0, white = 0, cyanOrMagenta = 0;
+};
+Census Count(const std::vector<uint8_t>& rgba) {
+  Census c;
+  for (size_t k = 0; k < rgba.size(); k += 4) {
+    const int r = rgba[k], g = rgba[k + 1], b = rgba[k + 2];
+    if (r > 200 && g < 60 && b < 60) ++c.red;
+    if (r == 255 && g == 255 && b == 255) ++c.white;
+    if ((r < 60 && g > 150 && b > 150) || (r > 150 && g < 60 && b > 150)) ++c.cyanOrMagenta;
+  }
+  return c;
+}
+
+class BotPictures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetGameState();
+    gl_.reset(new GLTestContext(Width, Height));
+    if (!gl_->ok()) return;
+    InitializeGL(Width, Height);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    std::ifstream config(KORVALIS_GAME_DIR "/Config.ini");
+    std::string word, path;
+    config >> word >> path >> word >> gGame.lightmapBrightness;
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    previousDir_ = here;
+    ASSERT_EQ(chdir(KORVALIS_GAME_DIR), 0);
+    loaded_ = gGame.level.LoadBSP(path.c_str());
+    LoadBuiltInWaypoints();
+  }
+  void TearDown() override {
+    if (!previousDir_.empty()) {
+      EXPECT_EQ(chdir(previousDir_.c_str()), 0);
+    }
+    gGame.level.Destroy();
+    gGame.level = Level();
+    gl_.reset();
+  }
+  // The frame's order: view, graph, characters, level.
+  std::vector<uint8_t> Draw(Vec3 eye, Vec3 target, bool graph, bool bots) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gGame.camera.PositionCamera(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0, 1, 0);
+    gGame.camera.Look();
+    if (graph) DrawWaypointGraph();
+    if (bots) {
+      glColor4f(1, 1, 1, 1);
+      DrawBots();
+    }
+    glColor4f(1, 1, 1, 1);
+    gGame.frustum.CalculateFrustum();
+    gGame.level.RenderLevel(eye);
+    glDisable(GL_CULL_FACE);
+    return gl_->ReadPixels();
+  }
+  std::unique_ptr<GLTestContext> gl_;
+  std::string previousDir_;
+  bool loaded_ = false;
+};
+
+}  // namespace
+
+TEST_F(BotPictures, WaypointGraphShowsPyramidsAndWhiteLinks) {
+  if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
+  ASSERT_TRUE(loaded_);
+  glDisable(GL_FOG);
+  // Over the great hall from its north end, looking south along the links 15 .. 20.
+  const Vec3 eye(1500, 640, -900), target(1620, 480, -1700);
+  const Census without = Count(Draw(eye, target, false, false));
+  const std::vector<uint8_t> picture = Draw(eye, target, true, false);
+  const Census with = Count(picture);
+  EXPECT_GT(with.red, without.red + 50);                      // the pyramids' red tips
+  EXPECT_GT(with.cyanOrMagenta, without.cyanOrMagenta + 200);  // their base corners
+  EXPECT_GT(with.white, without.white + 300);                  // the links
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));                     // switched back on
+  SavePicture(picture, "bots-waypoint-graph");
+}
+
+namespace {
+
+// Window row (from the bottom) of a world point under the current matrices.
+double RowOf(Vec3 p) {
+  GLdouble model[16], projection[16], x, y, z;
+  GLint viewport[4];
+  glGetDoublev(GL_MODELVIEW_MATRIX, model);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  gluProject(p.x, p.y, p.z, model, projection, viewport, &x, &y, &z);
+  return y;
+}
+
+// The lowest row where two pictures differ inside the column band [x0, x1]; -1 if none.
+int LowestDifferingRow(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int x0, int x1) {
+  for (int y = 0; y < Height; ++y)
+    for (int x = std::max(0, x0); x <= std::min(Width - 1, x1); ++x) {
+      const size_t k = (static_cast<size_t>(y) * Width + x) * 4;
+      if (a[k] != b[k] || a[k + 1] != b[k + 1] || a[k + 2] != b[k + 2]) return y;
+    }
+  return -1;
+}
+
+}  // namespace
+
+TEST_F(BotPictures, BotsSeenFromThePlayerStandOnTheFloor) {
+  if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
+  ASSERT_TRUE(loaded_);
+  const struct {
+    int index;
+    const char* folder;
+  } characters[] = {{0, "fidget"}, {1, "jack"}};
+  for (const auto& c : characters) {
+    CharacterModel& model = gGame.characters[c.index];
+    ASSERT_TRUE(model.LoadCharacter(c.folder, c.folder)) << c.folder;
+    ASSERT_TRUE(model.LoadCharacterWeapon("weapons", "grenadel")) << c.folder;
+    model.SetTorsoAnimation("TORSO_STAND");
+    model.SetLegsAnimation("LEGS_IDLE");
+  }
+  glDisable(GL_FOG);
+  // Bot 0 on the landing at waypoint 14, its soles on the floor; bot 1 at waypoint 18,
+  // where the links cross at other heights and the bot glides 42 units above the ramp: its
+  // character is drawn on the ramp all the same. The player's eye is 50 above the floor.
+  InitBot(0);
+  InitBot(1);
+  const int at[2] = {14, 18};
+  const Vec3 eye(1530, 475.4f, -1230), target(1630, 480, -1600);
+  for (int i = 0; i < 2; ++i) {
+    Bot& bot = gGame.bots[i];
+    bot.position = WaypointPosition(at[i]);
+    const Vec3 toPlayer = eye - bot.position;
+    bot.heading = HeadingFromDirection(toPlayer.x, toPlayer.z);  // turned toward the player
+  }
+  const std::vector<uint8_t> empty = Draw(eye, target, false, false);
+  const std::vector<uint8_t> picture = Draw(eye, target, false, true);
+  SavePicture(picture, "bots-in-the-great-hall");
+
+  for (int i = 0; i < 2; ++i) {
+    const Vec3 p = gGame.bots[i].position;
+    const TraceResult down = gGame.level.Trace(p, Vec3(p.x, p.y - 200, p.z), Vec3());
+    ASSERT_LT(down.fraction, 1.0f);
+    const double floorRow = RowOf(down.end);
+    const double rowsPerUnit = RowOf(down.end + Vec3(0, 1, 0)) - floorRow;
+    // Columns around the bot's own place on the screen.
+    GLdouble model[16], projection[16], sx, sy, sz;
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    gluProject(p.x, p.y, p.z, model, projection, viewport, &sx, &sy, &sz);
+    const int halfWidth = static_cast<int>(30 * rowsPerUnit);
+    const int feet = LowestDifferingRow(empty, picture, static_cast<int>(sx) - halfWidth, static_cast<int>(sx) + halfWidth);
+    ASSERT_GE(feet, 0) << "bot " << i << " not drawn";
+    const double gapUnits = (feet - floorRow) / rowsPerUnit;
+    std::printf("bot %d: soles %.1f units from the floor (raw gap %.1f)\n", i, gapUnits,
+                p.y - BotFeetBelowCentre - down.end.y);
+    EXPECT_LT(std::fabs(gapUnits), 8.0) << "bot " << i;
+  }
+}
