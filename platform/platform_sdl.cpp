@@ -178,7 +178,9 @@ class SdlBackend : public Backend {
   }
 
   bool CreateGLContext() override {
-    if (!window_) return false;
+    // Without a game window, a context the caller already made current (an offscreen test
+    // or tool) stands in for the window's; with neither there is nothing to draw with.
+    if (!window_) return SDL_GL_GetCurrentContext() != nullptr;
     context_ = SDL_GL_CreateContext(window_);
     if (!context_) {
       std::fprintf(stderr, "SDL GL context: %s\n", SDL_GetError());

@@ -20,7 +20,6 @@
 #include "app/game.h"
 #include "app/game_state.h"
 #include "bots/waypoint_data.h"
-#include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "tools/levelc/map_source.h"
 
@@ -85,10 +84,7 @@ class LevelPictures : public ::testing::Test {
     ResetGameState();
     gl_.reset(new GLTestContext(Width, Height));
     if (!gl_->ok()) return;
-    {
-      FakePlatform fake;  // the test's context stands in for the game window's
-      InitializeGL(Width, Height);
-    }
+    InitializeGL(Width, Height);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);
