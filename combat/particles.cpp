@@ -1,8 +1,165 @@
-// Placeholder until the particle system lands.
+// The particle list: adding, removing, the fixed-step update and the interpolated drawing.
 #include "combat/particles.h"
 
-void ParticleSystem::DrawParticles() {}
-void ParticleSystem::UpdateParticles() {}
-std::unique_ptr<ParticleSystem> CreateGameParticleSystem() {
-  return std::make_unique<ParticleSystem>();
+#include <algorithm>
+
+#include "app/game_state.h"
+#include "combat/billboard.h"
+#include "level/level.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr float SlowMotionFactor = 20.0f;
+const Vec3 ParticleExtents(1, 1, 1);
+
+// Steam leaves its vent as a fine spray and billows as it slows: the drawn square widens with
+// the particle's age (the jet's particles keep a fixed size of 0.06 and start with 50 updates
+// to live, so they end 40 times as wide as they began, fading all the while).
+constexpr float SteamLife = 50;
+constexpr float SteamWideningPerUpdate = 0.8f;
+
+float DrawnSize(const Particle& p) {
+  if (p.kind != SteamKind) return p.size;
+  return p.size * (1 + SteamWideningPerUpdate * std::max(0.0f, SteamLife - p.life));
+}
+
+}  // namespace
+
+int ParticleSystem::AddParticle(const Particle& particle) {
+  int index;
+  if (!freeSlots_.empty()) {
+    index = freeSlots_.back();
+    freeSlots_.pop_back();
+    pool_[static_cast<size_t>(index)] = particle;
+  } else {
+    index = static_cast<int>(pool_.size());
+    pool_.push_back(particle);
+  }
+  Particle& p = pool_[static_cast<size_t>(index)];
+  if (head_ == NoParticle) {
+    p.next = p.previous = index;
+  } else {
+    // Before the old head, that is after the oldest: the newest comes first from the head.
+    Particle& oldHead = pool_[static_cast<size_t>(head_)];
+    p.next = head_;
+    p.previous = oldHead.previous;
+    pool_[static_cast<size_t>(oldHead.previous)].next = index;
+    oldHead.previous = index;
+  }
+  head_ = index;
+  ++particleCount;
+  return index;
+}
+
+ParticleEmitter* ParticleSystem::AddEmitter(std::unique_ptr<ParticleEmitter> emitter) {
+  ParticleEmitter* e = emitter.get();
+  e->system = this;
+  e->nextEmitter = emitters_;
+  emitters_ = e;
+  ++emitterCount;
+  ownedEmitters_.push_back(std::move(emitter));
+  return e;
+}
+
+void ParticleSystem::Remove(int index) {
+  Particle& p = pool_[static_cast<size_t>(index)];
+  if (p.next == index) {
+    head_ = NoParticle;  // it was the last one
+  } else {
+    pool_[static_cast<size_t>(p.previous)].next = p.next;
+    pool_[static_cast<size_t>(p.next)].previous = p.previous;
+    if (head_ == index) head_ = p.next;
+  }
+  p.next = p.previous = NoParticle;
+  freeSlots_.push_back(index);
+  --particleCount;
+}
+
+void ParticleSystem::Clear() {
+  pool_.clear();
+  freeSlots_.clear();
+  head_ = NoParticle;
+  particleCount = 0;
+}
+
+void ParticleSystem::Step() {
+  const bool slow = gGame.slowMotion;
+  // Visit each particle that is in the list now exactly once; `next` is read before a
+  // removal so removing neighbours skips nothing.
+  int index = head_;
+  for (int remaining = particleCount; remaining > 0; --remaining) {
+    const int next = pool_[static_cast<size_t>(index)].next;
+    Particle& p = pool_[static_cast<size_t>(index)];
+    if (p.life <= 1 || p.size < 0) {
+      Remove(index);
+      index = next;
+      continue;
+    }
+    p.previousPosition = p.position;
+    if (!slow) {
+      p.position = p.position + p.velocity;
+    } else {
+      p.position = p.position + p.slowVelocity;
+      const float damping = p.damping / SlowMotionFactor;
+      p.velocity.x = p.velocity.x * damping;
+      p.velocity.y = (gravity / SlowMotionFactor * p.weight / SlowMotionFactor + p.velocity.y) * damping;
+      p.velocity.z = p.velocity.z * damping;
+    }
+    if (!p.fixedSize) p.size *= slow ? 1 + p.growth / SlowMotionFactor : 1 + p.growth;
+    p.alpha -= slow ? p.alpha / p.life / SlowMotionFactor : p.alpha / p.life;
+    p.life -= slow ? 0.05f : 1.0f;
+    if (p.position != p.previousPosition && !gGame.level.nodes.empty()) {
+      const TraceResult r = gGame.level.Trace(p.previousPosition, p.position, ParticleExtents);
+      if (r.fraction != 1.0f) {
+        p.life = 1;             // removed at the next update
+        p.position = r.end;     // and shown where it met the wall, not inside it
+      }
+    }
+    index = next;
+  }
+  for (ParticleEmitter* e = emitters_; e; e = e->nextEmitter) e->Emit();
+}
+
+int ParticleSystem::StepsDue(uint32_t nowMs) const {
+  if (!clockStarted_) return 1;
+  const uint32_t pending = pendingMs_ + (nowMs - lastClockMs_);
+  return static_cast<int>(std::min<uint32_t>(pending / ParticleUpdateMs, MaxUpdatesPerFrame));
+}
+
+void ParticleSystem::UpdateParticles() {
+  const uint32_t now = platform::Ticks();
+  const int steps = StepsDue(now);
+  if (!clockStarted_) {
+    clockStarted_ = true;
+    pendingMs_ = 0;
+  } else {
+    pendingMs_ += now - lastClockMs_;
+    pendingMs_ -= static_cast<uint32_t>(steps) * ParticleUpdateMs;
+    // After a stall longer than the cap allows, the whole steps left over are dropped.
+    pendingMs_ %= ParticleUpdateMs;
+  }
+  lastClockMs_ = now;
+  for (int i = 0; i < steps; ++i) Step();
+}
+
+float ParticleSystem::DrawFraction(uint32_t nowMs) const {
+  if (!clockStarted_) return 1.0f;
+  const uint32_t pending = pendingMs_ + (nowMs - lastClockMs_);
+  return std::min(1.0f, static_cast<float>(pending) / static_cast<float>(ParticleUpdateMs));
+}
+
+void ParticleSystem::DrawParticles() {
+  if (head_ == NoParticle) return;
+  const float f = DrawFraction(platform::Ticks());
+  BillboardBatch& batch = batch_;
+  batch.Begin();
+  int index = head_;
+  for (int n = 0; n < particleCount; ++n) {
+    const Particle& p = pool_[static_cast<size_t>(index)];
+    const Vec3 at = f >= 1.0f ? p.position : p.previousPosition + (p.position - p.previousPosition) * f;
+    batch.Add(at, p.red, p.green, p.blue, p.alpha, DrawnSize(p), p.kind);
+    index = p.next;
+  }
+  batch.Flush();
 }

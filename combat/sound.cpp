@@ -11,6 +11,19 @@ void PlayMusic(int volume) { platform::audio::PlayMusic(volume, true); }
 
 void StopMusic() { platform::audio::StopMusic(); }
 
-void OpenEffect(const char* path) { platform::audio::OpenEffect(path); }
+namespace {
+EffectRecord lastEffect;
+}  // namespace
 
-void PlayEffect(int volume) { platform::audio::PlayEffect(volume); }
+void OpenEffect(const char* path) {
+  lastEffect.path = path;
+  platform::audio::OpenEffect(path);
+}
+
+void PlayEffect(int volume) {
+  lastEffect.volume = volume;
+  ++lastEffect.started;
+  platform::audio::PlayEffect(volume);
+}
+
+const EffectRecord& LastEffect() { return lastEffect; }

@@ -13,3 +13,12 @@ void PlayMusic(int volume);
 void StopMusic();                    // stops and closes the music
 void OpenEffect(const char* path);   // the effect slot; an effect plays once
 void PlayEffect(int volume);
+
+// What the effect slot last played, for the info a test or a diagnostic wants: the path
+// opened, the volume and how many effects have been started since the program began.
+struct EffectRecord {
+  const char* path = "";
+  int volume = 0;
+  int started = 0;
+};
+const EffectRecord& LastEffect();

@@ -1,0 +1,9 @@
+// The game's steam jet: a steady stream of small blue-grey particles from a vent.
+#pragma once
+#include "combat/particles.h"
+
+// Where the jet leaves its vent (world units).
+const Vec3 SteamJetPosition(0, 0, -804);
+
+// Sets the system's gravity and adds the jet's emitter, set up as the game always had it.
+void SetUpSteamJet(ParticleSystem& system);

@@ -1,0 +1,251 @@
+// Billboards on an offscreen GL context: square and screen-aligned at any camera angle,
+// additive without depth writes, the picture per type code, night vision, alpha clamping,
+// and batched drawing that puts the same pixels on screen as drawing one by one.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "app/game_state.h"
+#include "combat/billboard.h"
+#include "core/random.h"
+#include "support/gl_context.h"
+
+namespace {
+
+constexpr int Size = 128;
+
+// Distinct solid colours for the six effect slots.
+const uint8_t SlotColours[6][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255},
+                                   {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
+
+class BillboardGLTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetGameStateKeepingGL();
+    if (!ctx_.ok()) return;
+    glGenTextures(6, textures_);
+    for (int slot = 0; slot < 6; ++slot) MakeSolid(slot, SlotColours[slot]);
+    glViewport(0, 0, Size, Size);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45, 1, 10, 4000);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  }
+  void TearDown() override {
+    if (ctx_.ok()) glDeleteTextures(6, textures_);
+    ResetGameStateKeepingGL();
+  }
+
+  void MakeSolid(int slot, const uint8_t rgb[3]) {
+    std::vector<uint8_t> texels;
+    for (int i = 0; i < 16; ++i) texels.insert(texels.end(), {rgb[0], rgb[1], rgb[2]});
+    glBindTexture(GL_TEXTURE_2D, textures_[slot]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    gGame.effectTextures[slot] = textures_[slot];
+  }
+
+  const uint8_t* Pixel(const std::vector<uint8_t>& image, int x, int y) {
+    return &image[(static_cast<size_t>(y) * Size + x) * 4];
+  }
+  const uint8_t* Centre(const std::vector<uint8_t>& image) { return Pixel(image, Size / 2, Size / 2); }
+
+  GLTestContext ctx_{Size, Size};
+  GLuint textures_[6] = {};
+};
+
+}  // namespace
+
+TEST_F(BillboardGLTest, SquareAndScreenAlignedAtAnyPitchAndYaw) {
+  REQUIRE_GL(ctx_);
+  const struct { float yaw, pitch; } views[] = {{0, 0}, {45, 0}, {0, 60}, {130, -70}, {270, 30}, {200, -15}};
+  int firstWidth = -1;
+  for (const auto& v : views) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const float a = v.yaw * 3.14159265f / 180, b = v.pitch * 3.14159265f / 180;
+    const Vec3 dir(std::cos(b) * std::cos(a), std::sin(b), std::cos(b) * std::sin(a));
+    glLoadIdentity();
+    gluLookAt(5, 7, 9, 5 + dir.x, 7 + dir.y, 9 + dir.z, 0, 1, 0);
+    DrawBillboard(Vec3(5, 7, 9) + dir * 100, 255, 255, 255, 1, 10, 42);
+    const std::vector<uint8_t> image = ctx_.ReadPixels();
+    int minX = Size, maxX = -1, minY = Size, maxY = -1, lit = 0;
+    for (int y = 0; y < Size; ++y)
+      for (int x = 0; x < Size; ++x)
+        if (Pixel(image, x, y)[2] > 128) {
+          ++lit;
+          minX = std::min(minX, x), maxX = std::max(maxX, x);
+          minY = std::min(minY, y), maxY = std::max(maxY, y);
+        }
+    const int w = maxX - minX + 1, h = maxY - minY + 1;
+    EXPECT_NEAR(w, h, 1) << v.yaw << " " << v.pitch;
+    EXPECT_EQ(lit, w * h) << "an upright rectangle, fully covered: " << v.yaw << " " << v.pitch;
+    EXPECT_NEAR((minX + maxX) / 2.0, Size / 2.0, 1.0);  // straight ahead
+    if (firstWidth < 0) firstWidth = w;
+    EXPECT_NEAR(w, firstWidth, 1) << "same size at the same distance";
+  }
+  EXPECT_NEAR(firstWidth, 10 / (100 * std::tan(22.5 * 3.14159265 / 180)) * Size, 2);
+}
+
+TEST_F(BillboardGLTest, AdditiveWithoutDepthWritesAndWithoutTouchingTheJump) {
+  REQUIRE_GL(ctx_);
+  glClearColor(0.2f, 0.2f, 0.2f, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gGame.jumping = true;
+  gGame.jumpOffset = 2.0f;
+  DrawBillboard(Vec3(0, 0, -100), 60, 60, 60, 1, 10, 11);   // slot 2: blue texture
+  DrawBillboard(Vec3(0, 0, -100), 60, 60, 60, 1, 10, 11);
+  const std::vector<uint8_t> image = ctx_.ReadPixels();
+  EXPECT_EQ(Centre(image)[0], 51);
+  EXPECT_NEAR(Centre(image)[2], 51 + 2 * 60, 1);
+  float depth = 0;
+  glReadPixels(Size / 2, Size / 2, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+  EXPECT_EQ(depth, 1.0f);
+  EXPECT_TRUE(gGame.jumping);
+  EXPECT_EQ(gGame.jumpOffset, 2.0f);
+  // Left as promised: blending off, depth writes on, texturing off, white.
+  GLboolean depthMask = GL_FALSE;
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+  EXPECT_TRUE(depthMask);
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  float colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  EXPECT_EQ(colour[0], 1.0f);
+  EXPECT_EQ(colour[3], 1.0f);
+  // A billboard behind a nearer surface is hidden by it (the depth test stays on).
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glBegin(GL_QUADS);
+  glVertex3f(-50, -50, -50); glVertex3f(50, -50, -50); glVertex3f(50, 50, -50); glVertex3f(-50, 50, -50);
+  glEnd();
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  DrawBillboard(Vec3(0, 0, -100), 255, 255, 255, 1, 10, 11);
+  EXPECT_EQ(Centre(ctx_.ReadPixels())[2], 0);
+}
+
+TEST_F(BillboardGLTest, PicturesColoursNightVisionAndAlpha) {
+  REQUIRE_GL(ctx_);
+  const struct { int type; int slot; } pictures[] = {
+      {13, 0}, {12, 1}, {10, 2}, {11, 2}, {42, 2}, {77, 4}, {88, 4}, {66, 5}, {SteamKind, 5}};
+  for (const auto& p : pictures) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawBillboard(Vec3(0, 0, -100), 255, 255, 255, 1, 10, p.type);
+    const std::vector<uint8_t> image = ctx_.ReadPixels();
+    const uint8_t* c = Centre(image);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(c[i], SlotColours[p.slot][i]) << "type " << p.type;
+  }
+
+  const uint8_t white[3] = {255, 255, 255};
+  MakeSolid(4, white);
+  MakeSolid(2, white);
+  // colour, alpha, type, night vision -> expected centre colour
+  const struct { float r, g, b, alpha; int type; bool night; int er, eg, eb; } colours[] = {
+      {200, 50, 50, 1, 77, true, 0, 255, 0},       // night vision: pure green
+      {200, 50, 50, 1, 11, true, 0, 255, 0},
+      {255, 255, 255, 99, 77, false, 255, 255, 255},  // alpha above 1 draws as 1
+      {255, 255, 255, 1, 77, false, 255, 255, 255},
+      {255, 255, 255, 0.5f, 77, false, 128, 128, 128},
+      {235, 145, 35, 99, 77, false, 235, 145, 35},
+      {100.9f, 40.2f, 0, 0.1f, 11, false, 100, 40, 0},  // opaque types: bytes, alpha ignored
+  };
+  for (const auto& c : colours) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gGame.nightVision = c.night;
+    DrawBillboard(Vec3(0, 0, -100), c.r, c.g, c.b, c.alpha, 10, c.type);
+    const std::vector<uint8_t> image = ctx_.ReadPixels();
+    const uint8_t* p = Centre(image);
+    EXPECT_NEAR(p[0], c.er, 1) << c.r << " " << c.alpha << " " << c.type;
+    EXPECT_NEAR(p[1], c.eg, 1) << c.r << " " << c.alpha << " " << c.type;
+    EXPECT_NEAR(p[2], c.eb, 1) << c.r << " " << c.alpha << " " << c.type;
+  }
+}
+
+TEST_F(BillboardGLTest, BatchDrawsTheSamePixelsAsOneByOne) {
+  REQUIRE_GL(ctx_);
+  glLoadIdentity();
+  gluLookAt(10, 20, 30, -40, 0, -300, 0, 1, 0);
+  struct B { Vec3 p; float r, g, b, a, s; int type; };
+  std::vector<B> all;
+  ResetRandom();
+  const int types[] = {11, 13, 66, 77, 77, 77, 88, SteamKind};
+  for (int i = 0; i < 400; ++i) {
+    B b;
+    b.p = Vec3(RandomUnit() * 200 - 100, RandomUnit() * 200 - 100, -200 - RandomUnit() * 300);
+    b.r = RandomUnit() * 255, b.g = RandomUnit() * 255, b.b = RandomUnit() * 255;
+    b.a = RandomUnit() * 2, b.s = RandomUnit() * 12;
+    b.type = types[RandomInt() % 8];
+    all.push_back(b);
+  }
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  for (const B& b : all) DrawBillboard(b.p, b.r, b.g, b.b, b.a, b.s, b.type);
+  const std::vector<uint8_t> oneByOne = ctx_.ReadPixels();
+
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  BillboardBatch batch;
+  batch.Begin();
+  int runs = 0;
+  for (size_t i = 0; i < all.size(); ++i) {
+    const B& b = all[i];
+    if (i == 0 || BillboardTextureSlot(b.type) != BillboardTextureSlot(all[i - 1].type)) ++runs;
+    batch.Add(b.p, b.r, b.g, b.b, b.a, b.s, b.type);
+  }
+  EXPECT_EQ(batch.Flush(), runs);
+  const std::vector<uint8_t> batched = ctx_.ReadPixels();
+  int lit = 0;
+  for (size_t i = 0; i < batched.size(); i += 4) lit += batched[i] + batched[i + 1] + batched[i + 2] > 0;
+  EXPECT_GT(lit, Size * Size / 4);
+  EXPECT_TRUE(batched == oneByOne);
+
+  // The classic way (translate, then replace the rotation with the identity and draw the quad
+  // in immediate mode) lands on the same pixels.
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDepthMask(GL_FALSE);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glEnable(GL_TEXTURE_2D);
+  for (const B& b : all) {
+    glBindTexture(GL_TEXTURE_2D, gGame.effectTextures[BillboardTextureSlot(b.type)]);
+    if (BillboardUsesAlpha(b.type))
+      glColor4f(b.r / 255, b.g / 255, b.b / 255, b.a);
+    else
+      glColor3ub(static_cast<GLubyte>(b.r), static_cast<GLubyte>(b.g), static_cast<GLubyte>(b.b));
+    glPushMatrix();
+    glTranslatef(b.p.x, b.p.y, b.p.z);
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    m[0] = m[5] = m[10] = 1;
+    m[1] = m[2] = m[4] = m[6] = m[8] = m[9] = 0;
+    glLoadMatrixf(m);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0); glVertex3f(-b.s, b.s, 0);
+    glTexCoord2f(1, 0); glVertex3f(b.s, b.s, 0);
+    glTexCoord2f(1, 1); glVertex3f(b.s, -b.s, 0);
+    glTexCoord2f(0, 1); glVertex3f(-b.s, -b.s, 0);
+    glEnd();
+    glPopMatrix();
+  }
+  glDisable(GL_BLEND);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_TEXTURE_2D);
+  const std::vector<uint8_t> classic = ctx_.ReadPixels();
+  int differing = 0;
+  for (size_t i = 0; i < classic.size(); i += 4)
+    for (int c = 0; c < 3; ++c)
+      if (classic[i + c] != batched[i + c]) {
+        ++differing;
+        break;
+      }
+  EXPECT_EQ(differing, 0);
+}

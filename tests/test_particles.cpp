@@ -1,0 +1,225 @@
+// The particle system without a window: lives, removal from the circular list, slow motion,
+// walls, the steam jet's set-up, and the fixed update step at different frame rates.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/game_state.h"
+#include "combat/effects.h"
+#include "combat/emitter.h"
+#include "combat/particles.h"
+#include "core/random.h"
+#include "support/fake_platform.h"
+#include "support/level_builder.h"
+
+namespace {
+
+class ParticlesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetGameState(); }
+  void TearDown() override { ResetGameState(); }
+  FakePlatform platform_;
+};
+
+Particle Tagged(float tag, float life) {
+  Particle p;
+  p.red = tag;
+  p.life = life;
+  p.size = 1;
+  p.fixedSize = true;
+  return p;
+}
+
+// The tags (red) from the head along next.
+std::vector<float> Tags(const ParticleSystem& s) {
+  std::vector<float> tags;
+  for (int i = s.head(), k = 0; k < s.particleCount; ++k, i = s.particle(i).next) tags.push_back(s.particle(i).red);
+  return tags;
+}
+
+const Particle* Find(const ParticleSystem& s, float tag) {
+  for (int i = s.head(), k = 0; k < s.particleCount; ++k, i = s.particle(i).next)
+    if (s.particle(i).red == tag) return &s.particle(i);
+  return nullptr;
+}
+
+std::vector<Vec3> Positions(const ParticleSystem& s) {
+  std::vector<Vec3> out;
+  for (int i = s.head(), k = 0; k < s.particleCount; ++k, i = s.particle(i).next) out.push_back(s.particle(i).position);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ParticlesTest, LifeAndRemovalFromTheCircularList) {
+  ParticleSystem s;
+  // A life-50 particle is in the list for exactly 50 draws.
+  s.AddParticle(Tagged(1, 50));
+  int draws = 0;
+  while (s.particleCount > 0 && draws < 100) {
+    ++draws;  // the frame draws every particle in the list, then updates
+    s.Step();
+  }
+  EXPECT_EQ(draws, 50);
+  EXPECT_EQ(s.head(), NoParticle);
+
+  // Oldest to newest: a .. f. The walk from the head meets f first.
+  const float lives[] = {2, 1, 1, 5, 1, 1};
+  for (int i = 0; i < 6; ++i) s.AddParticle(Tagged(static_cast<float>(i), lives[i]));
+  EXPECT_EQ(Tags(s), (std::vector<float>{5, 4, 3, 2, 1, 0}));
+  // The head and its neighbour go, then two neighbours in the middle; nothing after them is
+  // skipped (3 and 0 age).
+  s.Step();
+  EXPECT_EQ(Tags(s), (std::vector<float>{3, 0}));
+  EXPECT_EQ(s.particle(s.head()).life, 4);
+  // The last particle of the list (the oldest) goes next.
+  s.Step();
+  EXPECT_EQ(Tags(s), (std::vector<float>{3}));
+  Particle shrunk = Tagged(9, 10);
+  shrunk.size = -0.5f;  // a negative size removes it too
+  s.AddParticle(shrunk);
+  for (int i = 0; i < 3; ++i) s.Step();
+  EXPECT_EQ(s.particleCount, 0);
+  EXPECT_EQ(s.head(), NoParticle);
+  // A fresh list of one after the list was empty.
+  const int only = s.AddParticle(Tagged(7, 3));
+  EXPECT_EQ(s.head(), only);
+  EXPECT_EQ(s.particle(only).next, only);
+  EXPECT_EQ(s.particle(only).previous, only);
+}
+
+TEST_F(ParticlesTest, SlowMotionMovesBySlowVelocityAndShrinksVelocity) {
+  ParticleSystem s;
+  Particle p = Tagged(0, 100);
+  p.velocity = Vec3(1, 0, 2);
+  p.slowVelocity = p.velocity / 20;
+  p.alpha = 1;
+  p.fixedSize = false;
+  p.growth = 0.1f;
+  s.AddParticle(p);
+  gGame.slowMotion = true;
+  s.Step();
+  const Particle& q = s.particle(s.head());
+  EXPECT_FLOAT_EQ(q.position.x, 0.05f);
+  EXPECT_FLOAT_EQ(q.position.z, 0.1f);
+  EXPECT_FLOAT_EQ(q.velocity.x, 0.05f);
+  EXPECT_FLOAT_EQ(q.velocity.y, DefaultGravity / 20 / 20 / 20);
+  EXPECT_FLOAT_EQ(q.velocity.z, 0.1f);
+  EXPECT_FLOAT_EQ(q.life, 99.95f);
+  EXPECT_FLOAT_EQ(q.alpha, 1 - 1.0f / 100 / 20);
+  EXPECT_FLOAT_EQ(q.size, 1 + 0.1f / 20);
+  gGame.slowMotion = false;
+  s.Step();
+  EXPECT_FLOAT_EQ(s.particle(s.head()).position.x, 0.1f);   // the shrunken velocity
+  EXPECT_FLOAT_EQ(s.particle(s.head()).position.z, 0.2f);
+}
+
+TEST_F(ParticlesTest, AParticleStoppedByAWallIsGoneAtTheNextUpdate) {
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(10, -50, -50), Vec3(30, 50, 50));
+  std::string error;
+  ASSERT_TRUE(builder.LoadInto(&gGame.level, &error)) << error;
+  ParticleSystem s;
+  Particle p = Tagged(0, 40);
+  p.velocity = Vec3(10, 0, 0);
+  s.AddParticle(p);
+  Particle free = Tagged(1, 40);
+  free.velocity = Vec3(-10, 0, 0);
+  s.AddParticle(free);
+  s.Step();
+  ASSERT_EQ(s.particleCount, 2);
+  const Particle* stopped = Find(s, 0);
+  ASSERT_NE(stopped, nullptr);
+  EXPECT_EQ(stopped->life, 1);
+  EXPECT_LT(stopped->position.x, 9.0f);  // shown in front of the wall, not inside it
+  s.Step();
+  EXPECT_EQ(Tags(s), (std::vector<float>{1}));
+}
+
+TEST_F(ParticlesTest, SteamJetSetUp) {
+  auto system = CreateGameParticleSystem();
+  EXPECT_FLOAT_EQ(system->gravity, -0.003924f);
+  ASSERT_EQ(system->emitterCount, 1);
+  const ParticleEmitter& e = *system->emitters();
+  EXPECT_EQ(e.system, system.get());
+  EXPECT_EQ(e.nextEmitter, nullptr);
+  EXPECT_EQ(e.position, Vec3(0, 0, -804));
+  const struct { const char* what; float actual, expected; } values[] = {
+      {"direction.x", e.direction.x, 0.98481f}, {"direction.y", e.direction.y, -0.17365f},
+      {"direction.z", e.direction.z, 0},        {"right.x", e.right.x, 0},
+      {"right.y", e.right.y, 0},                {"right.z", e.right.z, -1},
+      {"up.x", e.up.x, 0.17365f},               {"up.y", e.up.y, 0.98481f},
+      {"up.z", e.up.z, 0},                      {"speed", e.speed, 0.04f},
+      {"spreadRight", e.spreadRight, 1.2f},     {"spreadUp", e.spreadUp, 0.1f},
+      {"dampingVariation", e.dampingVariation, 0},
+      {"dampingVariationScale", e.dampingVariationScale, 0.5f},
+      {"weightVariation", e.weightVariation, 0.5f}, {"speedVariation", e.speedVariation, 0.2f},
+      {"particleSize", e.particleSize, 0.06f},  {"growth", e.growth, 0.954993f},
+      {"red", e.red, 115},                      {"green", e.green, 133},
+      {"blue", e.blue, 153},                    {"alpha", e.alpha, 0.75f},
+  };
+  for (const auto& v : values) EXPECT_NEAR(v.actual, v.expected, 1e-5f) << v.what;
+  EXPECT_EQ(e.particleLife, 50);
+  EXPECT_TRUE(e.fixedSize);
+  EXPECT_EQ(e.particlesPerUpdate, 2);
+  EXPECT_EQ(e.kind, SteamKind);
+  ParticleEmitter other;
+  other.SetRate(120);
+  EXPECT_EQ(other.particlesPerUpdate, 2);
+
+  // One update emits two particles in the jet's colour, inside its start area.
+  system->Step();
+  ASSERT_EQ(system->particleCount, 2);
+  const Particle& p = system->particle(system->head());
+  EXPECT_EQ(p.kind, SteamKind);
+  EXPECT_NEAR(p.red, 115, 1e-4f);
+  EXPECT_EQ(p.life, 50);
+  EXPECT_LE(std::abs(p.position.z + 804), 0.6f);
+  EXPECT_GT(p.velocity.x, 0);
+}
+
+TEST_F(ParticlesTest, SparkPathsAreTheSameAtAnyFrameRate) {
+  auto run = [&](uint32_t frameMs, std::vector<float>* fractions) {
+    ResetRandom();
+    gGame.particles = CreateGameParticleSystem();
+    for (int i = 0; i < 40; ++i)
+      SpawnImpactSpark(Vec3(0, 0, 0), Vec3(1, 0.5f, -0.25f), {235, 145, 35, 1}, WeaponLauncher);
+    for (uint32_t t = 0; t <= 1000; t += frameMs) {
+      platform_.now = t;
+      if (fractions) fractions->push_back(gGame.particles->DrawFraction(t));
+      gGame.particles->UpdateParticles();
+    }
+    return Positions(*gGame.particles);
+  };
+  std::vector<float> at50, at200;
+  const std::vector<Vec3> reference = run(20, &at50);
+  EXPECT_EQ(run(40, nullptr), reference);
+  EXPECT_EQ(run(5, &at200), reference);
+  // At 50 frames a second every frame draws the particles at their positions, as the
+  // once-per-frame update did; at 200 they are drawn a quarter step apart.
+  for (float f : at50) EXPECT_EQ(f, 1.0f);
+  ASSERT_GT(at200.size(), 4u);
+  EXPECT_EQ((std::vector<float>(at200.begin() + 1, at200.begin() + 5)),
+            (std::vector<float>{0.25f, 0.5f, 0.75f, 1.0f}));
+
+  // The same 51 updates run one by one.
+  ResetRandom();
+  gGame.particles = CreateGameParticleSystem();
+  for (int i = 0; i < 40; ++i)
+    SpawnImpactSpark(Vec3(0, 0, 0), Vec3(1, 0.5f, -0.25f), {235, 145, 35, 1}, WeaponLauncher);
+  for (int i = 0; i < 51; ++i) gGame.particles->Step();
+  EXPECT_EQ(Positions(*gGame.particles), reference);
+
+  // A long stall runs at most MaxUpdatesPerFrame updates and then carries on at the rate.
+  ParticleSystem s;
+  s.AddParticle(Tagged(0, 1000));
+  platform_.now = 0;
+  s.UpdateParticles();
+  platform_.now = 10000;
+  EXPECT_EQ(s.StepsDue(platform_.now), MaxUpdatesPerFrame);
+  s.UpdateParticles();
+  EXPECT_EQ(s.particle(s.head()).life, 1000 - 1 - MaxUpdatesPerFrame);
+  EXPECT_EQ(s.StepsDue(10019), 0);
+  EXPECT_EQ(s.StepsDue(10020), 1);
+}
