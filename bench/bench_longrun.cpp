@@ -76,8 +76,23 @@ const char* NonFiniteState() {
     if (s.active && (!Finite(s.position) || !Finite(s.previousPosition) || !Finite(s.direction)))
       return "shot";
   }
+  // The particle list is circular: walk it once from the head.
+  if (const ParticleSystem* system = gGame.particles.get()) {
+    const int head = system->head();
+    for (int i = head; i != NoParticle;) {
+      const Particle& q = system->particle(i);
+      if (!Finite(q.position) || !Finite(q.previousPosition) || !Finite(q.velocity) ||
+          !Finite(q.slowVelocity) || !std::isfinite(q.size) || !std::isfinite(q.alpha) ||
+          !std::isfinite(q.life))
+        return "particle";
+      i = q.next;
+      if (i == head) break;
+    }
+  }
   return nullptr;
 }
+
+int LiveParticles() { return gGame.particles ? gGame.particles->particleCount : 0; }
 
 int ActiveShots() {
   int n = 0;
@@ -173,11 +188,12 @@ int main(int argc, char** argv) {
   if (warmup < 10000) warmup = frames / 2 < 10000 ? frames / 2 : 10000;
   const long reportEvery = frames / 20;
   long warmRss = 0, peakRss = 0, badFrames = 0, collisionOffSince = 0;
-  int peakShots = 0;
+  int peakShots = 0, peakParticles = 0;
   const char* firstBad = nullptr;
   long firstBadFrame = -1;
   const auto started = std::chrono::steady_clock::now();
-  std::printf("%10s %10s %8s %10s\n", "frame", "RSS KB", "shots", "seconds");
+  std::printf("%10s %10s %8s %10s %10s %12s %10s\n", "frame", "RSS KB", "shots", "particles",
+              "peak shots", "peak partic.", "seconds");
   for (long frame = 1; frame <= frames; ++frame) {
     ScriptFrame(script, platform, frame, &collisionOffSince);
     gGame.camera.UpdateCamera();
@@ -194,13 +210,16 @@ int main(int argc, char** argv) {
     }
     const int shots = ActiveShots();
     if (shots > peakShots) peakShots = shots;
+    const int particles = LiveParticles();
+    if (particles > peakParticles) peakParticles = particles;
     if (frame == warmup) warmRss = ResidentKb();
     if (frame % reportEvery == 0 || frame == frames) {
       const long rss = ResidentKb();
       if (rss > peakRss) peakRss = rss;
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-      std::printf("%10ld %10ld %8d %10.1f\n", frame, rss, shots, seconds);
+      std::printf("%10ld %10ld %8d %10d %10d %12d %10.1f\n", frame, rss, shots, particles, peakShots,
+                  peakParticles, seconds);
       std::fflush(stdout);
     }
   }
@@ -209,7 +228,7 @@ int main(int argc, char** argv) {
   std::printf("frames %ld, game time %.1f min\n", frames, (platform.now - 1000) / 60000.0);
   std::printf("RSS after warm-up (frame %ld) %ld KB, at the end %ld KB: growth %+.2f %%, peak %ld KB\n",
               warmup, warmRss, endRss, growth, peakRss);
-  std::printf("peak active shots %d\n", peakShots);
+  std::printf("peak active shots %d, peak live particles %d\n", peakShots, peakParticles);
   std::printf("frames with a value that is not finite: %ld", badFrames);
   if (firstBad) std::printf(" (first at frame %ld, in a %s)", firstBadFrame, firstBad);
   std::printf("\n");
