@@ -16,6 +16,10 @@ constexpr int MaxLevelTextures = 1000;   // textureNames 0..999: surfaces
 constexpr int LightmapTextureBase = 1000;  // textureNames 1000..1999: lightmaps
 constexpr int TextureNameSlots = 2000;
 
+// The deepest node a level may have. Real levels are under a hundred deep; the tracer walks
+// the tree recursively, one small frame per level.
+constexpr int MaxTreeDepth = 1024;
+
 constexpr float TraceEpsilon = 0.03125f;
 constexpr int32_t SolidContentsMask = 0x02010003;
 const Vec3 BodyExtents(17, 45, 17);
@@ -92,6 +96,7 @@ class Level {
   std::vector<std::pair<float, int32_t>> faceOrder_;  // (sort key, face) scratch
   std::unordered_map<uint64_t, int> pairRank_;        // texture pair -> its batch's place
 
+  bool CheckTree(std::string* reason) const;
   void CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1);
   void CheckLeaf(int leaf);
   void CheckBrush(const BspBrush& brush);
