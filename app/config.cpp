@@ -64,7 +64,10 @@ bool ReadConfigFile(const char* fileName, GameConfig* config) {
   constexpr size_t MaxConfigBytes = 1 << 20;
   std::vector<char> bytes(MaxConfigBytes);
   size_t size = std::fread(bytes.data(), 1, bytes.size(), file);
+  // A folder of that name opens but cannot be read; a read error is no empty configuration.
+  const bool readFailed = std::ferror(file) != 0;
   std::fclose(file);
+  if (readFailed) return false;
   *config = ParseConfig(bytes.data(), size);
   return true;
 }

@@ -16,5 +16,5 @@ struct GameConfig {
 // tokens; anything after the fourth token is ignored. Never reads past `size`.
 GameConfig ParseConfig(const char* data, size_t size);
 
-// Reads the file and parses it; false when the file cannot be opened.
+// Reads the file and parses it; false when the file cannot be opened or read.
 bool ReadConfigFile(const char* fileName, GameConfig* config);

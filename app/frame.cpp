@@ -58,6 +58,7 @@ void RenderFrame() {
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
+  if (gGame.hudOn) MaskScreenUnderHud();  // spares shading what the overlay covers
 
   if (GameTickDue(platform::Ticks())) RunGameTick();
   PrintBotPositions(platform::Ticks());

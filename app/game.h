@@ -9,7 +9,7 @@ bool InitializeGame();                           // false after a start-up failu
 void RenderFrame();
 void HandleEvent(const platform::Event& event);  // the window procedure
 void ResizeView(int width, int height);
-void InitializeGL(int width, int height);
+bool InitializeGL(int width, int height);        // false (quit posted) without a GL context
 
 // Exit status of start-up failures: a failure is never reported as success.
 constexpr int StartupFailureExit = 1;

@@ -14,6 +14,7 @@
 #include "models/character.h"
 #include "player/camera.h"
 #include "render/frustum.h"
+#include "render/hud_tiles.h"
 #include "render/texture.h"
 
 // The multitexture entry points looked up at start-up (null until then).
@@ -52,6 +53,7 @@ struct GameState {
   uint32_t fontListBase = 0;        // first of 256 display lists
   MultitextureProcs multitexture;
   Texture hudTextures[6] = {};
+  HudTiles hudTiles;                // where each overlay picture changes the screen
   Texture effectTextures[6] = {};
 
   // Switches and values (keys toggle the bools)

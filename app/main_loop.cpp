@@ -2,6 +2,7 @@
 // start-up, the frame loop and the shut-down.
 #include "app/game.h"
 #include "app/game_state.h"
+#include "app/headless.h"
 #include "combat/sound.h"
 #include "platform/platform.h"
 
@@ -45,6 +46,7 @@ int RunMainLoop() {
   PlayMusic(MusicVolume);
 
   platform::Backend& p = platform::Current();
+  HeadlessScript script = HeadlessScriptFromEnvironment();
   int exitCode = 0;
   for (;;) {
     platform::Event event;
@@ -57,6 +59,7 @@ int RunMainLoop() {
     } else {
       gGame.camera.UpdateCamera();
       RenderFrame();
+      AfterHeadlessFrame(&script);
     }
   }
   ShutdownWindow();
@@ -64,7 +67,9 @@ int RunMainLoop() {
 }
 
 void ShutdownWindow() {
-  // Releases the context and the window; leaving full screen restores the desktop mode.
-  platform::Current().DestroyWindow();
+  // Closes the sound, releases the context and the window (leaving full screen restores the
+  // desktop mode) and shuts SDL down.
   if (gGame.fullScreen) platform::Current().ShowCursor(true);
+  platform::audio::Shutdown();
+  platform::Current().DestroyWindow();
 }

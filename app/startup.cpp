@@ -50,10 +50,17 @@ bool InitializeGame() {
   int width = 0, height = 0;
   p.GetClientSize(&width, &height);
   gGame.clientRect = ClientRect{0, 0, width, height};
-  InitializeGL(width, height);
+  // Everything below needs the context: without it start-up stops here.
+  if (!InitializeGL(width, height)) return false;
 
-  // A HUD picture that cannot be decoded ends the process here, before Config.ini is read.
-  for (int slot = 0; slot < 6; ++slot) CreateHudTexture(gGame.hudTextures, HudFiles[slot], slot);
+  // A HUD picture that cannot be decoded ends the game (its decoder said why), before
+  // Config.ini is read.
+  for (int slot = 0; slot < 6; ++slot) {
+    if (!CreateHudTexture(gGame.hudTextures, HudFiles[slot], slot)) {
+      FailStartup(nullptr);
+      return false;
+    }
+  }
 
   p.ShowCursor(false);
 

@@ -7,12 +7,14 @@
 #include "app/game_state.h"
 #include "platform/platform.h"
 
-void InitializeGL(int width, int height) {
+bool InitializeGL(int width, int height) {
   // The pixel format (double-buffered RGBA with depth) is chosen with the window; the
-  // context is created and made current here. Without one nothing can be drawn.
+  // context is created and made current here. Without one nothing can be drawn, and no GL
+  // call may follow: with no current context they land in no driver at all.
   if (!platform::Current().CreateGLContext()) {
     platform::ShowError("16 ChoosePixelFormat failed");
     platform::PostQuit(StartupFailureExit);
+    return false;
   }
 
   glEnable(GL_TEXTURE_2D);
@@ -29,6 +31,7 @@ void InitializeGL(int width, int height) {
   glEnable(GL_FOG);
 
   ResizeView(width, height);
+  return true;
 }
 
 void ResizeView(int width, int height) {

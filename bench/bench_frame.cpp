@@ -1,8 +1,11 @@
 // Frame and level-load timings on an offscreen 1024 x 768 context with the default game data:
-// the median RenderFrame time against an empty frame (clear and swap) and against one
-// full-screen textured quad, and the level load time against reading the file's bytes, all
-// measured in the same run so the ratios hold on a noisy machine.
+// the median RenderFrame time of several views against an empty frame (clear and swap) and
+// against one full-screen textured quad, each view drawn the old way and the new way, and
+// the level load time against reading the file's bytes. The frames of all cases are taken
+// in turn, round after round, so a change of the machine's load hits every case alike and
+// the ratios hold on a noisy machine.
 #include <GL/gl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,31 +15,70 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "app/config.h"
 #include "app/game.h"
 #include "app/game_state.h"
+#include "combat/effects.h"
+#include "core/random.h"
 #include "platform/platform.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Median milliseconds of `runs` timed calls after `warmup` untimed ones. glFinish makes the
-// GL work part of the time.
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Median milliseconds of `runs` timed calls after `warmup` untimed ones.
 double MedianMs(int warmup, int runs, const std::function<void()>& body) {
   for (int i = 0; i < warmup; ++i) body();
-  glFinish();
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
     auto start = Clock::now();
     body();
-    glFinish();
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return Median(times);
+}
+
+double ProcessCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// One measured frame: `setup` puts the scene in place (untimed), `body` draws the frame.
+// Wall-clock and process CPU time (all of the renderer's threads) are both kept; glFinish
+// makes the GL work part of the time.
+struct Case {
+  std::string name;
+  std::function<void()> setup;
+  std::function<void()> body;
+  std::vector<double> wallMs = {}, cpuMs = {};
+  double Wall() const { return Median(wallMs); }
+  double Cpu() const { return Median(cpuMs); }
+};
+
+void RunInTurn(std::vector<Case>& cases, int warmupRounds, int rounds) {
+  for (int r = 0; r < warmupRounds + rounds; ++r)
+    for (Case& c : cases) {
+      c.setup();
+      glFinish();
+      const auto start = Clock::now();
+      const double cpuStart = ProcessCpuMs();
+      c.body();
+      glFinish();
+      const double cpu = ProcessCpuMs() - cpuStart;
+      const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+      if (r < warmupRounds) continue;
+      c.wallMs.push_back(wall);
+      c.cpuMs.push_back(cpu);
+    }
 }
 
 void EmptyFrame() {
@@ -87,6 +129,96 @@ GLuint MakeNoiseTexture() {
   return name;
 }
 
+struct BenchView {
+  const char* name;
+  Vec3 eye, target;  // the start view takes the camera as start-up placed it
+};
+
+// Places the camera and holds it there: no physics, so nothing but the picture changes.
+void PlaceCamera(const BenchView& v) {
+  gGame.camera.position = v.eye;
+  gGame.camera.view = v.target;
+  gGame.camera.up = Vec3(0, 1, 0);
+}
+
+// Where the scene's things stand: `along` units ahead of the camera (level with the eye),
+// `aside` units to its right (the weapon covers the lower right).
+Vec3 Ahead(float along, float aside) {
+  const Vec3 eye = gGame.camera.position;
+  const Vec3 ahead = NormalizeOrZero(Vec3(gGame.camera.view.x - eye.x, 0, gGame.camera.view.z - eye.z));
+  return eye + ahead * along + Vec3(-ahead.z, 0, ahead.x) * aside;
+}
+
+// The whole scene of a view, set afresh before each measured frame: the camera, both bots
+// in front of it facing it, the steam jet running, a grenade's sparks just thrown, and a
+// game tick due in the frame.
+void SetScene(const BenchView& v) {
+  PlaceCamera(v);
+  for (int i = 0; i < BotCount; ++i) {
+    InitBot(i);
+    Bot& bot = gGame.bots[i];
+    bot.position = Ahead(i == 0 ? 170.0f : 260.0f, i == 0 ? -70.0f : 5.0f) - Vec3(0, 5, 0);
+    bot.previousPosition = bot.position;
+    const Vec3 toEye = gGame.camera.position - bot.position;
+    bot.heading = bot.desiredHeading = HeadingFromDirection(toEye.x, toEye.z);
+    bot.facing = NormalizeOrZero(Vec3(toEye.x, 0, toEye.z));
+  }
+  // No shot in flight; the jet's particles of a whole life (they live 50 updates) and the
+  // 500 sparks of a grenade's impact, thrown as the impact throws them.
+  for (Shot& shot : gGame.shots) shot.active = false;
+  gGame.particles->Clear();
+  for (int k = 0; k < 60; ++k) gGame.particles->Step();
+  const Vec3 impact = Ahead(90, -25) - Vec3(0, 5, 0);
+  for (int k = 0; k < 500; ++k) {
+    const Vec3 r(1 - static_cast<float>(RandomInt() % 200) / 100, 1 - static_cast<float>(RandomInt() % 200) / 100,
+                 1 - static_cast<float>(RandomInt() % 200) / 100);
+    SpawnImpactSpark(impact, r, EffectColour{235, 145, 35, 1}, WeaponLauncher);
+  }
+  gGame.lastTickTime = platform::Ticks() - 12;  // the frame runs one tick, as most do
+}
+
+void TimedRenderFrame() {
+  gGame.camera.moveStartPosition = gGame.camera.position;
+  gGame.camera.moveStartView = gGame.camera.view;
+  RenderFrame();
+}
+
+// The level alone, as the frame draws it (view, frustum, level), then the swap.
+void LevelOnlyFrame() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  gGame.camera.Look();
+  gGame.frustum.CalculateFrustum();
+  gGame.level.RenderLevel(gGame.camera.Position());
+  platform::Current().SwapBuffers();
+}
+
+// The drawing paths before this benchmark's optimisations (false) or after (true); both
+// give the same picture.
+void UseFastPaths(bool fast) {
+  gGame.level.batchedDrawing = fast;
+  gGame.hudTiles.enabled = fast;
+}
+
+// Both characters in front of the camera, as the bots are drawn, without the level.
+void CharactersOnlyFrame() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  gGame.camera.Look();
+  const Vec3 eye = gGame.camera.position;
+  const Vec3 ahead = NormalizeOrZero(Vec3(gGame.camera.view.x - eye.x, 0, gGame.camera.view.z - eye.z));
+  for (int i = 0; i < 2; ++i) {
+    const Vec3 at = eye + ahead * (140.0f + 60.0f * i) + Vec3(ahead.z, 0, -ahead.x) * (i == 0 ? 30.0f : -30.0f);
+    glPushMatrix();
+    glTranslatef(at.x, at.y - 13, at.z);
+    glScalef(1.5f, 1.5f, 1.5f);
+    glRotatef(180, 0, 1, 0);
+    gGame.characters[i].DrawCharacter();
+    glPopMatrix();
+  }
+  platform::Current().SwapBuffers();
+}
+
 }  // namespace
 
 int main() {
@@ -110,18 +242,63 @@ int main() {
     return 1;
   }
 
-  const int warmup = 20, runs = 200;
-  const double empty = MedianMs(warmup, runs, EmptyFrame);
-  const GLuint texture = MakeNoiseTexture();
-  const double quad = MedianMs(warmup, runs, [texture] { QuadFrame(texture); });
-  // A frame with no input: the camera's move of this frame starts where it stands.
+  const BenchView views[] = {
+      {"start", gGame.camera.position, gGame.camera.view},
+      {"great hall", Vec3(1450, 520, -1000), Vec3(1650, 500, -1800)},
+      {"long corridor", Vec3(1220, 570, -2145), Vec3(300, 700, -2145)},
+      {"steam vent", Vec3(110, 20, -850), Vec3(0, 0, -804)},
+  };
+  gGame.collisionOn = false;
   gGame.camera.frameRate = 60;
-  const double frame = MedianMs(warmup, runs, [] {
-    gGame.camera.moveStartPosition = gGame.camera.position;
-    gGame.camera.moveStartView = gGame.camera.view;
-    RenderFrame();
-  });
-  const int faces = gGame.level.facesDrawnLastFrame;
+
+  std::vector<Case> cases;
+  const GLuint texture = MakeNoiseTexture();
+  auto nothing = [] {};
+  cases.push_back({"empty frame (clear + swap)", nothing, EmptyFrame});
+  cases.push_back({"one full-screen quad", nothing, [texture] { QuadFrame(texture); }});
+  for (const BenchView& v : views) {
+    for (const bool fast : {false, true}) {
+      cases.push_back({std::string(v.name) + (fast ? ", new" : ", old"),
+                       [v, fast] { SetScene(v), UseFastPaths(fast), gGame.hudOn = true; }, TimedRenderFrame});
+    }
+    cases.push_back({"  new, without the HUD", [v] { SetScene(v), UseFastPaths(true), gGame.hudOn = false; },
+                     TimedRenderFrame});
+    cases.push_back({"  new, the level alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
+                     LevelOnlyFrame});
+    cases.push_back({"  two characters alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
+                     CharactersOnlyFrame});
+  }
+  const int rounds = 40;
+  RunInTurn(cases, 3, rounds);
+  gGame.hudOn = true;
+
+  const double empty = cases[0].Wall(), quad = cases[1].Wall();
+  const double emptyCpu = cases[0].Cpu(), quadCpu = cases[1].Cpu();
+  std::printf("frame at 1024x768, medians of %d rounds; wall clock, and process CPU time of all threads\n",
+              rounds);
+  for (const Case& c : cases) {
+    std::printf("  %-28s %8.3f ms = %5.2fx quad, %6.1fx empty   cpu %8.3f ms = %5.2fx quad\n", c.name.c_str(),
+                c.Wall(), c.Wall() / quad, c.Wall() / empty, c.Cpu(), c.Cpu() / quadCpu);
+  }
+  (void)emptyCpu;
+
+  // With KORVALIS_BENCH_PICTURES naming a folder, one picture per view to look at.
+  if (const char* dir = std::getenv("KORVALIS_BENCH_PICTURES")) {
+    for (const BenchView& v : views) {
+      SetScene(v), UseFastPaths(true);
+      TimedRenderFrame();
+      std::vector<unsigned char> rgb(1024 * 768 * 3);
+      glPixelStorei(GL_PACK_ALIGNMENT, 1);
+      glReadBuffer(GL_FRONT);
+      glReadPixels(0, 0, 1024, 768, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+      const std::string path = std::string(dir) + "/" + v.name + ".ppm";
+      if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fprintf(f, "P6\n1024 768\n255\n");
+        for (int y = 767; y >= 0; --y) std::fwrite(&rgb[static_cast<size_t>(y) * 1024 * 3], 1, 1024 * 3, f);
+        std::fclose(f);
+      }
+    }
+  }
 
   GameConfig config;
   ReadConfigFile(ConfigFileName, &config);
@@ -134,12 +311,6 @@ int main() {
     gGame.level.Destroy();
     if (!gGame.level.LoadBSP(config.levelPath.c_str())) std::abort();
   });
-
-  std::printf("frame at 1024x768 (median of %d):\n", runs);
-  std::printf("  empty frame (clear + swap)   %8.3f ms\n", empty);
-  std::printf("  one full-screen quad         %8.3f ms\n", quad);
-  std::printf("  RenderFrame, default level   %8.3f ms  (%d faces)  = %.1fx empty, %.1fx quad\n",
-              frame, faces, frame / empty, frame / quad);
   std::printf("level load (median of 9): %s\n", config.levelPath.c_str());
   std::printf("  read the file's bytes        %8.3f ms\n", readBytes);
   std::printf("  Level::LoadBSP               %8.3f ms  = %.1fx reading\n", load, load / readBytes);

@@ -11,13 +11,16 @@
 // Small pictures keep each run fast; larger ones take the same code paths.
 constexpr int64_t MaxFuzzPixels = 65536;
 
-using ImageDecoder = bool (*)(const uint8_t*, size_t, ImageData*, std::string*, int64_t);
+using ImageDecoder = bool (*)(const uint8_t*, size_t, ImageData*, std::string*,
+                              const ImageLimits&);
 
 inline int FuzzImageDecoder(ImageDecoder decode, const uint8_t* data, size_t size,
                             bool refusalNamesReason = true) {
   ImageData image;
   std::string error;
-  if (decode(data, size, &image, &error, MaxFuzzPixels)) {
+  ImageLimits limits;
+  limits.maxPixels = MaxFuzzPixels;
+  if (decode(data, size, &image, &error, limits)) {
     if (image.width < 1 || image.height < 1 || image.width * int64_t(image.height) > MaxFuzzPixels ||
         image.pixels.size() != size_t(image.width) * size_t(image.height) * size_t(image.channels))
       __builtin_trap();

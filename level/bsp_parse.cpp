@@ -6,7 +6,8 @@
 // vertex range, texture and lightmap page of those faces must be in bounds; faces of other
 // types (patches, meshes, billboards) are kept but never read, so their fields are not
 // refused. Node children must point further down the array (the level compiler writes nodes
-// parent first), which makes every walk of the tree end. Negative lightmap indices of any
+// parent first), which makes every walk of the tree end; and the nodes must form one tree
+// of bounded depth (see CheckTree), which keeps every walk short. Negative lightmap indices of any
 // value are allowed: the renderer treats all of them as "no lightmap page".
 #include <cstdint>
 #include <cstring>
@@ -93,6 +94,45 @@ void ToYUp(int32_t v[3]) {
 }
 
 }  // namespace
+
+// The nodes must form one tree: every node but the root and every leaf has exactly one
+// parent. A node reached along two paths would be visited along both halves of every split
+// above it, doubling a trace's work at each shared level; and no node may lie deeper than
+// MaxTreeDepth, so walking the tree recursively stays far from the stack's end. Children
+// were already checked to come after their parent, so one pass in index order sees every
+// parent before its children, and a node with a parent is reachable from the root.
+bool Level::CheckTree(std::string* reason) const {
+  std::vector<uint8_t> leafHasParent(leaves.size(), 0);
+  std::vector<int32_t> depth(nodes.size(), -1);  // -1: no parent seen yet
+  depth[0] = 0;
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    if (depth[i] < 0) {
+      *reason = "node " + std::to_string(i) + " is unreachable from the root";
+      return false;
+    }
+    for (int32_t child : nodes[i].children) {
+      if (child >= 0) {
+        if (depth[child] >= 0) {
+          *reason = "node " + std::to_string(child) + " has more than one parent";
+          return false;
+        }
+        depth[child] = depth[i] + 1;
+        if (depth[child] > MaxTreeDepth) {
+          *reason = "tree deeper than " + std::to_string(MaxTreeDepth) + " nodes";
+          return false;
+        }
+      } else {
+        const size_t leaf = static_cast<size_t>(-(static_cast<int64_t>(child) + 1));
+        if (leafHasParent[leaf]) {
+          *reason = "leaf " + std::to_string(leaf) + " has more than one parent";
+          return false;
+        }
+        leafHasParent[leaf] = 1;
+      }
+    }
+  }
+  return true;
+}
 
 bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
   std::string reason;
@@ -193,6 +233,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
         }
       }
     }
+    if (!CheckTree(&reason)) return false;
     const bool hasVisibility = !visibility.empty();
     for (size_t i = 0; i < leaves.size(); ++i) {
       const BspLeaf& l = leaves[i];

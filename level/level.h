@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/vec3.h"
@@ -13,6 +15,10 @@
 constexpr int MaxLevelTextures = 1000;   // textureNames 0..999: surfaces
 constexpr int LightmapTextureBase = 1000;  // textureNames 1000..1999: lightmaps
 constexpr int TextureNameSlots = 2000;
+
+// The deepest node a level may have. Real levels are under a hundred deep; the tracer walks
+// the tree recursively, one small frame per level.
+constexpr int MaxTreeDepth = 1024;
 
 constexpr float TraceEpsilon = 0.03125f;
 constexpr int32_t SolidContentsMask = 0x02010003;
@@ -44,6 +50,10 @@ class Level {
   void RenderLevel(Vec3 cameraPosition);
   void RenderFace(int faceIndex);
   int facesDrawnLastFrame = 0;  // faces drawn by the last RenderLevel (statistics)
+  // true: the visible faces are drawn near to far, a few large draw calls per texture and
+  // lightmap pair; false: one call per face in the order the leaves list them. Both give
+  // the same picture and leave the same GL state; false is kept for comparing the two.
+  bool batchedDrawing = true;
 
   TraceResult Trace(Vec3 start, Vec3 end, Vec3 extents);
   TraceResult TraceSlide(Vec3 start, Vec3 end, Vec3 extents);
@@ -71,6 +81,22 @@ class Level {
   int NumLightmaps() const { return lightmapCount_; }  // also after the pages were freed
 
  private:
+  // One run of visible faces that share a surface texture and a lightmap.
+  struct FaceBatch {
+    Texture texture = 0, lightmap = 0;
+    uint32_t firstIndex = 0, indexCount = 0;
+    bool fan = false;  // one face drawn as its fan from firstVertex
+    uint32_t firstVertex = 0, vertexCount = 0;
+  };
+  void DrawFaceBatches(Vec3 cameraPosition);
+  std::vector<int32_t> visibleFaces_;        // this frame's faces in the leaves' order
+  std::vector<BspVertex> batchVertices_;     // their vertices, copied in drawing order
+  std::vector<uint32_t> batchIndices_;       // triangles into batchVertices_
+  std::vector<FaceBatch> batches_;
+  std::vector<std::pair<float, int32_t>> faceOrder_;  // (sort key, face) scratch
+  std::unordered_map<uint64_t, int> pairRank_;        // texture pair -> its batch's place
+
+  bool CheckTree(std::string* reason) const;
   void CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1);
   void CheckLeaf(int leaf);
   void CheckBrush(const BspBrush& brush);

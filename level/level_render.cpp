@@ -69,6 +69,7 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   }
 
   for (uint32_t& word : facesDrawn) word = 0;
+  visibleFaces_.clear();
   const int cameraCluster = leaves[FindLeaf(cameraPosition)].cluster;
 
   for (int l = static_cast<int>(leaves.size()) - 1; l >= 0; --l) {
@@ -86,9 +87,13 @@ void Level::RenderLevel(Vec3 cameraPosition) {
       const uint32_t bit = 1u << (faceIndex & 31);
       if (word & bit) continue;
       word |= bit;
-      RenderFace(faceIndex);
+      if (batchedDrawing)
+        visibleFaces_.push_back(faceIndex);
+      else
+        RenderFace(faceIndex);
     }
   }
+  if (batchedDrawing) DrawFaceBatches(cameraPosition);
 }
 
 void Level::RenderFace(int faceIndex) {

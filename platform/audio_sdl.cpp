@@ -113,5 +113,19 @@ void PlayEffect(int volume255) {
   effect = nullptr;
 }
 
+void Shutdown() {
+  if (!opened) return;
+  StopMusic();
+  Mix_HaltChannel(-1);
+  for (const PlayingEffect& p : playing) Mix_FreeChunk(p.chunk);
+  playing.clear();
+  if (effect) Mix_FreeChunk(effect);
+  effect = nullptr;
+  Mix_CloseAudio();
+  Mix_Quit();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  opened = false;
+}
+
 }  // namespace audio
 }  // namespace platform

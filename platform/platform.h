@@ -48,7 +48,7 @@ class Backend {
   // Window and GL context.
   virtual WindowResult CreateGameWindow(const WindowOptions& options) = 0;
   virtual bool CreateGLContext() = 0;         // double-buffered RGBA, depth 24, compatibility
-  virtual void DestroyWindow() = 0;           // context, display mode and window
+  virtual void DestroyWindow() = 0;           // context, display mode, window, then SDL
   virtual void SetTitle(const char* title) = 0;
   virtual void GetClientSize(int* width, int* height) = 0;
   virtual void SwapBuffers() = 0;
@@ -84,6 +84,7 @@ void StopMusic();                            // stops and closes the music
 bool OpenEffect(const char* path);           // the effect slot: a new sound each time
 void PlayEffect(int volume255);
 int ToMixerVolume(int volume255);            // 0..255 -> 0..128, rounded
+void Shutdown();                             // stops every sound and closes the device
 }  // namespace audio
 
 }  // namespace platform

@@ -1,8 +1,10 @@
 // The SDL2 backend of the platform seam: window and display mode, the OpenGL context,
 // message boxes, key and mouse events in Win32 virtual-key codes, held-key polling, the
 // mouse-look cursor and the millisecond clock.
+#include <GL/gl.h>
 #include <SDL.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -57,6 +59,27 @@ SDL_Keycode SdlFromVirtualKey(int vk) {
   }
 }
 
+// SIGINT (Ctrl+C) and SIGTERM end the game like closing the window, whatever the video
+// driver: the handler only notes the signal, and PollEvent turns it into a close request
+// between frames, so the game leaves through its normal shut-down with status 0. A signal
+// the parent set to be ignored (nohup, a background job) stays ignored.
+volatile std::sig_atomic_t closeSignalled = 0;
+
+void OnCloseSignal(int) { closeSignalled = 1; }
+
+void CatchCloseSignals() {
+  const int signals[] = {SIGINT, SIGTERM};
+  for (int signal : signals) {
+    struct sigaction current = {};
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    struct sigaction action = {};
+    action.sa_handler = OnCloseSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal, &action, nullptr);
+  }
+}
+
 class SdlBackend : public Backend {
  public:
   uint32_t Ticks() override {
@@ -101,6 +124,7 @@ class SdlBackend : public Backend {
       std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
       return WindowResult::NoWindow;
     }
+    CatchCloseSignals();  // after SDL, which installs handlers of its own
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 5);
@@ -146,13 +170,17 @@ class SdlBackend : public Backend {
       SDL_GetWindowSize(window_, &w, &h);
       if (w != options.width || h != options.height) result = WindowResult::DisplayModeRefused;
     }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    offscreen_ = driver && SDL_strcmp(driver, "offscreen") == 0;
     SDL_StopTextInput();  // key-down events are all the game reads
     SDL_RaiseWindow(window_);
     return result;
   }
 
   bool CreateGLContext() override {
-    if (!window_) return false;
+    // Without a game window, a context the caller already made current (an offscreen test
+    // or tool) stands in for the window's; with neither there is nothing to draw with.
+    if (!window_) return SDL_GL_GetCurrentContext() != nullptr;
     context_ = SDL_GL_CreateContext(window_);
     if (!context_) {
       std::fprintf(stderr, "SDL GL context: %s\n", SDL_GetError());
@@ -162,6 +190,10 @@ class SdlBackend : public Backend {
       std::fprintf(stderr, "SDL GL make current: %s\n", SDL_GetError());
       return false;
     }
+    // Never wait for the display's vertical blank: the loop draws frames back to back and
+    // the game tick keeps its own pace. A driver setting may still force synchronisation;
+    // failing to set the interval is harmless.
+    SDL_GL_SetSwapInterval(0);
     return true;
   }
 
@@ -178,6 +210,8 @@ class SdlBackend : public Backend {
       window_ = nullptr;
     }
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    SDL_Quit();  // the last of SDL: the display mode is back and nothing else is open
+    timerStarted_ = false;
   }
 
   void SetTitle(const char* title) override {
@@ -191,7 +225,13 @@ class SdlBackend : public Backend {
   }
 
   void SwapBuffers() override {
-    if (window_) SDL_GL_SwapWindow(window_);
+    if (!window_) return;
+    // The offscreen driver's swap is a no-op that never hands the frame to the renderer:
+    // Mesa then queues every frame's drawing (megabytes each) until something waits for
+    // it, so memory grows without end, and the shut-down after a signal or a close waits
+    // for the whole backlog. Waiting here keeps one frame in flight, as a real swap does.
+    if (offscreen_) glFinish();
+    SDL_GL_SwapWindow(window_);
   }
 
   void* GetProcAddress(const char* name) override { return SDL_GL_GetProcAddress(name); }
@@ -207,6 +247,12 @@ class SdlBackend : public Backend {
   }
 
   bool PollEvent(Event* event) override {
+    if (closeSignalled) {
+      closeSignalled = 0;
+      *event = Event();
+      event->type = Event::CloseRequest;
+      return true;
+    }
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
       *event = Event();
@@ -304,6 +350,7 @@ class SdlBackend : public Backend {
   SDL_GLContext context_ = nullptr;
   SDL_DisplayMode mode_ = {};
   bool fullScreen_ = false;
+  bool offscreen_ = false;      // SDL's offscreen video driver (headless runs)
   bool timerStarted_ = false;
   bool quitPosted_ = false;
   int quitCode_ = 0;

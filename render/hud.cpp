@@ -1,14 +1,17 @@
 // The weapon / night-vision overlay blended over the finished 3D picture: a mask layer that
 // multiplies the scene (black hides it, white keeps it), then a colour layer added on top.
+// On the game's 1024 x 768 screen only the tiles where the layers change something are
+// drawn (render/hud_tiles.h): most of the screen is white mask and black colour. The
+// picture is the one two whole-screen quads give.
 #include <GL/gl.h>
 
+#include <vector>
+
 #include "app/game_state.h"
+#include "render/hud_tiles.h"
 #include "render/text.h"
 
 namespace {
-
-constexpr int HudWidth = 1024;
-constexpr int HudHeight = 768;
 
 // Slots of gGame.hudTextures.
 constexpr int RifleColour = 0, RifleMask = 1;
@@ -19,15 +22,34 @@ void SelectTextureUnit(unsigned int unit) {
   if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
 }
 
-// Binds the layer for the weapon or night vision; an unknown weapon code keeps the texture
-// bound last.
+// The layer for the weapon or night vision; 0 for an unknown weapon code, which keeps the
+// texture bound last.
+Texture Layer(int nightVisionSlot, int rifleSlot, int launcherSlot) {
+  if (gGame.nightVision) return gGame.hudTextures[nightVisionSlot];
+  if (gGame.currentWeapon == WeaponRifle) return gGame.hudTextures[rifleSlot];
+  if (gGame.currentWeapon == WeaponLauncher) return gGame.hudTextures[launcherSlot];
+  return 0;
+}
+
 void BindLayer(int nightVisionSlot, int rifleSlot, int launcherSlot) {
-  if (gGame.nightVision)
-    glBindTexture(GL_TEXTURE_2D, gGame.hudTextures[nightVisionSlot]);
-  else if (gGame.currentWeapon == WeaponRifle)
-    glBindTexture(GL_TEXTURE_2D, gGame.hudTextures[rifleSlot]);
-  else if (gGame.currentWeapon == WeaponLauncher)
-    glBindTexture(GL_TEXTURE_2D, gGame.hudTextures[launcherSlot]);
+  const bool known = gGame.nightVision || gGame.currentWeapon == WeaponRifle || gGame.currentWeapon == WeaponLauncher;
+  if (known) glBindTexture(GL_TEXTURE_2D, Layer(nightVisionSlot, rifleSlot, launcherSlot));
+}
+
+// One screen rectangle of the overlay; the top edge shows the last row of the (bottom-up)
+// bitmap, so texture t runs from 1 at the top to 0 at the bottom.
+void ScreenRectangle(int left, int top, int right, int bottom) {
+  const float s0 = static_cast<float>(left) / HudScreenWidth, s1 = static_cast<float>(right) / HudScreenWidth;
+  const float t0 = 1.0f - static_cast<float>(top) / HudScreenHeight;
+  const float t1 = 1.0f - static_cast<float>(bottom) / HudScreenHeight;
+  glTexCoord2f(s0, t0);
+  glVertex2f(static_cast<float>(left), static_cast<float>(top));
+  glTexCoord2f(s0, t1);
+  glVertex2f(static_cast<float>(left), static_cast<float>(bottom));
+  glTexCoord2f(s1, t1);
+  glVertex2f(static_cast<float>(right), static_cast<float>(bottom));
+  glTexCoord2f(s1, t0);
+  glVertex2f(static_cast<float>(right), static_cast<float>(top));
 }
 
 // The whole screen; the top edge shows the last row of the (bottom-up) bitmap.
@@ -36,18 +58,66 @@ void DrawScreenQuad() {
   glTexCoord2f(0, 1);
   glVertex2f(0, 0);
   glTexCoord2f(0, 0);
-  glVertex2f(0, HudHeight);
+  glVertex2f(0, HudScreenHeight);
   glTexCoord2f(1, 0);
-  glVertex2f(HudWidth, HudHeight);
+  glVertex2f(HudScreenWidth, HudScreenHeight);
   glTexCoord2f(1, 1);
-  glVertex2f(HudWidth, 0);
+  glVertex2f(HudScreenWidth, 0);
   glEnd();
+}
+
+// Draws the tiles `wanted` picks, each row's neighbouring tiles as one rectangle.
+template <typename Wanted>
+void DrawTiles(Wanted wanted) {
+  glBegin(GL_QUADS);
+  for (int r = 0; r < HudTileRows; ++r) {
+    int c = 0;
+    while (c < HudTileColumns) {
+      if (!wanted(r * HudTileColumns + c)) {
+        ++c;
+        continue;
+      }
+      const int first = c;
+      while (c < HudTileColumns && wanted(r * HudTileColumns + c)) ++c;
+      ScreenRectangle(first * HudTileSize, r * HudTileSize, c * HudTileSize, (r + 1) * HudTileSize);
+    }
+  }
+  glEnd();
+}
+
+// Tiles can stand for the whole quad only when the overlay's layers are known textures, the
+// screen is the overlay's own size (else other filtering than the tiles assume) and
+// polygons are filled (outlined, the tiles would show their edges).
+bool TilesUsable(Texture mask, Texture colour) {
+  if (!gGame.hudTiles.enabled || mask == 0 || colour == 0) return false;
+  GLint viewport[4] = {0, 0, 0, 0}, polygonMode[2] = {0, 0};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+  return viewport[0] == 0 && viewport[1] == 0 && viewport[2] == HudScreenWidth && viewport[3] == HudScreenHeight &&
+         polygonMode[0] == GL_FILL && polygonMode[1] == GL_FILL;
+}
+
+bool CurrentColourIsWhite() {
+  float colour[4] = {0, 0, 0, 0};
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  return colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1;
 }
 
 }  // namespace
 
 void DrawHudOverlay() {
-  OrthoMode(0, 0, HudWidth, HudHeight);
+  const Texture maskTexture = Layer(NightVisionMask, RifleMask, LauncherMask);
+  const Texture colourTexture = Layer(NightVisionColour, RifleColour, LauncherColour);
+  const bool tiled = TilesUsable(maskTexture, colourTexture);
+  std::vector<HudTile> mask, colour;
+  if (tiled) {
+    mask = HudTilesOf(gGame.hudTiles, maskTexture);
+    colour = HudTilesOf(gGame.hudTiles, colourTexture);
+  }
+  // A white mask changes nothing only under a white colour (night vision tints it green).
+  const bool whiteMaskKeeps = tiled && CurrentColourIsWhite();
+
+  OrthoMode(0, 0, HudScreenWidth, HudScreenHeight);
   glDisable(GL_DEPTH_TEST);
   glBlendFunc(GL_DST_COLOR, GL_ZERO);
   // The lightmap unit is still on after the level: left on, it would multiply the mask by
@@ -58,7 +128,10 @@ void DrawHudOverlay() {
   glEnable(GL_BLEND);
 
   BindLayer(NightVisionMask, RifleMask, LauncherMask);
-  DrawScreenQuad();
+  if (!tiled)
+    DrawScreenQuad();
+  else  // black mask tiles are left to the colour layer below
+    DrawTiles([&](int k) { return mask[k] == HudTile::Mixed || (mask[k] == HudTile::White && !whiteMaskKeeps); });
 
   SelectTextureUnit(GL_TEXTURE1_ARB);
   glDisable(GL_TEXTURE_2D);
@@ -66,11 +139,44 @@ void DrawHudOverlay() {
 
   glBlendFunc(GL_ONE, GL_ONE);
   BindLayer(NightVisionColour, RifleColour, LauncherColour);
-  DrawScreenQuad();
+  if (!tiled) {
+    DrawScreenQuad();
+  } else {
+    DrawTiles([&](int k) { return mask[k] != HudTile::Black && colour[k] != HudTile::Black; });
+    // Where the mask is black the scene is gone: the colour layer alone is the picture.
+    glDisable(GL_BLEND);
+    DrawTiles([&](int k) { return mask[k] == HudTile::Black; });
+  }
 
   SelectTextureUnit(GL_TEXTURE1_ARB);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_BLEND);
   glEnable(GL_DEPTH_TEST);
   PerspectiveMode();
+}
+
+void MaskScreenUnderHud() {
+  const Texture maskTexture = Layer(NightVisionMask, RifleMask, LauncherMask);
+  const Texture colourTexture = Layer(NightVisionColour, RifleColour, LauncherColour);
+  if (!TilesUsable(maskTexture, colourTexture)) return;
+  const std::vector<HudTile> mask = HudTilesOf(gGame.hudTiles, maskTexture);
+  GLint activeUnit = GL_TEXTURE0_ARB;
+  glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &activeUnit);
+  glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  OrthoMode(0, 0, HudScreenWidth, HudScreenHeight);
+  SelectTextureUnit(GL_TEXTURE1_ARB);
+  glDisable(GL_TEXTURE_2D);
+  SelectTextureUnit(GL_TEXTURE0_ARB);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_FOG);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_ALWAYS);
+  glDepthMask(GL_TRUE);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  DrawTiles([&](int k) { return mask[k] == HudTile::Black; });  // at depth 0, the nearest
+  PerspectiveMode();
+  glPopAttrib();
+  SelectTextureUnit(static_cast<unsigned int>(activeUnit));
 }

@@ -19,6 +19,10 @@ constexpr uint32_t CompressionRle8 = 1;
 constexpr uint32_t CompressionRle4 = 2;
 constexpr uint32_t CompressionBitFields = 3;
 
+// The most pixels a run-length stream can set per byte: a run fills at most 255 pixels for
+// its two bytes. Pictures left mostly unset by deltas and end marks are refused with it.
+constexpr int64_t RunLengthPixelsPerByte = 128;
+
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t U32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -190,7 +194,7 @@ bool DecodeRunLength(const uint8_t* data, size_t size, const Layout& l, uint8_t*
 }  // namespace
 
 bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* error,
-               int64_t maxPixels) {
+               const ImageLimits& limits) {
   *image = ImageData();
   size_t info = 0;
   bool fileHeader = false;
@@ -226,8 +230,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* 
   if (l.compression > CompressionBitFields) return Fail(error, UnknownFormat);
   // Top-down (negative height) pictures are not supported.
   if (l.width < 1 || l.height < 1) return Fail(error, ConversionError);
-  if (l.width > MaxImageSide || l.height > MaxImageSide || l.width * l.height > maxPixels)
-    return Fail(error, OutOfMemory);
+  if (!limits.Allow(l.width, l.height)) return Fail(error, OutOfMemory);
   const int b = l.bits;
   if (b != 1 && b != 4 && b != 8 && b != 16 && b != 24 && b != 32)
     return Fail(error, ConversionError);
@@ -283,6 +286,9 @@ bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* 
     const int64_t stride = (l.width * b + 31) / 32 * 4;
     if (int64_t(size - l.pixelStart) < (l.height - 1) * stride + (l.width * b + 7) / 8)
       return Fail(error, ConversionError);
+  } else if (l.width * l.height > int64_t(size - l.pixelStart) * RunLengthPixelsPerByte) {
+    // A picture far larger than its stream: refused before the buffer is sized for it.
+    return Fail(error, ConversionError);
   }
 
   ImageData result;
@@ -298,7 +304,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* 
   return true;
 }
 
-std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFailure) {
+std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFailure,
+                                       const ImageLimits& limits) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, &bytes)) {
     platform::ShowError(openFailure);
@@ -306,13 +313,13 @@ std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFai
   }
   auto image = std::make_unique<ImageData>();
   std::string error;
-  if (!DecodeBmp(bytes.data(), bytes.size(), image.get(), &error)) {
+  if (!DecodeBmp(bytes.data(), bytes.size(), image.get(), &error, limits)) {
     platform::ShowError(error.c_str());
     return nullptr;
   }
   return image;
 }
 
-std::unique_ptr<ImageData> LoadBmp(const char* fileName) {
-  return LoadBmpFile(fileName, "Unable to load BMP File!");
+std::unique_ptr<ImageData> LoadBmp(const char* fileName, const ImageLimits& limits) {
+  return LoadBmpFile(fileName, "Unable to load BMP File!", limits);
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "platform/platform.h"
 #include "render/texture.h"
@@ -23,8 +24,18 @@ struct ErrorManager {
   std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
 
-// Warnings about damaged data are not shown: the picture still decodes.
+// Warnings about damaged data are not shown: the picture still decodes. A stream that ends
+// before the picture does is refused instead: the library would fill the rest with grey,
+// so a few header bytes could make it decode (and allocate) a picture of any size.
 void OnMessage(j_common_ptr) {}
+void OnEmit(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) OnFatalError(info);
+}
+
+// The most pixels one byte of a file can cover: every 8 x 8 block costs at least one bit
+// (its DC code) in the cheapest scan. A header that claims more is refused before the
+// library allocates its buffers for it.
+constexpr int64_t MaxPixelsPerByte = 64 * 8;
 
 bool Fail(std::string* error) {
   if (error) *error = JpgError;
@@ -42,15 +53,15 @@ struct Decoder {
 
 // Returns false on any failure; the caller destroys the decompression object (which is safe
 // on the zeroed record even when creating it failed).
-bool Run(Decoder& d, const uint8_t* data, size_t size, int64_t maxPixels) {
+bool Run(Decoder& d, const uint8_t* data, size_t size, const ImageLimits& limits) {
   if (setjmp(d.errors.jump)) return false;
   jpeg_create_decompress(&d.info);
   jpeg_mem_src(&d.info, data, static_cast<unsigned long>(size));
   if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) return false;
   const int64_t width = d.info.image_width, height = d.info.image_height;
   if (d.info.num_components != 3 || d.info.out_color_space != JCS_RGB) return false;
-  if (width < 1 || height < 1 || width > MaxImageSide || height > MaxImageSide ||
-      width * height > maxPixels)
+  if (width < 1 || height < 1 || !limits.Allow(width, height) ||
+      width * height > int64_t(size) * MaxPixelsPerByte)
     return false;
   jpeg_start_decompress(&d.info);
   if (d.info.output_components != 3) return false;
@@ -77,21 +88,22 @@ bool Run(Decoder& d, const uint8_t* data, size_t size, int64_t maxPixels) {
 }  // namespace
 
 bool DecodeJpg(const uint8_t* data, size_t size, ImageData* image, std::string* error,
-               int64_t maxPixels) {
+               const ImageLimits& limits) {
   *image = ImageData();
   if (size == 0) return Fail(error);
   auto d = std::make_unique<Decoder>();  // value-initialised: the library record starts zeroed
   d->info.err = jpeg_std_error(&d->errors.base);
   d->errors.base.error_exit = OnFatalError;
   d->errors.base.output_message = OnMessage;
-  const bool ok = Run(*d, data, size, maxPixels);
+  d->errors.base.emit_message = OnEmit;
+  const bool ok = Run(*d, data, size, limits);
   jpeg_destroy_decompress(&d->info);
   if (!ok) return Fail(error);
   *image = std::move(d->result);
   return true;
 }
 
-std::unique_ptr<ImageData> LoadJpg(const char* fileName) {
+std::unique_ptr<ImageData> LoadJpg(const char* fileName, const ImageLimits& limits) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, &bytes)) {
     platform::ShowError(JpgError);
@@ -99,7 +111,7 @@ std::unique_ptr<ImageData> LoadJpg(const char* fileName) {
   }
   auto image = std::make_unique<ImageData>();
   std::string error;
-  if (!DecodeJpg(bytes.data(), bytes.size(), image.get(), &error)) {
+  if (!DecodeJpg(bytes.data(), bytes.size(), image.get(), &error, limits)) {
     platform::ShowError(error.c_str());
     return nullptr;
   }

@@ -55,7 +55,7 @@ bool DecodeRunLength(const uint8_t* data, size_t size, size_t pos, ImageData* im
 }  // namespace
 
 bool DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* error,
-               int64_t maxPixels) {
+               const ImageLimits& limits) {
   *image = ImageData();
   if (error) error->clear();
   if (size < HeaderSize) return Fail(error, TgaError);
@@ -73,8 +73,7 @@ bool DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* 
   if (imageType == TypeRunLength && bits != 24 && bits != 32) return false;
   if (imageType == TypeTrueColour && bits != 16 && bits != 24 && bits != 32) return false;
   if (width < 1 || height < 1) return Fail(error, TgaError);
-  if (width > MaxImageSide || height > MaxImageSide || width * height > maxPixels)
-    return Fail(error, TgaError);
+  if (!limits.Allow(width, height)) return Fail(error, TgaError);
 
   // Identification field, then a colour map a true-colour file may carry but never uses.
   size_t pos = HeaderSize + size_t(idLength);
@@ -120,7 +119,7 @@ bool DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* 
   return true;
 }
 
-std::unique_ptr<ImageData> LoadTga(const char* fileName) {
+std::unique_ptr<ImageData> LoadTga(const char* fileName, const ImageLimits& limits) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, &bytes)) {
     platform::ShowError("Unable to load TGA File!");
@@ -128,7 +127,7 @@ std::unique_ptr<ImageData> LoadTga(const char* fileName) {
   }
   auto image = std::make_unique<ImageData>();
   std::string error;
-  if (!DecodeTga(bytes.data(), bytes.size(), image.get(), &error)) {
+  if (!DecodeTga(bytes.data(), bytes.size(), image.get(), &error, limits)) {
     if (!error.empty()) platform::ShowError(error.c_str());
     return nullptr;
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/game_state.h"
+#include "platform/platform.h"
 #include "render/texture_units.h"
 
 namespace {
@@ -75,12 +76,15 @@ uint32_t CreateBitmapFont(const char* /*face: the system font file is used*/, in
 
   FT_Library library = nullptr;
   FT_Face face = nullptr;
+  // Without the font the game still runs, but the player is told why no text shows.
   if (FT_Init_FreeType(&library) != 0) {
-    std::fprintf(stderr, "Font: FreeType could not start; text will not be drawn\n");
+    platform::ShowError("Font: FreeType could not start; text will not be drawn");
     return base;
   }
   if (FT_New_Face(library, FontFile, 0, &face) != 0) {
-    std::fprintf(stderr, "Font: cannot open %s; text will not be drawn\n", FontFile);
+    char text[256];
+    std::snprintf(text, sizeof text, "Font: cannot open %s; text will not be drawn", FontFile);
+    platform::ShowError(text);
     FT_Done_FreeType(library);
     return base;
   }

@@ -13,3 +13,7 @@ void PrintText(int x, int y, const char* format, ...) __attribute__((format(prin
 void OrthoMode(int left, int top, int right, int bottom);
 void PerspectiveMode();
 void DrawHudOverlay();
+// Right after the frame's clear, while the overlay is on: puts the depth of the nearest
+// plane where the overlay's mask is black, so nothing drawn there (the overlay covers it
+// whatever it is) costs shading. Changes no colour and no other state.
+void MaskScreenUnderHud();

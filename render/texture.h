@@ -17,33 +17,50 @@ struct ImageData {
   std::vector<uint8_t> pixels;  // width * height * channels, rows packed tight
 };
 
-// Largest picture the decoders accept: a side of at most 16384 pixels, and no more than
-// maxPixels pixels in all (callers such as fuzzers may lower it).
+// The largest picture a decoder accepts, checked from the header before anything is
+// allocated. Real textures are at most 2048 x 2048; the budget leaves room above that and
+// keeps a lying header from costing more than 64 MB. The texture layer lowers maxSide to the
+// GL implementation's largest texture; fuzzers lower maxPixels to keep runs fast.
 constexpr int32_t MaxImageSide = 16384;
-constexpr int64_t MaxImagePixels = int64_t{MaxImageSide} * MaxImageSide;
+constexpr int64_t MaxImagePixels = int64_t{4096} * 4096;
+struct ImageLimits {
+  int32_t maxSide = MaxImageSide;       // pixels per side
+  int64_t maxPixels = MaxImagePixels;   // width * height
+  bool Allow(int64_t width, int64_t height) const {
+    return width <= maxSide && height <= maxSide && width * height <= maxPixels;
+  }
+};
 
 // Memory decoders: true and a filled image, or false and the message to show in *error.
 // An empty message means "no image, say nothing" (a Targa depth the game does not use).
+// No decoder allocates more pixels than its file can describe.
 bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* error,
-               int64_t maxPixels = MaxImagePixels);
+               const ImageLimits& limits = ImageLimits());
 bool DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* error,
-               int64_t maxPixels = MaxImagePixels);
+               const ImageLimits& limits = ImageLimits());
 bool DecodeJpg(const uint8_t* data, size_t size, ImageData* image, std::string* error,
-               int64_t maxPixels = MaxImagePixels);
+               const ImageLimits& limits = ImageLimits());
 
 // File loaders: show "Unable to load BMP File!" (TGA, JPG) when the file cannot be opened,
 // or the decoder's message, and return null.
-std::unique_ptr<ImageData> LoadBmp(const char* fileName);
+std::unique_ptr<ImageData> LoadBmp(const char* fileName, const ImageLimits& limits = ImageLimits());
 // LoadBmp with another message for a file that cannot be read.
-std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFailure);
-std::unique_ptr<ImageData> LoadTga(const char* fileName);
-std::unique_ptr<ImageData> LoadJpg(const char* fileName);
+std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFailure,
+                                       const ImageLimits& limits = ImageLimits());
+std::unique_ptr<ImageData> LoadTga(const char* fileName, const ImageLimits& limits = ImageLimits());
+std::unique_ptr<ImageData> LoadJpg(const char* fileName, const ImageLimits& limits = ImageLimits());
 
-// Texture creation (GL context current).
+// Texture creation (GL context current). Pictures larger than the GL implementation's
+// largest texture are refused by their decoder.
 bool CreateTexture(Texture& texture, const char* fileName);
-// Ends the process with a non-zero status when the bitmap cannot be decoded.
-void CreateHudTexture(Texture* textures, const char* fileName, int slot);
+// False (after the decoder's message) when the bitmap cannot be decoded; the slot is then
+// left as it was.
+bool CreateHudTexture(Texture* textures, const char* fileName, int slot);
 bool CreateLinearTexture(Texture& texture, const char* fileName);
+// Builds the mipmap chain of the bound texture through GLU from tight rows. GLU reads past
+// the last row when it rescales a side that is not a power of two, so the buffer gets
+// slack first (its size grows; the picture stays the same). False when GLU fails.
+bool BuildMipmaps(int channels, int width, int height, std::vector<uint8_t>* pixels);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const char* fileName, std::vector<uint8_t>* bytes);

@@ -233,6 +233,75 @@ TEST(BspParse, RefusesBadCrossReferences) {
   }
 }
 
+// A chain of `depth` + 1 nodes, node i splitting on x = i with leaf i behind it and node
+// i + 1 (the last: one more leaf) in front.
+BspFileData NodeChain(int depth) {
+  BspFileData f = SmallLevel();
+  f.nodes.clear();
+  f.leaves.resize(size_t(depth) + 2, f.leaves[0]);
+  for (int i = 0; i <= depth; ++i) {
+    f.planes.push_back({{1, 0, 0}, float(i)});
+    BspNode node{};
+    node.plane = int32_t(f.planes.size()) - 1;
+    node.children[0] = i < depth ? i + 1 : -(depth + 2);
+    node.children[1] = -(i + 1);
+    f.nodes.push_back(node);
+  }
+  return f;
+}
+
+// The nodes must form one tree of bounded depth: a shared child would be walked along both
+// halves of every split above it, and a deep chain would exhaust the tracer's stack.
+BspNode Node(int front, int back) {
+  BspNode n{};
+  n.children[0] = front;
+  n.children[1] = back;
+  return n;
+}
+
+TEST(BspParse, RefusesGraphsThatAreNotTreesOrTooDeep) {
+  struct Case {
+    const char* reason;
+    void (*spoil)(BspFileData*);
+  };
+  const Case cases[] = {
+      {"leaf 0 has more than one parent", [](BspFileData* f) { f->nodes[0].children[1] = -1; }},
+      {"node 1 has more than one parent",
+       [](BspFileData* f) { f->nodes = {Node(1, 1), Node(-1, -2)}; }},
+      {"node 3 has more than one parent",
+       [](BspFileData* f) {
+         f->leaves.resize(4, f->leaves[0]);
+         f->nodes = {Node(1, 2), Node(3, -1), Node(3, -2), Node(-3, -4)};
+       }},
+      {"node 1 is unreachable from the root",
+       [](BspFileData* f) {
+         f->leaves.resize(4, f->leaves[0]);
+         f->nodes = {Node(-1, -2), Node(-3, -4)};
+       }},
+      {"tree deeper than 1024 nodes", [](BspFileData* f) { *f = NodeChain(MaxTreeDepth + 1); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    BspFileData file = SmallLevel();
+    c.spoil(&file);
+    Level level;
+    std::string error;
+    EXPECT_FALSE(ParseBytes(&level, WriteBspFile(file), &error));
+    EXPECT_EQ(error, c.reason);
+    EXPECT_TRUE(IsEmpty(level));
+  }
+
+  // At the limit the level loads, and the leaf search and the tracer walk all of it.
+  Level deep;
+  std::string error;
+  ASSERT_TRUE(ParseBytes(&deep, WriteBspFile(NodeChain(MaxTreeDepth)), &error)) << error;
+  EXPECT_EQ(deep.FindLeaf(Vec3(5000, 0, 0)), MaxTreeDepth + 1);
+  EXPECT_EQ(deep.FindLeaf(Vec3(-0.5f, 0, 0)), 0);
+  EXPECT_EQ(deep.FindLeaf(Vec3(700.5f, 0, 0)), 701);
+  const TraceResult r = deep.Trace(Vec3(-10, 0, 0), Vec3(5000, 0, 0), Vec3(1, 1, 1));
+  EXPECT_EQ(r.fraction, 1.0f);
+}
+
 TEST(BspParse, RefusesEveryTruncationAndBadLumpDirectory) {
   const std::vector<uint8_t> good = WriteBspFile(SmallLevel());
   Level level;

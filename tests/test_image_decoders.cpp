@@ -81,14 +81,14 @@ Bytes FlipRows(const Bytes& pixels, int w, int h, int channels) {
   return out;
 }
 
-using Decoder = bool (*)(const uint8_t*, size_t, ImageData*, std::string*, int64_t);
+using Decoder = bool (*)(const uint8_t*, size_t, ImageData*, std::string*, const ImageLimits&);
 
 // Decodes from a heap copy of exactly `size` bytes so that any over-read is caught.
 bool Decode(Decoder decoder, const Bytes& bytes, size_t size, ImageData* image,
             std::string* error) {
   std::unique_ptr<uint8_t[]> copy(new uint8_t[size ? size : 1]);
   if (size) std::memcpy(copy.get(), bytes.data(), size);
-  return decoder(copy.get(), size, image, error, MaxImagePixels);
+  return decoder(copy.get(), size, image, error, ImageLimits());
 }
 
 bool Decode(Decoder decoder, const Bytes& bytes, ImageData* image, std::string* error) {
@@ -555,6 +555,95 @@ TEST(ImageDecoders, TruncatedAtEveryByteNeverReadsPastTheEnd) {
   }
 }
 
+// A header may claim any size. Pictures over the budget, longer than the allowed side, or
+// far larger than their file could describe are refused from the header with the decoder's
+// message, before anything is allocated; a JPEG stream that ends early is refused too.
+TEST(ImageDecoders, RefuseSizesTheirFilesCannotFill) {
+  REQUIRE_CONVERT();
+  TempDir dir;
+  auto put16 = [](Bytes* b, size_t at, int v, bool bigEndian) {
+    (*b)[at + (bigEndian ? 1 : 0)] = uint8_t(v);
+    (*b)[at + (bigEndian ? 0 : 1)] = uint8_t(v >> 8);
+  };
+  ImageData image;
+  std::string error;
+
+  // JPEG: a small real file with its frame header claiming more.
+  const std::string noise = dir / "noise.ppm", jpeg = dir / "noise.jpg";
+  WriteNoisePpm(noise, 64, 64);
+  ASSERT_TRUE(RunConvert("'" + noise + "' -quality 90 '" + jpeg + "'"));
+  const Bytes real = ReadAll(jpeg);
+  ASSERT_TRUE(Decode(DecodeJpg, real, &image, &error));
+  size_t frame = 2;
+  while (frame + 8 < real.size() && !(real[frame] == 0xFF && real[frame + 1] == 0xC0)) ++frame;
+  ASSERT_LT(frame + 8, real.size());
+  for (int side : {16384, 4096, 2048}) {
+    SCOPED_TRACE(side);
+    Bytes claim = real;
+    put16(&claim, frame + 5, side, true);
+    put16(&claim, frame + 7, side, true);
+    error.clear();
+    EXPECT_FALSE(Decode(DecodeJpg, claim, &image, &error));
+    EXPECT_EQ(error, "Unable to load JPG File!");
+  }
+  error.clear();
+  EXPECT_FALSE(Decode(DecodeJpg, real, real.size() * 3 / 4, &image, &error));  // ends early
+  EXPECT_EQ(error, "Unable to load JPG File!");
+
+  // Bitmap: 40-byte header, 8-bit palette of one colour, then the stream.
+  auto bitmap = [&](int w, int h, int compression, const Bytes& stream) {
+    Bytes b(14 + 40 + 4, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    b[10] = uint8_t(b.size());
+    b[14] = 40;
+    put16(&b, 18, w, false);
+    put16(&b, 22, h, false);
+    b[26] = 1;
+    b[28] = 8;
+    b[30] = uint8_t(compression);
+    b[46] = 1;  // colours used
+    b.insert(b.end(), stream.begin(), stream.end());
+    return b;
+  };
+  Bytes solidRows;  // 256 x 256 in runs of at most 255: this much stream fills it
+  for (int y = 0; y < 256; ++y) solidRows.insert(solidRows.end(), {255, 0, 1, 0, 0, 0});
+  solidRows.insert(solidRows.end(), {0, 1});
+  EXPECT_TRUE(Decode(DecodeBmp, bitmap(256, 256, 1, solidRows), &image, &error)) << error;
+  struct BadBitmap {
+    int w, h, compression;
+    Bytes stream;
+    const char* message;
+  } badBitmaps[] = {
+      {4000, 4000, 1, {0, 1}, "Image file conversion error."},   // end mark at once
+      {4097, 4096, 0, Bytes(64), "Out of memory."},              // over the budget
+      {8, 8, 0, Bytes(60), "Image file conversion error."},      // rows missing
+  };
+  for (const BadBitmap& b : badBitmaps) {
+    SCOPED_TRACE(std::to_string(b.w) + "x" + std::to_string(b.h));
+    error.clear();
+    EXPECT_FALSE(Decode(DecodeBmp, bitmap(b.w, b.h, b.compression, b.stream), &image, &error));
+    EXPECT_EQ(error, b.message);
+  }
+
+  // Targa: run-length over the budget, whatever its packets.
+  Bytes tga(18, 0);
+  tga[2] = 10;
+  put16(&tga, 12, 4096, false);
+  put16(&tga, 14, 4097, false);
+  tga[16] = 24;
+  for (int i = 0; i < 200000; ++i) tga.insert(tga.end(), {0xFF, 1, 2, 3});
+  error.clear();
+  EXPECT_FALSE(Decode(DecodeTga, tga, &image, &error));
+  EXPECT_EQ(error, "Unable to load TGA File!");
+  // A lower budget is honoured by every decoder.
+  ImageLimits small;
+  small.maxPixels = 63 * 64;
+  EXPECT_FALSE(DecodeJpg(real.data(), real.size(), &image, &error, small));
+  small.maxPixels = 64 * 64;
+  EXPECT_TRUE(DecodeJpg(real.data(), real.size(), &image, &error, small));
+}
+
 TEST(ImageFiles, ReadWholeFile) {
   TempDir dir;
   Bytes big(200000);
@@ -568,20 +657,16 @@ TEST(ImageFiles, ReadWholeFile) {
   EXPECT_FALSE(ReadWholeFile(nullptr, &bytes));
 }
 
-TEST(HudTextureDeathTest, UndecodableBitmapEndsWithFailure) {
+TEST(HudTexture, UndecodableBitmapIsRefusedWithItsMessage) {
   TempDir dir;
   WriteAll(dir / "hud.bmp", Bytes{'B', 'M', 1, 2, 3});
+  FakePlatform fake;
   Texture slots[6] = {};
-  EXPECT_EXIT(
-      {
-        FakePlatform fake;
-        CreateHudTexture(slots, (dir / "hud.bmp").c_str(), 0);
-      },
-      ::testing::ExitedWithCode(EXIT_FAILURE), "Unknown DIB file format.");
-  EXPECT_EXIT(
-      {
-        FakePlatform fake;
-        CreateHudTexture(slots, (dir / "none.bmp").c_str(), 0);
-      },
-      ::testing::ExitedWithCode(EXIT_FAILURE), "Failed to open DIB file .*none.bmp.");
+  EXPECT_FALSE(CreateHudTexture(slots, (dir / "hud.bmp").c_str(), 0));
+  EXPECT_FALSE(CreateHudTexture(slots, (dir / "none.bmp").c_str(), 1));
+  EXPECT_EQ(slots[0], 0u);
+  EXPECT_EQ(slots[1], 0u);
+  EXPECT_EQ(fake.messages, (std::vector<std::string>{
+                               "Error: Unknown DIB file format.",
+                               "Error: Failed to open DIB file " + (dir / "none.bmp") + ".\n"}));
 }

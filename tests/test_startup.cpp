@@ -85,27 +85,56 @@ class StartupTest : public ::testing::Test {
   fs::path saved, dir;
 };
 
-TEST_F(StartupTest, MissingConfigStopsAfterTheHudPictures) {
+TEST_F(StartupTest, UnreadableConfigStopsAfterTheHudPictures) {
   REQUIRE_GL(ctx);
-  EXPECT_FALSE(InitializeGame());
-  ASSERT_EQ(fake.messages.size(), 1u);
-  EXPECT_EQ(fake.messages[0], "Error: 18 Could not find Config.ini file!");
-  EXPECT_EQ(fake.quitRequests, 1);
-  EXPECT_NE(fake.quitCode, 0);  // a failed start never reports success
-  for (int slot = 0; slot < 6; ++slot) EXPECT_NE(gGame.hudTextures[slot], 0u) << slot;
-  EXPECT_EQ(gGame.lastTickTime, 1234u);
-  EXPECT_FALSE(fake.cursorShown);
-  // Nothing after the failing step ran.
-  EXPECT_EQ(gGame.camera.position, Vec3(0, 0, 0));
-  EXPECT_EQ(gGame.fontListBase, 0u);
+  // Missing, or a folder of that name (it opens but cannot be read): never an empty config.
+  for (bool folder : {false, true}) {
+    SCOPED_TRACE(folder ? "folder" : "missing");
+    ResetGameState();
+    fake.messages.clear();
+    fake.quitRequests = 0;
+    if (folder) fs::create_directory(dir / "Config.ini");
+    EXPECT_FALSE(InitializeGame());
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0], "Error: 18 Could not find Config.ini file!");
+    EXPECT_EQ(fake.quitRequests, 1);
+    EXPECT_NE(fake.quitCode, 0);  // a failed start never reports success
+    for (int slot = 0; slot < 6; ++slot) EXPECT_NE(gGame.hudTextures[slot], 0u) << slot;
+    EXPECT_EQ(gGame.lastTickTime, 1234u);
+    EXPECT_FALSE(fake.cursorShown);
+    // Nothing after the failing step ran.
+    EXPECT_EQ(gGame.camera.position, Vec3(0, 0, 0));
+    EXPECT_EQ(gGame.fontListBase, 0u);
+  }
 }
 
-TEST_F(StartupTest, UndecodableHudPictureEndsTheProcessWithAFailureStatus) {
+// A failure before the loop ends the game through the normal shut-down with a failure
+// status, without a frame, and nothing that needs what failed runs after it.
+TEST_F(StartupTest, FailuresEndThroughTheShutDownWithAFailureStatus) {
   REQUIRE_GL(ctx);
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // Config.ini is missing too: the pictures come first, so the process ends all the same.
-  WriteText(dir / "hud-launcher2.bmp", "not a bitmap");
-  EXPECT_EXIT(InitializeGame(), ::testing::ExitedWithCode(1), "");
+  WriteText(dir / "Config.ini", "level maps/none.bsp\nbrightness 4\n");
+  struct Case {
+    const char* name;
+    bool glContext;
+    const char* message;
+  } cases[] = {
+      {"no GL context", false, "Error: 16 ChoosePixelFormat failed"},
+      {"undecodable HUD picture", true, "Error: Unknown DIB file format."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetGameState();
+    fake.messages.clear();
+    fake.destroyed = false;
+    fake.glContextOk = c.glContext;
+    if (c.glContext) WriteText(dir / "hud-launcher2.bmp", "not a bitmap");
+    EXPECT_EQ(GameMain(), StartupFailureExit);
+    EXPECT_EQ(fake.messages, std::vector<std::string>{c.message});  // Config.ini never read
+    EXPECT_TRUE(fake.destroyed);
+    EXPECT_EQ(fake.swaps, 0);
+    EXPECT_EQ(gGame.hudTextures[3], 0u);
+    EXPECT_EQ(gGame.hudTextures[4], 0u);
+  }
 }
 
 TEST_F(StartupTest, MissingLevelAndMultitextureShowTheirMessagesInOrder) {

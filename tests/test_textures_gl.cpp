@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -237,4 +238,74 @@ TEST(CreateHudTexture, WritesItsSlotMipmapped) {
   CreateHudTexture(slots, nullptr, 3);
   EXPECT_EQ(slots[3], 0u);
   EXPECT_TRUE(fake.messages.empty());
+}
+
+// GLU reads a texel past the last row when it rescales a side that is not a power of two.
+// The texture must not depend on those bytes: it equals what GLU makes from the picture
+// followed by zeros and by 0xFF, so the slack changes nothing and the picture is as before.
+TEST(CreateTexture, RescaledPicturesDoNotDependOnBytesPastTheRows) {
+  GLTestContext gl(64, 64);
+  REQUIRE_GL(gl);
+  FakePlatform fake;
+  TempDir dir;
+  struct Size {
+    int w, h, channels;
+  } sizes[] = {{5, 3, 3}, {100, 60, 3}, {37, 1, 4}, {64, 48, 3}};
+  for (const Size& s : sizes) {
+    SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h));
+    const std::string file = dir / "odd.tga";
+    WriteAll(file, MakeTga(s.w, s.h, s.channels));
+    Texture texture = 0;
+    ASSERT_TRUE(CreateTexture(texture, file.c_str()));
+    const int w = LevelParameter(0, GL_TEXTURE_WIDTH), h = LevelParameter(0, GL_TEXTURE_HEIGHT);
+    const Bytes ours = LevelZero(w, h, s.channels);
+    for (uint8_t fill : {0x00, 0xFF}) {
+      Bytes padded = Expected(s.w, s.h, s.channels);
+      padded.resize(padded.size() + 4096, fill);
+      GLuint name = 0;
+      glGenTextures(1, &name);
+      glBindTexture(GL_TEXTURE_2D, name);
+      ASSERT_EQ(gluBuild2DMipmaps(GL_TEXTURE_2D, s.channels, s.w, s.h,
+                                  s.channels == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE,
+                                  padded.data()),
+                0);
+      EXPECT_EQ(LevelZero(w, h, s.channels), ours) << int(fill);
+      glDeleteTextures(1, &name);
+    }
+    glDeleteTextures(1, &texture);
+  }
+  EXPECT_TRUE(fake.messages.empty());
+}
+
+// The decoders are told the GL implementation's largest texture: a picture with a longer
+// side is refused with the decoder's message, before anything is uploaded.
+TEST(CreateTexture, RefusesPicturesLargerThanTheLargestTexture) {
+  GLTestContext gl(64, 64);
+  REQUIRE_GL(gl);
+  FakePlatform fake;
+  TempDir dir;
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  ASSERT_GT(largest, 0);
+  if (largest >= 65535) GTEST_SKIP() << "a Targa side cannot exceed " << largest;
+  // A run-length Targa one pixel high and one wider than the largest texture: small on disk.
+  Bytes tga(18, 0);
+  tga[2] = 10;
+  tga[12] = uint8_t((largest + 1) & 0xFF);
+  tga[13] = uint8_t((largest + 1) >> 8);
+  tga[14] = 1;
+  tga[16] = 24;
+  for (int left = largest + 1; left > 0; left -= 128)
+    tga.insert(tga.end(), {uint8_t(127 + (left < 128 ? left : 128)), 1, 2, 3});
+  WriteAll(dir / "wide.tga", tga);
+  Texture texture = 5;
+  EXPECT_FALSE(CreateTexture(texture, (dir / "wide.tga").c_str()));
+  EXPECT_EQ(texture, 5u);
+  EXPECT_EQ(fake.messages, std::vector<std::string>{"Error: Unable to load TGA File!"});
+  // With a limit one longer the same picture decodes.
+  ImageData image;
+  std::string error;
+  ImageLimits limits;
+  limits.maxSide = largest + 1;
+  EXPECT_TRUE(DecodeTga(tga.data(), tga.size(), &image, &error, limits)) << error;
 }

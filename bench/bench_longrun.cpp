@@ -1,0 +1,239 @@
+// A long run of the whole game, headless: the real start-up and the real frame (tick, bots,
+// shots, particles, physics, drawing) on an offscreen context, driven by a fake clock and
+// scripted random input through the window procedure: walking, mouse look, jumps, both
+// weapons fired often, the toggles, slow motion on and off. It reports the memory in use
+// (RSS) at intervals, the peaks of live particles and flying shots, and every frame that
+// left a value that is not finite in the player, a bot, a shot or a particle.
+//   bench_longrun [frames]   (default 1,000,000)
+// Exit status 1 when a frame had a value that is not finite, or, in runs of at least
+// 100,000 frames, when the memory grew by 1 % or more between the end of the warm-up and the
+// end (shorter runs still see the particle pool grow to new peaks). The warm-up (a tenth of the run, at
+// least 10,000 frames or half a short run) covers what is built once and kept: the shader
+// variants GL makes for each new combination of the toggles, the music decoder.
+#include <GL/gl.h>
+#include <SDL.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/game.h"
+#include "app/game_state.h"
+#include "combat/sound.h"
+#include "support/fake_platform.h"
+#include "support/gl_context.h"
+
+namespace {
+
+// The test's context stands in for the game window's; the procedure lookup is the real one.
+class HeadlessPlatform : public FakePlatform {
+ public:
+  void* GetProcAddress(const char* name) override { return SDL_GL_GetProcAddress(name); }
+  void SetTitle(const char*) override {}  // one a second, for hours of game time
+};
+
+// The script's own generator: the game's random sequence stays the game's.
+class Script {
+ public:
+  uint32_t Next() {
+    state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
+    return uint32_t(state_ >> 33);
+  }
+  bool OneIn(uint32_t n) { return Next() % n == 0; }
+  int Between(int low, int high) { return low + int(Next() % uint32_t(high - low + 1)); }
+
+ private:
+  uint64_t state_ = 0x4B4F5256414C4953ull;
+};
+
+long ResidentKb() {
+  long pages = 0, resident = 0;
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+  std::fclose(f);
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+bool Finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Where the first value that is not finite was found, or null.
+const char* NonFiniteState() {
+  const Camera& c = gGame.camera;
+  if (!Finite(c.position) || !Finite(c.view) || !Finite(c.up) || !Finite(c.strafe)) return "player";
+  if (!std::isfinite(gGame.jumpOffset) || !Finite(gGame.aimDirection) || !Finite(gGame.shotOrigin))
+    return "player";
+  for (const Bot& b : gGame.bots) {
+    if (!Finite(b.position) || !Finite(b.previousPosition) || !Finite(b.facing) ||
+        !Finite(b.moveDirection) || !Finite(b.aimPoint) || !Finite(b.lastSeenPlayerPosition) ||
+        !std::isfinite(b.heading) || !std::isfinite(b.desiredHeading))
+      return "bot";
+  }
+  for (const Shot& s : gGame.shots) {
+    if (s.active && (!Finite(s.position) || !Finite(s.previousPosition) || !Finite(s.direction)))
+      return "shot";
+  }
+  // The particle list is circular: walk it once from the head.
+  if (const ParticleSystem* system = gGame.particles.get()) {
+    const int head = system->head();
+    for (int i = head; i != NoParticle;) {
+      const Particle& q = system->particle(i);
+      if (!Finite(q.position) || !Finite(q.previousPosition) || !Finite(q.velocity) ||
+          !Finite(q.slowVelocity) || !std::isfinite(q.size) || !std::isfinite(q.alpha) ||
+          !std::isfinite(q.life))
+        return "particle";
+      i = q.next;
+      if (i == head) break;
+    }
+  }
+  return nullptr;
+}
+
+int LiveParticles() { return gGame.particles ? gGame.particles->particleCount : 0; }
+
+int ActiveShots() {
+  int n = 0;
+  for (const Shot& s : gGame.shots) n += s.active ? 1 : 0;
+  return n;
+}
+
+void Send(platform::Event::Type type, int key = 0,
+          platform::MouseButton button = platform::MouseButton::Left) {
+  platform::Event e;
+  e.type = type;
+  e.key = key;
+  e.button = button;
+  HandleEvent(e);
+}
+
+// The toggles a player presses now and then (never Escape).
+constexpr int Toggles[] = {platform::KeyF,   platform::KeyN,   platform::KeyF2,  platform::KeyF3,
+                           platform::KeyF4,  platform::KeyF5,  platform::KeyF6,  platform::KeyF7,
+                           platform::KeyF12, platform::KeyReturn, platform::KeyInsert,
+                           platform::KeyDelete, platform::KeyAdd, platform::KeySubtract};
+constexpr int MovementKeys[] = {platform::KeyW,  platform::KeyS,    platform::KeyA,
+                                platform::KeyD,  platform::KeyUp,   platform::KeyDown,
+                                platform::KeyLeft, platform::KeyRight};
+
+// One frame of input: the clock moves 5 to 30 ms, the mouse and the held keys change now
+// and then, and the window procedure gets clicks and keys.
+void ScriptFrame(Script& s, HeadlessPlatform& p, long frame, long* collisionOffSince) {
+  p.now += uint32_t(s.Between(5, 30));
+  const int cx = p.clientWidth / 2, cy = p.clientHeight / 2;
+  p.mouseX = cx;
+  p.mouseY = cy;
+  if (s.OneIn(3)) {
+    p.mouseX = cx + s.Between(-40, 40);
+    p.mouseY = cy + s.Between(-12, 12);
+  }
+  if (s.OneIn(30)) {
+    p.held.clear();
+    for (int key : MovementKeys)
+      if (s.OneIn(4)) p.held.insert(key);
+  }
+  using platform::Event;
+  if (s.OneIn(6)) Send(Event::MouseDown, 0, platform::MouseButton::Left);  // fire
+  if (s.OneIn(40)) Send(Event::KeyDown, s.OneIn(2) ? platform::Key1 : platform::Key2);
+  if (s.OneIn(50)) Send(Event::MouseDown, 0, platform::MouseButton::Right);  // jump
+  if (s.OneIn(60)) Send(Event::KeyDown, Toggles[s.Next() % (sizeof Toggles / sizeof Toggles[0])]);
+  if (s.OneIn(400)) Send(Event::KeyDown, platform::KeyF11);  // slow motion on or off
+  // Collision off lets the player fly through walls; it comes back on after a while.
+  if (gGame.collisionOn && s.OneIn(3000)) {
+    Send(Event::MouseDown, 0, platform::MouseButton::Middle);
+    *collisionOffSince = frame;
+  } else if (!gGame.collisionOn && frame - *collisionOffSince > 200) {
+    Send(Event::MouseDown, 0, platform::MouseButton::Middle);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const long frames = argc > 1 ? std::atol(argv[1]) : 1000000;
+  if (frames < 10) {
+    std::fprintf(stderr, "usage: bench_longrun [frames >= 10]\n");
+    return 2;
+  }
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  if (chdir(KORVALIS_GAME_DIR) != 0) {
+    std::fprintf(stderr, "bench_longrun: no game data directory %s\n", KORVALIS_GAME_DIR);
+    return 1;
+  }
+  // A small surface: the run measures the game's own work and memory, not fill rate.
+  GLTestContext gl(160, 120);
+  if (!gl.ok()) {
+    std::fprintf(stderr, "bench_longrun: no offscreen OpenGL context\n");
+    return 1;
+  }
+  HeadlessPlatform platform;
+  platform.clientWidth = 160;
+  platform.clientHeight = 120;
+  platform.now = 1000;
+  gGame.fullScreen = false;
+  if (!InitializeGame() || platform.quitRequests != 0) {
+    for (const std::string& m : platform.messages) std::fprintf(stderr, "%s\n", m.c_str());
+    std::fprintf(stderr, "bench_longrun: the game did not start (is the game data built?)\n");
+    return 1;
+  }
+  SoundInit();
+  OpenMusic("sound/background.mp3");
+  PlayMusic(MusicVolume);
+
+  Script script;
+  long warmup = frames / 10;
+  if (warmup < 10000) warmup = frames / 2 < 10000 ? frames / 2 : 10000;
+  const long reportEvery = frames / 20;
+  long warmRss = 0, peakRss = 0, badFrames = 0, collisionOffSince = 0;
+  int peakShots = 0, peakParticles = 0;
+  const char* firstBad = nullptr;
+  long firstBadFrame = -1;
+  const auto started = std::chrono::steady_clock::now();
+  std::printf("%10s %10s %8s %10s %10s %12s %10s\n", "frame", "RSS KB", "shots", "particles",
+              "peak shots", "peak partic.", "seconds");
+  for (long frame = 1; frame <= frames; ++frame) {
+    ScriptFrame(script, platform, frame, &collisionOffSince);
+    gGame.camera.UpdateCamera();
+    RenderFrame();
+    // Nothing reads the pixels back: a flush per frame keeps Mesa from queueing them all.
+    glFlush();
+
+    if (const char* where = NonFiniteState()) {
+      if (!firstBad) {
+        firstBad = where;
+        firstBadFrame = frame;
+      }
+      ++badFrames;
+    }
+    const int shots = ActiveShots();
+    if (shots > peakShots) peakShots = shots;
+    const int particles = LiveParticles();
+    if (particles > peakParticles) peakParticles = particles;
+    if (frame == warmup) warmRss = ResidentKb();
+    if (frame % reportEvery == 0 || frame == frames) {
+      const long rss = ResidentKb();
+      if (rss > peakRss) peakRss = rss;
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      std::printf("%10ld %10ld %8d %10d %10d %12d %10.1f\n", frame, rss, shots, particles, peakShots,
+                  peakParticles, seconds);
+      std::fflush(stdout);
+    }
+  }
+  const long endRss = ResidentKb();
+  const double growth = warmRss > 0 ? 100.0 * double(endRss - warmRss) / double(warmRss) : 0.0;
+  std::printf("frames %ld, game time %.1f min\n", frames, (platform.now - 1000) / 60000.0);
+  std::printf("RSS after warm-up (frame %ld) %ld KB, at the end %ld KB: growth %+.2f %%, peak %ld KB\n",
+              warmup, warmRss, endRss, growth, peakRss);
+  std::printf("peak active shots %d, peak live particles %d\n", peakShots, peakParticles);
+  std::printf("frames with a value that is not finite: %ld", badFrames);
+  if (firstBad) std::printf(" (first at frame %ld, in a %s)", firstBadFrame, firstBad);
+  std::printf("\n");
+  for (const std::string& m : platform.messages) std::printf("message: %s\n", m.c_str());
+  gGame.level.Destroy();
+  return (badFrames == 0 && (frames < 100000 || growth < 1.0)) ? 0 : 1;
+}

@@ -1,0 +1,171 @@
+// Drawing the visible faces of a frame in few, large draw calls: the faces the leaf walk
+// found are sorted near to far (so the depth test turns away hidden pixels before they are
+// shaded), each surface texture and lightmap pair is gathered where its nearest face stands,
+// runs of a pair become one indexed triangle list, and textures are bound only when they
+// change. The picture is the one that drawing face by face gives: the same triangles with
+// their vertices in the same order. A face that reaches outside the view is drawn on its own
+// as a fan, as before: a clipped triangle in a batch makes Mesa send the whole batch down its
+// clipping path, which puts a few edge pixels on the other side.
+#include <GL/gl.h>
+
+#include <algorithm>
+
+#include "app/game_state.h"
+#include "level/level.h"
+
+namespace {
+
+void ActiveTexture(unsigned int unit) {
+  if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
+}
+
+void ClientActiveTexture(unsigned int unit) {
+  if (gGame.multitexture.clientActiveTexture) gGame.multitexture.clientActiveTexture(unit);
+}
+
+// The binds the face-by-face path makes for a face, in its order.
+void BindFaceTextures(Texture texture, Texture lightmap) {
+  if (gGame.texturesOn) {
+    ActiveTexture(GL_TEXTURE0_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+  }
+  if (gGame.lightmapsOn) {
+    ActiveTexture(GL_TEXTURE1_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, lightmap);
+  }
+}
+
+void PointClientArrays(const BspVertex* records) {
+  const GLsizei stride = sizeof(BspVertex);
+  glVertexPointer(3, GL_FLOAT, stride, records->position);
+  ClientActiveTexture(GL_TEXTURE0_ARB);
+  glTexCoordPointer(2, GL_FLOAT, stride, records->texCoord);
+  ClientActiveTexture(GL_TEXTURE1_ARB);
+  glTexCoordPointer(2, GL_FLOAT, stride, records->lightmapCoord);
+}
+
+// Squared distance from the point to the nearest point of the face's bounding box.
+float DistanceToFaceSquared(const BspVertex* v, int count, Vec3 p) {
+  float mins[3] = {v[0].position[0], v[0].position[1], v[0].position[2]};
+  float maxs[3] = {mins[0], mins[1], mins[2]};
+  for (int i = 1; i < count; ++i)
+    for (int a = 0; a < 3; ++a) {
+      mins[a] = std::min(mins[a], v[i].position[a]);
+      maxs[a] = std::max(maxs[a], v[i].position[a]);
+    }
+  const float point[3] = {p.x, p.y, p.z};
+  float sum = 0;
+  for (int a = 0; a < 3; ++a) {
+    const float d = point[a] < mins[a] ? mins[a] - point[a] : point[a] > maxs[a] ? point[a] - maxs[a] : 0;
+    sum += d * d;
+  }
+  return sum;
+}
+
+// Whether some vertex lies outside the view volume or close to its edge: such a face may be
+// clipped, and is drawn on its own as a fan, as the face-by-face path draws it.
+bool NeedsClipping(const BspVertex* v, int count) {
+  const float(*planes)[4] = gGame.frustum.planes;
+  for (int i = 0; i < count; ++i)
+    for (int p = 0; p < 6; ++p)
+      if (planes[p][0] * v[i].position[0] + planes[p][1] * v[i].position[1] + planes[p][2] * v[i].position[2] +
+              planes[p][3] < 1.0f)
+        return true;
+  return false;
+}
+
+// Drawing near to far shows in the picture unless the depth test alone decides what is
+// seen: with blending, without the depth test or its writes, or with outlined polygons
+// (neighbours share their edges at equal depth), the faces keep the leaves' order.
+bool OrderIsInvisible() {
+  if (glIsEnabled(GL_BLEND) || !glIsEnabled(GL_DEPTH_TEST)) return false;
+  GLint function = 0, polygonMode[2] = {0, 0};
+  GLboolean depthWrites = GL_FALSE;
+  glGetIntegerv(GL_DEPTH_FUNC, &function);
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+  return function == GL_LESS && depthWrites && polygonMode[0] == GL_FILL && polygonMode[1] == GL_FILL;
+}
+
+}  // namespace
+
+void Level::DrawFaceBatches(Vec3 cameraPosition) {
+  if (visibleFaces_.empty()) return;
+  auto textureOf = [this](const BspFace& f) { return textureNames[f.textureIndex]; };
+  // Every negative lightmap index means "no lightmap page": slot 999, as -1 gives.
+  auto lightmapOf = [this](const BspFace& f) {
+    return textureNames[LightmapTextureBase + (f.lightmapIndex < 0 ? -1 : f.lightmapIndex)];
+  };
+
+  // Near to far, then each texture and lightmap pair gathered where its nearest face
+  // stands; or the leaves' order where the order would show.
+  faceOrder_.clear();
+  const bool keepOrder = !OrderIsInvisible();
+  for (size_t i = 0; i < visibleFaces_.size(); ++i) {
+    const BspFace& face = faces[visibleFaces_[i]];
+    const float key = keepOrder ? static_cast<float>(i)
+                                : DistanceToFaceSquared(&vertices[face.firstVertex], face.vertexCount, cameraPosition);
+    faceOrder_.push_back({key, visibleFaces_[i]});
+  }
+  std::sort(faceOrder_.begin(), faceOrder_.end());
+  if (!keepOrder) {
+    pairRank_.clear();
+    for (auto& entry : faceOrder_) {
+      const BspFace& face = faces[entry.second];
+      const uint64_t pair = static_cast<uint64_t>(textureOf(face)) << 32 | lightmapOf(face);
+      entry.first = static_cast<float>(pairRank_.emplace(pair, static_cast<int>(pairRank_.size())).first->second);
+    }
+    std::stable_sort(faceOrder_.begin(), faceOrder_.end(),
+                     [](const std::pair<float, int32_t>& a, const std::pair<float, int32_t>& b) { return a.first < b.first; });
+  }
+
+  batchVertices_.clear();
+  batchIndices_.clear();
+  batches_.clear();
+  for (const auto& entry : faceOrder_) {
+    const BspFace& face = faces[entry.second];
+    const Texture texture = textureOf(face), lightmap = lightmapOf(face);
+    const bool clipped = NeedsClipping(&vertices[face.firstVertex], face.vertexCount);
+    if (clipped || batches_.empty() || batches_.back().fan || batches_.back().texture != texture ||
+        batches_.back().lightmap != lightmap) {
+      FaceBatch batch;
+      batch.texture = texture;
+      batch.lightmap = lightmap;
+      batch.firstIndex = static_cast<uint32_t>(batchIndices_.size());
+      batch.fan = clipped;
+      batch.firstVertex = static_cast<uint32_t>(batchVertices_.size());
+      batch.vertexCount = static_cast<uint32_t>(face.vertexCount);
+      batches_.push_back(batch);
+    }
+    // The fan (0, k, k + 1) as a triangle list, the same triangles wound the same way.
+    const uint32_t base = static_cast<uint32_t>(batchVertices_.size());
+    batchVertices_.insert(batchVertices_.end(), vertices.begin() + face.firstVertex,
+                          vertices.begin() + face.firstVertex + face.vertexCount);
+    for (int k = 1; k + 1 < face.vertexCount; ++k) {
+      batchIndices_.push_back(base);
+      batchIndices_.push_back(base + k);
+      batchIndices_.push_back(base + k + 1);
+    }
+    batches_.back().indexCount = static_cast<uint32_t>(batchIndices_.size()) - batches_.back().firstIndex;
+    ++facesDrawnLastFrame;
+  }
+
+  PointClientArrays(batchVertices_.data());
+  for (size_t b = 0; b < batches_.size(); ++b) {
+    const FaceBatch& batch = batches_[b];
+    if (b == 0 || batch.texture != batches_[b - 1].texture || batch.lightmap != batches_[b - 1].lightmap)
+      BindFaceTextures(batch.texture, batch.lightmap);
+    if (batch.fan)
+      glDrawArrays(GL_TRIANGLE_FAN, static_cast<GLint>(batch.firstVertex), static_cast<GLsizei>(batch.vertexCount));
+    else if (batch.indexCount > 0)
+      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.indexCount), GL_UNSIGNED_INT,
+                     batchIndices_.data() + batch.firstIndex);
+  }
+  // Leave the state the face-by-face path leaves: the arrays on the level's records and the
+  // textures of the leaves' last face bound (later drawing in the frame sees them).
+  PointClientArrays(vertices.data());
+  const BspFace& last = faces[visibleFaces_.back()];
+  BindFaceTextures(textureOf(last), lightmapOf(last));
+}

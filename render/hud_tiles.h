@@ -1,0 +1,36 @@
+// Where on the 1024 x 768 screen an overlay picture can change the scene, in tiles of
+// 16 x 16 pixels, found once per picture from the texture as it was uploaded. A mask layer
+// that is white over a tile leaves it as it is, one that is black there blacks it out
+// whatever the scene; a colour layer that is black over a tile adds nothing.
+#pragma once
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "render/texture.h"
+
+constexpr int HudScreenWidth = 1024;
+constexpr int HudScreenHeight = 768;
+constexpr int HudTileSize = 16;
+constexpr int HudTileColumns = HudScreenWidth / HudTileSize;
+constexpr int HudTileRows = HudScreenHeight / HudTileSize;
+
+// What every texel a tile can sample is (bilinear footprint, the first two mipmap levels).
+enum class HudTile : uint8_t { Mixed, White, Black };
+
+struct HudTiles {
+  // false: the overlay is drawn as two whole-screen quads (kept for comparing pictures).
+  bool enabled = true;
+  // Tiles (row by row, top row first) of each texture analysed so far.
+  std::vector<std::pair<Texture, std::vector<HudTile>>> byTexture;
+};
+
+// The tiles of the texture, analysed on first use (needs the GL context; leaves the
+// binding of the active unit as it was). A texture that cannot be read back, or is too
+// large for its first two levels to cover the screen, has only Mixed tiles.
+std::vector<HudTile> HudTilesOf(HudTiles& tiles, Texture texture);
+
+// Classifies the tiles from one level of a picture (RGB rows, bottom row first, as the GL
+// keeps them) stretched over the screen as the overlay draws it: a tile is White or Black
+// only when every texel that bilinear filtering can reach from its pixels is.
+std::vector<HudTile> ClassifyHudTiles(const uint8_t* rgb, int width, int height);
