@@ -5,52 +5,8 @@
 # still end the game with status 0.
 # Arguments: game executable, game data directory, output directory.
 set -uo pipefail
-game="$(realpath "$1")"
-data="$(realpath "$2")"
-out="$3"
-mkdir -p "$out"
-out="$(realpath "$out")"
-shot="$out/bots_move.png"
-log="$out/bots_move.log"
-rm -f "$shot" "$log"
-
-fail() {
-  echo "bots_move: $*" >&2
-  [ -f "$log" ] && sed 's/^/  game: /' "$log" >&2
-  exit 1
-}
-
-for tool in Xvfb xdotool xwininfo import convert; do
-  command -v "$tool" >/dev/null || fail "missing tool $tool"
-done
-[ -x "$game" ] || fail "no game executable at $game"
-[ -f "$data/Config.ini" ] || fail "no game data in $data (Config.ini missing)"
-
-# Xvfb picks a free display number itself and writes it to the descriptor.
-displayfile="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
-xvfb=$!
-gamepid=""
-cleanup() {
-  [ -n "$gamepid" ] && kill "$gamepid" 2>/dev/null
-  kill "$xvfb" 2>/dev/null
-  rm -f "$displayfile"
-}
-trap cleanup EXIT
-for _ in $(seq 100); do
-  [ -s "$displayfile" ] && break
-  sleep 0.1
-done
-[ -s "$displayfile" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$displayfile")"
-
-# Finds a top-level window by its exact title; prints its id.
-window_named() {
-  xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) {print $1; exit}'
-}
-window_titled_like() {
-  xwininfo -root -tree 2>/dev/null | awk -v t="$1" 'index($0, t) {print $1; exit}'
-}
+name=bots_move
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb_game.bash"
 
 (cd "$data" && SDL_AUDIODRIVER=dummy KORVALIS_BOT_POSITIONS=1 exec "$game") >"$log" 2>&1 &
 gamepid=$!
