@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_gl.h"
 #include "app/game.h"
 #include "app/game_state.h"
 #include "models/character.h"
@@ -27,21 +28,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-double MedianMs(int warmup, int runs, const std::function<void()>& body) {
-  for (int i = 0; i < warmup; ++i) body();
-  glFinish();
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    auto start = Clock::now();
-    body();
-    glFinish();
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
 
 const char* Names[2] = {"fidget", "jack"};
 
@@ -120,7 +107,7 @@ int main() {
 
   const std::vector<std::string> files = CharacterFiles();
   size_t totalBytes = 0;
-  const double readBytes = MedianMs(1, 15, [&files, &totalBytes] {
+  const double readBytes = MedianFinishedMs(1, 15, [&files, &totalBytes] {
     totalBytes = 0;
     std::vector<uint8_t> bytes;
     for (const std::string& file : files) {
@@ -129,7 +116,7 @@ int main() {
     }
   });
   static CharacterModel characters[2];
-  const double load = MedianMs(1, 15, [] {
+  const double load = MedianFinishedMs(1, 15, [] {
     FreeTextures(characters);
     LoadBoth(characters);
   });
@@ -144,8 +131,8 @@ int main() {
   }
 
   const int warmup = 20, runs = 200;
-  const double empty = MedianMs(warmup, runs, [] { Frame(nullptr); });
-  const double drawn = MedianMs(warmup, runs, [] { Frame(characters); });
+  const double empty = MedianFinishedMs(warmup, runs, [] { Frame(nullptr); });
+  const double drawn = MedianFinishedMs(warmup, runs, [] { Frame(characters); });
 
   std::printf("characters from %s: %zu files, %zu bytes, %zu triangles in both\n", folder.c_str(),
               files.size(), totalBytes, triangles);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_gl.h"
 #include "app/config.h"
 #include "app/game.h"
 #include "app/game_state.h"
@@ -89,45 +90,10 @@ void EmptyFrame() {
 // One textured quad over the whole screen, drawn in screen space.
 void QuadFrame(GLuint texture) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glPushAttrib(GL_ENABLE_BIT);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_FOG);
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glBegin(GL_QUADS);
-  glTexCoord2f(0, 0), glVertex2f(-1, -1);
-  glTexCoord2f(1, 0), glVertex2f(1, -1);
-  glTexCoord2f(1, 1), glVertex2f(1, 1);
-  glTexCoord2f(0, 1), glVertex2f(-1, 1);
-  glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopAttrib();
+  DrawFullScreenQuad(texture);
   platform::Current().SwapBuffers();
 }
 
-GLuint MakeNoiseTexture() {
-  std::vector<unsigned char> texels(256 * 256 * 3);
-  unsigned seed = 12345;
-  for (unsigned char& t : texels) t = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 16);
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 256, 256, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  return name;
-}
 
 struct BenchView {
   const char* name;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_gl.h"
 #include "app/game.h"
 #include "app/game_state.h"
 #include "combat/billboard.h"
@@ -28,22 +29,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int SparkCount = 5000;
 
-double MedianMs(int warmup, int runs, const std::function<void()>& body) {
-  for (int i = 0; i < warmup; ++i) body();
-  glFinish();
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    auto start = Clock::now();
-    body();
-    glFinish();
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
 
 void ClearAndLook() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -51,45 +38,7 @@ void ClearAndLook() {
   gGame.camera.Look();
 }
 
-void FullScreenQuad(GLuint texture) {
-  glPushAttrib(GL_ENABLE_BIT);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_FOG);
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glBegin(GL_QUADS);
-  glTexCoord2f(0, 0), glVertex2f(-1, -1);
-  glTexCoord2f(1, 0), glVertex2f(1, -1);
-  glTexCoord2f(1, 1), glVertex2f(1, 1);
-  glTexCoord2f(0, 1), glVertex2f(-1, 1);
-  glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopAttrib();
-}
 
-GLuint MakeNoiseTexture() {
-  std::vector<unsigned char> texels(256 * 256 * 3);
-  unsigned seed = 12345;
-  for (unsigned char& t : texels) t = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 16);
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 256, 256, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  return name;
-}
 
 // Ten grenade bursts in the start hall, in front of the player's first view.
 const Vec3 Bursts[10] = {{450, 270, -300}, {400, 300, -250}, {350, 260, -350}, {500, 320, -200},
@@ -142,26 +91,26 @@ int main() {
 
   const int warmup = 20, runs = 201;
   const GLuint texture = MakeNoiseTexture();
-  const double clear = MedianMs(warmup, runs, ClearAndLook);
-  const double quad = MedianMs(warmup, runs, [texture] {
+  const double clear = MedianFinishedMs(warmup, runs, ClearAndLook);
+  const double quad = MedianFinishedMs(warmup, runs, [texture] {
     ClearAndLook();
-    FullScreenQuad(texture);
+    DrawFullScreenQuad(texture);
   });
   int calls = 0;
-  const double sparks = MedianMs(warmup, runs, [] {
+  const double sparks = MedianFinishedMs(warmup, runs, [] {
     ClearAndLook();
     TopUpSparks();
     gGame.particles->DrawParticles();
     gGame.particles->Step();
   });
-  const double oneByOne = MedianMs(warmup, runs / 4, [] {
+  const double oneByOne = MedianFinishedMs(warmup, runs / 4, [] {
     ClearAndLook();
     TopUpSparks();
     DrawOneByOne();
     gGame.particles->Step();
   });
   glViewport(0, 0, 1, 1);
-  const double noFill = MedianMs(warmup, runs, [] {
+  const double noFill = MedianFinishedMs(warmup, runs, [] {
     ClearAndLook();
     TopUpSparks();
     gGame.particles->DrawParticles();
@@ -175,14 +124,14 @@ int main() {
       area += 4.0 * s.particle(i).size * s.particle(i).size;
     area /= s.particleCount;
   }
-  const double fresh = MedianMs(warmup, runs, [] {
+  const double fresh = MedianFinishedMs(warmup, runs, [] {
     ClearAndLook();
     gGame.particles->Clear();
     TopUpSparks();
     gGame.particles->DrawParticles();
     gGame.particles->Step();
   });
-  const double updateOnly = MedianMs(warmup, runs, [] {
+  const double updateOnly = MedianFinishedMs(warmup, runs, [] {
     TopUpSparks();
     gGame.particles->Step();
   });

@@ -1,0 +1,68 @@
+// Pieces the GL benchmarks share: the reference full-screen quad with its noise texture,
+// and a median timer that waits for the GL to finish each run.
+#pragma once
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <vector>
+
+// Median milliseconds of `runs` timed calls after `warmup` untimed ones; each timed call
+// includes glFinish, so the GL's queued work is counted where it was issued.
+inline double MedianFinishedMs(int warmup, int runs, const std::function<void()>& body) {
+  using Clock = std::chrono::steady_clock;
+  for (int i = 0; i < warmup; ++i) body();
+  glFinish();
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    auto start = Clock::now();
+    body();
+    glFinish();
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// A 256 x 256 RGB texture of fixed noise, linearly filtered.
+inline GLuint MakeNoiseTexture() {
+  std::vector<unsigned char> texels(256 * 256 * 3);
+  unsigned seed = 12345;
+  for (unsigned char& t : texels) t = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 16);
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 256, 256, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  return name;
+}
+
+// One textured quad over the whole screen, in screen space, the GL state left as found.
+inline void DrawFullScreenQuad(GLuint texture) {
+  glPushAttrib(GL_ENABLE_BIT);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_FOG);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 0), glVertex2f(-1, -1);
+  glTexCoord2f(1, 0), glVertex2f(1, -1);
+  glTexCoord2f(1, 1), glVertex2f(1, 1);
+  glTexCoord2f(0, 1), glVertex2f(-1, 1);
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopAttrib();
+}
