@@ -301,6 +301,29 @@ TEST(LevelCompiler, RemovesHiddenFacesAndKeepsOneOfCoincidingFaces) {
   EXPECT_NEAR(FaceArea(ramp, 0, 0, -1), 100 * 100, 1e-6);
 }
 
+TEST(LevelCompiler, JoinsTouchingFacesOfOnePlaneAndMaterialWhereTheUnionIsConvex) {
+  // World +y tops (file +z): how many faces the tops of the boxes become, and their area.
+  const struct {
+    const char* boxes;
+    size_t tops;
+    double area;
+  } cases[] = {
+      {"box a 0 0 0 100 10 100\nbox a 100 0 0 200 10 100\n", 1, 200 * 100},  // side by side
+      {"box a 0 0 0 100 10 100\nbox b 100 0 0 200 10 100\n", 2, 200 * 100},  // two materials
+      {"box a 0 0 0 100 10 100\nbox a 100 0 0 200 20 100\n", 2, 200 * 100},  // two heights
+      {"box a 0 0 0 100 10 100\nbox a 100 0 0 200 10 50\n", 2, 150 * 100},   // an L: not convex
+      // A post through a floor: the ring around it needs four pieces, the post's top one.
+      {"box a 0 0 0 300 10 300\nbox b 100 0 100 200 50 200\n", 5, 300 * 300},
+  };
+  for (const auto& c : cases) {
+    BspFileData data = Compile(std::string("material a t 64\nmaterial b u 64\n") + c.boxes);
+    size_t tops = 0;
+    for (const BspFace& f : data.faces) tops += f.normal[2] == 1;
+    EXPECT_EQ(tops, c.tops) << c.boxes;
+    EXPECT_NEAR(FaceArea(data, 0, 0, 1), c.area, 1e-6) << c.boxes;
+  }
+}
+
 TEST(LevelCompiler, FacesAreWoundForFrontFaceCullingWithPlanarTextureCoordinates) {
   BspFileData data = Compile("material a t 64\nbox a 0 0 0 128 64 256\n");
   for (const BspFace& f : data.faces) {
