@@ -324,6 +324,26 @@ TEST(LevelCompiler, JoinsTouchingFacesOfOnePlaneAndMaterialWhereTheUnionIsConvex
   }
 }
 
+// A vertex put into a face's edge for a neighbour's corner: each fan triangle of the face
+// has area, so the edge is drawn in the same pieces as the neighbour's and no pixel of the
+// seam is drawn twice or not at all.
+TEST_F(DefaultLevel, FansHaveNoFlatTriangles) {
+  const BspFileData& data = DefaultLevelData();
+  int withPieces = 0, flat = 0;
+  for (const BspFace& f : data.faces) {
+    const BspVertex* v = &data.vertices[f.firstVertex];
+    auto at = [&](int i) { return DVec(v[i].position[0], v[i].position[1], v[i].position[2]); };
+    withPieces += f.vertexCount > 4;
+    for (int k = 1; k + 1 < f.vertexCount; ++k) {
+      const DVec c = Cross(at(k) - at(0), at(k + 1) - at(0));
+      auto apart = [&](int i, int j) { return Dot(at(i) - at(j), at(i) - at(j)) > 1e-4; };
+      if (Dot(c, c) < 1e-6 && apart(0, k) && apart(k, k + 1) && apart(0, k + 1)) ++flat;  // not a point twice
+    }
+  }
+  EXPECT_GT(withPieces, 100);
+  EXPECT_EQ(flat, 0);
+}
+
 TEST(LevelCompiler, FacesAreWoundForFrontFaceCullingWithPlanarTextureCoordinates) {
   BspFileData data = Compile("material a t 64\nbox a 0 0 0 128 64 256\n");
   for (const BspFace& f : data.faces) {
