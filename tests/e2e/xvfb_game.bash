@@ -1,28 +1,35 @@
 # Shared start of the end-to-end scripts that drive the real game under their own Xvfb
 # display. Sourced (not run: CTest picks up only *.sh) with `name` set to the script's name
 # and the script's arguments: game executable, game data directory, output directory.
-# Leaves game, data, out, shot and log set, DISPLAY exported, fail() and the window finders
-# defined, and a trap that stops the game ($gamepid) and Xvfb on exit.
+# Leaves game, data, out (the output directory's folder for this script), shot and log set,
+# DISPLAY and SDL_AUDIODRIVER=dummy exported, and a trap that stops the game ($gamepid) and
+# Xvfb on exit. Defines fail(), the window finders, and the waits below.
+#
+# Every wait is for a condition (a window, a title, a log line, a picture), never a fixed
+# sleep: a busy machine only makes a run slower. The limits are generous on purpose and can
+# be stretched for a very slow machine with KORVALIS_E2E_PATIENCE (a factor, default 1).
 game="$(realpath "$1")"
 data="$(realpath "$2")"
-out="$3"
+out="$3/$name"
 mkdir -p "$out"
 out="$(realpath "$out")"
 shot="$out/$name.png"
 log="$out/$name.log"
-rm -f "$shot" "$log"
+rm -f "$out"/*.png "$out"/*.log
 
 fail() {
-  echo "$name: $*" >&2
+  echo "$name: FAIL: $*" >&2
   [ -f "$log" ] && sed 's/^/  game: /' "$log" >&2
   exit 1
 }
 
-for tool in Xvfb xdotool xwininfo import convert; do
+for tool in Xvfb xdotool xwininfo import convert compare; do
   command -v "$tool" >/dev/null || fail "missing tool $tool"
 done
 [ -x "$game" ] || fail "no game executable at $game"
 [ -f "$data/Config.ini" ] || fail "no game data in $data (Config.ini missing)"
+export SDL_AUDIODRIVER=dummy
+patience="${KORVALIS_E2E_PATIENCE:-1}"
 
 # Xvfb picks a free display number itself and writes it to the descriptor.
 displayfile="$(mktemp)"
@@ -35,11 +42,28 @@ cleanup() {
   rm -f "$displayfile"
 }
 trap cleanup EXIT
-for _ in $(seq 100); do
-  [ -s "$displayfile" ] && break
-  sleep 0.1
-done
-[ -s "$displayfile" ] || fail "Xvfb did not start"
+
+# Runs the rest of the arguments every fifth of a second until it succeeds (status 0) or $1
+# seconds (times the patience) have passed (status 1). While a game runs, its end stops the
+# wait early (status 2): nothing it could still show will come.
+wait_until() {
+  local limit end
+  limit="$(awk -v s="$1" -v p="$patience" 'BEGIN {print int(s * p + 0.5)}')"
+  shift
+  end=$((SECONDS + limit))
+  while :; do
+    "$@" && return 0
+    if [ -n "$gamepid" ] && ! kill -0 "$gamepid" 2>/dev/null; then
+      "$@" && return 0
+      return 2
+    fi
+    [ "$SECONDS" -ge "$end" ] && return 1
+    sleep 0.2
+  done
+}
+
+display_up() { [ -s "$displayfile" ]; }
+wait_until 30 display_up || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$displayfile")"
 
 # Finds a top-level window by its exact title; prints its id.
@@ -48,4 +72,82 @@ window_named() {
 }
 window_titled_like() {
   xwininfo -root -tree 2>/dev/null | awk -v t="$1" 'index($0, t) {print $1; exit}'
+}
+# A window title of the game's window once frames run (the frame counter writes it).
+fps_title="Current Frames Per Second: "
+frames_running() { [ -n "$(window_titled_like "$fps_title")" ]; }
+error_box_shown() { [ -n "$(window_named Error)" ]; }
+frames_or_error() { frames_running || error_box_shown; }
+
+# Starts the game in folder $1 (default: the game data) with the variables NAME=value that
+# follow, its output going to $log.
+start_game() {
+  local dir="${1:-$data}"
+  shift
+  (cd "$dir" && exec env "$@" "$game") >"$log" 2>&1 &
+  gamepid=$!
+}
+
+# Answers the full-screen question with key $1 sent to the box's own window (there is no
+# window manager): Escape is No (windowed), Return is Yes. Sets box.
+question_shown() { box="$(window_named Options)"; [ -n "$box" ]; }
+answer_question() {
+  wait_until 90 question_shown || fail "no full-screen question box"
+  xdotool key --window "$box" "$1"
+}
+
+# Waits for the frame counter to title the game window; sets win. An error box instead
+# fails the run.
+wait_for_frames() {
+  wait_until 120 frames_or_error
+  if error_box_shown; then
+    import -window root "$out/error.png" 2>/dev/null
+    fail "an error box instead of frames"
+  fi
+  win="$(window_titled_like "$fps_title")"
+  [ -n "$win" ] || fail "the game window never showed a frame count"
+}
+
+# Waits for the game to end; sets status to its exit status, or to "running" after $1
+# seconds.
+game_ended() { ! kill -0 "$gamepid" 2>/dev/null; }
+wait_exit() {
+  status=running
+  if wait_until "$1" game_ended; then
+    wait "$gamepid"
+    status=$?
+    gamepid=""
+  fi
+}
+
+# Escape on the game window quits with status 0.
+quit_with_escape() {
+  xdotool key --window "$win" Escape
+  wait_exit 30
+  if [ "$status" = running ]; then
+    # The key may go to the focused window only.
+    xdotool windowfocus --sync "$win" 2>/dev/null
+    xdotool key Escape
+    wait_exit 30
+  fi
+  [ "$status" != running ] || fail "Escape did not end the game"
+  [ "$status" -eq 0 ] || fail "the game exited with status $status"
+}
+
+# Screenshot of the screen, or of a part WxH+X+Y of it ($2), to $out/$1.png.
+screenshot() {
+  if [ -n "${2:-}" ]; then
+    import -window root -crop "$2" +repage "$out/$1.png" 2>/dev/null
+  else
+    import -window root "$out/$1.png" 2>/dev/null
+  fi
+}
+# Pixels that differ (beyond $3, default 3%) between two screenshots.
+changed_pixels() {
+  compare -metric AE -fuzz "${3:-3%}" "$out/$1.png" "$out/$2.png" null: 2>&1 | cut -d' ' -f1
+}
+# Pure white pixels in the part WxH+X+Y ($2) of screenshot $1.
+white_pixels() {
+  convert "$out/$1.png" -crop "$2" +repage -fill black +opaque white -fill white -opaque white \
+    -format '%[fx:int(mean*w*h+0.5)]' info:
 }
