@@ -24,6 +24,7 @@ start_game "$out/data" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$out/audio.raw"
 answer_question Escape
 wait_for_frames
 xdotool mousemove --window "$win" 512 384
+xdotool windowfocus --sync "$win" 2>/dev/null
 
 # Centre of the screen: where the shots fly. Two screenshots a little apart give what changes
 # by itself; wait for a calm view (bots may cross it) before firing.
@@ -39,19 +40,25 @@ view_calm() {
 wait_until 60 view_calm
 audio_silent || fail "the mix is not silent before any shot"
 
-xdotool click 1
 # The shot and then its sparks: screenshots until the aim changes (slow frames on a loaded
-# machine move the shot only once a frame, so give it time).
+# machine move the shot only once a frame, so give it time). A click the game missed while
+# it was still busy starting up is repeated every few seconds.
 best=0
+clicks=0
 aim_changed() {
+  if [ $((SECONDS - ${clicked_at:--100})) -ge 4 ]; then
+    xdotool click 1
+    clicks=$((clicks + 1))
+    clicked_at=$SECONDS
+  fi
   screenshot after "$aim" || return 1
   local n
   n="$(changed_pixels before2 after)"
   [ "$n" -gt "$best" ] && best="$n" && cp "$out/after.png" "$out/after-best.png"
   [ "$best" -ge $((quiet + 100)) ]
 }
-wait_until 30 aim_changed
-echo "shots: $best pixels changed around the aim after the click ($quiet between two frames before)"
+wait_until 60 aim_changed
+echo "shots: $best pixels changed around the aim after $clicks click(s) ($quiet between two frames before)"
 [ "$best" -ge $((quiet + 100)) ] || fail "the left click changed nothing around the aim"
 wait_until 30 audio_heard || fail "no sound started after the shot ($(audio_bytes) bytes of silence)"
 echo "shots: the shot's sound reached the mix"
