@@ -17,9 +17,15 @@ shot="$out/$name.png"
 log="$out/$name.log"
 rm -f "$out"/*.png "$out"/*.log
 
+# On failure the screen and its window tree are kept beside the log for a look afterwards.
 fail() {
   echo "$name: FAIL: $*" >&2
   [ -f "$log" ] && sed 's/^/  game: /' "$log" >&2
+  if [ -n "${own_display:-}" ]; then
+    import -window root "$out/failure.png" 2>/dev/null
+    xwininfo -root -tree >"$out/failure-windows.txt" 2>&1
+    echo "$name: the screen at the failure: $out/failure.png, its windows: $out/failure-windows.txt" >&2
+  fi
   exit 1
 }
 
@@ -65,6 +71,7 @@ wait_until() {
 display_up() { [ -s "$displayfile" ]; }
 wait_until 30 display_up || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$displayfile")"
+own_display=yes
 
 # Finds a top-level window by its exact title; prints its id.
 window_named() {
