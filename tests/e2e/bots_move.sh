@@ -9,9 +9,7 @@ set -uo pipefail
 name=bots_move
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb_game.bash"
 
-start_game "$data" KORVALIS_BOT_POSITIONS=1
-answer_question Escape
-wait_for_frames
+start_windowed_game KORVALIS_BOT_POSITIONS=1
 
 # The information panel (F4) about bot 0.
 xdotool mousemove --window "$win" 512 384 2>/dev/null
@@ -29,7 +27,6 @@ wait_until 60 panel_shown
 echo "bots_move: $white white pixels in the panel"
 [ "$white" -ge 500 ] || fail "no information panel on the screen"
 
-# Fields: bots T ms: 0 at X Y Z state S, 1 at X Y Z state S
 position_lines() { grep -c '^bots ' "$log"; }
 enough_lines() { [ "$(position_lines)" -ge 16 ]; }
 wait_until 240 enough_lines || fail "only $(position_lines) position lines"
@@ -37,10 +34,11 @@ first="$(grep '^bots ' "$log" | head -n 2 | tail -n 1)"
 last="$(grep '^bots ' "$log" | tail -n 1)"
 echo "bots_move: $first"
 echo "bots_move: $last"
+# Fields: bots T ms: 0 at X Y Z state S, 1 at X Y Z state S (bot 0 X is field 6, bot 1 X field 13)
 moved() {
   awk -v a="$first" -v b="$last" -v i="$1" 'BEGIN {
     split(a, p, /[ ,]+/); split(b, q, /[ ,]+/)
-    o = (i == 0) ? 5 : 12
+    o = (i == 0) ? 6 : 13  # the X after "at"
     d = (p[o] - q[o]) ^ 2 + (p[o + 1] - q[o + 1]) ^ 2 + (p[o + 2] - q[o + 2]) ^ 2
     exit !(d > 100 * 100)
   }'

@@ -7,9 +7,7 @@ set -uo pipefail
 name=level_view
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb_game.bash"
 
-start_game
-answer_question Escape
-wait_for_frames
+start_windowed_game
 
 # The first frames may still be on their way to the screen: screenshots until the picture
 # is a real one (many colours, not black, the white FPS line in the top-left corner).

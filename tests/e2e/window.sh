@@ -17,7 +17,7 @@ log="$out/game-windowed.log"
 start_game
 wait_until 90 question_shown || fail "no question box"
 xwininfo -root -tree | grep -q 'Click Yes\|"Options"' || fail "question box has no caption"
-xdotool key --window "$box" Escape
+answer_question Escape
 
 # Until frames run (their counter renames the window); the title before that is noted.
 title=""

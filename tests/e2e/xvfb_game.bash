@@ -96,11 +96,25 @@ start_game() {
 }
 
 # Answers the full-screen question with key $1 sent to the box's own window (there is no
-# window manager): Escape is No (windowed), Return is Yes. Sets box.
+# window manager): Escape is No (windowed), Return is Yes. The box may show before it takes
+# keys, so the key goes to it again each second while it stays. Sets box.
 question_shown() { box="$(window_named Options)"; [ -n "$box" ]; }
+question_answered() {
+  local still
+  still="$(window_named Options)"
+  [ -z "$still" ] && return 0
+  if [ $((SECONDS - answered_at)) -ge 1 ]; then
+    xdotool key --window "$still" "$answer" 2>/dev/null
+    answered_at=$SECONDS
+  fi
+  return 1
+}
 answer_question() {
   wait_until 90 question_shown || fail "no full-screen question box"
-  xdotool key --window "$box" "$1"
+  answer="$1"
+  xdotool key --window "$box" "$answer" 2>/dev/null
+  answered_at=$SECONDS
+  wait_until 60 question_answered || fail "the question box did not take $answer"
 }
 
 # Waits for the frame counter to title the game window; sets win. An error box instead
@@ -108,11 +122,18 @@ answer_question() {
 wait_for_frames() {
   wait_until 120 frames_or_error
   if error_box_shown; then
-    import -window root "$out/error.png" 2>/dev/null
     fail "an error box instead of frames"
   fi
   win="$(window_titled_like "$fps_title")"
   [ -n "$win" ] || fail "the game window never showed a frame count"
+}
+
+# Starts the game in the game data with the variables NAME=value given, answers the question
+# No and waits for its frames; leaves gamepid and win set.
+start_windowed_game() {
+  start_game "$data" "$@"
+  answer_question Escape
+  wait_for_frames
 }
 
 # Waits for the game to end; sets status to its exit status, or to "running" after $1
