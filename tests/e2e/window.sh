@@ -17,7 +17,7 @@ log="$out/game-windowed.log"
 start_game
 wait_until 90 question_shown || fail "no question box"
 xwininfo -root -tree | grep -q 'Click Yes\|"Options"' || fail "question box has no caption"
-answer_question Escape
+answer_question Escape strict
 
 # Until frames run (their counter renames the window); the title before that is noted.
 title=""
@@ -74,7 +74,7 @@ wait_exit 60
 # --- Return answers Yes: full screen at 1024x768 ---
 log="$out/game-fullscreen.log"
 start_game
-answer_question Return
+answer_question Return strict
 window_shown() { win="$(game_window)"; [ -n "$win" ]; }
 wait_until 120 window_shown || fail "no full-screen game window"
 info="$(xwininfo -id "$win")"
