@@ -2,6 +2,7 @@
 #include "combat/particles.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/game_state.h"
 #include "combat/billboard.h"
@@ -83,6 +84,30 @@ void ParticleSystem::Clear() {
   particleCount = 0;
 }
 
+bool ParticleSystem::MoveStopped(Particle& p, bool slow, float lifeBefore, TraceResult* hit) {
+  if (p.position == p.previousPosition || gGame.level.nodes.empty()) return false;
+  // The level does not move and neither does the particle's line: one trace along every move
+  // it has left shows how many of them are free, and only the moves close to the first wall
+  // are traced one by one, exactly as every move used to be.
+  const uint8_t motion = slow ? 2 : 1;
+  if (p.clearMotion != motion) {
+    p.clearMotion = motion;
+    const float ageing = slow ? 0.05f : 1.0f;
+    const float moves = std::ceil((lifeBefore - 1) / ageing) + 1;
+    const Vec3 step = p.position - p.previousPosition;
+    // The same box as each move's own trace, so that a box starting inside a brush is let
+    // out of it alike; the move before the one the wall stops is traced again as well.
+    const TraceResult path = gGame.level.Trace(p.previousPosition, p.previousPosition + step * moves, ParticleExtents);
+    p.clearMoves = path.fraction >= 1.0f ? moves : std::floor(path.fraction * moves) - 1;
+  }
+  if (p.clearMoves >= 1) {
+    p.clearMoves -= 1;
+    return false;
+  }
+  *hit = gGame.level.Trace(p.previousPosition, p.position, ParticleExtents);
+  return hit->fraction != 1.0f;
+}
+
 void ParticleSystem::Step() {
   const bool slow = gGame.slowMotion;
   // Visit each particle that is in the list now exactly once; `next` is read before a
@@ -96,6 +121,7 @@ void ParticleSystem::Step() {
       index = next;
       continue;
     }
+    const float lifeBefore = p.life;
     p.previousPosition = p.position;
     if (!slow) {
       p.position = p.position + p.velocity;
@@ -109,12 +135,10 @@ void ParticleSystem::Step() {
     if (!p.fixedSize) p.size *= slow ? 1 + p.growth / SlowMotionFactor : 1 + p.growth;
     p.alpha -= slow ? p.alpha / p.life / SlowMotionFactor : p.alpha / p.life;
     p.life -= slow ? 0.05f : 1.0f;
-    if (p.position != p.previousPosition && !gGame.level.nodes.empty()) {
-      const TraceResult r = gGame.level.Trace(p.previousPosition, p.position, ParticleExtents);
-      if (r.fraction != 1.0f) {
-        p.life = 1;             // removed at the next update
-        p.position = r.end;     // and shown where it met the wall, not inside it
-      }
+    TraceResult hit;
+    if (MoveStopped(p, slow, lifeBefore, &hit)) {
+      p.life = 1;               // removed at the next update
+      p.position = hit.end;     // and shown where it met the wall, not inside it
     }
     index = next;
   }
