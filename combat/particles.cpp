@@ -14,15 +14,24 @@ namespace {
 constexpr float SlowMotionFactor = 20.0f;
 const Vec3 ParticleExtents(1, 1, 1);
 
-// Steam leaves its vent as a fine spray and billows as it slows: the drawn square widens with
-// the particle's age (the jet's particles keep a fixed size of 0.06 and start with 50 updates
-// to live, so they end 40 times as wide as they began, fading all the while).
+// Steam leaves its pipe as a thin hiss and billows out into a wide, fading plume. The jet's
+// particles crawl (2 units a second for one second: a puff at the nozzle if drawn where they
+// are), so a steam particle is drawn SteamReach times as far from where it was made as it
+// has moved, which keeps the jet's shape (its slight fall and the fan of its spread) at a
+// size the player sees, and its square widens with its age from the emitter's 0.06 to
+// about 12 units at the end of its 50-update life, fading all the while.
+constexpr float SteamReach = 40;
 constexpr float SteamLife = 50;
-constexpr float SteamWideningPerUpdate = 0.8f;
+constexpr float SteamWideningPerUpdate = 5.0f;
 
 float DrawnSize(const Particle& p) {
   if (p.kind != SteamKind) return p.size;
   return p.size * (1 + SteamWideningPerUpdate * std::max(0.0f, SteamLife - p.life));
+}
+
+Vec3 DrawnPosition(const Particle& p, Vec3 at) {
+  if (p.kind != SteamKind) return at;
+  return p.origin + (at - p.origin) * SteamReach;
 }
 
 }  // namespace
@@ -182,7 +191,7 @@ void ParticleSystem::DrawParticles() {
   for (int n = 0; n < particleCount; ++n) {
     const Particle& p = pool_[static_cast<size_t>(index)];
     const Vec3 at = f >= 1.0f ? p.position : p.previousPosition + (p.position - p.previousPosition) * f;
-    batch.Add(at, p.red, p.green, p.blue, p.alpha, DrawnSize(p), p.kind);
+    batch.Add(DrawnPosition(p, at), p.red, p.green, p.blue, p.alpha, DrawnSize(p), p.kind);
     index = p.next;
   }
   batch.Flush();

@@ -43,6 +43,7 @@ struct Particle {
   float size = 0;               // half the side of the billboard
   bool fixedSize = false;       // when false, size grows every update
   float growth = 0;             // relative growth per update
+  Vec3 origin;                  // where an emitter made it (steam is drawn spreading from there)
   // How many more moves are known not to reach the level, and for which motion (a particle
   // moves in a straight line by the same step each update until slow motion is switched).
   float clearMoves = 0;
