@@ -19,7 +19,7 @@ const Vec3 ParticleExtents(1, 1, 1);
 // are), so a steam particle is drawn SteamReach times as far from where it was made as it
 // has moved, which keeps the jet's shape (its slight fall and the fan of its spread) at a
 // size the player sees, and its square widens with its age from the emitter's 0.06 to
-// about 12 units at the end of its 50-update life, fading all the while.
+// about 15 units at the end of its 50-update life, fading all the while.
 constexpr float SteamReach = 40;
 constexpr float SteamLife = 50;
 constexpr float SteamWideningPerUpdate = 5.0f;

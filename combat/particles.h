@@ -47,7 +47,7 @@ struct Particle {
   // How many more moves are known not to reach the level, and for which motion (a particle
   // moves in a straight line by the same step each update until slow motion is switched).
   float clearMoves = 0;
-  uint8_t clearMotion = 0;      // NoMotionKnown, or 1 + slow motion on
+  uint8_t clearMotion = NoMotionKnown;  // or 1 + slow motion on
 };
 
 class ParticleSystem;
