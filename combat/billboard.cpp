@@ -4,13 +4,15 @@
 // matrix removed, so it faces the screen and keeps its size wherever the camera looks. The
 // eye-space corners are computed here once, and every run of billboards sharing a picture
 // is drawn with one glDrawArrays from client arrays in the order they were added, so
-// additive blending sums exactly as if they were drawn one by one.
+// additive blending sums exactly as if they were drawn one by one. Billboards that cannot
+// change a pixel (outside the view volume, or too faint to survive rounding) are left out.
 #include "combat/billboard.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/game_state.h"
 
@@ -28,6 +30,9 @@ float ByteColour(float value) {
   const int truncated = static_cast<int>(std::max(0.0f, std::min(255.0f, value)));
   return static_cast<float>(truncated) / 255.0f;
 }
+
+// A fragment adding less than half a step of the colour buffer's bytes adds nothing.
+constexpr float FaintestStep = 0.49f;
 
 }  // namespace
 
@@ -50,13 +55,39 @@ bool BillboardUsesAlpha(int type) {
 
 void BillboardBatch::Begin() {
   glGetFloatv(GL_MODELVIEW_MATRIX, modelView_);
-  vertices_.clear();
-  texCoords_.clear();
-  colours_.clear();
-  textures_.clear();
+  glGetFloatv(GL_PROJECTION_MATRIX, projection_);
+  fogOn_ = glIsEnabled(GL_FOG);
+  if (fogOn_) {
+    float colour[4];
+    glGetFloatv(GL_FOG_COLOR, colour);
+    fogBlack_ = colour[0] == 0 && colour[1] == 0 && colour[2] == 0;
+    glGetIntegerv(GL_FOG_MODE, &fogMode_);
+    glGetFloatv(GL_FOG_DENSITY, &fogDensity_);
+    glGetFloatv(GL_FOG_START, &fogStart_);
+    glGetFloatv(GL_FOG_END, &fogEnd_);
+  }
+  plain_.corners.clear();
+  plain_.textures.clear();
+  blended_.corners.clear();
+  blended_.textures.clear();
 }
 
-void BillboardBatch::Add(Vec3 p, float red, float green, float blue, float alpha, float size,
+float BillboardBatch::MaxFogFactor(float depth) const {
+  if (!fogOn_) return 1;
+  // Every fog distance the GL may use (plane or radial) is at least the depth.
+  const float d = std::max(0.0f, depth);
+  float f = 1;
+  switch (fogMode_) {
+    case GL_EXP: f = std::exp(-fogDensity_ * d); break;
+    case GL_EXP2: f = std::exp(-(fogDensity_ * d) * (fogDensity_ * d)); break;
+    case GL_LINEAR: f = fogEnd_ != fogStart_ ? (fogEnd_ - d) / (fogEnd_ - fogStart_) : 1; break;
+    default: break;
+  }
+  // Some slack for the GL's own arithmetic.
+  return std::min(1.0f, std::max(0.0f, f) * 1.01f + 1e-4f);
+}
+
+bool BillboardBatch::Add(Vec3 p, float red, float green, float blue, float alpha, float size,
                          int type) {
   const float* m = modelView_;
   // The translation column of the model-view matrix after translating to p.
@@ -64,8 +95,31 @@ void BillboardBatch::Add(Vec3 p, float red, float green, float blue, float alpha
   const float ey = m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13];
   const float ez = m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14];
   const float s = size;
-  const float corners[4][4] = {
-      {-s, s, 0, 0}, {s, s, 1, 0}, {s, -s, 1, 1}, {-s, -s, 0, 1}};  // x, y, u, v
+
+  // Wholly outside one plane of the view volume: no pixel. The four corners in clip space
+  // are the centre's plus the corner offsets times the first two columns of the projection.
+  const float* P = projection_;
+  float centre[4], dx[4], dy[4];
+  for (int i = 0; i < 4; ++i) {
+    centre[i] = P[i] * ex + P[4 + i] * ey + P[8 + i] * ez + P[12 + i];
+    dx[i] = P[i] * s;
+    dy[i] = P[4 + i] * s;
+  }
+  unsigned outside = 0xFF;  // planes -x, +x, -y, +y, -z, +z all four corners are beyond
+  for (int corner = 0; corner < 4; ++corner) {
+    const float sx = corner == 1 || corner == 2 ? 1.0f : -1.0f;
+    const float sy = corner < 2 ? 1.0f : -1.0f;
+    float c[4];
+    for (int i = 0; i < 4; ++i) c[i] = centre[i] + sx * dx[i] + sy * dy[i];
+    unsigned out = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+      if (c[axis] < -c[3]) out |= 1u << (2 * axis);
+      if (c[axis] > c[3]) out |= 2u << (2 * axis);
+    }
+    outside &= out;
+  }
+  if (outside != 0) return false;
+
   float colour[4];
   if (gGame.nightVision) {
     colour[0] = 0, colour[1] = 1, colour[2] = 0, colour[3] = 1;
@@ -77,12 +131,50 @@ void BillboardBatch::Add(Vec3 p, float red, float green, float blue, float alpha
     colour[0] = ByteColour(red), colour[1] = ByteColour(green), colour[2] = ByteColour(blue);
     colour[3] = 1;
   }
-  for (const auto& c : corners) {
-    vertices_.insert(vertices_.end(), {ex + c[0], ey + c[1], ez});
-    texCoords_.insert(texCoords_.end(), {c[2], c[3]});
-    colours_.insert(colours_.end(), colour, colour + 4);
+  // Too faint to change a byte of the picture: the fragment's colour (texture x colour x fog,
+  // at most colour x fog) rounds to a byte before the blend scales it by the alpha, so it adds
+  // nothing when that byte or the scaled byte stays below half a step. Only black fog is
+  // sure to darken.
+  const float opacity = std::min(1.0f, std::max(0.0f, colour[3]));
+  if (!fogOn_ || fogBlack_) {
+    const float brightest = std::min(1.0f, std::max({colour[0], colour[1], colour[2], 0.0f})) * MaxFogFactor(-ez);
+    if (brightest * 255.0f < FaintestStep || opacity * 255.0f < FaintestStep ||
+        (brightest * 255.0f + 0.5f) * (opacity + 0.5f / 255.0f) < FaintestStep)
+      return false;
   }
-  textures_.push_back(gGame.effectTextures[BillboardTextureSlot(type)]);
+
+  // At full opacity the source-alpha factor is exactly 1: such squares go into the plain
+  // additive list, which the GL fills more cheaply. Additive blending into the bytes of the
+  // colour buffer is a saturating sum, so drawing that list first changes no pixel.
+  List& list = opacity >= 1.0f ? plain_ : blended_;
+  const float corners[4][4] = {
+      {-s, s, 0, 0}, {s, s, 1, 0}, {s, -s, 1, 1}, {-s, -s, 0, 1}};  // x, y, u, v
+  for (const auto& c : corners)
+    list.corners.push_back({ex + c[0], ey + c[1], ez, c[2], c[3], colour[0], colour[1], colour[2], colour[3]});
+  list.textures.push_back(gGame.effectTextures[BillboardTextureSlot(type)]);
+  return true;
+}
+
+int BillboardBatch::DrawList(List& list) {
+  if (list.textures.empty()) return 0;
+  const GLsizei stride = sizeof(Corner);
+  glVertexPointer(3, GL_FLOAT, stride, &list.corners[0].x);
+  glTexCoordPointer(2, GL_FLOAT, stride, &list.corners[0].u);
+  glColorPointer(4, GL_FLOAT, stride, &list.corners[0].r);
+  int calls = 0;
+  const size_t count = list.textures.size();
+  size_t first = 0;
+  while (first < count) {
+    size_t end = first + 1;
+    while (end < count && list.textures[end] == list.textures[first]) ++end;
+    glBindTexture(GL_TEXTURE_2D, list.textures[first]);
+    glDrawArrays(GL_QUADS, static_cast<GLint>(first * 4), static_cast<GLsizei>((end - first) * 4));
+    ++calls;
+    first = end;
+  }
+  list.corners.clear();
+  list.textures.clear();
+  return calls;
 }
 
 int BillboardBatch::Flush() {
@@ -97,7 +189,7 @@ int BillboardBatch::Flush() {
   ActiveTexture(GL_TEXTURE0_ARB);
   glEnable(GL_TEXTURE_2D);
 
-  if (!textures_.empty()) {
+  if (size() > 0) {
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     ClientActiveTexture(GL_TEXTURE1_ARB);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -106,23 +198,13 @@ int BillboardBatch::Flush() {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, vertices_.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, texCoords_.data());
-    glColorPointer(4, GL_FLOAT, 0, colours_.data());
-
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();  // the corners are already in eye space
-    const size_t count = textures_.size();
-    size_t first = 0;
-    while (first < count) {
-      size_t end = first + 1;
-      while (end < count && textures_[end] == textures_[first]) ++end;
-      glBindTexture(GL_TEXTURE_2D, textures_[first]);
-      glDrawArrays(GL_QUADS, static_cast<GLint>(first * 4), static_cast<GLsizei>((end - first) * 4));
-      ++calls;
-      first = end;
-    }
+    glBlendFunc(GL_ONE, GL_ONE);
+    calls += DrawList(plain_);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    calls += DrawList(blended_);
     glPopMatrix();
     glPopClientAttrib();
   }
@@ -136,10 +218,6 @@ int BillboardBatch::Flush() {
   }
   glDisable(GL_TEXTURE_2D);
   glColor3ub(255, 255, 255);
-  vertices_.clear();
-  texCoords_.clear();
-  colours_.clear();
-  textures_.clear();
   return calls;
 }
 

@@ -23,21 +23,42 @@ bool BillboardUsesAlpha(int type);
 
 class BillboardBatch {
  public:
-  // Reads the current model-view matrix: the billboards are placed in its eye space.
+  // Reads the current model-view and projection matrices, the viewport and the fog: the
+  // billboards are placed in eye space, and those that cannot change a pixel are left out.
   void Begin();
-  // One billboard: centre, colour on 0..255, alpha, half-size, type code.
-  void Add(Vec3 position, float red, float green, float blue, float alpha, float size, int type);
-  // Draws everything added since Begin, in order, and leaves blending off, depth writes on,
-  // texturing off and the colour white. Returns the number of draw calls it made.
+  // One billboard: centre, colour on 0..255, alpha, half-size, type code. Returns false when
+  // it was left out: wholly outside the view volume, or adding nothing that survives
+  // rounding to the colour buffer's bytes (too faint, or lost in black fog).
+  bool Add(Vec3 position, float red, float green, float blue, float alpha, float size, int type);
+  // Draws everything added since Begin (the squares at full opacity first, each list in
+  // order: additive blending gives the same sums in any order) and leaves blending off, depth
+  // writes on, texturing off and the colour white. Returns the number of draw calls it made.
   int Flush();
-  int size() const { return static_cast<int>(textures_.size()); }
+  // Billboards kept for drawing since Begin.
+  int size() const { return static_cast<int>(plain_.textures.size() + blended_.textures.size()); }
 
  private:
+  struct Corner {
+    float x, y, z;        // eye space
+    float u, v;
+    float r, g, b, a;
+  };
   float modelView_[16] = {};
-  std::vector<float> vertices_;   // eye space, 3 per corner
-  std::vector<float> texCoords_;  // 2 per corner
-  std::vector<float> colours_;    // 4 per corner
-  std::vector<unsigned int> textures_;  // one per billboard
+  float projection_[16] = {};
+  // Fog as the GL applies it, and whether it only darkens (black fog).
+  bool fogOn_ = false, fogBlack_ = true;
+  int fogMode_ = 0;
+  float fogDensity_ = 0, fogStart_ = 0, fogEnd_ = 1;
+  struct List {
+    std::vector<Corner> corners;         // 4 per billboard
+    std::vector<unsigned int> textures;  // one per billboard
+  };
+  List plain_;    // at full opacity: added with the plain additive blend
+  List blended_;  // the others: scaled by their alpha
+  // Draws a list, one call per run of one picture, and empties it. Returns the calls made.
+  int DrawList(List& list);
+  // The largest fog factor the GL may give a fragment at the given depth in front of the eye.
+  float MaxFogFactor(float depth) const;
 };
 
 // Draws one billboard at once (see BillboardBatch::Add).

@@ -48,6 +48,7 @@ void ParticleEmitter::Emit() {
     p.position.y += up.y * spreadUp * d;
     p.position.z += up.z * spreadUp * d + right.z * spreadRight * e;
     p.previousPosition = p.position;
+    p.origin = p.position;
     const float k = ((1 - 2 * RandomUnit()) * speedVariation + 1) * speed;
     p.velocity.x = k * direction.x + RandomUnit() * (p.position.x - position.x) / 50;
     p.velocity.y = k * direction.y + RandomUnit() * (p.position.y - position.y) / 50;

@@ -2,6 +2,7 @@
 #include "combat/particles.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/game_state.h"
 #include "combat/billboard.h"
@@ -13,15 +14,24 @@ namespace {
 constexpr float SlowMotionFactor = 20.0f;
 const Vec3 ParticleExtents(1, 1, 1);
 
-// Steam leaves its vent as a fine spray and billows as it slows: the drawn square widens with
-// the particle's age (the jet's particles keep a fixed size of 0.06 and start with 50 updates
-// to live, so they end 40 times as wide as they began, fading all the while).
+// Steam leaves its pipe as a thin hiss and billows out into a wide, fading plume. The jet's
+// particles crawl (2 units a second for one second: a puff at the nozzle if drawn where they
+// are), so a steam particle is drawn SteamReach times as far from where it was made as it
+// has moved, which keeps the jet's shape (its slight fall and the fan of its spread) at a
+// size the player sees, and its square widens with its age from the emitter's 0.06 to
+// about 15 units at the end of its 50-update life, fading all the while.
+constexpr float SteamReach = 40;
 constexpr float SteamLife = 50;
-constexpr float SteamWideningPerUpdate = 0.8f;
+constexpr float SteamWideningPerUpdate = 5.0f;
 
 float DrawnSize(const Particle& p) {
   if (p.kind != SteamKind) return p.size;
   return p.size * (1 + SteamWideningPerUpdate * std::max(0.0f, SteamLife - p.life));
+}
+
+Vec3 DrawnPosition(const Particle& p, Vec3 at) {
+  if (p.kind != SteamKind) return at;
+  return p.origin + (at - p.origin) * SteamReach;
 }
 
 }  // namespace
@@ -83,6 +93,30 @@ void ParticleSystem::Clear() {
   particleCount = 0;
 }
 
+bool ParticleSystem::MoveStopped(Particle& p, bool slow, float lifeBefore, TraceResult* hit) {
+  if (p.position == p.previousPosition || gGame.level.nodes.empty()) return false;
+  // The level does not move and neither does the particle's line: one trace along every move
+  // it has left shows how many of them are free, and only the moves close to the first wall
+  // are traced one by one, exactly as every move used to be.
+  const uint8_t motion = slow ? 2 : 1;
+  if (p.clearMotion != motion) {
+    p.clearMotion = motion;
+    const float ageing = slow ? 0.05f : 1.0f;
+    const float moves = std::ceil((lifeBefore - 1) / ageing) + 1;
+    const Vec3 step = p.position - p.previousPosition;
+    // The same box as each move's own trace, so that a box starting inside a brush is let
+    // out of it alike; the move before the one the wall stops is traced again as well.
+    const TraceResult path = gGame.level.Trace(p.previousPosition, p.previousPosition + step * moves, ParticleExtents);
+    p.clearMoves = path.fraction >= 1.0f ? moves : std::floor(path.fraction * moves) - 1;
+  }
+  if (p.clearMoves >= 1) {
+    p.clearMoves -= 1;
+    return false;
+  }
+  *hit = gGame.level.Trace(p.previousPosition, p.position, ParticleExtents);
+  return hit->fraction != 1.0f;
+}
+
 void ParticleSystem::Step() {
   const bool slow = gGame.slowMotion;
   // Visit each particle that is in the list now exactly once; `next` is read before a
@@ -96,6 +130,7 @@ void ParticleSystem::Step() {
       index = next;
       continue;
     }
+    const float lifeBefore = p.life;
     p.previousPosition = p.position;
     if (!slow) {
       p.position = p.position + p.velocity;
@@ -109,12 +144,10 @@ void ParticleSystem::Step() {
     if (!p.fixedSize) p.size *= slow ? 1 + p.growth / SlowMotionFactor : 1 + p.growth;
     p.alpha -= slow ? p.alpha / p.life / SlowMotionFactor : p.alpha / p.life;
     p.life -= slow ? 0.05f : 1.0f;
-    if (p.position != p.previousPosition && !gGame.level.nodes.empty()) {
-      const TraceResult r = gGame.level.Trace(p.previousPosition, p.position, ParticleExtents);
-      if (r.fraction != 1.0f) {
-        p.life = 1;             // removed at the next update
-        p.position = r.end;     // and shown where it met the wall, not inside it
-      }
+    TraceResult hit;
+    if (MoveStopped(p, slow, lifeBefore, &hit)) {
+      p.life = 1;               // removed at the next update
+      p.position = hit.end;     // and shown where it met the wall, not inside it
     }
     index = next;
   }
@@ -158,7 +191,7 @@ void ParticleSystem::DrawParticles() {
   for (int n = 0; n < particleCount; ++n) {
     const Particle& p = pool_[static_cast<size_t>(index)];
     const Vec3 at = f >= 1.0f ? p.position : p.previousPosition + (p.position - p.previousPosition) * f;
-    batch.Add(at, p.red, p.green, p.blue, p.alpha, DrawnSize(p), p.kind);
+    batch.Add(DrawnPosition(p, at), p.red, p.green, p.blue, p.alpha, DrawnSize(p), p.kind);
     index = p.next;
   }
   batch.Flush();

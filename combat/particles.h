@@ -18,11 +18,14 @@
 #include "combat/billboard.h"
 #include "core/vec3.h"
 
+struct TraceResult;
+
 constexpr int ParticleUpdatesPerSecond = 50;
 constexpr uint32_t ParticleUpdateMs = 1000 / ParticleUpdatesPerSecond;  // 20 ms
 constexpr int MaxUpdatesPerFrame = 5;   // a longer stall drops time instead of spinning
 constexpr float DefaultGravity = -10.0f / 50 / 50;  // per update squared
 constexpr int NoParticle = -1;
+constexpr uint8_t NoMotionKnown = 0;
 
 struct Particle {
   int next = NoParticle;        // neighbours in the circular list (pool indices)
@@ -40,6 +43,11 @@ struct Particle {
   float size = 0;               // half the side of the billboard
   bool fixedSize = false;       // when false, size grows every update
   float growth = 0;             // relative growth per update
+  Vec3 origin;                  // where an emitter made it (steam is drawn spreading from there)
+  // How many more moves are known not to reach the level, and for which motion (a particle
+  // moves in a straight line by the same step each update until slow motion is switched).
+  float clearMoves = 0;
+  uint8_t clearMotion = NoMotionKnown;  // or 1 + slow motion on
 };
 
 class ParticleSystem;
@@ -121,6 +129,8 @@ class ParticleSystem {
 
  private:
   void Remove(int index);
+  // True when the level stops the particle's last move (previousPosition to position).
+  bool MoveStopped(Particle& p, bool slow, float lifeBefore, TraceResult* hit);
 
   std::vector<Particle> pool_;
   std::vector<int> freeSlots_;

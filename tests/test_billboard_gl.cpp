@@ -172,80 +172,112 @@ TEST_F(BillboardGLTest, PicturesColoursNightVisionAndAlpha) {
   }
 }
 
+// The classic way, one at a time: translate, replace the rotation with the identity, and draw
+// the quad in immediate mode with the source-alpha blend and the GL's own fog.
+void DrawClassic(Vec3 p, float r, float g, float b, float a, float s, int type) {
+  glDepthMask(GL_FALSE);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, gGame.effectTextures[BillboardTextureSlot(type)]);
+  if (BillboardUsesAlpha(type))
+    glColor4f(r / 255, g / 255, b / 255, a);
+  else
+    glColor3ub(static_cast<GLubyte>(r), static_cast<GLubyte>(g), static_cast<GLubyte>(b));
+  glPushMatrix();
+  glTranslatef(p.x, p.y, p.z);
+  float m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  m[0] = m[5] = m[10] = 1;
+  m[1] = m[2] = m[4] = m[6] = m[8] = m[9] = 0;
+  glLoadMatrixf(m);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 0); glVertex3f(-s, s, 0);
+  glTexCoord2f(1, 0); glVertex3f(s, s, 0);
+  glTexCoord2f(1, 1); glVertex3f(s, -s, 0);
+  glTexCoord2f(0, 1); glVertex3f(-s, -s, 0);
+  glEnd();
+  glPopMatrix();
+  glDisable(GL_BLEND);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_TEXTURE_2D);
+}
+
 TEST_F(BillboardGLTest, BatchDrawsTheSamePixelsAsOneByOne) {
   REQUIRE_GL(ctx_);
+  // Soft round pictures, so that the texture's falloff is part of the comparison.
+  for (int slot = 0; slot < 6; ++slot) {
+    std::vector<uint8_t> texels;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) {
+        const float u = (x + 0.5f) / 16 - 1, v = (y + 0.5f) / 16 - 1;
+        const float w = std::max(0.0f, 1 - std::sqrt(u * u + v * v));
+        for (int c = 0; c < 3; ++c) texels.push_back(static_cast<uint8_t>(w * SlotColours[slot][c] * 0.9f + w * 25));
+      }
+    glBindTexture(GL_TEXTURE_2D, textures_[slot]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 32, 32, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  }
   glLoadIdentity();
   gluLookAt(10, 20, 30, -40, 0, -300, 0, 1, 0);
   struct B { Vec3 p; float r, g, b, a, s; int type; };
   std::vector<B> all;
   ResetRandom();
   const int types[] = {11, 13, 66, 77, 77, 77, 88, SteamKind};
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < 600; ++i) {
     B b;
-    b.p = Vec3(RandomUnit() * 200 - 100, RandomUnit() * 200 - 100, -200 - RandomUnit() * 300);
+    // In view, off to the sides, behind the eye, past the far plane, and far into the fog.
+    b.p = Vec3(RandomUnit() * 400 - 200, RandomUnit() * 400 - 200, 200 - RandomUnit() * 700);
+    if (i % 50 == 0) b.p.z = -4500;
+    if (i % 50 == 1) b.p.z = -2500;
     b.r = RandomUnit() * 255, b.g = RandomUnit() * 255, b.b = RandomUnit() * 255;
-    b.a = RandomUnit() * 2, b.s = RandomUnit() * 12;
+    b.a = RandomUnit() * 2 - 0.1f, b.s = RandomUnit() * (i % 7 == 0 ? 80 : 12);
     b.type = types[RandomInt() % 8];
     all.push_back(b);
   }
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  for (const B& b : all) DrawBillboard(b.p, b.r, b.g, b.b, b.a, b.s, b.type);
-  const std::vector<uint8_t> oneByOne = ctx_.ReadPixels();
+  const GLfloat black[4] = {0, 0, 0, 1};
+  glFogfv(GL_FOG_COLOR, black);
+  glFogi(GL_FOG_MODE, GL_EXP2);
+  glFogf(GL_FOG_DENSITY, 0.002f);
+  int kept = 0;
+  for (bool fog : {false, true}) {
+    if (fog) glEnable(GL_FOG); else glDisable(GL_FOG);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (const B& b : all) DrawClassic(b.p, b.r, b.g, b.b, b.a, b.s, b.type);
+    const std::vector<uint8_t> classic = ctx_.ReadPixels();
 
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  BillboardBatch batch;
-  batch.Begin();
-  int runs = 0;
-  for (size_t i = 0; i < all.size(); ++i) {
-    const B& b = all[i];
-    if (i == 0 || BillboardTextureSlot(b.type) != BillboardTextureSlot(all[i - 1].type)) ++runs;
-    batch.Add(b.p, b.r, b.g, b.b, b.a, b.s, b.type);
-  }
-  EXPECT_EQ(batch.Flush(), runs);
-  const std::vector<uint8_t> batched = ctx_.ReadPixels();
-  int lit = 0;
-  for (size_t i = 0; i < batched.size(); i += 4) lit += batched[i] + batched[i + 1] + batched[i + 2] > 0;
-  EXPECT_GT(lit, Size * Size / 4);
-  EXPECT_TRUE(batched == oneByOne);
-
-  // The classic way (translate, then replace the rotation with the identity and draw the quad
-  // in immediate mode) lands on the same pixels.
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glDepthMask(GL_FALSE);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glEnable(GL_TEXTURE_2D);
-  for (const B& b : all) {
-    glBindTexture(GL_TEXTURE_2D, gGame.effectTextures[BillboardTextureSlot(b.type)]);
-    if (BillboardUsesAlpha(b.type))
-      glColor4f(b.r / 255, b.g / 255, b.b / 255, b.a);
-    else
-      glColor3ub(static_cast<GLubyte>(b.r), static_cast<GLubyte>(b.g), static_cast<GLubyte>(b.b));
-    glPushMatrix();
-    glTranslatef(b.p.x, b.p.y, b.p.z);
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    m[0] = m[5] = m[10] = 1;
-    m[1] = m[2] = m[4] = m[6] = m[8] = m[9] = 0;
-    glLoadMatrixf(m);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0); glVertex3f(-b.s, b.s, 0);
-    glTexCoord2f(1, 0); glVertex3f(b.s, b.s, 0);
-    glTexCoord2f(1, 1); glVertex3f(b.s, -b.s, 0);
-    glTexCoord2f(0, 1); glVertex3f(-b.s, -b.s, 0);
-    glEnd();
-    glPopMatrix();
-  }
-  glDisable(GL_BLEND);
-  glDepthMask(GL_TRUE);
-  glDisable(GL_TEXTURE_2D);
-  const std::vector<uint8_t> classic = ctx_.ReadPixels();
-  int differing = 0;
-  for (size_t i = 0; i < classic.size(); i += 4)
-    for (int c = 0; c < 3; ++c)
-      if (classic[i + c] != batched[i + c]) {
-        ++differing;
-        break;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    BillboardBatch batch;
+    batch.Begin();
+    kept = 0;
+    // One call per run of a picture among the squares at full opacity, and among the others.
+    int runs = 0, lastSlot[2] = {-1, -1};
+    for (const B& b : all) {
+      if (!batch.Add(b.p, b.r, b.g, b.b, b.a, b.s, b.type)) continue;
+      ++kept;
+      const int list = BillboardUsesAlpha(b.type) && b.a < 1;
+      if (BillboardTextureSlot(b.type) != lastSlot[list]) ++runs, lastSlot[list] = BillboardTextureSlot(b.type);
+    }
+    EXPECT_EQ(batch.Flush(), runs);
+    EXPECT_EQ(glIsEnabled(GL_FOG), fog);
+    const std::vector<uint8_t> batched = ctx_.ReadPixels();
+    int lit = 0, off = 0, farOff = 0;
+    for (size_t i = 0; i < batched.size(); i += 4) {
+      lit += batched[i] + batched[i + 1] + batched[i + 2] > 0;
+      for (int c = 0; c < 3; ++c) {
+        off += batched[i + c] != classic[i + c];
+        farOff += std::abs(batched[i + c] - classic[i + c]) > 1;
       }
-  EXPECT_EQ(differing, 0);
+    }
+    EXPECT_GT(lit, Size * Size / 4);
+    EXPECT_EQ(farOff, 0) << "fog " << fog;
+    EXPECT_EQ(off, 0) << "fog " << fog;
+    // DrawBillboard is a batch of one.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (const B& b : all) DrawBillboard(b.p, b.r, b.g, b.b, b.a, b.s, b.type);
+    EXPECT_TRUE(ctx_.ReadPixels() == batched);
+  }
+  glDisable(GL_FOG);
+  EXPECT_LT(kept, 560);  // those behind, beyond and lost in the fog are left out
 }

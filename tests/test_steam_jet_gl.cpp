@@ -1,10 +1,12 @@
 // The steam jet in the default level: the pump room off the lower hall holds it, lit, and it
-// shows from the places the player walks through (the foot of the stairs, beside the pipe).
+// shows as a jet from the places the player walks through (the head of the stairs in the
+// lower hall, the pump room's floor).
 // With KORVALIS_SHOTS_DIR set it also writes the README's pictures of it there.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@ struct View {
   const char* name;
   Vec3 eye, target;
   int minChanged;  // pixels the jet must change
+  int minWidth;    // and how wide on screen the part it changes must be
 };
 
 class SteamJet : public DefaultLevelTest {
@@ -66,8 +69,10 @@ TEST_F(SteamJet, ShowsFromThePlayersPath) {
   EXPECT_EQ(gGame.level.Trace(SteamJetPosition, SteamJetPosition + Vec3(2, -0.4f, 0), Vec3(1, 1, 1)).fraction, 1.0f);
   EXPECT_GE(gGame.level.leaves[static_cast<size_t>(gGame.level.FindLeaf(SteamJetPosition))].cluster, 0);
   const View views[] = {
-      {"steam-jet", Vec3(16, 6, -788), Vec3(0, 0, -804), 300},
-      {"steam-jet-stairs", Vec3(56, 6, -866), Vec3(0, 0, -806), 40},
+      // Across the pump room's floor, the jet from the side.
+      {"steam-jet", Vec3(40, 6, -960), Vec3(30, -2, -804), 20000, 250},
+      // The first sight of it, from the lower hall at the head of the stairs.
+      {"steam-jet-stairs", Vec3(350, 197, -870), Vec3(20, -5, -812), 6000, 60},
   };
   for (const View& v : views) {
     const Vec3 box(17, 50, 17);
@@ -81,15 +86,22 @@ TEST_F(SteamJet, ShowsFromThePlayersPath) {
   for (const View& v : views) {
     const std::vector<uint8_t> without = Draw(v, false);
     const std::vector<uint8_t> with = Draw(v, true);
-    int changed = 0;
+    // Pixels the jet brightens by more than a trace, and how far across the screen they go.
+    int changed = 0, left = Width, right = -1;
     long sum = 0;
     for (size_t i = 0; i < with.size(); i += 4) {
-      if (with[i] != without[i] || with[i + 1] != without[i + 1] || with[i + 2] != without[i + 2]) ++changed;
+      const int gain = with[i] + with[i + 1] + with[i + 2] - without[i] - without[i + 1] - without[i + 2];
+      if (gain > 6) {
+        ++changed;
+        const int x = static_cast<int>(i / 4 % Width);
+        left = std::min(left, x), right = std::max(right, x);
+      }
       sum += with[i] + with[i + 1] + with[i + 2];
     }
-    std::printf("%s: the jet changes %d pixels; mean level brightness %.1f\n", v.name, changed,
-                static_cast<double>(sum) / (3.0 * Width * Height));
+    std::printf("%s: the jet brightens %d pixels, %d wide; mean level brightness %.1f\n", v.name, changed,
+                right - left + 1, static_cast<double>(sum) / (3.0 * Width * Height));
     EXPECT_GE(changed, v.minChanged) << v.name;
+    EXPECT_GE(right - left + 1, v.minWidth) << v.name << ": a jet, not a puff";
     EXPECT_GT(sum / (3L * Width * Height), 20) << v.name << ": the room is lit";
     SaveShot(with, Width, Height, v.name);
   }
