@@ -4,7 +4,7 @@
 // weapons fired often, the toggles, slow motion on and off. It reports the memory in use
 // (RSS) at intervals, the peaks of live particles and flying shots, and every frame that
 // left a value that is not finite in the player, a bot, a shot or a particle.
-//   bench_longrun [frames]   (default 1,000,000)
+//   bench_longrun [frames [game data directory]]   (default 1,000,000 frames, the build's data)
 // Exit status 1 when a frame had a value that is not finite, or, in runs of at least
 // 100,000 frames, when the memory grew by 1 % or more between the end of the warm-up and the
 // end (shorter runs still see the particle pool grow to new peaks). The warm-up (a tenth of the run, at
@@ -28,6 +28,8 @@
 #include "support/gl_context.h"
 
 namespace {
+
+constexpr int SurfaceWidth = 16, SurfaceHeight = 12;
 
 // The test's context stands in for the game window's; the procedure lookup is the real one.
 class HeadlessPlatform : public FakePlatform {
@@ -121,7 +123,14 @@ constexpr int MovementKeys[] = {platform::KeyW,  platform::KeyS,    platform::Ke
 
 // One frame of input: the clock moves 5 to 30 ms, the mouse and the held keys change now
 // and then, and the window procedure gets clicks and keys.
-void ScriptFrame(Script& s, HeadlessPlatform& p, long frame, long* collisionOffSince) {
+// Where the player was when collision went off, and when.
+struct Flight {
+  long since = 0;
+  Vec3 position, view;
+  float verticalAngle = 0;
+};
+
+void ScriptFrame(Script& s, HeadlessPlatform& p, long frame, Flight* flight) {
   p.now += uint32_t(s.Between(5, 30));
   const int cx = p.clientWidth / 2, cy = p.clientHeight / 2;
   p.mouseX = cx;
@@ -141,12 +150,20 @@ void ScriptFrame(Script& s, HeadlessPlatform& p, long frame, long* collisionOffS
   if (s.OneIn(50)) Send(Event::MouseDown, 0, platform::MouseButton::Right);  // jump
   if (s.OneIn(60)) Send(Event::KeyDown, Toggles[s.Next() % (sizeof Toggles / sizeof Toggles[0])]);
   if (s.OneIn(400)) Send(Event::KeyDown, platform::KeyF11);  // slow motion on or off
-  // Collision off lets the player fly through walls; it comes back on after a while.
+  // Collision off lets the player fly through walls; it comes back on after a while, and the
+  // player is put back where the flight began (as a player would walk back in): left outside
+  // the level, he would fall for the rest of the run and every shot would fly into the void.
   if (gGame.collisionOn && s.OneIn(3000)) {
     Send(Event::MouseDown, 0, platform::MouseButton::Middle);
-    *collisionOffSince = frame;
-  } else if (!gGame.collisionOn && frame - *collisionOffSince > 200) {
+    flight->since = frame;
+    flight->position = gGame.camera.position;
+    flight->view = gGame.camera.view;
+    flight->verticalAngle = mouseLook.verticalAngle;
+  } else if (!gGame.collisionOn && frame - flight->since > 200) {
     Send(Event::MouseDown, 0, platform::MouseButton::Middle);
+    gGame.camera.position = flight->position;
+    gGame.camera.view = flight->view;
+    mouseLook.verticalAngle = flight->verticalAngle;
   }
 }
 
@@ -160,19 +177,22 @@ int main(int argc, char** argv) {
   }
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  if (chdir(KORVALIS_GAME_DIR) != 0) {
-    std::fprintf(stderr, "bench_longrun: no game data directory %s\n", KORVALIS_GAME_DIR);
+  const char* dataDirectory = argc > 2 ? argv[2] : KORVALIS_GAME_DIR;
+  if (chdir(dataDirectory) != 0) {
+    std::fprintf(stderr, "bench_longrun: no game data directory %s\n", dataDirectory);
     return 1;
   }
-  // A small surface: the run measures the game's own work and memory, not fill rate.
-  GLTestContext gl(160, 120);
+  // A tiny surface: the run measures the game's own work and memory, not fill rate. Every GL
+  // call of the frame is still made and Mesa still transforms every vertex; only the pixels
+  // are few.
+  GLTestContext gl(SurfaceWidth, SurfaceHeight);
   if (!gl.ok()) {
     std::fprintf(stderr, "bench_longrun: no offscreen OpenGL context\n");
     return 1;
   }
   HeadlessPlatform platform;
-  platform.clientWidth = 160;
-  platform.clientHeight = 120;
+  platform.clientWidth = SurfaceWidth;
+  platform.clientHeight = SurfaceHeight;
   platform.now = 1000;
   gGame.fullScreen = false;
   if (!InitializeGame() || platform.quitRequests != 0) {
@@ -187,8 +207,9 @@ int main(int argc, char** argv) {
   Script script;
   long warmup = frames / 10;
   if (warmup < 10000) warmup = frames / 2 < 10000 ? frames / 2 : 10000;
-  const long reportEvery = frames / 20;
-  long warmRss = 0, peakRss = 0, badFrames = 0, collisionOffSince = 0;
+  const long reportEvery = frames >= 20 ? frames / 20 : 1;
+  long warmRss = 0, peakRss = 0, badFrames = 0;
+  Flight flight;
   int peakShots = 0, peakParticles = 0;
   const char* firstBad = nullptr;
   long firstBadFrame = -1;
@@ -196,7 +217,7 @@ int main(int argc, char** argv) {
   std::printf("%10s %10s %8s %10s %10s %12s %10s\n", "frame", "RSS KB", "shots", "particles",
               "peak shots", "peak partic.", "seconds");
   for (long frame = 1; frame <= frames; ++frame) {
-    ScriptFrame(script, platform, frame, &collisionOffSince);
+    ScriptFrame(script, platform, frame, &flight);
     gGame.camera.UpdateCamera();
     RenderFrame();
     // Nothing reads the pixels back: a flush per frame keeps Mesa from queueing them all.
