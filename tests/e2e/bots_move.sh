@@ -8,29 +8,7 @@ set -uo pipefail
 name=bots_move
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb_game.bash"
 
-(cd "$data" && SDL_AUDIODRIVER=dummy KORVALIS_BOT_POSITIONS=1 exec "$game") >"$log" 2>&1 &
-gamepid=$!
-
-# The question box: Escape sent to the box's own window answers No (windowed).
-box=""
-for _ in $(seq 150); do
-  box="$(window_named Options)"
-  [ -n "$box" ] && break
-  kill -0 "$gamepid" 2>/dev/null || fail "the game ended before asking about full screen"
-  sleep 0.1
-done
-[ -n "$box" ] || fail "no full-screen question box"
-xdotool key --window "$box" Escape
-
-# The frame counter renames the window once the frames run.
-win=""
-for _ in $(seq 300); do
-  win="$(window_titled_like "Current Frames Per Second:")"
-  [ -n "$win" ] && break
-  kill -0 "$gamepid" 2>/dev/null || fail "the game ended before its first frames"
-  sleep 0.1
-done
-[ -n "$win" ] || fail "the game window never showed a frame count"
+start_windowed_game KORVALIS_BOT_POSITIONS=1
 
 # The information panel (F4) about bot 0.
 xdotool mousemove --window "$win" 512 384 2>/dev/null
@@ -51,11 +29,11 @@ first="$(grep '^bots ' "$log" | head -n 2 | tail -n 1)"
 last="$(grep '^bots ' "$log" | tail -n 1)"
 echo "bots_move: $first"
 echo "bots_move: $last"
-# Fields: bots T ms: 0 at X Y Z state S, 1 at X Y Z state S
+# Fields: bots T ms: 0 at X Y Z state S, 1 at X Y Z state S (bot 0 X is field 6, bot 1 X field 13)
 moved() {
   awk -v a="$first" -v b="$last" -v i="$1" 'BEGIN {
     split(a, p, /[ ,]+/); split(b, q, /[ ,]+/)
-    o = (i == 0) ? 5 : 12
+    o = (i == 0) ? 6 : 13  # the X after "at"
     d = (p[o] - q[o]) ^ 2 + (p[o + 1] - q[o + 1]) ^ 2 + (p[o + 2] - q[o + 2]) ^ 2
     exit !(d > 100 * 100)
   }'

@@ -7,29 +7,7 @@ set -uo pipefail
 name=level_view
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb_game.bash"
 
-(cd "$data" && SDL_AUDIODRIVER=dummy exec "$game") >"$log" 2>&1 &
-gamepid=$!
-
-# The question box: Escape sent to the box's own window answers No (windowed).
-box=""
-for _ in $(seq 150); do
-  box="$(window_named Options)"
-  [ -n "$box" ] && break
-  kill -0 "$gamepid" 2>/dev/null || fail "the game ended before asking about full screen"
-  sleep 0.1
-done
-[ -n "$box" ] || fail "no full-screen question box"
-xdotool key --window "$box" Escape
-
-# The frame counter renames the window once the frames run.
-win=""
-for _ in $(seq 300); do
-  win="$(window_titled_like "Current Frames Per Second:")"
-  [ -n "$win" ] && break
-  kill -0 "$gamepid" 2>/dev/null || fail "the game ended before its first frames"
-  sleep 0.1
-done
-[ -n "$win" ] || fail "the game window never showed a frame count"
+start_windowed_game
 sleep 2  # let the first frames settle
 
 import -window root "$shot" 2>/dev/null || fail "screenshot failed"

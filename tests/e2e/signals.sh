@@ -3,91 +3,48 @@
 # shut-down with status 0: under SDL's offscreen driver (no X server) and under Xvfb.
 # Arguments: the game executable, the game data directory, an output directory.
 set -uo pipefail
+name=signals
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb_game.bash"
 
-game="$(realpath "$1")"
-data="$2"
-out="$3/signals"
-mkdir -p "$out"
-rm -f "$out"/*.log "$out/display"
-[ -e "$data/Config.ini" ] || { echo "SKIP: no game data in $data"; exit 0; }
-
-game_pid=""
-xvfb_pid=""
-cleanup() {
-  [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-export SDL_AUDIODRIVER=dummy
-
-# Started through a subshell that execs the game: a plain background command would have
-# SIGINT ignored (no job control in a script), and the test would prove nothing.
-# $1 names the log; $2 is "offscreen" for SDL's offscreen driver without a display.
-start_game() {
-  if [ "$2" = offscreen ]; then
-    (cd "$data" && unset DISPLAY && SDL_VIDEODRIVER=offscreen exec "$game") >"$out/$1.log" 2>&1 &
-  else
-    (cd "$data" && exec "$game") >"$out/$1.log" 2>&1 &
-  fi
-  game_pid=$!
-}
-
-# Waits up to $1 tenths of a second for the game to end; sets status, or "running".
-wait_exit() {
-  status=running
-  for _ in $(seq "$1"); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-      wait "$game_pid"
-      status=$?
-      game_pid=""
-      return
-    fi
-    sleep 0.1
-  done
+# The game is started through a subshell that execs it (here and in start_windowed_game): a
+# plain background command would have SIGINT ignored (no job control in a script), and the
+# test would prove nothing.
+start_offscreen_game() {
+  (cd "$data" && unset DISPLAY && SDL_AUDIODRIVER=dummy SDL_VIDEODRIVER=offscreen exec "$game") \
+    >"$log" 2>&1 &
+  gamepid=$!
 }
 
 # Sends the signal to the running game and expects status 0 within ten seconds.
 expect_clean_end() {
-  local name="$1" signal="$2"
-  kill -0 "$game_pid" 2>/dev/null || fail "$name: the game ended before the signal"
-  grep -q '^SigIgn:\s*0*$' "/proc/$game_pid/status" || echo "NOTE: $name: the game ignores some signals"
-  kill "-$signal" "$game_pid"
-  wait_exit 100
-  [ "$status" != running ] || fail "$name: still running 10 s after SIG$signal"
-  [ "$status" = 0 ] || fail "$name: SIG$signal ended the game with status $status"
-  echo "$name: SIG$signal ended the game with status 0"
+  local how="$1" signal="$2" status=running
+  kill -0 "$gamepid" 2>/dev/null || fail "$how: the game ended before the signal"
+  grep -q '^SigIgn:\s*0*$' "/proc/$gamepid/status" || echo "NOTE: $how: the game ignores some signals"
+  kill "-$signal" "$gamepid"
+  for _ in $(seq 100); do
+    if ! kill -0 "$gamepid" 2>/dev/null; then
+      wait "$gamepid"
+      status=$?
+      gamepid=""
+      break
+    fi
+    sleep 0.1
+  done
+  [ "$status" != running ] || fail "$how: still running 10 s after SIG$signal"
+  [ "$status" = 0 ] || fail "$how: SIG$signal ended the game with status $status"
+  echo "$how: SIG$signal ended the game with status 0"
 }
 
-# --- offscreen: no display at all, so no question box either ---
+# No display at all, so no question box either: start-up and a few seconds of frames.
 for signal in TERM INT; do
-  start_game "offscreen-$signal" offscreen
-  sleep 4  # start-up and a few seconds of frames
+  start_offscreen_game
+  sleep 4
   expect_clean_end offscreen "$signal"
 done
 
-# --- Xvfb: answer the question box, wait for frames (the title counts them) ---
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" 2>"$out/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-[ -s "$out/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$out/display")"
-
-window_matching() { xwininfo -root -tree 2>/dev/null | awk -v p="$1" '$0 ~ p {print $1; exit}'; }
+# Under Xvfb: the question box answered, the frames running (the title counts them).
 for signal in TERM INT; do
-  start_game "x11-$signal" x11
-  box=""
-  for _ in $(seq 600); do box="$(window_matching '"Options"')"; [ -n "$box" ] && break; sleep 0.1; done
-  [ -n "$box" ] || { xwininfo -root -tree >"$out/windows.txt" 2>&1; fail "x11: no question box"; }
-  xdotool key --window "$box" Escape  # windowed
-  running=""
-  for _ in $(seq 600); do  # start-up is slow on a busy machine
-    running="$(window_matching '"Current Frames Per Second: [0-9]+"')"
-    [ -n "$running" ] && break
-    sleep 0.1
-  done
-  [ -n "$running" ] || fail "x11: frames never ran"
+  start_windowed_game
   expect_clean_end x11 "$signal"
 done
 echo PASS

@@ -49,3 +49,30 @@ window_named() {
 window_titled_like() {
   xwininfo -root -tree 2>/dev/null | awk -v t="$1" 'index($0, t) {print $1; exit}'
 }
+
+# Starts the game in its data directory with the given extra environment (NAME=value ...),
+# answers the full-screen question No and waits for the frame counter in the title. The box
+# may show before it takes keys, so Escape goes to it again each second while it stays; a busy
+# machine only makes this slower (up to two minutes). Leaves gamepid and win set.
+start_windowed_game() {
+  (cd "$data" && exec env SDL_AUDIODRIVER=dummy "$@" "$game") >"$log" 2>&1 &
+  gamepid=$!
+  local box="" seen_box="" last_key=-10 tick
+  win=""
+  for tick in $(seq 1200); do
+    win="$(window_titled_like "Current Frames Per Second:")"
+    [ -n "$win" ] && return 0
+    kill -0 "$gamepid" 2>/dev/null || fail "the game ended before its first frames"
+    box="$(window_named Options)"
+    if [ -n "$box" ]; then
+      seen_box=1
+      if [ $((tick - last_key)) -ge 10 ]; then
+        xdotool key --window "$box" Escape 2>/dev/null
+        last_key=$tick
+      fi
+    fi
+    sleep 0.1
+  done
+  [ -n "$seen_box" ] || fail "no full-screen question box"
+  fail "the game window never showed a frame count"
+}
