@@ -43,6 +43,7 @@ run() {
   ) >"$out/$name-game.log" 2>&1
   local status=$?
   echo "$name: $frames frames under valgrind in $((SECONDS - started)) s, status $status"
+  echo "processor time of this script's children (user, system): $(times | tail -n 1)"
   if [ "$status" != 0 ]; then
     tail -n 30 "$out/$name.log" "$out/$name-game.log"
     echo "FAIL: status $status"
