@@ -16,6 +16,7 @@
 #include "level/level.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
+#include "support/md3_writer.h"
 
 namespace {
 
@@ -408,17 +409,7 @@ void WriteTga(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
     bytes.push_back(g);
     bytes.push_back(r);
   }
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(out, nullptr) << path;
-  std::fwrite(bytes.data(), 1, bytes.size(), out);
-  std::fclose(out);
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(out, nullptr) << path;
-  std::fwrite(bytes.data(), 1, bytes.size(), out);
-  std::fclose(out);
+  WriteFile(path, bytes);
 }
 
 std::vector<int> TexelOf(Texture texture) {

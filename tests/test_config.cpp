@@ -10,49 +10,36 @@ namespace {
 
 GameConfig Parse(const std::string& text) { return ParseConfig(text.data(), text.size()); }
 
+// Tokens are split by spaces, tabs and line ends (Windows ones too); the second is the level
+// and the fourth the brightness, read like a stream reads a float (its numeric start, no
+// hexadecimal); a missing or unreadable brightness keeps 10, and tokens after it are ignored.
 TEST(Config, SecondTokenIsTheLevelAndFourthTheBrightness) {
-  GameConfig oneLine = Parse("level maps/arena.bsp brightness 4");
-  EXPECT_EQ(oneLine.levelPath, "maps/arena.bsp");
-  EXPECT_FLOAT_EQ(oneLine.lightmapBrightness, 4.0f);
-
-  // Lines, tabs and Windows line ends separate tokens just as spaces do.
-  GameConfig fourLines = Parse("level\r\nmaps/arena.bsp\r\n\tbrightness\r\n4\r\n");
-  EXPECT_EQ(fourLines.levelPath, oneLine.levelPath);
-  EXPECT_FLOAT_EQ(fourLines.lightmapBrightness, oneLine.lightmapBrightness);
-
-  // Anything after the fourth token is ignored.
-  GameConfig extra = Parse("  a  b.bsp c 2.5 d 99 \n");
-  EXPECT_EQ(extra.levelPath, "b.bsp");
-  EXPECT_FLOAT_EQ(extra.lightmapBrightness, 2.5f);
-}
-
-TEST(Config, MissingOrBadBrightnessKeepsTheDefault) {
-  GameConfig twoTokens = Parse("level maps/arena.bsp");
-  EXPECT_EQ(twoTokens.levelPath, "maps/arena.bsp");
-  EXPECT_FLOAT_EQ(twoTokens.lightmapBrightness, 10.0f);
-
-  for (const char* bad : {"bright", "nan", "inf", "-", ".", "+x", "1e999", "e5"}) {
-    GameConfig config = Parse(std::string("a b.bsp c ") + bad);
-    EXPECT_FLOAT_EQ(config.lightmapBrightness, 10.0f) << bad;
-    EXPECT_EQ(config.levelPath, "b.bsp");
+  const struct {
+    std::string text;
+    const char* level;
+    float brightness;
+  } cases[] = {
+      {"level maps/arena.bsp brightness 4", "maps/arena.bsp", 4},
+      {"level\r\nmaps/arena.bsp\r\n\tbrightness\r\n4\r\n", "maps/arena.bsp", 4},
+      {"  a  b.bsp c 2.5 d 99 \n", "b.bsp", 2.5f},
+      {"level maps/arena.bsp", "maps/arena.bsp", 10},
+      {"a b.bsp c bright", "b.bsp", 10},  {"a b.bsp c nan", "b.bsp", 10},
+      {"a b.bsp c inf", "b.bsp", 10},     {"a b.bsp c -", "b.bsp", 10},
+      {"a b.bsp c .", "b.bsp", 10},       {"a b.bsp c +x", "b.bsp", 10},
+      {"a b.bsp c 1e999", "b.bsp", 10},   {"a b.bsp c e5", "b.bsp", 10},
+      {"a b c 4x", "b", 4},               {"a b c -1.5", "b", -1.5f},
+      {"a b c .5", "b", 0.5f},            {"a b c 0x10", "b", 0},
+      {"a b c 3e1e", "b", 30},            {"", "", 10},
+      {" \n\t ", "", 10},                {"onlyone", "", 10},
+  };
+  for (const auto& c : cases) {
+    const GameConfig config = Parse(c.text);
+    EXPECT_EQ(config.levelPath, c.level) << c.text;
+    EXPECT_FLOAT_EQ(config.lightmapBrightness, c.brightness) << c.text;
   }
-  // A number followed by other characters reads its numeric start, as a stream does.
-  EXPECT_FLOAT_EQ(Parse("a b c 4x").lightmapBrightness, 4.0f);
-  EXPECT_FLOAT_EQ(Parse("a b c -1.5").lightmapBrightness, -1.5f);
-  EXPECT_FLOAT_EQ(Parse("a b c .5").lightmapBrightness, 0.5f);
-  EXPECT_FLOAT_EQ(Parse("a b c 0x10").lightmapBrightness, 0.0f);  // no hexadecimal
-  EXPECT_FLOAT_EQ(Parse("a b c 3e1e").lightmapBrightness, 30.0f);
-}
-
-TEST(Config, FewTokensAndEmptyInput) {
-  EXPECT_EQ(Parse("").levelPath, "");
-  EXPECT_EQ(Parse(" \n\t ").levelPath, "");
-  EXPECT_EQ(Parse("onlyone").levelPath, "");
-  EXPECT_FLOAT_EQ(Parse("onlyone").lightmapBrightness, 10.0f);
   // A token cut by the end of the buffer is read only up to the buffer's end.
   const char text[] = "a level.bsp c 7.5XXXX";
-  GameConfig cut = ParseConfig(text, std::string(text).find('X'));
-  EXPECT_FLOAT_EQ(cut.lightmapBrightness, 7.5f);
+  EXPECT_FLOAT_EQ(ParseConfig(text, std::string(text).find('X')).lightmapBrightness, 7.5f);
   EXPECT_EQ(ParseConfig(nullptr, 0).levelPath, "");
 }
 

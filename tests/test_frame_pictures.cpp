@@ -124,10 +124,10 @@ TEST(FramePictures, FastPathsDrawTheSamePictures) {
   ASSERT_EQ(before.size(), steps.size());
   ASSERT_EQ(after.size(), steps.size());
 
-  // Every channel within 1, except that a handful of values may be off by up to 3: with the
-  // steam jet in view one pixel of one picture comes out 2 levels apart, not settled yet.
+  // Every channel within 1. (Faces meeting at a vertex put into one's edge for the other's
+  // corner are drawn from fans that keep every edge piece, so no pixel of such a seam is
+  // drawn by both: were it, the drawing order would pick its colour.)
   int identical = 0;
-  long outliers = 0;
   for (size_t v = 0; v < steps.size(); ++v) {
     int largest = 0;
     long differing = 0;
@@ -135,14 +135,12 @@ TEST(FramePictures, FastPathsDrawTheSamePictures) {
       const int d = std::abs(before[v][i] - after[v][i]);
       largest = std::max(largest, d);
       if (d != 0) ++differing;
-      if (d > 1) ++outliers;
     }
     if (differing == 0) ++identical;
-    EXPECT_LE(largest, 3) << "view " << v << " from (" << steps[v].eye.x << ", " << steps[v].eye.y << ", "
+    EXPECT_LE(largest, 1) << "view " << v << " from (" << steps[v].eye.x << ", " << steps[v].eye.y << ", "
                           << steps[v].eye.z << "): " << differing << " channel values differ";
   }
-  EXPECT_LE(outliers, 6) << "channel values more than 1 apart";
-  std::printf("%d of %zu pictures identical; %ld channel values more than 1 apart\n", identical, steps.size(), outliers);
+  std::printf("%d of %zu pictures identical\n", identical, steps.size());
 }
 
 // A white picture with one black block: tiles are white or black only where every texel

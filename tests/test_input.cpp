@@ -117,19 +117,31 @@ TEST_F(InputTest, NightVisionRemembersFogAndLightmaps) {
   EXPECT_TRUE(gGame.fogBeforeNightVision);  // remembered flags are left as they are
 }
 
-TEST_F(InputTest, EveryToggleFlipsAndFlipsBack) {
+// Every switch starts as documented, and its key flips it and flips it back.
+TEST_F(InputTest, EverySwitchStartsAsDocumentedAndItsKeyFlipsIt) {
   struct Case {
     int key;
     bool* flag;
+    bool startsOn;
   } cases[] = {
-      {platform::KeyReturn, &gGame.hudOn},        {platform::KeyInsert, &gGame.botsRun},
-      {platform::KeyF, &gGame.fogOn},             {platform::KeyF2, &gGame.filledPolygons},
-      {platform::KeyF3, &gGame.additiveBlendOn},  {platform::KeyF4, &gGame.infoTextOn},
-      {platform::KeyF5, &gGame.waypointGraphOn},  {platform::KeyF6, &gGame.lightmapsOn},
-      {platform::KeyF7, &gGame.gravityOn},        {platform::KeyF11, &gGame.slowMotion},
-      {platform::KeyF12, &gGame.invertMouse},
+      {platform::KeyReturn, &gGame.hudOn, true},       {platform::KeyInsert, &gGame.botsRun, true},
+      {platform::KeyF, &gGame.fogOn, true},            {platform::KeyF2, &gGame.filledPolygons, true},
+      {platform::KeyF3, &gGame.additiveBlendOn, false}, {platform::KeyF4, &gGame.infoTextOn, false},
+      {platform::KeyF5, &gGame.waypointGraphOn, false}, {platform::KeyF6, &gGame.lightmapsOn, true},
+      {platform::KeyF7, &gGame.gravityOn, true},       {platform::KeyF11, &gGame.slowMotion, false},
+      {platform::KeyF12, &gGame.invertMouse, false},
   };
+  // The start values without a key of their own.
+  EXPECT_TRUE(gGame.fullScreen && gGame.collisionOn && gGame.texturesOn);
+  EXPECT_FALSE(gGame.nightVision || gGame.fogBeforeNightVision || gGame.lightmapsBeforeNightVision ||
+               gGame.jumping);
+  EXPECT_EQ(gGame.currentWeapon, 11);
+  EXPECT_FLOAT_EQ(gGame.fogDensity, 0.002f);
+  EXPECT_FLOAT_EQ(gGame.lightmapBrightness, 10.0f);
+  EXPECT_EQ(gGame.jumpOffset, 0.0f);
+  EXPECT_EQ(gGame.playerBoxExtents, Vec3(17, 50, 17));
   for (const Case& c : cases) {
+    EXPECT_EQ(*c.flag, c.startsOn) << "key " << c.key;
     const bool before = *c.flag;
     Key(c.key);
     EXPECT_NE(*c.flag, before) << "key " << c.key;
@@ -148,8 +160,8 @@ TEST_F(InputTest, EveryToggleFlipsAndFlipsBack) {
   // Keys outside the table change nothing.
   ResetGameState();
   for (int vk : {int{platform::KeyF1}, int{'Q'}, 32, int{platform::KeyW}, int{platform::KeyUp}}) Key(vk);
-  EXPECT_TRUE(gGame.hudOn && gGame.fogOn && gGame.lightmapsOn && gGame.gravityOn);
-  EXPECT_FALSE(gGame.infoTextOn || gGame.slowMotion || gGame.nightVision);
+  for (const Case& c : cases) EXPECT_EQ(*c.flag, c.startsOn) << "key " << c.key;
+  EXPECT_FALSE(gGame.nightVision);
   EXPECT_EQ(fake.quitRequests, 0);
 }
 

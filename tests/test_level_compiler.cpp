@@ -301,6 +301,49 @@ TEST(LevelCompiler, RemovesHiddenFacesAndKeepsOneOfCoincidingFaces) {
   EXPECT_NEAR(FaceArea(ramp, 0, 0, -1), 100 * 100, 1e-6);
 }
 
+TEST(LevelCompiler, JoinsTouchingFacesOfOnePlaneAndMaterialWhereTheUnionIsConvex) {
+  // World +y tops (file +z): how many faces the tops of the boxes become, and their area.
+  const struct {
+    const char* boxes;
+    size_t tops;
+    double area;
+  } cases[] = {
+      {"box a 0 0 0 100 10 100\nbox a 100 0 0 200 10 100\n", 1, 200 * 100},  // side by side
+      {"box a 0 0 0 100 10 100\nbox b 100 0 0 200 10 100\n", 2, 200 * 100},  // two materials
+      {"box a 0 0 0 100 10 100\nbox a 100 0 0 200 20 100\n", 2, 200 * 100},  // two heights
+      {"box a 0 0 0 100 10 100\nbox a 100 0 0 200 10 50\n", 2, 150 * 100},   // an L: not convex
+      // A post through a floor: the ring around it needs four pieces, the post's top one.
+      {"box a 0 0 0 300 10 300\nbox b 100 0 100 200 50 200\n", 5, 300 * 300},
+  };
+  for (const auto& c : cases) {
+    BspFileData data = Compile(std::string("material a t 64\nmaterial b u 64\n") + c.boxes);
+    size_t tops = 0;
+    for (const BspFace& f : data.faces) tops += f.normal[2] == 1;
+    EXPECT_EQ(tops, c.tops) << c.boxes;
+    EXPECT_NEAR(FaceArea(data, 0, 0, 1), c.area, 1e-6) << c.boxes;
+  }
+}
+
+// A vertex put into a face's edge for a neighbour's corner: each fan triangle of the face
+// has area, so the edge is drawn in the same pieces as the neighbour's and no pixel of the
+// seam is drawn twice or not at all.
+TEST_F(DefaultLevel, FansHaveNoFlatTriangles) {
+  const BspFileData& data = DefaultLevelData();
+  int withPieces = 0, flat = 0;
+  for (const BspFace& f : data.faces) {
+    const BspVertex* v = &data.vertices[f.firstVertex];
+    auto at = [&](int i) { return DVec(v[i].position[0], v[i].position[1], v[i].position[2]); };
+    withPieces += f.vertexCount > 4;
+    for (int k = 1; k + 1 < f.vertexCount; ++k) {
+      const DVec c = Cross(at(k) - at(0), at(k + 1) - at(0));
+      auto apart = [&](int i, int j) { return Dot(at(i) - at(j), at(i) - at(j)) > 1e-4; };
+      if (Dot(c, c) < 1e-6 && apart(0, k) && apart(k, k + 1) && apart(0, k + 1)) ++flat;  // not a point twice
+    }
+  }
+  EXPECT_GT(withPieces, 100);
+  EXPECT_EQ(flat, 0);
+}
+
 TEST(LevelCompiler, FacesAreWoundForFrontFaceCullingWithPlanarTextureCoordinates) {
   BspFileData data = Compile("material a t 64\nbox a 0 0 0 128 64 256\n");
   for (const BspFace& f : data.faces) {

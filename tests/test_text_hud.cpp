@@ -45,6 +45,23 @@ std::array<int, 3> PixelAt(const GLTestContext& ctx, int x, int y) {
   return {p[0], p[1], p[2]};
 }
 
+// The frame's projection (near plane 10, far 4000) and an identity model-view.
+void FrameProjection() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45, 1024.0 / 768.0, 10, 4000);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+// Both matrices, to see that drawing left them as they were.
+std::array<float, 32> Matrices() {
+  std::array<float, 32> m;
+  glGetFloatv(GL_PROJECTION_MATRIX, m.data());
+  glGetFloatv(GL_MODELVIEW_MATRIX, m.data() + 16);
+  return m;
+}
+
 class TextTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -61,15 +78,9 @@ class TextTest : public ::testing::Test {
 TEST_F(TextTest, OriginLandsOnTheWindowPixelAndStateIsKept) {
   REQUIRE_GL(ctx);
   ASSERT_NE(gGame.fontListBase, 0u);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45, 1024.0 / 768.0, 10, 4000);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  FrameProjection();
   glTranslatef(1, 2, 3);
-  float projectionBefore[16], modelViewBefore[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, projectionBefore);
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelViewBefore);
+  const std::array<float, 32> before = Matrices();
 
   PositionText(5, 0);
   float raster[4];
@@ -87,11 +98,7 @@ TEST_F(TextTest, OriginLandsOnTheWindowPixelAndStateIsKept) {
   EXPECT_GE(box.maxY - box.minY + 1, 15);  // a cap height that fits a 25-pixel cell
   EXPECT_LE(box.maxY - box.minY + 1, 22);
 
-  float projectionAfter[16], modelViewAfter[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelViewAfter);
-  EXPECT_TRUE(std::equal(projectionBefore, projectionBefore + 16, projectionAfter));
-  EXPECT_TRUE(std::equal(modelViewBefore, modelViewBefore + 16, modelViewAfter));
+  EXPECT_EQ(Matrices(), before);
   GLint viewport[4], mode = 0;
   glGetIntegerv(GL_VIEWPORT, viewport);
   glGetIntegerv(GL_MATRIX_MODE, &mode);
@@ -122,13 +129,9 @@ TEST_F(TextTest, OriginLandsOnTheWindowPixelAndStateIsKept) {
 
 TEST_F(TextTest, TextStaysInFrontOfAWallDrawnAfterIt) {
   REQUIRE_GL(ctx);
-  // The frame's projection: near plane 10, far 4000. A wall 12 units in front of the eye
-  // (as when the player stands against it) is drawn after the text, as the level is.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45, 1024.0 / 768.0, 10, 4000);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  // A wall 12 units in front of the eye (as when the player stands against it) is drawn
+  // after the text, as the level is.
+  FrameProjection();
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -163,7 +166,7 @@ TEST_F(TextTest, TextStaysInFrontOfAWallDrawnAfterIt) {
   glDisable(GL_DEPTH_TEST);
 }
 
-TEST_F(TextTest, CharacterCodesThatDrawNothing) {
+TEST_F(TextTest, CharacterCodesThatDrawNothingAndLongTextIsCut) {
   REQUIRE_GL(ctx);
   glDisable(GL_TEXTURE_2D);
   // Code 255: its list is empty, so it neither draws nor moves the raster position.
@@ -196,6 +199,15 @@ TEST_F(TextTest, CharacterCodesThatDrawNothing) {
   PrintText(100, 100, nullptr);
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
   EXPECT_EQ(LitPixels(ctx).count, 0);
+
+  // Text past 255 characters is cut there, without overrunning anything.
+  const std::string longLine(1000, 'i');
+  PrintText(0, 400, "%s|%s", longLine.c_str(), longLine.c_str());
+  float cut[4];
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, cut);
+  PrintText(0, 400, "%s", std::string(255, 'i').c_str());
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
+  EXPECT_FLOAT_EQ(cut[0], raster[0]);
 }
 
 TEST_F(TextTest, TextIgnoresTexturesLeftOnByTheLevel) {
@@ -229,20 +241,6 @@ TEST_F(TextTest, TextIgnoresTexturesLeftOnByTheLevel) {
   glDeleteTextures(2, names);
 }
 
-TEST_F(TextTest, LongTextIsCutAt255Characters) {
-  REQUIRE_GL(ctx);
-  glDisable(GL_TEXTURE_2D);
-  std::string longLine(1000, 'i');
-  PrintText(0, 400, "%s|%s", longLine.c_str(), longLine.c_str());  // must not overrun
-  float cut[4];
-  glGetFloatv(GL_CURRENT_RASTER_POSITION, cut);
-  glClear(GL_COLOR_BUFFER_BIT);
-  PrintText(0, 400, "%s", std::string(255, 'i').c_str());
-  float exact[4];
-  glGetFloatv(GL_CURRENT_RASTER_POSITION, exact);
-  EXPECT_FLOAT_EQ(cut[0], exact[0]);
-}
-
 // --- HUD overlay -------------------------------------------------------------------------
 
 // A 1 x 2 texture: the bottom row (first in memory) and the top row.
@@ -273,11 +271,7 @@ class HudTest : public ::testing::Test {
       gGame.hudTextures[maskSlots[i]] = MakeTexture(masks[i], {0, 0, 0});
       gGame.hudTextures[colourSlots[i]] = MakeTexture(colours[i], {0, 0, 0});
     }
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45, 1024.0 / 768.0, 10, 4000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    FrameProjection();
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
     glColor3f(1, 1, 1);
@@ -330,9 +324,7 @@ TEST_F(HudTest, LayersFollowTheWeaponAndNightVision) {
 
 TEST_F(HudTest, RestoresDepthBlendingMatricesAndLeavesUnitOneOff) {
   REQUIRE_GL(ctx);
-  float projectionBefore[16], modelViewBefore[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, projectionBefore);
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelViewBefore);
+  const std::array<float, 32> before = Matrices();
   GLint depthBefore = 0, stackBefore = 0;
   glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depthBefore);
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &stackBefore);
@@ -345,11 +337,7 @@ TEST_F(HudTest, RestoresDepthBlendingMatricesAndLeavesUnitOneOff) {
 
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  float projectionAfter[16], modelViewAfter[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelViewAfter);
-  EXPECT_TRUE(std::equal(projectionBefore, projectionBefore + 16, projectionAfter));
-  EXPECT_TRUE(std::equal(modelViewBefore, modelViewBefore + 16, modelViewAfter));
+  EXPECT_EQ(Matrices(), before);
   GLint depthAfter = 0, stackAfter = 0, mode = 0, unit = 0;
   glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depthAfter);
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &stackAfter);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The bots move: the real game under its own Xvfb display with KORVALIS_BOT_POSITIONS set
-# prints both bots' positions once a second. Left running for 20 seconds with the F4 panel
-# on, both bots must have moved, the panel must show in the screenshot, and Escape must
-# still end the game with status 0.
+# prints both bots' positions once a second. With the F4 panel on, both bots must move more
+# than 100 units within 15 printed positions (20 seconds on an idle machine; a busy one only
+# takes longer), the panel must show in a screenshot, and Escape must still end the game with
+# status 0.
 # Arguments: game executable, game data directory, output directory.
 set -uo pipefail
 name=bots_move
@@ -14,17 +15,21 @@ start_windowed_game KORVALIS_BOT_POSITIONS=1
 xdotool mousemove --window "$win" 512 384 2>/dev/null
 xdotool windowfocus --sync "$win" 2>/dev/null
 xdotool key --window "$win" F4
-sleep 20
 
-import -window root "$shot" 2>/dev/null || fail "screenshot failed"
 # The panel's lines run down the left edge from y 25 to 250: white text there.
-white="$(convert "$shot" -crop 600x240+0+40 +repage -fill black +opaque white -fill white -opaque white \
-  -format '%[fx:int(mean*w*h+0.5)]' info:)"
+white=0
+panel_shown() {
+  import -window root "$shot" 2>/dev/null || return 1
+  white="$(white_pixels "$name" 600x240+0+40)"
+  [ "$white" -ge 500 ]
+}
+wait_until 60 panel_shown
 echo "bots_move: $white white pixels in the panel"
 [ "$white" -ge 500 ] || fail "no information panel on the screen"
 
-lines="$(grep -c '^bots ' "$log")"
-[ "$lines" -ge 15 ] || fail "only $lines position lines in 20 seconds"
+position_lines() { grep -c '^bots ' "$log"; }
+enough_lines() { [ "$(position_lines)" -ge 16 ]; }
+wait_until 240 enough_lines || fail "only $(position_lines) position lines"
 first="$(grep '^bots ' "$log" | head -n 2 | tail -n 1)"
 last="$(grep '^bots ' "$log" | tail -n 1)"
 echo "bots_move: $first"
@@ -41,23 +46,5 @@ moved() {
 moved 0 || fail "bot 0 did not move: $first / $last"
 moved 1 || fail "bot 1 did not move: $first / $last"
 
-# Escape on the game window quits with status 0.
-xdotool key --window "$win" Escape
-for _ in $(seq 100); do
-  kill -0 "$gamepid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$gamepid" 2>/dev/null; then
-  xdotool windowfocus --sync "$win" 2>/dev/null
-  xdotool key Escape
-  for _ in $(seq 100); do
-    kill -0 "$gamepid" 2>/dev/null || break
-    sleep 0.1
-  done
-fi
-kill -0 "$gamepid" 2>/dev/null && fail "Escape did not end the game"
-wait "$gamepid"
-status=$?
-gamepid=""
-[ "$status" -eq 0 ] || fail "the game exited with status $status"
+quit_with_escape
 echo "bots_move: ok"

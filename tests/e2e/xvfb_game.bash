@@ -1,28 +1,45 @@
 # Shared start of the end-to-end scripts that drive the real game under their own Xvfb
 # display. Sourced (not run: CTest picks up only *.sh) with `name` set to the script's name
 # and the script's arguments: game executable, game data directory, output directory.
-# Leaves game, data, out, shot and log set, DISPLAY exported, fail() and the window finders
-# defined, and a trap that stops the game ($gamepid) and Xvfb on exit.
+# Leaves game, data, out (the output directory's folder for this script), shot and log set,
+# DISPLAY and SDL_AUDIODRIVER=dummy exported, and a trap that stops the game ($gamepid) and
+# Xvfb on exit. Defines fail(), the window finders, and the waits below.
+#
+# Every wait is for a condition (a window, a title, a log line, a picture), never a fixed
+# sleep: a busy machine only makes a run slower. The limits are generous on purpose and can
+# be stretched for a very slow machine with KORVALIS_E2E_PATIENCE (a factor, default 1).
 game="$(realpath "$1")"
 data="$(realpath "$2")"
-out="$3"
+out="$3/$name"
 mkdir -p "$out"
 out="$(realpath "$out")"
 shot="$out/$name.png"
 log="$out/$name.log"
-rm -f "$shot" "$log"
+rm -f "$out"/*.png "$out"/*.log
 
+# On failure the screen and its window tree are kept beside the log for a look afterwards.
 fail() {
-  echo "$name: $*" >&2
+  echo "$name: FAIL: $*" >&2
   [ -f "$log" ] && sed 's/^/  game: /' "$log" >&2
+  if [ -n "$gamepid" ]; then
+    if kill -0 "$gamepid" 2>/dev/null; then echo "$name: the game was still running" >&2
+    else echo "$name: the game had ended" >&2; fi
+  fi
+  if [ -n "${own_display:-}" ]; then
+    import -window root "$out/failure.png" 2>/dev/null
+    xwininfo -root -tree >"$out/failure-windows.txt" 2>&1
+    echo "$name: the screen at the failure: $out/failure.png, its windows: $out/failure-windows.txt" >&2
+  fi
   exit 1
 }
 
-for tool in Xvfb xdotool xwininfo import convert; do
+for tool in Xvfb xdotool xwininfo import convert compare; do
   command -v "$tool" >/dev/null || fail "missing tool $tool"
 done
 [ -x "$game" ] || fail "no game executable at $game"
 [ -f "$data/Config.ini" ] || fail "no game data in $data (Config.ini missing)"
+export SDL_AUDIODRIVER=dummy
+patience="${KORVALIS_E2E_PATIENCE:-1}"
 
 # Xvfb picks a free display number itself and writes it to the descriptor.
 displayfile="$(mktemp)"
@@ -35,12 +52,30 @@ cleanup() {
   rm -f "$displayfile"
 }
 trap cleanup EXIT
-for _ in $(seq 100); do
-  [ -s "$displayfile" ] && break
-  sleep 0.1
-done
-[ -s "$displayfile" ] || fail "Xvfb did not start"
+
+# Runs the rest of the arguments every fifth of a second until it succeeds (status 0) or $1
+# seconds (times the patience) have passed (status 1). While a game runs, its end stops the
+# wait early (status 2): nothing it could still show will come.
+wait_until() {
+  local limit end
+  limit="$(awk -v s="$1" -v p="$patience" 'BEGIN {print int(s * p + 0.5)}')"
+  shift
+  end=$((SECONDS + limit))
+  while :; do
+    "$@" && return 0
+    if [ -n "$gamepid" ] && ! kill -0 "$gamepid" 2>/dev/null; then
+      "$@" && return 0
+      return 2
+    fi
+    [ "$SECONDS" -ge "$end" ] && return 1
+    sleep 0.2
+  done
+}
+
+display_up() { [ -s "$displayfile" ]; }
+wait_until 30 display_up || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$displayfile")"
+own_display=yes
 
 # Finds a top-level window by its exact title; prints its id.
 window_named() {
@@ -49,30 +84,114 @@ window_named() {
 window_titled_like() {
   xwininfo -root -tree 2>/dev/null | awk -v t="$1" 'index($0, t) {print $1; exit}'
 }
+# A window title of the game's window once frames run (the frame counter writes it).
+fps_title="Current Frames Per Second: "
+frames_running() { [ -n "$(window_titled_like "$fps_title")" ]; }
+error_box_shown() { [ -n "$(window_named Error)" ]; }
+frames_or_error() { frames_running || error_box_shown; }
 
-# Starts the game in its data directory with the given extra environment (NAME=value ...),
-# answers the full-screen question No and waits for the frame counter in the title. The box
-# may show before it takes keys, so Escape goes to it again each second while it stays; a busy
-# machine only makes this slower (up to two minutes). Leaves gamepid and win set.
-start_windowed_game() {
-  (cd "$data" && exec env SDL_AUDIODRIVER=dummy "$@" "$game") >"$log" 2>&1 &
+# Starts the game in folder $1 (default: the game data) with the variables NAME=value that
+# follow, its output going to $log.
+start_game() {
+  local dir="${1:-$data}"
+  shift
+  (cd "$dir" && exec env "$@" "$game") >"$log" 2>&1 &
   gamepid=$!
-  local box="" seen_box="" last_key=-10 tick
-  win=""
-  for tick in $(seq 1200); do
-    win="$(window_titled_like "Current Frames Per Second:")"
-    [ -n "$win" ] && return 0
-    kill -0 "$gamepid" 2>/dev/null || fail "the game ended before its first frames"
-    box="$(window_named Options)"
-    if [ -n "$box" ]; then
-      seen_box=1
-      if [ $((tick - last_key)) -ge 10 ]; then
-        xdotool key --window "$box" Escape 2>/dev/null
-        last_key=$tick
-      fi
-    fi
-    sleep 0.1
-  done
-  [ -n "$seen_box" ] || fail "no full-screen question box"
-  fail "the game window never showed a frame count"
+}
+
+# Answers the full-screen question with key $1 sent to the box's own window (there is no
+# window manager): Escape is No (windowed), Return is Yes. The box may show before it takes
+# keys, so the key goes to it again each second while it stays, until the game has moved on
+# (SDL shows a later error message in the same window). Sets box. With "strict" as $2 the
+# box must show; otherwise a game that runs its frames without asking (the box could not be
+# shown, so it starts full screen) is let through with a note.
+question_shown() { box="$(window_named Options)"; [ -n "$box" ]; }
+question_or_frames() { question_shown || frames_or_error; }
+question_answered() {
+  local still
+  still="$(window_named Options)"
+  [ -z "$still" ] && return 0
+  grep -q '^Error: ' "$log" 2>/dev/null && return 0
+  if [ $((SECONDS - answered_at)) -ge 1 ]; then
+    xdotool key --window "$still" "$answer" 2>/dev/null
+    answered_at=$SECONDS
+  fi
+  return 1
+}
+answer_question() {
+  wait_until 90 question_or_frames
+  if ! question_shown; then
+    frames_running && [ "${2:-}" != strict ] && {
+      echo "$name: NOTE: the game ran without showing the full-screen question" >&2
+      return 0
+    }
+    fail "no full-screen question box"
+  fi
+  answer="$1"
+  xdotool key --window "$box" "$answer" 2>/dev/null
+  answered_at=$SECONDS
+  wait_until 60 question_answered || fail "the question box did not take $answer"
+}
+
+# Waits for the frame counter to title the game window; sets win. An error box instead
+# fails the run.
+wait_for_frames() {
+  wait_until 180 frames_or_error
+  if error_box_shown; then
+    fail "an error box instead of frames"
+  fi
+  win="$(window_titled_like "$fps_title")"
+  [ -n "$win" ] || fail "the game window never showed a frame count"
+}
+
+# Starts the game in the game data with the variables NAME=value given, answers the question
+# No and waits for its frames; leaves gamepid and win set.
+start_windowed_game() {
+  start_game "$data" "$@"
+  answer_question Escape
+  wait_for_frames
+}
+
+# Waits for the game to end; sets status to its exit status, or to "running" after $1
+# seconds.
+game_ended() { ! kill -0 "$gamepid" 2>/dev/null; }
+wait_exit() {
+  status=running
+  if wait_until "$1" game_ended; then
+    wait "$gamepid"
+    status=$?
+    gamepid=""
+  fi
+}
+
+# Escape on the game window quits with status 0.
+quit_with_escape() {
+  xdotool key --window "$win" Escape
+  wait_exit 30
+  if [ "$status" = running ]; then
+    # The key may go to the focused window only.
+    xdotool windowfocus --sync "$win" 2>/dev/null
+    xdotool key Escape
+    wait_exit 30
+  fi
+  [ "$status" != running ] || fail "Escape did not end the game"
+  [ "$status" -eq 0 ] || fail "the game exited with status $status"
+}
+
+# Screenshot of the screen, or of a part WxH+X+Y of it ($2), to $out/$1.png.
+screenshot() {
+  if [ -n "${2:-}" ]; then
+    import -window root -crop "$2" +repage "$out/$1.png" 2>/dev/null
+  else
+    import -window root "$out/$1.png" 2>/dev/null
+  fi
+}
+# Pixels that differ (beyond $3, default 3%) between two screenshots.
+changed_pixels() {
+  compare -metric AE -fuzz "${3:-3%}" "$out/$1.png" "$out/$2.png" null: 2>&1 | cut -d' ' -f1
+}
+# Pure white pixels in the part WxH+X+Y ($2) of screenshot $1.
+white_pixels() {
+  convert "$out/$1.png" -crop "$2" +repage -fill black +opaque white -fill white -opaque white \
+    -format '%[fx:int(mean*w*h+0.5)]' info:
 }

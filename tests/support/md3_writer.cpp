@@ -121,7 +121,8 @@ void AddTag(TestMd3* m, const std::string& name, Vec3 origin, Vec3 step) {
 }
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder);
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return;
   std::fwrite(bytes.data(), 1, bytes.size(), file);

@@ -183,6 +183,86 @@ void CutOnGrid(const Winding& w, double grid, std::vector<Winding>* out) {
   out->push_back(w);
 }
 
+// The union of two convex polygons on one plane that touch without overlapping, when that
+// union is convex (its convex hull covers no more than the two do); else empty. The result
+// keeps only true corners, counter-clockwise seen from the plane's front.
+Winding ConvexUnion(const Winding& a, const Winding& b, DVec normal) {
+  int major = 0;
+  for (int i = 1; i < 3; ++i)
+    if (std::fabs(normal[i]) > std::fabs(normal[major])) major = i;
+  const int u = major == 0 ? 1 : 0, v = major == 2 ? 1 : 2;
+  std::vector<DVec> points(a);
+  points.insert(points.end(), b.begin(), b.end());
+  std::sort(points.begin(), points.end(), [u, v](const DVec& p, const DVec& q) {
+    return p[u] < q[u] || (p[u] == q[u] && p[v] < q[v]);
+  });
+  auto turn = [u, v](const DVec& o, const DVec& p, const DVec& q) {
+    return (p[u] - o[u]) * (q[v] - o[v]) - (p[v] - o[v]) * (q[u] - o[u]);
+  };
+  // Monotone chain; points on a hull edge (within a hundredth of a unit) are dropped.
+  auto straight = [&](const DVec& o, const DVec& p, const DVec& q) {
+    const double du = q[u] - o[u], dv = q[v] - o[v];
+    return turn(o, p, q) <= PlaneEpsilon * std::sqrt(du * du + dv * dv);
+  };
+  Winding hull(2 * points.size());
+  size_t k = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    while (k >= 2 && straight(hull[k - 2], hull[k - 1], points[i])) --k;
+    hull[k++] = points[i];
+  }
+  for (size_t i = points.size() - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && straight(hull[k - 2], hull[k - 1], points[i])) --k;
+    hull[k++] = points[i];
+  }
+  hull.resize(k > 0 ? k - 1 : 0);
+  if (hull.size() < 3) return {};
+  // The projection may mirror the plane: wind the hull as the faces are wound.
+  DVec sum;
+  for (size_t i = 2; i < hull.size(); ++i) sum = sum + Cross(hull[i - 1] - hull[0], hull[i] - hull[0]);
+  if (Dot(sum, normal) < 0) std::reverse(hull.begin(), hull.end());
+  if (WindingArea(hull) > WindingArea(a) + WindingArea(b) + 0.05) return {};
+  return hull;
+}
+
+// Joins the pieces of a face that the other brushes cut apart, and neighbouring faces on
+// one plane with one material and contents, wherever two touch and their union is convex:
+// fewer, larger polygons draw faster and look the same (texture coordinates and the
+// lightmap grid are fixed in the world).
+void MergeCoplanarFaces(std::vector<FacePolygon>* faces, const std::vector<CompiledBrush>& brushes) {
+  std::map<std::tuple<long, long, long, long, int, bool>, std::vector<size_t>> groups;
+  auto q = [](double v) { return std::lround(v * 1000); };
+  for (size_t f = 0; f < faces->size(); ++f) {
+    const FacePolygon& face = (*faces)[f];
+    groups[std::make_tuple(q(face.plane.normal.x), q(face.plane.normal.y), q(face.plane.normal.z),
+                           q(face.plane.distance), face.material, brushes[face.brush].solid)]
+        .push_back(f);
+  }
+  std::vector<char> gone(faces->size(), 0);
+  for (auto& group : groups) {
+    std::vector<size_t>& members = group.second;
+    for (bool merged = true; merged;) {
+      merged = false;
+      for (size_t x = 0; x < members.size(); ++x)
+        for (size_t y = x + 1; y < members.size(); ++y) {
+          FacePolygon& a = (*faces)[members[x]];
+          const FacePolygon& b = (*faces)[members[y]];
+          Winding joined = ConvexUnion(a.points, b.points, a.plane.normal);
+          if (joined.empty()) continue;
+          a.points = joined;
+          a.brush = std::min(a.brush, b.brush);
+          gone[members[y]] = 1;
+          members.erase(members.begin() + static_cast<long>(y));
+          --y;
+          merged = true;
+        }
+    }
+  }
+  std::vector<FacePolygon> kept;
+  for (size_t f = 0; f < faces->size(); ++f)
+    if (!gone[f]) kept.push_back((*faces)[f]);
+  faces->swap(kept);
+}
+
 }  // namespace
 
 std::vector<FacePolygon> BuildVisibleFaces(const std::vector<CompiledBrush>& brushes, double gridSize) {
@@ -201,17 +281,20 @@ std::vector<FacePolygon> BuildVisibleFaces(const std::vector<CompiledBrush>& bru
         for (const Winding& w : pieces) KeepOutside(w, plane, static_cast<int>(bi), other, static_cast<int>(oi), &next);
         pieces.swap(next);
       }
-      for (const Winding& w : pieces) {
-        std::vector<Winding> cut;
-        CutOnGrid(w, gridSize, &cut);
-        for (Winding& c : cut) {
-          if (WindingArea(c) < 0.5) continue;
-          faces.push_back({c, plane, brush.sides[si].material, static_cast<int>(bi)});
-        }
-      }
+      for (const Winding& w : pieces) faces.push_back({w, plane, brush.sides[si].material, static_cast<int>(bi)});
     }
   }
-  return faces;
+  MergeCoplanarFaces(&faces, brushes);
+  std::vector<FacePolygon> cutFaces;
+  for (const FacePolygon& face : faces) {
+    std::vector<Winding> cut;
+    CutOnGrid(face.points, gridSize, &cut);
+    for (Winding& c : cut) {
+      if (WindingArea(c) < 0.5) continue;
+      cutFaces.push_back({c, face.plane, face.material, face.brush});
+    }
+  }
+  return cutFaces;
 }
 
 void FixTJunctions(std::vector<FacePolygon>* faces) {

@@ -53,6 +53,40 @@ void FileBox(const Bounds& world, int32_t mins[3], int32_t maxs[3]) {
   maxs[2] = static_cast<int32_t>(std::ceil(world.maxs.y));
 }
 
+// The fewest flat triangles a fan of the face can have, and in *start the first point
+// whose fan has that few. A flat triangle means a side holding vertices put in for
+// neighbours' corners is drawn as one long edge rather than in those pieces, and it rounds
+// differently from the neighbour's pieces of the same line: pixels along it would be drawn
+// by both faces (the drawing order then picks their colour) or by neither (a crack).
+// The centre of the face's area: inside it, away from every side (unlike the average of
+// its points, which points crowded on one side pull toward it).
+DVec AreaCentre(const Winding& w) {
+  DVec sum;
+  double total = 0;
+  for (size_t k = 1; k + 1 < w.size(); ++k) {
+    const DVec c = Cross(w[k] - w[0], w[k + 1] - w[0]);
+    const double area = std::sqrt(Dot(c, c));
+    sum = sum + (w[0] + w[k] + w[k + 1]) * (area / 3);
+    total += area;
+  }
+  return total > 0 ? sum * (1 / total) : WindingCentre(w);
+}
+
+size_t FlatFanTriangles(const Winding& w, size_t* start) {
+  const size_t n = w.size();
+  size_t fewest = n;
+  *start = 0;
+  for (size_t s = 0; s < n && fewest > 0; ++s) {
+    size_t flat = 0;
+    for (size_t k = 1; k + 1 < n; ++k) {
+      const DVec c = Cross(w[(s + k) % n] - w[s], w[(s + k + 1) % n] - w[s]);
+      if (Dot(c, c) < 1e-6) ++flat;
+    }
+    if (flat < fewest) fewest = flat, *start = s;
+  }
+  return fewest;
+}
+
 void AppendText(std::vector<char>* out, const std::string& s) { out->insert(out->end(), s.begin(), s.end()); }
 
 }  // namespace
@@ -209,9 +243,10 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
     DVec n = face.plane.normal;
     int major = std::fabs(n.y) >= std::fabs(n.x) && std::fabs(n.y) >= std::fabs(n.z) ? 1
                 : (std::fabs(n.x) >= std::fabs(n.z) ? 0 : 2);
-    // The game draws front faces clockwise: write the points in reverse order.
-    for (size_t k = face.points.size(); k-- > 0;) {
-      const DVec& p = face.points[k];
+    // The game draws front faces clockwise: write the points in reverse order, starting
+    // where the fan has no flat triangles; where every start gives one, the fan starts at
+    // the centre and closes on its first point again.
+    auto writeVertex = [&](const DVec& p) {
       BspVertex v;
       std::memset(&v, 0, sizeof v);
       WorldToFile(p.x, p.y, p.z, v.position);
@@ -229,6 +264,15 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
       WorldToFile(n.x, n.y, n.z, v.normal);
       v.color[0] = v.color[1] = v.color[2] = v.color[3] = 255;
       out->vertices.push_back(v);
+    };
+    const size_t count = face.points.size();
+    size_t start = 0;
+    if (FlatFanTriangles(face.points, &start) == 0) {
+      for (size_t i = 0; i < count; ++i) writeVertex(face.points[(start + count - i) % count]);
+    } else {
+      writeVertex(AreaCentre(face.points));
+      for (size_t i = 0; i <= count; ++i) writeVertex(face.points[(count - i) % count]);
+      rec.vertexCount = static_cast<int32_t>(count + 2);
     }
     out->faces.push_back(rec);
   }
