@@ -34,6 +34,19 @@ HeadlessScript HeadlessScriptFromEnvironment() {
   return script;
 }
 
+void HeadlessWindowSize(int* width, int* height) {
+  const char* text = std::getenv("KORVALIS_WINDOW");
+  if (!text) return;
+  char* end = nullptr;
+  const long w = std::strtol(text, &end, 10);
+  if (end == text || *end != 'x') return;
+  const char* second = end + 1;
+  const long h = std::strtol(second, &end, 10);
+  if (end == second || *end != '\0' || w < 1 || h < 1 || w > 8192 || h > 8192) return;
+  *width = static_cast<int>(w);
+  *height = static_cast<int>(h);
+}
+
 void AfterHeadlessFrame(HeadlessScript* script) {
   ++script->frames;
   if (script->fireEvery > 0 && script->frames % script->fireEvery == 0) {

@@ -17,6 +17,7 @@ int GameMain() {
   options.title = "Korvalis";
   options.width = 1024;
   options.height = 768;
+  HeadlessWindowSize(&options.width, &options.height);
   options.fullScreen = gGame.fullScreen;
   switch (p.CreateGameWindow(options)) {
     case platform::WindowResult::NoWindow:

@@ -148,6 +148,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     leafBrushes.clear();
     brushes.clear();
     brushSides.clear();
+    brushTestedBy_.clear();  // the tracer's per-brush state is rebuilt for the new brushes
     textures.clear();
     lightmapTexels.clear();
     visibility.clear();

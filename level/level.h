@@ -21,6 +21,9 @@ constexpr int TextureNameSlots = 2000;
 constexpr int MaxTreeDepth = 1024;
 
 constexpr float TraceEpsilon = 0.03125f;
+// How far a move must keep clear of a brush's bounding box (level units) for the tracer to
+// skip the brush unseen: far more than TraceEpsilon, so rounding never decides.
+constexpr float BoundsMargin = 1.0f;
 constexpr int32_t SolidContentsMask = 0x02010003;
 const Vec3 BodyExtents(17, 45, 17);
 const Vec3 PlayerExtents(17, 50, 17);
@@ -54,6 +57,9 @@ class Level {
   // lightmap pair; false: one call per face in the order the leaves list them. Both give
   // the same picture and leave the same GL state; false is kept for comparing the two.
   bool batchedDrawing = true;
+  // Whether the tracer skips brushes whose bounding box the move keeps clear of; the same
+  // results either way, false is kept for comparing the two.
+  bool skipDistantBrushes = true;
 
   TraceResult Trace(Vec3 start, Vec3 end, Vec3 extents);
   TraceResult TraceSlide(Vec3 start, Vec3 end, Vec3 extents);
@@ -105,6 +111,15 @@ class Level {
   // reaches, and testing it again would give the same answer).
   std::vector<uint32_t> brushTestedBy_;
   uint32_t traceNumber_ = 0;
+  // Per brush, the box its axis-aligned sides enclose (unbounded where it has none): a
+  // move that keeps clear of it cannot touch the brush. Built with brushTestedBy_.
+  struct BrushBounds {
+    float mins[3], maxs[3];
+  };
+  std::vector<BrushBounds> brushBounds_;
+  float sweptMins_[3] = {}, sweptMaxs_[3] = {};  // the trace in progress, widened
+  void BuildBrushBounds();
+  bool SweptBoxMisses(int brush) const;
   int lightmapCount_ = 0;
 };
 

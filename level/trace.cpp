@@ -28,6 +28,14 @@ TraceResult Level::Trace(Vec3 start, Vec3 end, Vec3 extents) {
   if (brushTestedBy_.size() != brushes.size() || ++traceNumber_ == 0) {
     brushTestedBy_.assign(brushes.size(), 0);
     traceNumber_ = 1;
+    BuildBrushBounds();
+  }
+  // The box the whole move sweeps, widened by BoundsMargin.
+  const float s[3] = {start.x, start.y, start.z}, t[3] = {end.x, end.y, end.z};
+  const float e[3] = {extents.x, extents.y, extents.z};
+  for (int i = 0; i < 3; ++i) {
+    sweptMins_[i] = std::fmin(s[i], t[i]) - e[i] - BoundsMargin;
+    sweptMaxs_[i] = std::fmax(s[i], t[i]) + e[i] + BoundsMargin;
   }
 
   // Parse refuses a level without nodes; an empty Level (nothing loaded) stops nothing.
@@ -97,12 +105,42 @@ void Level::CheckNode(int node, float startFraction, float endFraction, Vec3 p0,
   CheckNode(secondChild, middleFraction, endFraction, middle, p1);
 }
 
+void Level::BuildBrushBounds() {
+  brushBounds_.resize(brushes.size());
+  for (size_t b = 0; b < brushes.size(); ++b) {
+    BrushBounds& box = brushBounds_[b];
+    for (int i = 0; i < 3; ++i) {
+      box.mins[i] = -HUGE_VALF;
+      box.maxs[i] = HUGE_VALF;
+    }
+    const BspBrush& brush = brushes[b];
+    for (int i = 0; i < brush.sideCount; ++i) {
+      const BspPlane& plane = planes[brushSides[brush.firstSide + i].plane];
+      for (int axis = 0; axis < 3; ++axis) {
+        const int other1 = (axis + 1) % 3, other2 = (axis + 2) % 3;
+        if (plane.normal[other1] != 0.0f || plane.normal[other2] != 0.0f) continue;
+        // A solid brush lies behind each of its sides: n . p <= distance.
+        if (plane.normal[axis] == 1.0f) box.maxs[axis] = std::fmin(box.maxs[axis], plane.distance);
+        if (plane.normal[axis] == -1.0f) box.mins[axis] = std::fmax(box.mins[axis], -plane.distance);
+      }
+    }
+  }
+}
+
+bool Level::SweptBoxMisses(int brush) const {
+  const BrushBounds& box = brushBounds_[brush];
+  for (int i = 0; i < 3; ++i)
+    if (sweptMins_[i] > box.maxs[i] || sweptMaxs_[i] < box.mins[i]) return true;
+  return false;
+}
+
 void Level::CheckLeaf(int leaf) {
   const BspLeaf& l = leaves[leaf];
   for (int i = 0; i < l.leafBrushCount; ++i) {
     const int brush = leafBrushes[l.firstLeafBrush + i];
     if (brushTestedBy_[brush] == traceNumber_) continue;
     brushTestedBy_[brush] = traceNumber_;
+    if (skipDistantBrushes && SweptBoxMisses(brush)) continue;
     CheckBrush(brushes[brush]);
     if (trace_.fraction == 0.0f) return;
   }
