@@ -149,13 +149,16 @@ void TimedRenderFrame() {
   RenderFrame();
 }
 
-// The level alone, as the frame draws it (view, frustum, level), then the swap.
+// The level alone, as the frame draws it (culling, view, frustum, level), then the swap.
 void LevelOnlyFrame() {
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   gGame.camera.Look();
   gGame.frustum.CalculateFrustum();
   gGame.level.RenderLevel(gGame.camera.Position());
+  glDisable(GL_CULL_FACE);
   platform::Current().SwapBuffers();
 }
 
