@@ -14,6 +14,10 @@
 // their size, so this is bound by filling pixels), fresh bursts only, and the steady stream
 // with the rasterizer discarding everything (the CPU and vertex side alone). All cases are
 // taken in turn, round after round, so a change of the machine's load hits them alike.
+//
+// Then the effects of the frame benchmark's scene, one by one over the level in each of its
+// views: the steam jet (a whole life of its particles), a grenade impact's 500 fresh sparks
+// (drawn, and drawn and updated) and the frame's text line, each against the quad.
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <time.h>
@@ -38,6 +42,7 @@
 #include "combat/shots.h"
 #include "core/random.h"
 #include "platform/platform.h"
+#include "render/text.h"
 
 namespace {
 
@@ -51,6 +56,7 @@ const float Aims[][2] = {{0, -0.1f},   {0.2f, -0.25f}, {-0.25f, -0.2f}, {0.3f, 0
 const Vec3 BehindAims[] = {{-0.3f, -0.2f, 1}, {0.4f, 0.1f, 1}};  // behind the player
 
 std::vector<Vec3> gSites;
+Vec3 gStartEye, gStartTarget;  // the view the game starts in
 size_t gNextSite = 0;
 
 void FindSites() {
@@ -130,6 +136,109 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+
+// The frame benchmark's views, and where its scene puts the grenade's impact in each.
+struct FrameView {
+  const char* name;
+  Vec3 eye, target;
+};
+
+Vec3 ImpactAhead() {
+  const Vec3 eye = gGame.camera.position;
+  const Vec3 ahead = NormalizeOrZero(Vec3(gGame.camera.view.x - eye.x, 0, gGame.camera.view.z - eye.z));
+  return eye + ahead * 90 + Vec3(-ahead.z, 0, ahead.x) * -25 - Vec3(0, 5, 0);
+}
+
+void ThrowGrenadeSparks() {
+  const Vec3 impact = ImpactAhead();
+  for (int k = 0; k < BurstSparks; ++k) {
+    const Vec3 r(1 - static_cast<float>(RandomInt() % 200) / 100, 1 - static_cast<float>(RandomInt() % 200) / 100,
+                 1 - static_cast<float>(RandomInt() % 200) / 100);
+    SpawnImpactSpark(impact, r, {235, 145, 35, 1}, WeaponLauncher);
+  }
+}
+
+// Each effect of the frame's scene over the level, per view, against the quad.
+void MeasureFrameEffects(GLuint texture, int rounds) {
+  const FrameView views[] = {
+      {"start", gStartEye, gStartTarget},
+      {"great hall", Vec3(1450, 520, -1000), Vec3(1650, 500, -1800)},
+      {"long corridor", Vec3(1220, 570, -2145), Vec3(300, 700, -2145)},
+      {"steam vent", Vec3(110, 20, -850), Vec3(0, 0, -804)},
+  };
+  std::unique_ptr<ParticleSystem> jet = CreateGameParticleSystem();
+  gGame.particles = std::move(jet);
+  for (int k = 0; k < 60; ++k) gGame.particles->Step();
+  jet = std::move(gGame.particles);
+  std::unique_ptr<ParticleSystem> sparks = std::make_unique<ParticleSystem>();
+  struct Piece {
+    const char* name;
+    std::function<void()> setup, body;
+  };
+  auto drawOnly = [] {
+    glDisable(GL_TEXTURE_2D);
+    gGame.particles->DrawParticles();
+    glEnable(GL_TEXTURE_2D);
+  };
+  auto freshSparks = [&] {
+    gGame.particles = std::move(sparks);
+    gGame.particles->Clear();
+    ThrowGrenadeSparks();
+  };
+  const Piece pieces[] = {
+      {"nothing", [] {}, [] {}},
+      {"full-screen quad", [] {}, [texture] { DrawFullScreenQuad(texture); }},
+      {"steam jet", [&] { gGame.particles = std::move(jet); }, drawOnly},
+      {"500 fresh sparks", freshSparks, drawOnly},
+      {"  drawn and updated", freshSparks, DrawAndUpdate},
+      {"  without filling", freshSparks, [] {
+         glEnable(GL_RASTERIZER_DISCARD);
+         glDisable(GL_TEXTURE_2D);
+         gGame.particles->DrawParticles();
+         glEnable(GL_TEXTURE_2D);
+         glDisable(GL_RASTERIZER_DISCARD);
+       }},
+      {"the text line", [] {}, [] {
+         glColor3f(1, 1, 1);
+         glDisable(GL_TEXTURE_2D);
+         PrintText(5, 0, "%d FPS", 60);
+         glEnable(GL_TEXTURE_2D);
+       }},
+  };
+  const size_t n = std::size(pieces);
+  std::vector<std::vector<double>> cpu(std::size(views) * n);
+  for (int round = 0; round < rounds + 3; ++round) {
+    for (size_t v = 0; v < std::size(views); ++v) {
+      for (size_t i = 0; i < n; ++i) {
+        gGame.camera.PositionCamera(views[v].eye.x, views[v].eye.y, views[v].eye.z, views[v].target.x,
+                                    views[v].target.y, views[v].target.z, 0, 1, 0);
+        DrawLevel();
+        if (gGame.fogOn) glEnable(GL_FOG);
+        pieces[i].setup();
+        glFinish();
+        const double start = ProcessCpuMs();
+        pieces[i].body();
+        glFinish();
+        if (round >= 3) cpu[v * n + i].push_back(ProcessCpuMs() - start);
+        if (gGame.particles) {
+          if (i == 2) jet = std::move(gGame.particles);
+          else sparks = std::move(gGame.particles);
+        }
+      }
+    }
+  }
+  std::printf("the frame's effects over the level, CPU time of all threads, median of %d rounds, "
+              "times the quad:\n  %-16s", rounds, "");
+  for (size_t i = 2; i < n; ++i) std::printf(" %20s", pieces[i].name);
+  std::printf("\n");
+  for (size_t v = 0; v < std::size(views); ++v) {
+    const double base = Median(cpu[v * n]), quad = Median(cpu[v * n + 1]) - base;
+    std::printf("  %-16s", views[v].name);
+    for (size_t i = 2; i < n; ++i) std::printf(" %20.3f", (Median(cpu[v * n + i]) - base) / quad);
+    std::printf("   (quad %.2f ms)\n", quad);
+  }
+}
+
 }  // namespace
 
 int main() {
@@ -151,6 +260,7 @@ int main() {
     std::fprintf(stderr, "bench_particles: the game did not start (is the game data built?)\n");
     return 1;
   }
+  gStartEye = gGame.camera.position, gStartTarget = gGame.camera.view;
   gGame.camera.PositionCamera(Eye.x, Eye.y, Eye.z, Target.x, Target.y, Target.z, 0, 1, 0);
   FindSites();
   std::printf("burst sites, distance from the eye:");
@@ -269,6 +379,7 @@ int main() {
   }
   std::printf("steady stream: %d of %d sparks drawn in %d calls (the rest outside the view or too faint); "
               "mean square %.0f square units\n", kept, SparkCount, calls, area);
+  MeasureFrameEffects(texture, rounds / 2);
   p.DestroyWindow();
   return 0;
 }

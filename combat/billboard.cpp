@@ -88,13 +88,14 @@ float BillboardBatch::MaxFogFactor(float depth) const {
 }
 
 bool BillboardBatch::Add(Vec3 p, float red, float green, float blue, float alpha, float size,
-                         int type) {
+                         int type, BillboardShape shape) {
   const float* m = modelView_;
   // The translation column of the model-view matrix after translating to p.
   const float ex = m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12];
   const float ey = m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13];
   const float ez = m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14];
-  const float s = size;
+  const float e = std::min(1.0f, std::max(0.0f, shape.extent));
+  const float s = size * e;
 
   // Wholly outside one plane of the view volume: no pixel. The four corners in clip space
   // are the centre's plus the corner offsets times the first two columns of the projection.
@@ -147,10 +148,17 @@ bool BillboardBatch::Add(Vec3 p, float red, float green, float blue, float alpha
   // additive list, which the GL fills more cheaply. Additive blending into the bytes of the
   // colour buffer is a saturating sum, so drawing that list first changes no pixel.
   List& list = opacity >= 1.0f ? plain_ : blended_;
-  const float corners[4][4] = {
-      {-s, s, 0, 0}, {s, s, 1, 0}, {s, -s, 1, 1}, {-s, -s, 0, 1}};  // x, y, u, v
-  for (const auto& c : corners)
-    list.corners.push_back({ex + c[0], ey + c[1], ez, c[2], c[3], colour[0], colour[1], colour[2], colour[3]});
+  // The picture's corners from the top left, clockwise, as its square's corners take them;
+  // a turn starts the round at another corner, a mirror goes it the other way.
+  const float lo = 0.5f - 0.5f * e, hi = 0.5f + 0.5f * e;
+  const float uv[4][2] = {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}};
+  const float xy[4][2] = {{-s, s}, {s, s}, {s, -s}, {-s, -s}};
+  const int turn = shape.turn & 3;
+  const bool mirrored = (shape.turn & 4) != 0;
+  for (int k = 0; k < 4; ++k) {
+    const int t = (mirrored ? 4 + turn - k : turn + k) & 3;
+    list.corners.push_back({ex + xy[k][0], ey + xy[k][1], ez, uv[t][0], uv[t][1], colour[0], colour[1], colour[2], colour[3]});
+  }
   list.textures.push_back(gGame.effectTextures[BillboardTextureSlot(type)]);
   return true;
 }

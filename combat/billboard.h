@@ -21,6 +21,14 @@ int BillboardTextureSlot(int type);
 // True for the type codes whose alpha is used (the others draw fully opaque colour).
 bool BillboardUsesAlpha(int type);
 
+// Which part of a billboard's square is drawn, and how its picture is turned.
+struct BillboardShape {
+  // The middle part drawn, as a fraction of the half-size (the square shrinks with the part
+  // of the picture on it): 1 draws it all; less leaves out a margin the picture keeps dark.
+  float extent = 1;
+  int turn = 0;  // 0..3 quarter turns of the picture, +4 mirrored
+};
+
 class BillboardBatch {
  public:
   // Reads the current model-view and projection matrices, the viewport and the fog: the
@@ -29,7 +37,8 @@ class BillboardBatch {
   // One billboard: centre, colour on 0..255, alpha, half-size, type code. Returns false when
   // it was left out: wholly outside the view volume, or adding nothing that survives
   // rounding to the colour buffer's bytes (too faint, or lost in black fog).
-  bool Add(Vec3 position, float red, float green, float blue, float alpha, float size, int type);
+  bool Add(Vec3 position, float red, float green, float blue, float alpha, float size, int type,
+           BillboardShape shape = BillboardShape{});
   // Draws everything added since Begin (the squares at full opacity first, each list in
   // order: additive blending gives the same sums in any order) and leaves blending off, depth
   // writes on, texturing off and the colour white. Returns the number of draw calls it made.

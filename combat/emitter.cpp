@@ -10,6 +10,17 @@ namespace {
 constexpr float Pi = 3.1415925f;  // as the jet's angles have always been turned to radians
 float Radians(float degrees) { return degrees * Pi / 180.0f; }
 
+// The bits of n mirrored behind the binary point: 0, 1/2, 1/4, 3/4, 1/8, ... Any run of
+// consecutive particles has its ranks spread evenly over 0..1.
+float RadicalInverse(uint32_t n) {
+  n = (n << 16) | (n >> 16);
+  n = ((n & 0x00FF00FFu) << 8) | ((n & 0xFF00FF00u) >> 8);
+  n = ((n & 0x0F0F0F0Fu) << 4) | ((n & 0xF0F0F0F0u) >> 4);
+  n = ((n & 0x33333333u) << 2) | ((n & 0xCCCCCCCCu) >> 2);
+  n = ((n & 0x55555555u) << 1) | ((n & 0xAAAAAAAAu) >> 1);
+  return static_cast<float>(n >> 8) / 16777216.0f;
+}
+
 }  // namespace
 
 void ParticleEmitter::SetDirection(float yawDegrees, float pitchDegrees, float speedPerSecond) {
@@ -56,6 +67,8 @@ void ParticleEmitter::Emit() {
     p.slowVelocity = p.velocity / 20;
     p.red = red, p.green = green, p.blue = blue, p.alpha = alpha;
     p.kind = kind;
+    p.serial = emitted;
+    p.rank = RadicalInverse(emitted++);
     system->AddParticle(p);
   }
 }

@@ -19,19 +19,52 @@ const Vec3 ParticleExtents(1, 1, 1);
 // are), so a steam particle is drawn SteamReach times as far from where it was made as it
 // has moved, which keeps the jet's shape (its slight fall and the fan of its spread) at a
 // size the player sees, and its square widens with its age from the emitter's 0.06 to
-// about 15 units at the end of its 50-update life, fading all the while.
+// about 10 units at the end of its 50-update life, fading all the while.
 constexpr float SteamReach = 40;
 constexpr float SteamLife = 50;
-constexpr float SteamWideningPerUpdate = 5.0f;
+constexpr float SteamWideningPerUpdate = 3.5f;
 
-float DrawnSize(const Particle& p) {
-  if (p.kind != SteamKind) return p.size;
-  return p.size * (1 + SteamWideningPerUpdate * std::max(0.0f, SteamLife - p.life));
-}
+// Drawn so, the puffs pile up: two are made an update, about 1.6 units apart along the
+// plume once spread out, and each square is wider by 2 x 0.06 x the widening for every
+// update of its age, so a point of the plume lies under SteamOverlapPerUpdate x age puffs
+// and would be filled tens of times over. As the plume widens it thins out to about
+// SteamLayers puffs deep: the puffs whose rank is below the density are kept, brighter by
+// as much as the others are missing (their alpha up to 1, then their colour up to white),
+// and a puff whose rank the density passes fades out over SteamFadeRanks, not at once.
+constexpr float SteamOverlapPerUpdate = 2 * (2 * 0.06f * SteamWideningPerUpdate) / 1.6f;
+constexpr float SteamLayers = 3.0f;
+constexpr float SteamFadeRanks = 0.04f;
+// The smoke puff's picture is faint outside this middle part of its square: it is not drawn.
+constexpr float SteamPuffExtent = 0.9f;
 
-Vec3 DrawnPosition(const Particle& p, Vec3 at) {
-  if (p.kind != SteamKind) return at;
-  return p.origin + (at - p.origin) * SteamReach;
+struct Drawn {
+  Vec3 position;
+  float red, green, blue, alpha, size;
+  BillboardShape shape;
+};
+
+// How a particle is drawn: where, how big and how bright. False when it is not drawn.
+bool DrawnParticle(const Particle& p, Vec3 at, Drawn* d) {
+  *d = Drawn{at, p.red, p.green, p.blue, p.alpha, p.size, BillboardShape{}};
+  if (p.kind != SteamKind) return true;
+  const float age = std::max(0.0f, SteamLife - p.life);
+  d->position = p.origin + (at - p.origin) * SteamReach;
+  d->size = p.size * (1 + SteamWideningPerUpdate * age);
+  d->shape.extent = SteamPuffExtent;
+  d->shape.turn = static_cast<int>(p.serial & 7);  // not the same wisps on every puff
+  const float density = std::min(1.0f, SteamLayers / std::max(1.0f, SteamOverlapPerUpdate * age));
+  const float kept = std::min(1.0f, (density - p.rank) / SteamFadeRanks);
+  if (kept <= 0) return false;
+  float gain = kept / density;
+  d->alpha = p.alpha * gain;
+  if (d->alpha > 1) {
+    gain = d->alpha;
+    d->alpha = 1;
+    const float brightest = std::max({p.red, p.green, p.blue, 1.0f});
+    gain = std::min(gain, 255.0f / brightest);
+    d->red *= gain, d->green *= gain, d->blue *= gain;
+  }
+  return true;
 }
 
 }  // namespace
@@ -191,7 +224,8 @@ void ParticleSystem::DrawParticles() {
   for (int n = 0; n < particleCount; ++n) {
     const Particle& p = pool_[static_cast<size_t>(index)];
     const Vec3 at = f >= 1.0f ? p.position : p.previousPosition + (p.position - p.previousPosition) * f;
-    batch.Add(DrawnPosition(p, at), p.red, p.green, p.blue, p.alpha, DrawnSize(p), p.kind);
+    Drawn d;
+    if (DrawnParticle(p, at, &d)) batch.Add(d.position, d.red, d.green, d.blue, d.alpha, d.size, p.kind, d.shape);
     index = p.next;
   }
   batch.Flush();

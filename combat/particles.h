@@ -44,6 +44,10 @@ struct Particle {
   bool fixedSize = false;       // when false, size grows every update
   float growth = 0;             // relative growth per update
   Vec3 origin;                  // where an emitter made it (steam is drawn spreading from there)
+  // 0..1, evenly spread over an emitter's particles in the order they are made (0 for the
+  // others): steam thinning out as it widens keeps the puffs whose rank is below its density.
+  float rank = 0;
+  uint32_t serial = 0;          // an emitter's count of the particles it made before this one
   // How many more moves are known not to reach the level, and for which motion (a particle
   // moves in a straight line by the same step each update until slow motion is switched).
   float clearMoves = 0;
@@ -73,6 +77,7 @@ struct ParticleEmitter {
   // What the emitted particles look like (0..255 colour, alpha, billboard type code).
   float red = 255, green = 255, blue = 255, alpha = 1;
   int kind = 0;
+  uint32_t emitted = 0;         // particles made so far
 
   // Set-up; rates per second are turned into rates per update.
   void SetPosition(Vec3 p) { position = p; }
