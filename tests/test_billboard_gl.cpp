@@ -61,6 +61,14 @@ class BillboardGLTest : public ::testing::Test {
   }
   const uint8_t* Centre(const std::vector<uint8_t>& image) { return Pixel(image, Size / 2, Size / 2); }
 
+  // A white square of half-size 20 straight ahead at 100 units, with the slot 2 picture.
+  void DrawBillboardShaped(int turn, float extent) {
+    BillboardBatch batch;
+    batch.Begin();
+    batch.Add(Vec3(0, 0, -100), 255, 255, 255, 1, 20, 11, BillboardShape{extent, turn});
+    batch.Flush();
+  }
+
   GLTestContext ctx_{Size, Size};
   GLuint textures_[6] = {};
 };
@@ -280,4 +288,44 @@ TEST_F(BillboardGLTest, BatchDrawsTheSamePixelsAsOneByOne) {
   }
   glDisable(GL_FOG);
   EXPECT_LT(kept, 560);  // those behind, beyond and lost in the fog are left out
+}
+
+TEST_F(BillboardGLTest, ShapeTrimsTheSquareAndTurnsThePicture) {
+  REQUIRE_GL(ctx_);
+  // A picture of four coloured quarters: red top left, green top right, blue bottom right,
+  // white bottom left (rows run down the picture from its top).
+  const uint8_t quarters[2][2][3] = {{{255, 0, 0}, {0, 255, 0}}, {{255, 255, 255}, {0, 0, 255}}};
+  std::vector<uint8_t> texels;
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x) texels.insert(texels.end(), quarters[y][x], quarters[y][x] + 3);
+  glBindTexture(GL_TEXTURE_2D, textures_[2]);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  glLoadIdentity();
+  // Which quarter shows at the screen's top left, top right, bottom right and bottom left
+  // (as the picture's corners 0..3, clockwise from its top left) for each turn.
+  const int expected[8][4] = {{0, 1, 2, 3}, {1, 2, 3, 0}, {2, 3, 0, 1}, {3, 0, 1, 2},
+                              {0, 3, 2, 1}, {1, 0, 3, 2}, {2, 1, 0, 3}, {3, 2, 1, 0}};
+  const uint8_t* corner[4] = {quarters[0][0], quarters[0][1], quarters[1][1], quarters[1][0]};
+  for (int turn = 0; turn < 8; ++turn) {
+    for (const float extent : {1.0f, 0.5f}) {
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      // 40 units across at 100 units: about 62 pixels of the 128, or half that trimmed.
+      DrawBillboardShaped(turn, extent);
+      const std::vector<uint8_t> image = ctx_.ReadPixels();
+      int lit = 0;
+      for (size_t i = 0; i < image.size(); i += 4) lit += image[i] + image[i + 1] + image[i + 2] > 0;
+      const double side = std::sqrt(static_cast<double>(lit));
+      EXPECT_NEAR(side, 62 * extent, 2) << "turn " << turn << ", extent " << extent;
+      const int d = static_cast<int>(12 * extent);  // well inside each quarter
+      const int at[4][2] = {{Size / 2 - d, Size / 2 + d}, {Size / 2 + d, Size / 2 + d},
+                            {Size / 2 + d, Size / 2 - d}, {Size / 2 - d, Size / 2 - d}};  // rows from the bottom
+      for (int k = 0; k < 4; ++k) {
+        const uint8_t* px = Pixel(image, at[k][0], at[k][1]);
+        const uint8_t* want = corner[expected[turn][k]];
+        EXPECT_TRUE(px[0] == want[0] && px[1] == want[1] && px[2] == want[2])
+            << "turn " << turn << ", extent " << extent << ", screen corner " << k;
+      }
+    }
+  }
 }
