@@ -7,6 +7,7 @@
 #include "app/config.h"
 #include "app/game.h"
 #include "app/game_state.h"
+#include "combat/billboard.h"
 #include "platform/platform.h"
 #include "render/text.h"
 #include "render/texture.h"
@@ -118,6 +119,7 @@ bool InitializeGame() {
     if (!CreateLinearTexture(gGame.effectTextures[slot], EffectFiles[slot]))
       gGame.effectTextures[slot] = 0;
   }
+  MeasureEffectPictures();  // their squares are drawn only as far as they are lit
 
   if (!gGame.fogOn) glDisable(GL_FOG);
 

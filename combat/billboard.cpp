@@ -34,6 +34,39 @@ float ByteColour(float value) {
 // A fragment adding less than half a step of the colour buffer's bytes adds nothing.
 constexpr float FaintestStep = 0.49f;
 
+// Each effect slot's picture as last measured: its texture and how far it is lit.
+unsigned int gMeasuredTexture[6] = {};
+float gLitExtent[6] = {1, 1, 1, 1, 1, 1};
+
+// How far from the middle of the square (0..1 of the half-size, along either axis) the
+// bound texture has a texel other than black, plus the texel the linear filter reaches
+// across: beyond it every sample is black. 1 when it cannot tell.
+float LitExtentOfBoundTexture() {
+  GLint width = 0, height = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+  if (width < 2 || height < 2 || width > 4096 || height > 4096) return 1;
+  std::vector<unsigned char> texels(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  glPopClientAttrib();
+  float lit = -1;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const unsigned char* t = &texels[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3];
+      if (t[0] == 0 && t[1] == 0 && t[2] == 0) continue;
+      const float cx = std::fabs((x + 0.5f) * 2 / static_cast<float>(width) - 1);
+      const float cy = std::fabs((y + 0.5f) * 2 / static_cast<float>(height) - 1);
+      lit = std::max({lit, cx, cy});
+    }
+  }
+  if (lit < 0) return 1;  // all black: nothing to gain, drawn as it always was
+  const float reach = 2.0f / static_cast<float>(std::min(width, height));
+  return std::min(1.0f, lit + reach + 0.01f);
+}
+
 }  // namespace
 
 int BillboardTextureSlot(int type) {
@@ -46,6 +79,25 @@ int BillboardTextureSlot(int type) {
     case SteamKind: return 5;            // P7
     default: return 2;                   // P3: shots 10 and 11 and anything unknown
   }
+}
+
+void MeasureEffectPictures() {
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  for (int slot = 0; slot < 6; ++slot) {
+    gMeasuredTexture[slot] = gGame.effectTextures[slot];
+    gLitExtent[slot] = 1;
+    if (gGame.effectTextures[slot] == 0) continue;
+    glBindTexture(GL_TEXTURE_2D, gGame.effectTextures[slot]);
+    gLitExtent[slot] = LitExtentOfBoundTexture();
+  }
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+}
+
+float BillboardLitExtent(int type) {
+  const int slot = BillboardTextureSlot(type);
+  const unsigned int texture = gGame.effectTextures[slot];
+  return texture != 0 && texture == gMeasuredTexture[slot] ? gLitExtent[slot] : 1.0f;
 }
 
 bool BillboardUsesAlpha(int type) {
@@ -94,7 +146,7 @@ bool BillboardBatch::Add(Vec3 p, float red, float green, float blue, float alpha
   const float ex = m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12];
   const float ey = m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13];
   const float ez = m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14];
-  const float e = std::min(1.0f, std::max(0.0f, shape.extent));
+  const float e = std::min(BillboardLitExtent(type), std::max(0.0f, shape.extent));
   const float s = size * e;
 
   // Wholly outside one plane of the view volume: no pixel. The four corners in clip space

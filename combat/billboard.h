@@ -18,6 +18,14 @@ constexpr int GrenadeTrailKind = 88;   // "P5.bmp", with alpha
 
 // The effectTextures slot a type code draws with (unknown codes: slot 2, "P3.bmp").
 int BillboardTextureSlot(int type);
+// Reads back the effect pictures now in gGame.effectTextures and notes how far from the
+// middle each has a lit texel (with the reach of the linear filter): outside that its
+// squares would add nothing, so they are drawn only that far. A slot given another texture
+// afterwards is drawn whole until it is measured again.
+void MeasureEffectPictures();
+// The part of a type code's square its measured picture lights, 0..1 of the half-size (1
+// when its picture was not measured).
+float BillboardLitExtent(int type);
 // True for the type codes whose alpha is used (the others draw fully opaque colour).
 bool BillboardUsesAlpha(int type);
 

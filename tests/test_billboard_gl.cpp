@@ -7,6 +7,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <vector>
 
@@ -328,4 +329,63 @@ TEST_F(BillboardGLTest, ShapeTrimsTheSquareAndTurnsThePicture) {
       }
     }
   }
+}
+
+TEST_F(BillboardGLTest, MeasuredPicturesDrawOnlyTheirLitPartWithTheSamePixels) {
+  REQUIRE_GL(ctx_);
+  // A soft spot lit out to 0.6 of the half-size, black around it, twice: one texture to be
+  // measured and one the same but never measured (drawn whole).
+  std::vector<uint8_t> texels;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const float u = (x + 0.5f) / 32 - 1, v = (y + 0.5f) / 32 - 1;
+      const float w = std::max(0.0f, 1 - std::sqrt(u * u + v * v) / 0.6f);
+      texels.insert(texels.end(), {static_cast<uint8_t>(255 * w), static_cast<uint8_t>(200 * w), static_cast<uint8_t>(90 * w)});
+    }
+  GLuint same[2];
+  glGenTextures(2, same);
+  for (GLuint t : same) {
+    glBindTexture(GL_TEXTURE_2D, t);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 64, 64, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  }
+  gGame.effectTextures[4] = same[0];
+  MeasureEffectPictures();
+  EXPECT_NEAR(BillboardLitExtent(SparkKind), 0.6f + 1.0f / 32, 0.03f);
+  EXPECT_EQ(BillboardLitExtent(12), 1.0f) << "a solid picture is lit to its edges";
+
+  glLoadIdentity();
+  gluLookAt(10, 20, 30, -40, 0, -300, 0, 1, 0);
+  auto draw = [&] {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ResetRandom();
+    BillboardBatch batch;
+    batch.Begin();
+    for (int i = 0; i < 300; ++i) {
+      const Vec3 p(RandomUnit() * 200 - 100, RandomUnit() * 200 - 100, -100 - RandomUnit() * 300);
+      batch.Add(p, 235, 145, 35, i % 2 ? 60.0f : RandomUnit(), RandomUnit() * 30, SparkKind);
+    }
+    batch.Flush();
+    return ctx_.ReadPixels();
+  };
+  const std::vector<uint8_t> trimmed = draw();
+  gGame.effectTextures[4] = same[1];
+  EXPECT_EQ(BillboardLitExtent(SparkKind), 1.0f) << "another texture in the slot is drawn whole";
+  const std::vector<uint8_t> whole = draw();
+  int lit = 0, off = 0, farOff = 0;
+  for (size_t i = 0; i < whole.size(); i += 4) {
+    lit += whole[i] > 0;
+    for (int c = 0; c < 3; ++c) {
+      off += trimmed[i + c] != whole[i + c];
+      farOff += std::abs(trimmed[i + c] - whole[i + c]) > 1;
+    }
+  }
+  EXPECT_GT(lit, Size * Size / 3);
+  EXPECT_EQ(farOff, 0);
+  EXPECT_LT(off, static_cast<int>(whole.size()) / 1000) << "at most a rounding step here and there";
+  std::printf("trimmed squares: %d of %d channels a step off\n", off, Size * Size * 3);
+  glDeleteTextures(2, same);
+  gGame.effectTextures[4] = 0;
+  MeasureEffectPictures();  // forgets them: their names may come back with other pictures
 }

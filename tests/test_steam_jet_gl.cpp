@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/game_state.h"
+#include "combat/billboard.h"
 #include "combat/emitter.h"
 #include "combat/particles.h"
 #include "player/physics.h"
@@ -41,6 +42,7 @@ class SteamJet : public DefaultLevelTest {
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
     for (int slot = 0; slot < 6; ++slot) CreateLinearTexture(gGame.effectTextures[slot], EffectFiles[slot]);
+    MeasureEffectPictures();  // as the game's start-up does
   }
 
   // The frame's drawing of the level and, when asked, the particles.
