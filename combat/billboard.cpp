@@ -261,10 +261,13 @@ int BillboardBatch::Flush() {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();  // the corners are already in eye space
+    // One colour per square: not interpolated across it.
+    glShadeModel(GL_FLAT);
     glBlendFunc(GL_ONE, GL_ONE);
     calls += DrawList(plain_);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     calls += DrawList(blended_);
+    glShadeModel(GL_SMOOTH);
     glPopMatrix();
     glPopClientAttrib();
   }
