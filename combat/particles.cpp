@@ -19,10 +19,10 @@ const Vec3 ParticleExtents(1, 1, 1);
 // are), so a steam particle is drawn SteamReach times as far from where it was made as it
 // has moved, which keeps the jet's shape (its slight fall and the fan of its spread) at a
 // size the player sees, and its square widens with its age from the emitter's 0.06 to
-// about 10 units at the end of its 50-update life, fading all the while.
+// about 9 units at the end of its 50-update life, fading all the while.
 constexpr float SteamReach = 40;
 constexpr float SteamLife = 50;
-constexpr float SteamWideningPerUpdate = 3.5f;
+constexpr float SteamWideningPerUpdate = 3.0f;
 
 // Drawn so, the puffs pile up: two are made an update, about 1.6 units apart along the
 // plume once spread out, and each square is wider by 2 x 0.06 x the widening for every
@@ -30,22 +30,18 @@ constexpr float SteamWideningPerUpdate = 3.5f;
 // and would be filled tens of times over. As the plume widens it thins out to about
 // SteamLayers puffs deep: the puffs whose rank is below the density are kept, brighter by
 // as much as the others are missing (their alpha up to 1, then their colour up to white),
-// and a puff whose rank the density passes fades out over SteamFadeRanks, not at once.
+// and a puff whose rank the falling density passes fades out (over SteamFadeRanks of the
+// density above it), not at once.
 constexpr float SteamOverlapPerUpdate = 2 * (2 * 0.06f * SteamWideningPerUpdate) / 1.6f;
-constexpr float SteamLayers = 3.0f;
-constexpr float SteamFadeRanks = 0.04f;
+constexpr float SteamLayers = 2.75f;
+constexpr float SteamFadeRanks = 0.15f;
 // The smoke puff's picture is faint outside this middle part of its square: it is not drawn.
 constexpr float SteamPuffExtent = 0.9f;
 
-struct Drawn {
-  Vec3 position;
-  float red, green, blue, alpha, size;
-  BillboardShape shape;
-};
+}  // namespace
 
-// How a particle is drawn: where, how big and how bright. False when it is not drawn.
-bool DrawnParticle(const Particle& p, Vec3 at, Drawn* d) {
-  *d = Drawn{at, p.red, p.green, p.blue, p.alpha, p.size, BillboardShape{}};
+bool DrawnParticle(const Particle& p, Vec3 at, ParticleLook* d) {
+  *d = ParticleLook{at, p.red, p.green, p.blue, p.alpha, p.size, BillboardShape{}};
   if (p.kind != SteamKind) return true;
   const float age = std::max(0.0f, SteamLife - p.life);
   d->position = p.origin + (at - p.origin) * SteamReach;
@@ -53,9 +49,12 @@ bool DrawnParticle(const Particle& p, Vec3 at, Drawn* d) {
   d->shape.extent = SteamPuffExtent;
   d->shape.turn = static_cast<int>(p.serial & 7);  // not the same wisps on every puff
   const float density = std::min(1.0f, SteamLayers / std::max(1.0f, SteamOverlapPerUpdate * age));
-  const float kept = std::min(1.0f, (density - p.rank) / SteamFadeRanks);
+  const float fadeRanks = SteamFadeRanks * density;
+  // Fully kept below the density, fading out over the ranks just above it; those kept make
+  // up for the light of all, of which they are on average density + fadeRanks / 2.
+  const float kept = std::min(1.0f, (density + fadeRanks - p.rank) / fadeRanks);
   if (kept <= 0) return false;
-  float gain = kept / density;
+  float gain = kept / std::min(1.0f, density + fadeRanks / 2);
   d->alpha = p.alpha * gain;
   if (d->alpha > 1) {
     gain = d->alpha;
@@ -66,8 +65,6 @@ bool DrawnParticle(const Particle& p, Vec3 at, Drawn* d) {
   }
   return true;
 }
-
-}  // namespace
 
 int ParticleSystem::AddParticle(const Particle& particle) {
   int index;
@@ -224,7 +221,7 @@ void ParticleSystem::DrawParticles() {
   for (int n = 0; n < particleCount; ++n) {
     const Particle& p = pool_[static_cast<size_t>(index)];
     const Vec3 at = f >= 1.0f ? p.position : p.previousPosition + (p.position - p.previousPosition) * f;
-    Drawn d;
+    ParticleLook d;
     if (DrawnParticle(p, at, &d)) batch.Add(d.position, d.red, d.green, d.blue, d.alpha, d.size, p.kind, d.shape);
     index = p.next;
   }

@@ -2,6 +2,8 @@
 // walls, the steam jet's set-up, and the fixed update step at different frame rates.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -232,6 +234,48 @@ TEST_F(ParticlesTest, SteamJetSetUp) {
   EXPECT_EQ(p.life, 50);
   EXPECT_LE(std::abs(p.position.z + 804), 0.6f);
   EXPECT_GT(p.velocity.x, 0);
+}
+
+TEST_F(ParticlesTest, SteamThinsOutAsItWidensAndKeepsItsLight) {
+  // Over many updates every particle passes every age: per age, the light the drawn puffs
+  // add (alpha x colour) against the light of all of them drawn plainly.
+  ResetRandom();
+  auto system = CreateGameParticleSystem();
+  for (int i = 0; i < 60; ++i) system->Step();
+  constexpr int Ages = 50;
+  double plain[Ages] = {}, drawn[Ages] = {}, plainArea = 0, drawnArea = 0;
+  int drawnCount = 0, turns = 0;
+  for (int step = 0; step < 400; ++step) {
+    system->Step();
+    for (int i = system->head(), n = 0; n < system->particleCount; ++n) {
+      const Particle& p = system->particle(i);
+      i = p.next;
+      ParticleLook look;
+      const bool shown = DrawnParticle(p, p.position, &look);
+      const int age = static_cast<int>(50 - p.life);
+      ASSERT_TRUE(age >= 0 && age < Ages);
+      plain[age] += p.alpha * (p.red + p.green + p.blue);
+      const float fullSize = look.size / look.shape.extent;
+      plainArea += fullSize * fullSize;
+      if (age <= 2) {
+        EXPECT_TRUE(shown && look.alpha == p.alpha && look.red == p.red) << "young puffs drawn as they are";
+      }
+      if (!shown) continue;
+      EXPECT_LE(look.alpha, 1.0f);
+      EXPECT_LE(std::max({look.red, look.green, look.blue}), 255.0f + 1e-3f);
+      drawn[age] += look.alpha * (look.red + look.green + look.blue);
+      drawnArea += fullSize * fullSize;
+      ++drawnCount;
+      turns |= 1 << look.shape.turn;
+    }
+  }
+  for (int age = 0; age < Ages - 1; ++age) EXPECT_NEAR(drawn[age] / plain[age], 1.0, 0.12) << "age " << age;
+  std::printf("steam: %.0f%% of the puffs' area drawn; light kept at ages 10, 25, 40, 48: %.2f %.2f %.2f %.2f\n",
+              100 * drawnArea / plainArea, drawn[10] / plain[10], drawn[25] / plain[25], drawn[40] / plain[40],
+              drawn[48] / plain[48]);
+  EXPECT_LT(drawnArea, 0.3 * plainArea) << "the old, wide puffs are thinned out";
+  EXPECT_LT(drawnCount, 400 * 100 / 2);
+  EXPECT_EQ(turns, 0xFF) << "the picture turned every way";
 }
 
 TEST_F(ParticlesTest, SparkPathsAreTheSameAtAnyFrameRate) {

@@ -71,10 +71,10 @@ TEST_F(SteamJet, ShowsFromThePlayersPath) {
   EXPECT_EQ(gGame.level.Trace(SteamJetPosition, SteamJetPosition + Vec3(2, -0.4f, 0), Vec3(1, 1, 1)).fraction, 1.0f);
   EXPECT_GE(gGame.level.leaves[static_cast<size_t>(gGame.level.FindLeaf(SteamJetPosition))].cluster, 0);
   const View views[] = {
-      // Across the pump room's floor, the jet from the side (about 19,000 pixels, 470 wide).
+      // Across the pump room's floor, the jet from the side (about 18,000 pixels, 465 wide).
       {"steam-jet", Vec3(40, 6, -960), Vec3(30, -2, -804), 15000, 250},
       // The first sight of it, from the lower hall at the head of the stairs (about 3,700
-      // pixels, 77 wide: a streak of puffs leaving the pipe).
+      // pixels, 75 wide: a streak of puffs leaving the pipe).
       {"steam-jet-stairs", Vec3(350, 197, -870), Vec3(20, -5, -812), 3000, 60},
   };
   for (const View& v : views) {
