@@ -163,9 +163,7 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
       glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.indexCount), GL_UNSIGNED_INT,
                      batchIndices_.data() + batch.firstIndex);
   }
-  // Leave the state the face-by-face path leaves: the arrays on the level's records and the
-  // textures of the leaves' last face bound (later drawing in the frame sees them).
+  // Leave the arrays on the level's records, as the face-by-face path does (RenderLevel then
+  // binds the textures of the leaves' last face).
   PointClientArrays(vertices.data());
-  const BspFace& last = faces[visibleFaces_.back()];
-  BindFaceTextures(textureOf(last), lightmapOf(last));
 }

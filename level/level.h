@@ -53,10 +53,14 @@ class Level {
   void RenderLevel(Vec3 cameraPosition);
   void RenderFace(int faceIndex);
   int facesDrawnLastFrame = 0;  // faces drawn by the last RenderLevel (statistics)
+  int facesFoggedLastFrame = 0;  // faces it left undrawn, wholly beyond the fog (statistics)
   // true: the visible faces are drawn near to far, a few large draw calls per texture and
   // lightmap pair; false: one call per face in the order the leaves list them. Both give
   // the same picture and leave the same GL state; false is kept for comparing the two.
   bool batchedDrawing = true;
+  // true: faces wholly beyond the depth where black fog blackens everything (FogHidingDepth)
+  // are left undrawn; false draws them. Both give the same picture.
+  bool skipFoggedFaces = true;
   // Whether the tracer skips brushes whose bounding box the move keeps clear of; the same
   // results either way, false is kept for comparing the two.
   bool skipDistantBrushes = true;
@@ -95,6 +99,9 @@ class Level {
     uint32_t firstVertex = 0, vertexCount = 0;
   };
   void DrawFaceBatches(Vec3 cameraPosition);
+  void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
+  bool WhollyBeyond(const BspFace& face, const float modelView[16], float depth) const;
+  int32_t lastListedFace_ = -1;              // the leaves' last face this frame, drawn or not
   std::vector<int32_t> visibleFaces_;        // this frame's faces in the leaves' order
   std::vector<BspVertex> batchVertices_;     // their vertices, copied in drawing order
   std::vector<uint32_t> batchIndices_;       // triangles into batchVertices_
@@ -122,6 +129,10 @@ class Level {
   bool SweptBoxMisses(int brush) const;
   int lightmapCount_ = 0;
 };
+
+// The eye depth (level units) beyond which the current fog and clear colour make every
+// fragment black: infinity unless fog is on, black, and the clear colour black too.
+float FogHidingDepth();
 
 // Brightens one 128 x 128 page in place by the factor, keeping channel ratios.
 void BrightenLightmap(uint8_t* texels, int texelCount, float factor);
