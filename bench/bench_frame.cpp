@@ -168,6 +168,7 @@ void LevelOnlyFrame() {
 void UseFastPaths(bool fast) {
   gGame.level.batchedDrawing = fast;
   gGame.level.skipFoggedFaces = fast;
+  gGame.level.magnifiedTwins = fast;
   gGame.hudTiles.enabled = fast;
 }
 
@@ -237,7 +238,6 @@ void ReportOverdraw(const char* name) {
     rasterised += counts[0];
     shown += counts[1];
     if (counts[1] > 0) ++facesShown;
-    else ofHiddenFaces += counts[0];
     const BspFace& face = level.faces[f];
     float nearest = 1e30f;
     for (int k = 0; k < face.vertexCount; ++k) {
@@ -245,7 +245,10 @@ void ReportOverdraw(const char* name) {
       const float depth = -(modelView[2] * v[0] + modelView[6] * v[1] + modelView[10] * v[2] + modelView[14]);
       nearest = std::min(nearest, depth);
     }
-    if (std::exp(-(gGame.fogDensity * nearest) * (gGame.fogDensity * nearest)) * 255 < 0.5f) beyondFog += counts[0];
+    if (nearest >= FogHidingDepth())
+      beyondFog += counts[0];
+    else if (counts[1] == 0)
+      ofHiddenFaces += counts[0];
   }
   glDepthFunc(GL_LESS);
   glDepthMask(GL_TRUE);
@@ -253,7 +256,7 @@ void ReportOverdraw(const char* name) {
   glDisable(GL_CULL_FACE);
   level.batchedDrawing = true;
   level.skipFoggedFaces = true;
-  std::printf("  %-14s faces drawn %4zu, showing %4d; fragments %8ld = %.2f screens, showing %.2f, of faces showing none %.2f, beyond the fog %.2f\n",
+  std::printf("  %-14s faces drawn %4zu, showing %4d; fragments %8ld = %.2f screens, showing %.2f, of faces showing none (nearer) %.2f, beyond the fog %.2f\n",
               name, drawn.size(), facesShown, rasterised, rasterised / (1024.0 * 768), shown / (1024.0 * 768),
               ofHiddenFaces / (1024.0 * 768), beyondFog / (1024.0 * 768));
 }
@@ -306,6 +309,16 @@ int main() {
                      LevelOnlyFrame});
     cases.push_back({"  two characters alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
                      CharactersOnlyFrame});
+  }
+  // For profiling: KORVALIS_BENCH_ONLY keeps the cases whose view or name holds the text.
+  if (const char* only = std::getenv("KORVALIS_BENCH_ONLY")) {
+    std::vector<Case> kept(cases.begin(), cases.begin() + 2);
+    std::string view;
+    for (size_t i = 2; i < cases.size(); ++i) {
+      if (cases[i].name[0] != ' ') view = cases[i].name;
+      if ((view + cases[i].name).find(only) != std::string::npos) kept.push_back(cases[i]);
+    }
+    cases.swap(kept);
   }
   const char* roundsText = std::getenv("KORVALIS_BENCH_ROUNDS");
   const int rounds = roundsText ? std::max(1, std::atoi(roundsText)) : 40;

@@ -51,6 +51,7 @@ bool Level::IsClusterVisible(int fromCluster, int testCluster) const {
 void Level::RenderLevel(Vec3 cameraPosition) {
   facesDrawnLastFrame = 0;
   facesFoggedLastFrame = 0;
+  facesMagnifiedLastFrame = 0;
   if (nodes.empty() || leaves.empty() || vertices.empty()) return;
 
   // Client arrays straight from the vertex records (stride 44).
