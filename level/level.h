@@ -53,6 +53,9 @@ class Level {
   // On failure *error holds the reason and the level is left empty.
   bool Parse(const uint8_t* data, size_t size, std::string* error);
   void Destroy();
+  // Makes the texture twins without mip levels for every texture slot filled with a
+  // GL_LINEAR_MIPMAP_NEAREST texture (LoadBSP calls it once the textures are made).
+  void MakeMagnifiedTwins();
 
   int FindLeaf(Vec3 position) const;
   bool IsClusterVisible(int fromCluster, int testCluster) const;
@@ -119,7 +122,6 @@ class Level {
   float viewClip_[16] = {};                  // projection x model-view of this frame
   float viewportHalf_[2] = {0, 0};           // half the viewport's width and height
   std::vector<FaceCorner> clipCorners_[2];   // a face cut to the view, and scratch
-  void MakeMagnifiedTwins();
   void DestroyMagnifiedTwins();
   void BeginMagnifiedTest();
   // Replaces the face's surface texture and lightmap by their twins where every pixel of the
