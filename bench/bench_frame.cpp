@@ -256,8 +256,11 @@ void ReportOverdraw(const char* name) {
   glDisable(GL_CULL_FACE);
   level.batchedDrawing = true;
   level.skipFoggedFaces = true;
+  LevelOnlyFrame();
+  std::printf("  %-14s faces drawn %d (%d with texture twins), %d left in the fog\n", name, level.facesDrawnLastFrame,
+              level.facesMagnifiedLastFrame, level.facesFoggedLastFrame);
   std::printf("  %-14s faces drawn %4zu, showing %4d; fragments %8ld = %.2f screens, showing %.2f, of faces showing none (nearer) %.2f, beyond the fog %.2f\n",
-              name, drawn.size(), facesShown, rasterised, rasterised / (1024.0 * 768), shown / (1024.0 * 768),
+              "", drawn.size(), facesShown, rasterised, rasterised / (1024.0 * 768), shown / (1024.0 * 768),
               ofHiddenFaces / (1024.0 * 768), beyondFog / (1024.0 * 768));
 }
 
