@@ -16,6 +16,9 @@ namespace {
 // less a margin for the GL's own arithmetic.
 constexpr float FaintestFogFactor = 0.4f / 255.0f;
 
+constexpr GLenum FogCoordinateSource = 0x8450;  // GL 1.4 names, not in every gl.h
+constexpr GLenum FragmentDepth = 0x8452;
+
 }  // namespace
 
 float FogHidingDepth() {
@@ -26,6 +29,10 @@ float FogHidingDepth() {
   glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
   for (int c = 0; c < 3; ++c)
     if (fogColour[c] != 0 || clearColour[c] != 0) return never;
+  // The fog must be measured from the eye (not read from per-vertex fog coordinates).
+  GLint source = FragmentDepth;
+  glGetIntegerv(FogCoordinateSource, &source);
+  if (source != FragmentDepth) return never;
   GLint mode = 0;
   float density = 0, start = 0, end = 0;
   glGetIntegerv(GL_FOG_MODE, &mode);

@@ -37,9 +37,9 @@ struct TraceResult {
   bool allSolid = false;    // a solid brush holds both the start and the requested end
 };
 
-// A corner of a level face: position and the surface and lightmap texture coordinates.
+// A corner of a level face: clip coordinates and the surface and lightmap texture coordinates.
 struct FaceCorner {
-  float p[3];
+  float q[4];
   float uv[2][2];
 };
 

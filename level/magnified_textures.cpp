@@ -32,23 +32,23 @@ constexpr float SmallestTwinFace = 8;
 
 FaceCorner Mix(const FaceCorner& a, const FaceCorner& b, float t) {
   FaceCorner c;
-  for (int k = 0; k < 3; ++k) c.p[k] = a.p[k] + (b.p[k] - a.p[k]) * t;
+  for (int k = 0; k < 4; ++k) c.q[k] = a.q[k] + (b.q[k] - a.q[k]) * t;
   for (int u = 0; u < 2; ++u)
     for (int k = 0; k < 2; ++k) c.uv[u][k] = a.uv[u][k] + (b.uv[u][k] - a.uv[u][k]) * t;
   return c;
 }
 
-// The polygon cut to the inside of the view volume's planes.
-void ClipToView(const float (*planes)[4], std::vector<FaceCorner>* polygon, std::vector<FaceCorner>* scratch) {
-  for (int p = 0; p < 6 && !polygon->empty(); ++p) {
+// The polygon, in clip coordinates, cut to the view volume (-w <= x, y, z <= w).
+void ClipToView(std::vector<FaceCorner>* polygon, std::vector<FaceCorner>* scratch) {
+  for (int plane = 0; plane < 6 && !polygon->empty(); ++plane) {
+    const int axis = plane / 2;
+    const float sign = plane % 2 ? -1.0f : 1.0f;
     scratch->clear();
-    const float* pl = planes[p];
     const size_t n = polygon->size();
     for (size_t i = 0; i < n; ++i) {
       const FaceCorner& a = (*polygon)[i];
       const FaceCorner& b = (*polygon)[(i + 1) % n];
-      const float da = pl[0] * a.p[0] + pl[1] * a.p[1] + pl[2] * a.p[2] + pl[3];
-      const float db = pl[0] * b.p[0] + pl[1] * b.p[1] + pl[2] * b.p[2] + pl[3];
+      const float da = a.q[3] + sign * a.q[axis], db = b.q[3] + sign * b.q[axis];
       if (da >= 0) scratch->push_back(a);
       if ((da >= 0) != (db >= 0)) scratch->push_back(Mix(a, b, da / (da - db)));
     }
@@ -123,47 +123,46 @@ void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* li
                           gGame.lightmapsOn && magnifiedNames_[slots[1]] != 0};
   if (!wanted[0] && !wanted[1]) return;
 
+  const float* m = viewClip_;
   std::vector<FaceCorner>& polygon = clipCorners_[0];
   polygon.clear();
   for (int k = 0; k < face.vertexCount; ++k) {
     const BspVertex& v = vertices[face.firstVertex + k];
+    const float* p = v.position;
     FaceCorner c;
-    std::copy(v.position, v.position + 3, c.p);
+    for (int r = 0; r < 4; ++r) c.q[r] = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];
     std::copy(v.texCoord, v.texCoord + 2, c.uv[0]);
     std::copy(v.lightmapCoord, v.lightmapCoord + 2, c.uv[1]);
     polygon.push_back(c);
   }
-  ClipToView(gGame.frustum.planes, &polygon, &clipCorners_[1]);
+  ClipToView(&polygon, &clipCorners_[1]);
   if (polygon.size() < 3) return;
 
-  // The plane's parameters: p = p0 + a e1 + b e2, e1 to the corner farthest from p0 and e2
-  // to the one farthest off that line (corners may repeat or lie on one line).
+  // The plane's parameters: q = q0 + a d1 + b d2 in clip coordinates, d1 to the corner
+  // farthest from q0 and d2 to the one farthest off that line (corners may repeat or lie
+  // on one line).
   const FaceCorner& c0 = polygon[0];
+  auto difference = [&c0](const FaceCorner& c, float d[4]) {
+    for (int k = 0; k < 4; ++k) d[k] = c.q[k] - c0.q[k];
+  };
+  auto dot = [](const float a[4], const float b[4]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3]; };
   size_t i1 = 0, i2 = 0;
-  float e1[3], e2[3], best = 0;
+  float d1[4], d2[4], best = 0;
   for (size_t i = 1; i < polygon.size(); ++i) {
-    float d[3], length = 0;
-    for (int k = 0; k < 3; ++k) d[k] = polygon[i].p[k] - c0.p[k], length += d[k] * d[k];
-    if (length > best) best = length, i1 = i;
+    difference(polygon[i], d1);
+    if (dot(d1, d1) > best) best = dot(d1, d1), i1 = i;
   }
-  for (int k = 0; k < 3; ++k) e1[k] = polygon[i1].p[k] - c0.p[k];
+  if (i1 == 0) return;
+  difference(polygon[i1], d1);
   best = 0;
   for (size_t i = 1; i < polygon.size(); ++i) {
-    float d[3];
-    for (int k = 0; k < 3; ++k) d[k] = polygon[i].p[k] - c0.p[k];
-    const float cx = e1[1] * d[2] - e1[2] * d[1], cy = e1[2] * d[0] - e1[0] * d[2], cz = e1[0] * d[1] - e1[1] * d[0];
-    const float area = cx * cx + cy * cy + cz * cz;
+    difference(polygon[i], d2);
+    const float area = dot(d1, d1) * dot(d2, d2) - dot(d1, d2) * dot(d1, d2);
     if (area > best) best = area, i2 = i;
   }
-  if (i1 == 0 || i2 == 0) return;
-  for (int k = 0; k < 3; ++k) e2[k] = polygon[i2].p[k] - c0.p[k];
-  const float* m = viewClip_;
-  auto clip = [m](const float p[3], float w, float out[4]) {
-    for (int r = 0; r < 4; ++r) out[r] = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r] * w;
-  };
-  float d1[4], d2[4];
-  clip(e1, 0, d1);
-  clip(e2, 0, d2);
+  // A sliver seen nearly along its length gives no well-conditioned pair: keep the mip levels.
+  if (i2 == 0 || best < 1e-4f * dot(d1, d1) * dot(d1, d1)) return;
+  difference(polygon[i2], d2);
   // Texture coordinates along the parameters (they are affine on the face).
   float du[2][2][2];  // [unit][coordinate][parameter]
   for (int u = 0; u < 2; ++u)
@@ -176,8 +175,7 @@ void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* li
   float largestW = 0, screenMin[2] = {1e30f, 1e30f}, screenMax[2] = {-1e30f, -1e30f};
   float worst[2][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}};  // [unit][ds/dx, dt/dx, ds/dy, dt/dy]
   for (const FaceCorner& c : polygon) {
-    float q[4];
-    clip(c.p, 1, q);
+    const float* q = c.q;
     const float w = q[3];
     if (!(w > 0)) return;
     largestW = std::max(largestW, w);
