@@ -1,6 +1,7 @@
 // The level renderer: finds the camera's leaf, skips leaves whose cluster cannot be seen
 // from it or that lie outside the view frustum, and draws each plain polygon face of the
-// rest once per frame, surface texture on unit 0 and lightmap on unit 1 in one pass.
+// rest once per frame, surface texture on unit 0 and lightmap on unit 1 in one pass. Faces
+// wholly beyond the depth where black fog leaves nothing (fog_depth.cpp) are not drawn.
 // Parse checked every index this file follows, so nothing here is re-checked per frame.
 #include <GL/gl.h>
 
