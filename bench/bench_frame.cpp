@@ -167,6 +167,7 @@ void LevelOnlyFrame() {
 void UseFastPaths(bool fast) {
   gGame.level.batchedDrawing = fast;
   gGame.hudTiles.enabled = fast;
+  for (CharacterModel& c : gGame.characters) c.arrayDrawing = fast;
 }
 
 // Both characters in front of the camera, as the bots are drawn, without the level.

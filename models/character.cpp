@@ -44,6 +44,7 @@ CharacterModel& CharacterModel::operator=(const CharacterModel& other) {
   lower = other.lower;
   weapon = other.weapon;
   slowMotion_ = other.slowMotion_;
+  arrayDrawing = other.arrayDrawing;
   const Md3Model* from[4] = {&other.head, &other.upper, &other.lower, &other.weapon};
   Md3Model* to[4] = {&head, &upper, &lower, &weapon};
   for (Md3Model* model : to) {

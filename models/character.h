@@ -39,6 +39,10 @@ class CharacterModel {
   void DrawLinked(const Md3Model& model);
   void DrawMeshes(const Md3Model& model);
 
+  // true: each mesh's blended frame goes to the GL as one indexed array draw; false: vertex
+  // by vertex between glBegin and glEnd (kept for comparing pictures). Same picture either way.
+  bool arrayDrawing = true;
+
   Texture textures[MaxCharacterTextures] = {};  // slot k made from textureFiles[k]; 0: none
   std::vector<std::string> textureFiles;        // texture files already loaded, in load order
   Md3Model head;
@@ -47,7 +51,15 @@ class CharacterModel {
   Md3Model weapon;
 
  private:
+  // One mesh's material bound as DrawMeshes binds it (untextured without one).
+  void BindMeshTexture(const Md3Model& model, const Md3Mesh& mesh);
+  void DrawMeshImmediate(const Md3Model& model, const Md3Mesh& mesh);
+  void DrawMeshArrays(const Md3Model& model, const Md3Mesh& mesh);
+
   bool slowMotion_ = false;  // clips play at a twentieth of their rate
+  // Scratch for the array draw: one mesh's blended frame and its triangles' vertex indices.
+  std::vector<Vec3> blended_;
+  std::vector<uint32_t> indices_;
 };
 
 // Hangs child at the parent's first tag named tagName (case ignored); without such a tag
