@@ -127,23 +127,37 @@ void DrawHudOverlay() {
   SelectTextureUnit(GL_TEXTURE0_ARB);
   glEnable(GL_BLEND);
 
-  BindLayer(NightVisionMask, RifleMask, LauncherMask);
-  if (!tiled)
-    DrawScreenQuad();
-  else  // black mask tiles are left to the colour layer below
-    DrawTiles([&](int k) { return mask[k] == HudTile::Mixed || (mask[k] == HudTile::White && !whiteMaskKeeps); });
-
-  SelectTextureUnit(GL_TEXTURE1_ARB);
-  glDisable(GL_TEXTURE_2D);
-  SelectTextureUnit(GL_TEXTURE0_ARB);
-
-  glBlendFunc(GL_ONE, GL_ONE);
-  BindLayer(NightVisionColour, RifleColour, LauncherColour);
-  if (!tiled) {
-    DrawScreenQuad();
+  // Under a white colour the two layers go in one pass where both change something: the
+  // colour layer carrying the mask as alpha, added to the scene scaled by the mask.
+  const Texture combined = whiteMaskKeeps ? CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture) : 0;
+  if (combined) {
+    glBindTexture(GL_TEXTURE_2D, combined);
+    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    DrawTiles([&](int k) {
+      return mask[k] == HudTile::Mixed || (mask[k] == HudTile::White && colour[k] != HudTile::Black);
+    });
   } else {
-    DrawTiles([&](int k) { return mask[k] != HudTile::Black && colour[k] != HudTile::Black; });
+    BindLayer(NightVisionMask, RifleMask, LauncherMask);
+    if (!tiled)
+      DrawScreenQuad();
+    else  // black mask tiles are left to the colour layer below
+      DrawTiles([&](int k) { return mask[k] == HudTile::Mixed || (mask[k] == HudTile::White && !whiteMaskKeeps); });
+
+    SelectTextureUnit(GL_TEXTURE1_ARB);
+    glDisable(GL_TEXTURE_2D);
+    SelectTextureUnit(GL_TEXTURE0_ARB);
+
+    glBlendFunc(GL_ONE, GL_ONE);
+    BindLayer(NightVisionColour, RifleColour, LauncherColour);
+    if (!tiled)
+      DrawScreenQuad();
+    else
+      DrawTiles([&](int k) { return mask[k] != HudTile::Black && colour[k] != HudTile::Black; });
+  }
+  if (tiled) {
     // Where the mask is black the scene is gone: the colour layer alone is the picture.
+    BindLayer(NightVisionColour, RifleColour, LauncherColour);
+    glBlendFunc(GL_ONE, GL_ONE);
     glDisable(GL_BLEND);
     DrawTiles([&](int k) { return mask[k] == HudTile::Black; });
   }
