@@ -170,8 +170,11 @@ void UseFastPaths(bool fast) {
   for (CharacterModel& c : gGame.characters) c.arrayDrawing = fast;
 }
 
-// Both characters in front of the camera, as the bots are drawn, without the level.
+// Both characters in front of the camera, as the bots are drawn (back faces culled), without
+// the level.
 void CharactersOnlyFrame() {
+  glEnable(GL_CULL_FACE);  // as the frame draws them
+  glCullFace(GL_FRONT);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   gGame.camera.Look();
@@ -186,6 +189,7 @@ void CharactersOnlyFrame() {
     gGame.characters[i].DrawCharacter();
     glPopMatrix();
   }
+  glDisable(GL_CULL_FACE);
   platform::Current().SwapBuffers();
 }
 
