@@ -1,9 +1,11 @@
 // Animating and drawing a character: one frame step per call by the platform clock, linear
-// blending of vertices and tag positions, spherical blending of tag orientations.
+// blending of vertices and tag positions, spherical blending of tag orientations; each
+// mesh's blended frame sent as one array draw, nothing sent for a character out of view.
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/game_state.h"
 #include "models/character.h"
@@ -14,7 +16,36 @@ void CharacterModel::DrawCharacter() {
   glRotatef(-90, 1, 0, 0);  // model +Z up becomes world +Y up
   AdvanceAnimation(&lower);
   AdvanceAnimation(&upper);
+  // Out of view the meshes still bind their textures, so what is drawn next finds the same
+  // GL state either way.
+  skipTriangles_ = OutsideView();
   DrawLinked(lower);
+  skipTriangles_ = false;
+}
+
+bool CharacterModel::OutsideView() const {
+  if (!viewCulling || reach_ < 0) return false;
+  float m[16], p[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  glGetFloatv(GL_PROJECTION_MATRIX, p);
+  // Clip coordinates of the model's point x are c = P * M * x; row r of P * M is clip[r].
+  float clip[4][4];
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c)
+      clip[r][c] = p[r] * m[4 * c] + p[4 + r] * m[4 * c + 1] + p[8 + r] * m[4 * c + 2] + p[12 + r] * m[4 * c + 3];
+  // The six sides of the clip volume, -w <= x, y, z <= w, as planes in model space; a
+  // margin covers rounding.
+  const float reach = reach_ * 1.01f + 1.0f;
+  for (int axis = 0; axis < 3; ++axis) {
+    for (const float sign : {1.0f, -1.0f}) {
+      float plane[4];
+      for (int c = 0; c < 4; ++c) plane[c] = clip[3][c] + sign * clip[axis][c];
+      const float length = std::sqrt(plane[0] * plane[0] + plane[1] * plane[1] + plane[2] * plane[2]);
+      if (!(length > 0)) return false;
+      if (plane[3] / length < -reach) return true;  // the origin lies farther out than any vertex
+    }
+  }
+  return false;
 }
 
 void CharacterModel::AdvanceAnimation(Md3Model* model) {
@@ -90,6 +121,13 @@ void CharacterModel::BindMeshTexture(const Md3Model& model, const Md3Mesh& mesh)
 }
 
 void CharacterModel::DrawMeshes(const Md3Model& model) {
+  if (skipTriangles_) {
+    for (const Md3Mesh& mesh : model.meshes) {
+      BindMeshTexture(model, mesh);
+      LeaveLastTexCoord(mesh);
+    }
+    return;
+  }
   if (!arrayDrawing) {
     for (const Md3Mesh& mesh : model.meshes) {
       BindMeshTexture(model, mesh);
@@ -164,10 +202,13 @@ void CharacterModel::DrawMeshArrays(const Md3Model& model, const Md3Mesh& mesh) 
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   }
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT, indices_.data());
+  LeaveLastTexCoord(mesh);
+}
+
+void CharacterModel::LeaveLastTexCoord(const Md3Mesh& mesh) {
   // Drawn vertex by vertex, the last corner's coordinates stay current; later untextured
   // drawing may carry them.
-  if (hasTexCoords) {
-    const size_t last = static_cast<size_t>(mesh.faces.back().vertexIndex[2]);
-    glTexCoord2f(mesh.texCoords[2 * last], mesh.texCoords[2 * last + 1]);
-  }
+  if (mesh.faces.empty() || mesh.texCoords.empty()) return;
+  const size_t last = static_cast<size_t>(mesh.faces.back().vertexIndex[2]);
+  if (2 * last + 1 < mesh.texCoords.size()) glTexCoord2f(mesh.texCoords[2 * last], mesh.texCoords[2 * last + 1]);
 }
