@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -166,6 +167,8 @@ void LevelOnlyFrame() {
 // give the same picture.
 void UseFastPaths(bool fast) {
   gGame.level.batchedDrawing = fast;
+  gGame.level.skipFoggedFaces = fast;
+  gGame.level.magnifiedTwins = fast;
   gGame.hudTiles.enabled = fast;
   for (CharacterModel& c : gGame.characters) c.arrayDrawing = fast;
 }
@@ -191,6 +194,79 @@ void CharactersOnlyFrame() {
   }
   glDisable(GL_CULL_FACE);
   platform::Current().SwapBuffers();
+}
+
+// Where the level's pixels go in a view: the faces drawn, how many of them show a pixel, the
+// fragments rasterised (back faces culled, no depth test) against those that show, and the
+// fragments of faces that lie wholly beyond the depth where black fog leaves no colour.
+void ReportOverdraw(const char* name) {
+  using GenQueries = void (*)(GLsizei, GLuint*);
+  using QueryOp = void (*)(GLenum, GLuint);
+  using EndQuery = void (*)(GLenum);
+  using GetQueryObject = void (*)(GLuint, GLenum, GLuint*);
+  platform::Backend& p = platform::Current();
+  auto genQueries = reinterpret_cast<GenQueries>(p.GetProcAddress("glGenQueriesARB"));
+  auto beginQuery = reinterpret_cast<QueryOp>(p.GetProcAddress("glBeginQueryARB"));
+  auto endQuery = reinterpret_cast<EndQuery>(p.GetProcAddress("glEndQueryARB"));
+  auto getResult = reinterpret_cast<GetQueryObject>(p.GetProcAddress("glGetQueryObjectuivARB"));
+  if (!genQueries || !beginQuery || !endQuery || !getResult) return;
+  const GLenum SamplesPassed = 0x8914, QueryResult = 0x8866;
+  Level& level = gGame.level;
+  level.batchedDrawing = false;
+  level.skipFoggedFaces = false;
+  LevelOnlyFrame();  // fills the depth buffer and the list of faces drawn
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
+  std::vector<int> drawn;
+  for (size_t f = 0; f < level.faces.size(); ++f)
+    if (level.facesDrawn[f >> 5] & (1u << (f & 31))) drawn.push_back(static_cast<int>(f));
+  // The frame again, then each face measured against its finished depth buffer.
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  level.RenderLevel(gGame.camera.Position());
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  GLfloat modelView[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+  long rasterised = 0, shown = 0, beyondFog = 0, ofHiddenFaces = 0;
+  int facesShown = 0;
+  GLuint query = 0;
+  genQueries(1, &query);
+  for (int f : drawn) {
+    GLuint counts[2] = {0, 0};
+    for (int pass = 0; pass < 2; ++pass) {
+      glDepthFunc(pass == 0 ? GL_ALWAYS : GL_EQUAL);
+      beginQuery(SamplesPassed, query);
+      level.RenderFace(f);
+      endQuery(SamplesPassed);
+      getResult(query, QueryResult, &counts[pass]);
+    }
+    rasterised += counts[0];
+    shown += counts[1];
+    if (counts[1] > 0) ++facesShown;
+    const BspFace& face = level.faces[f];
+    float nearest = 1e30f;
+    for (int k = 0; k < face.vertexCount; ++k) {
+      const float* v = level.vertices[face.firstVertex + k].position;
+      const float depth = -(modelView[2] * v[0] + modelView[6] * v[1] + modelView[10] * v[2] + modelView[14]);
+      nearest = std::min(nearest, depth);
+    }
+    if (nearest >= FogHidingDepth())
+      beyondFog += counts[0];
+    else if (counts[1] == 0)
+      ofHiddenFaces += counts[0];
+  }
+  glDepthFunc(GL_LESS);
+  glDepthMask(GL_TRUE);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDisable(GL_CULL_FACE);
+  level.batchedDrawing = true;
+  level.skipFoggedFaces = true;
+  LevelOnlyFrame();
+  std::printf("  %-14s faces drawn %d (%d with texture twins), %d left in the fog\n", name, level.facesDrawnLastFrame,
+              level.facesMagnifiedLastFrame, level.facesFoggedLastFrame);
+  std::printf("  %-14s faces drawn %4zu, showing %4d; fragments %8ld = %.2f screens, showing %.2f, of faces showing none (nearer) %.2f, beyond the fog %.2f\n",
+              "", drawn.size(), facesShown, rasterised, rasterised / (1024.0 * 768), shown / (1024.0 * 768),
+              ofHiddenFaces / (1024.0 * 768), beyondFog / (1024.0 * 768));
 }
 
 }  // namespace
@@ -242,7 +318,18 @@ int main() {
     cases.push_back({"  two characters alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
                      CharactersOnlyFrame});
   }
-  const int rounds = 40;
+  // For profiling: KORVALIS_BENCH_ONLY keeps the cases whose view or name holds the text.
+  if (const char* only = std::getenv("KORVALIS_BENCH_ONLY")) {
+    std::vector<Case> kept(cases.begin(), cases.begin() + 2);
+    std::string view;
+    for (size_t i = 2; i < cases.size(); ++i) {
+      if (cases[i].name[0] != ' ') view = cases[i].name;
+      if ((view + cases[i].name).find(only) != std::string::npos) kept.push_back(cases[i]);
+    }
+    cases.swap(kept);
+  }
+  const char* roundsText = std::getenv("KORVALIS_BENCH_ROUNDS");
+  const int rounds = roundsText ? std::max(1, std::atoi(roundsText)) : 40;
   RunInTurn(cases, 3, rounds);
   gGame.hudOn = true;
 
@@ -271,6 +358,14 @@ int main() {
         for (int y = 767; y >= 0; --y) std::fwrite(&rgb[static_cast<size_t>(y) * 1024 * 3], 1, 1024 * 3, f);
         std::fclose(f);
       }
+    }
+  }
+
+  if (std::getenv("KORVALIS_BENCH_OVERDRAW")) {
+    std::printf("the level alone, where its fragments go\n");
+    for (const BenchView& v : views) {
+      PlaceCamera(v);
+      ReportOverdraw(v.name);
     }
   }
 

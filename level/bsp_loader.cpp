@@ -94,6 +94,7 @@ bool Level::LoadBSP(const char* fileName) {
   }
   lightmapTexels.clear();
   lightmapTexels.shrink_to_fit();
+  MakeMagnifiedTwins();
 
   // Client arrays: positions, then texture coordinates on unit 0 and lightmap coordinates
   // on unit 1, all straight from the vertex records.
@@ -112,6 +113,7 @@ bool Level::LoadBSP(const char* fileName) {
 
 void Level::Destroy() {
   // Only names this level created are deleted; a level that never reached GL makes no GL call.
+  DestroyMagnifiedTwins();
   for (int i = 0; i < TextureNameSlots; ++i) {
     if (textureNames[i] != 0) glDeleteTextures(1, &textureNames[i]);
     textureNames[i] = 0;

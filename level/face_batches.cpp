@@ -76,6 +76,12 @@ bool NeedsClipping(const BspVertex* v, int count) {
   return false;
 }
 
+bool PolygonsFilled() {
+  GLint polygonMode[2] = {0, 0};
+  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+  return polygonMode[0] == GL_FILL && polygonMode[1] == GL_FILL;
+}
+
 // Drawing near to far shows in the picture unless the depth test alone decides what is
 // seen: with blending, without the depth test or its writes, or with outlined polygons
 // (neighbours share their edges at equal depth), the faces keep the leaves' order.
@@ -93,29 +99,42 @@ bool OrderIsInvisible() {
 
 void Level::DrawFaceBatches(Vec3 cameraPosition) {
   if (visibleFaces_.empty()) return;
-  auto textureOf = [this](const BspFace& f) { return textureNames[f.textureIndex]; };
-  // Every negative lightmap index means "no lightmap page": slot 999, as -1 gives.
-  auto lightmapOf = [this](const BspFace& f) {
-    return textureNames[LightmapTextureBase + (f.lightmapIndex < 0 ? -1 : f.lightmapIndex)];
-  };
+  // Each face's texture pair: its own, or the twins without mip levels where it is seen close.
+  // Outlines sample textures along lines, where the level of detail is found otherwise.
+  const bool twins = magnifiedTwins && PolygonsFilled();
+  if (twins) BeginMagnifiedTest();
+  facePairs_.clear();
+  for (int32_t f : visibleFaces_) {
+    const BspFace& face = faces[f];
+    // Every negative lightmap index means "no lightmap page": slot 999, as -1 gives.
+    Texture texture = textureNames[face.textureIndex];
+    Texture lightmap = textureNames[LightmapTextureBase + (face.lightmapIndex < 0 ? -1 : face.lightmapIndex)];
+    if (twins) {
+      const uint64_t before = static_cast<uint64_t>(texture) << 32 | lightmap;
+      MagnifiedTextures(face, &texture, &lightmap);
+      if ((static_cast<uint64_t>(texture) << 32 | lightmap) != before) ++facesMagnifiedLastFrame;
+    }
+    facePairs_.push_back({texture, lightmap});
+  }
 
   // Near to far, then each texture and lightmap pair gathered where its nearest face
-  // stands; or the leaves' order where the order would show.
+  // stands; or the leaves' order where the order would show. Entries hold places in
+  // visibleFaces_.
   faceOrder_.clear();
   const bool keepOrder = !OrderIsInvisible();
   for (size_t i = 0; i < visibleFaces_.size(); ++i) {
     const BspFace& face = faces[visibleFaces_[i]];
     const float key = keepOrder ? static_cast<float>(i)
                                 : DistanceToFaceSquared(&vertices[face.firstVertex], face.vertexCount, cameraPosition);
-    faceOrder_.push_back({key, visibleFaces_[i]});
+    faceOrder_.push_back({key, static_cast<int32_t>(i)});
   }
   std::sort(faceOrder_.begin(), faceOrder_.end());
   if (!keepOrder) {
     pairRank_.clear();
     for (auto& entry : faceOrder_) {
-      const BspFace& face = faces[entry.second];
-      const uint64_t pair = static_cast<uint64_t>(textureOf(face)) << 32 | lightmapOf(face);
-      entry.first = static_cast<float>(pairRank_.emplace(pair, static_cast<int>(pairRank_.size())).first->second);
+      const auto& pair = facePairs_[entry.second];
+      const uint64_t key = static_cast<uint64_t>(pair.first) << 32 | pair.second;
+      entry.first = static_cast<float>(pairRank_.emplace(key, static_cast<int>(pairRank_.size())).first->second);
     }
     std::stable_sort(faceOrder_.begin(), faceOrder_.end(),
                      [](const std::pair<float, int32_t>& a, const std::pair<float, int32_t>& b) { return a.first < b.first; });
@@ -125,8 +144,8 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
   batchIndices_.clear();
   batches_.clear();
   for (const auto& entry : faceOrder_) {
-    const BspFace& face = faces[entry.second];
-    const Texture texture = textureOf(face), lightmap = lightmapOf(face);
+    const BspFace& face = faces[visibleFaces_[entry.second]];
+    const Texture texture = facePairs_[entry.second].first, lightmap = facePairs_[entry.second].second;
     const bool clipped = NeedsClipping(&vertices[face.firstVertex], face.vertexCount);
     if (clipped || batches_.empty() || batches_.back().fan || batches_.back().texture != texture ||
         batches_.back().lightmap != lightmap) {
@@ -163,9 +182,7 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
       glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.indexCount), GL_UNSIGNED_INT,
                      batchIndices_.data() + batch.firstIndex);
   }
-  // Leave the state the face-by-face path leaves: the arrays on the level's records and the
-  // textures of the leaves' last face bound (later drawing in the frame sees them).
+  // Leave the arrays on the level's records, as the face-by-face path does (RenderLevel then
+  // binds the textures of the leaves' last face).
   PointClientArrays(vertices.data());
-  const BspFace& last = faces[visibleFaces_.back()];
-  BindFaceTextures(textureOf(last), lightmapOf(last));
 }

@@ -37,6 +37,12 @@ struct TraceResult {
   bool allSolid = false;    // a solid brush holds both the start and the requested end
 };
 
+// A corner of a level face: clip coordinates and the surface and lightmap texture coordinates.
+struct FaceCorner {
+  float q[4];
+  float uv[2][2];
+};
+
 class Level {
  public:
   // Reads the file, validates and converts it, creates textures and lightmaps (GL context
@@ -47,16 +53,28 @@ class Level {
   // On failure *error holds the reason and the level is left empty.
   bool Parse(const uint8_t* data, size_t size, std::string* error);
   void Destroy();
+  // Makes the texture twins without mip levels for every texture slot filled with a
+  // GL_LINEAR_MIPMAP_NEAREST texture (LoadBSP calls it once the textures are made).
+  void MakeMagnifiedTwins();
 
   int FindLeaf(Vec3 position) const;
   bool IsClusterVisible(int fromCluster, int testCluster) const;
   void RenderLevel(Vec3 cameraPosition);
   void RenderFace(int faceIndex);
   int facesDrawnLastFrame = 0;  // faces drawn by the last RenderLevel (statistics)
+  int facesFoggedLastFrame = 0;  // faces it left undrawn, wholly beyond the fog (statistics)
+  int facesMagnifiedLastFrame = 0;  // faces it drew with a texture twin (statistics)
   // true: the visible faces are drawn near to far, a few large draw calls per texture and
   // lightmap pair; false: one call per face in the order the leaves list them. Both give
   // the same picture and leave the same GL state; false is kept for comparing the two.
   bool batchedDrawing = true;
+  // true: faces wholly beyond the depth where black fog blackens everything (FogHidingDepth)
+  // are left undrawn; false draws them. Both give the same picture.
+  bool skipFoggedFaces = true;
+  // true: faces seen close enough that their textures show only their full-size images are
+  // drawn with twins of the textures that have no smaller images (magnified_textures.cpp);
+  // false keeps the mipmapped ones. Both give the same picture.
+  bool magnifiedTwins = true;
   // Whether the tracer skips brushes whose bounding box the move keeps clear of; the same
   // results either way, false is kept for comparing the two.
   bool skipDistantBrushes = true;
@@ -95,11 +113,26 @@ class Level {
     uint32_t firstVertex = 0, vertexCount = 0;
   };
   void DrawFaceBatches(Vec3 cameraPosition);
+  void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
+  bool WhollyBeyond(const BspFace& face, const float modelView[16], float depth) const;
+  int32_t lastListedFace_ = -1;              // the leaves' last face this frame, drawn or not
+  // Per texture slot, the twin without mip levels (0: none) and its size in texels.
+  Texture magnifiedNames_[TextureNameSlots] = {};
+  int textureSizes_[TextureNameSlots][2] = {};
+  float viewClip_[16] = {};                  // projection x model-view of this frame
+  float viewportHalf_[2] = {0, 0};           // half the viewport's width and height
+  std::vector<FaceCorner> clipCorners_[2];   // a face cut to the view, and scratch
+  void DestroyMagnifiedTwins();
+  void BeginMagnifiedTest();
+  // Replaces the face's surface texture and lightmap by their twins where every pixel of the
+  // face shows fewer than about 1.15 texels of them.
+  void MagnifiedTextures(const BspFace& face, Texture* texture, Texture* lightmap);
   std::vector<int32_t> visibleFaces_;        // this frame's faces in the leaves' order
   std::vector<BspVertex> batchVertices_;     // their vertices, copied in drawing order
   std::vector<uint32_t> batchIndices_;       // triangles into batchVertices_
   std::vector<FaceBatch> batches_;
-  std::vector<std::pair<float, int32_t>> faceOrder_;  // (sort key, face) scratch
+  std::vector<std::pair<float, int32_t>> faceOrder_;  // (sort key, place in visibleFaces_) scratch
+  std::vector<std::pair<Texture, Texture>> facePairs_;  // per visible face, the textures drawn
   std::unordered_map<uint64_t, int> pairRank_;        // texture pair -> its batch's place
 
   bool CheckTree(std::string* reason) const;
@@ -122,6 +155,10 @@ class Level {
   bool SweptBoxMisses(int brush) const;
   int lightmapCount_ = 0;
 };
+
+// The eye depth (level units) beyond which the current fog and clear colour make every
+// fragment black: infinity unless fog is on, black, and the clear colour black too.
+float FogHidingDepth();
 
 // Brightens one 128 x 128 page in place by the factor, keeping channel ratios.
 void BrightenLightmap(uint8_t* texels, int texelCount, float factor);

@@ -1,8 +1,11 @@
 // The level renderer: finds the camera's leaf, skips leaves whose cluster cannot be seen
 // from it or that lie outside the view frustum, and draws each plain polygon face of the
-// rest once per frame, surface texture on unit 0 and lightmap on unit 1 in one pass.
+// rest once per frame, surface texture on unit 0 and lightmap on unit 1 in one pass. Faces
+// wholly beyond the depth where black fog leaves nothing (fog_depth.cpp) are not drawn.
 // Parse checked every index this file follows, so nothing here is re-checked per frame.
 #include <GL/gl.h>
+
+#include <limits>
 
 #include "app/game_state.h"
 #include "level/level.h"
@@ -48,6 +51,8 @@ bool Level::IsClusterVisible(int fromCluster, int testCluster) const {
 
 void Level::RenderLevel(Vec3 cameraPosition) {
   facesDrawnLastFrame = 0;
+  facesFoggedLastFrame = 0;
+  facesMagnifiedLastFrame = 0;
   if (nodes.empty() || leaves.empty() || vertices.empty()) return;
 
   // Client arrays straight from the vertex records (stride 44).
@@ -70,7 +75,11 @@ void Level::RenderLevel(Vec3 cameraPosition) {
 
   for (uint32_t& word : facesDrawn) word = 0;
   visibleFaces_.clear();
+  lastListedFace_ = -1;
   const int cameraCluster = leaves[FindLeaf(cameraPosition)].cluster;
+  const float fogDepth = skipFoggedFaces ? FogHidingDepth() : std::numeric_limits<float>::infinity();
+  float modelView[16] = {};
+  if (fogDepth < std::numeric_limits<float>::infinity()) glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
 
   for (int l = static_cast<int>(leaves.size()) - 1; l >= 0; --l) {
     const BspLeaf& leaf = leaves[l];
@@ -87,6 +96,11 @@ void Level::RenderLevel(Vec3 cameraPosition) {
       const uint32_t bit = 1u << (faceIndex & 31);
       if (word & bit) continue;
       word |= bit;
+      lastListedFace_ = faceIndex;
+      if (fogDepth < std::numeric_limits<float>::infinity() && WhollyBeyond(faces[faceIndex], modelView, fogDepth)) {
+        ++facesFoggedLastFrame;
+        continue;
+      }
       if (batchedDrawing)
         visibleFaces_.push_back(faceIndex);
       else
@@ -94,6 +108,18 @@ void Level::RenderLevel(Vec3 cameraPosition) {
     }
   }
   if (batchedDrawing) DrawFaceBatches(cameraPosition);
+  // Leave the textures of the leaves' last face bound, drawn or not, as drawing every face
+  // one by one does: later drawing in the frame sees them.
+  if (lastListedFace_ >= 0) BindTexturesOf(faces[lastListedFace_]);
+}
+
+// Whether every corner of the face lies at least `depth` in front of the eye.
+bool Level::WhollyBeyond(const BspFace& face, const float m[16], float depth) const {
+  for (int k = 0; k < face.vertexCount; ++k) {
+    const float* p = vertices[face.firstVertex + k].position;
+    if (-(m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]) < depth) return false;
+  }
+  return true;
 }
 
 void Level::RenderFace(int faceIndex) {
@@ -101,6 +127,12 @@ void Level::RenderFace(int faceIndex) {
   if (faceIndex < 0 || static_cast<size_t>(faceIndex) >= faces.size()) return;
   const BspFace& face = faces[faceIndex];
   if (face.type != FaceTypePolygon) return;
+  BindTexturesOf(face);
+  glDrawArrays(GL_TRIANGLE_FAN, face.firstVertex, face.vertexCount);
+  ++facesDrawnLastFrame;
+}
+
+void Level::BindTexturesOf(const BspFace& face) {
   if (gGame.texturesOn) {
     ActiveTexture(GL_TEXTURE0_ARB);
     glEnable(GL_TEXTURE_2D);
@@ -113,6 +145,4 @@ void Level::RenderFace(int faceIndex) {
     const int lightmap = face.lightmapIndex < 0 ? -1 : face.lightmapIndex;
     glBindTexture(GL_TEXTURE_2D, textureNames[LightmapTextureBase + lightmap]);
   }
-  glDrawArrays(GL_TRIANGLE_FAN, face.firstVertex, face.vertexCount);
-  ++facesDrawnLastFrame;
 }

@@ -1,9 +1,10 @@
 // Whole frames of the default game drawn the straightforward way (level faces one by one in
 // the leaves' order, the overlay as two whole-screen quads) and the fast way (sorted face
-// batches, overlay tiles, the depth mask under the overlay) give the same pictures, from
-// many places of the level with both bots in front and the weapon, night vision,
-// lightmaps, fog, wireframe, additive blending and the overlay switched on the way; and the tiles of an overlay picture are found where its filtering
-// can reach.
+// batches, faces beyond the black fog left out, close faces drawn with texture twins that
+// have no mip levels, overlay tiles, the depth mask under the overlay) give the same
+// pictures, from many places of the level with both bots in front and the weapon, night
+// vision, lightmaps, fog, wireframe, additive blending and the overlay switched on the way;
+// and the tiles of an overlay picture are found where its filtering can reach.
 #include <GL/gl.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -64,12 +65,17 @@ std::vector<Step> Steps() {
 
 // Starts the default game afresh and draws one frame per step; returns the RGB pictures.
 std::vector<std::vector<uint8_t>> DrawSteps(const GLTestContext& gl, GLFakePlatform& fake, bool fast,
-                                            const std::vector<Step>& steps) {
+                                            const std::vector<Step>& steps, int* foggedFaces, int* magnifiedFaces) {
+  int& fogged = *foggedFaces;
+  int& magnified = *magnifiedFaces;
+  fogged = magnified = 0;
   ResetGameStateKeepingGL();
   fake.now = 1000;
   fake.messages.clear();
   if (!InitializeGame()) return {};
   gGame.level.batchedDrawing = fast;
+  gGame.level.skipFoggedFaces = fast;
+  gGame.level.magnifiedTwins = fast;
   gGame.hudTiles.enabled = fast;
   gGame.collisionOn = false;  // the camera stays where each step puts it
   std::vector<std::vector<uint8_t>> pictures;
@@ -95,6 +101,8 @@ std::vector<std::vector<uint8_t>> DrawSteps(const GLTestContext& gl, GLFakePlatf
     }
     fake.now += 12;  // a tick every frame
     RenderFrame();
+    fogged += gGame.level.facesFoggedLastFrame;
+    magnified += gGame.level.facesMagnifiedLastFrame;
     std::vector<uint8_t> rgba = gl.ReadPixels();
     std::vector<uint8_t> rgb(rgba.size() / 4 * 3);
     for (size_t i = 0, j = 0; i < rgba.size(); i += 4, j += 3) std::copy(&rgba[i], &rgba[i] + 3, &rgb[j]);
@@ -117,9 +125,14 @@ TEST(FramePictures, FastPathsDrawTheSamePictures) {
 
   const std::vector<Step> steps = Steps();
   ASSERT_GE(steps.size(), 50u);
-  const std::vector<std::vector<uint8_t>> before = DrawSteps(gl, fake, false, steps);
+  int fogged = 0, magnified = 0;
+  const std::vector<std::vector<uint8_t>> before = DrawSteps(gl, fake, false, steps, &fogged, &magnified);
+  EXPECT_EQ(fogged + magnified, 0);
   for (const std::string& m : fake.messages) ADD_FAILURE() << m;
-  const std::vector<std::vector<uint8_t>> after = DrawSteps(gl, fake, true, steps);
+  const std::vector<std::vector<uint8_t>> after = DrawSteps(gl, fake, true, steps, &fogged, &magnified);
+  EXPECT_GT(fogged, 0);  // the views reach past the fog
+  EXPECT_GT(magnified, 0);
+  std::printf("faces left in the fog %d, drawn with texture twins %d\n", fogged, magnified);
   fs::current_path(saved);
   ASSERT_EQ(before.size(), steps.size());
   ASSERT_EQ(after.size(), steps.size());

@@ -1,10 +1,13 @@
 // The level renderer on an offscreen GL context: visibility and frustum culling, each face
-// once per frame, and the surface texture modulated by the lightmap in the picture.
+// once per frame, the surface texture modulated by the lightmap in the picture, and the depth
+// beyond which black fog leaves nothing to draw.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -220,4 +223,61 @@ TEST(LevelRender, ModulatesSurfaceByLightmap) {
   level.Destroy();
   EXPECT_EQ(level.textureNames[0], 0u);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Beyond FogHidingDepth a white wall comes out black in every pixel; a little nearer it does
+// not (so the depth is not needlessly far). Fog off, or a fog or clear colour that is not
+// black, hides nothing.
+TEST(LevelRender, FogHidingDepthIsWhereBlackFogLeavesNothing) {
+  GLTestContext gl(Width, Height);
+  REQUIRE_GL(gl);
+  glViewport(0, 0, Width, Height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(90, 1, 1, 1e6);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_TEXTURE_2D);
+  glColor4f(1, 1, 1, 1);
+  const float black[4] = {0, 0, 0, 1};
+  glClearColor(0, 0, 0, 1);
+  glFogfv(GL_FOG_COLOR, black);
+  glEnable(GL_FOG);
+  auto brightestAt = [&](float depth) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBegin(GL_QUADS);
+    glVertex3f(-depth, -depth, -depth), glVertex3f(depth, -depth, -depth);
+    glVertex3f(depth, depth, -depth), glVertex3f(-depth, depth, -depth);
+    glEnd();
+    const std::vector<uint8_t> pixels = gl.ReadPixels();
+    int brightest = 0;
+    for (size_t i = 0; i < pixels.size(); i += 4)
+      brightest = std::max({brightest, static_cast<int>(pixels[i]), static_cast<int>(pixels[i + 1]),
+                            static_cast<int>(pixels[i + 2])});
+    return brightest;
+  };
+  const struct {
+    GLint mode;
+    float density, start, end;
+  } fogs[] = {{GL_EXP2, 0.002f, 0, 5}, {GL_EXP2, 0.0005f, 0, 5}, {GL_EXP, 0.004f, 0, 5}, {GL_LINEAR, 1, 100, 900}};
+  for (const auto& fog : fogs) {
+    glFogi(GL_FOG_MODE, fog.mode);
+    glFogf(GL_FOG_DENSITY, fog.density);
+    glFogf(GL_FOG_START, fog.start);
+    glFogf(GL_FOG_END, fog.end);
+    const float depth = FogHidingDepth();
+    ASSERT_LT(depth, 1e5f) << "mode " << fog.mode;
+    EXPECT_EQ(brightestAt(depth), 0) << "mode " << fog.mode << " density " << fog.density;
+    EXPECT_GT(brightestAt(depth * 0.8f), 0) << "mode " << fog.mode << " density " << fog.density;
+  }
+  const float grey[4] = {0.2f, 0.2f, 0.2f, 1};
+  glFogfv(GL_FOG_COLOR, grey);
+  EXPECT_EQ(FogHidingDepth(), std::numeric_limits<float>::infinity());
+  glFogfv(GL_FOG_COLOR, black);
+  glClearColor(0, 0, 0.1f, 1);
+  EXPECT_EQ(FogHidingDepth(), std::numeric_limits<float>::infinity());
+  glClearColor(0, 0, 0, 1);
+  glDisable(GL_FOG);
+  EXPECT_EQ(FogHidingDepth(), std::numeric_limits<float>::infinity());
 }
