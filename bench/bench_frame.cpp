@@ -170,10 +170,14 @@ void UseFastPaths(bool fast) {
   gGame.level.skipFoggedFaces = fast;
   gGame.level.magnifiedTwins = fast;
   gGame.hudTiles.enabled = fast;
+  for (CharacterModel& c : gGame.characters) c.arrayDrawing = fast;
 }
 
-// Both characters in front of the camera, as the bots are drawn, without the level.
+// Both characters in front of the camera, as the bots are drawn (back faces culled), without
+// the level.
 void CharactersOnlyFrame() {
+  glEnable(GL_CULL_FACE);  // as the frame draws them
+  glCullFace(GL_FRONT);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   gGame.camera.Look();
@@ -188,6 +192,7 @@ void CharactersOnlyFrame() {
     gGame.characters[i].DrawCharacter();
     glPopMatrix();
   }
+  glDisable(GL_CULL_FACE);
   platform::Current().SwapBuffers();
 }
 

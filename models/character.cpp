@@ -44,6 +44,9 @@ CharacterModel& CharacterModel::operator=(const CharacterModel& other) {
   lower = other.lower;
   weapon = other.weapon;
   slowMotion_ = other.slowMotion_;
+  arrayDrawing = other.arrayDrawing;
+  reach_ = other.reach_;
+  viewCulling = other.viewCulling;
   const Md3Model* from[4] = {&other.head, &other.upper, &other.lower, &other.weapon};
   Md3Model* to[4] = {&head, &upper, &lower, &weapon};
   for (Md3Model* model : to) {
@@ -121,6 +124,7 @@ bool CharacterModel::LoadCharacter(const char* folder, const char* name) {
   }
   AttachAtTag(&lower, &upper, "tag_torso");
   AttachAtTag(&upper, &head, "tag_head");
+  reach_ = ModelReach(lower);
   return true;
 }
 
@@ -136,8 +140,31 @@ bool CharacterModel::LoadCharacterWeapon(const char* folder, const char* name) {
   }
   BindMaterialTextures(this, &weapon, folder);
   AttachAtTag(&upper, &weapon, "tag_weapon");
+  reach_ = ModelReach(lower);
   return true;
 }
+
+namespace {
+
+float Reach(const Md3Model& model, int depth) {
+  float reach = 0;
+  for (const Md3Mesh& mesh : model.meshes)
+    for (const Vec3& v : mesh.vertices) reach = std::max(reach, Magnitude(v));
+  if (depth > 8) return reach;  // the parts hang in a short chain; this bounds a cycle
+  const size_t tags = static_cast<size_t>(std::max(model.tagCount, 0));
+  for (size_t i = 0; i < tags && i < model.links.size(); ++i) {
+    const Md3Model* child = model.links[i];
+    if (!child) continue;
+    float tagReach = 0;
+    for (size_t k = i; k < model.tags.size(); k += tags) tagReach = std::max(tagReach, Magnitude(model.tags[k].origin));
+    reach = std::max(reach, tagReach + Reach(*child, depth + 1));
+  }
+  return reach;
+}
+
+}  // namespace
+
+float ModelReach(const Md3Model& model) { return Reach(model, 0); }
 
 void CharacterModel::SetTorsoAnimation(const char* name) { StartClip(&upper, name); }
 void CharacterModel::SetLegsAnimation(const char* name) { StartClip(&lower, name); }

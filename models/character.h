@@ -30,7 +30,8 @@ class CharacterModel {
   void SetSlowMotion(bool flag) { slowMotion_ = flag; }
   bool slowMotion() const { return slowMotion_; }
   // Advances both bodies' animations and draws at the current GL matrix (model +Z turned to
-  // world +Y). The caller brackets it with a matrix push and pop.
+  // world +Y). The caller brackets it with a matrix push and pop. A character wholly outside
+  // the view sends no triangles but leaves the GL state as drawing it would.
   void DrawCharacter();
 
   // The steps of DrawCharacter. AdvanceAnimation moves a model at most one frame, by the
@@ -38,6 +39,12 @@ class CharacterModel {
   void AdvanceAnimation(Md3Model* model);
   void DrawLinked(const Md3Model& model);
   void DrawMeshes(const Md3Model& model);
+
+  // true: each mesh's blended frame goes to the GL as one indexed array draw; false: vertex
+  // by vertex between glBegin and glEnd (kept for comparing pictures). Same picture either way.
+  bool arrayDrawing = true;
+  // true: a character wholly outside the view sends no triangles (false: kept for comparing).
+  bool viewCulling = true;
 
   Texture textures[MaxCharacterTextures] = {};  // slot k made from textureFiles[k]; 0: none
   std::vector<std::string> textureFiles;        // texture files already loaded, in load order
@@ -47,7 +54,24 @@ class CharacterModel {
   Md3Model weapon;
 
  private:
+  // One mesh's material bound as DrawMeshes binds it (untextured without one).
+  void BindMeshTexture(const Md3Model& model, const Md3Mesh& mesh);
+  void DrawMeshImmediate(const Md3Model& model, const Md3Mesh& mesh);
+  void DrawMeshArrays(const Md3Model& model, const Md3Mesh& mesh);
+  // What a mesh drawn vertex by vertex leaves behind without drawing it: the current texture
+  // coordinates of its last corner.
+  void LeaveLastTexCoord(const Md3Mesh& mesh);
+  // Whether the sphere of reach_ around the current origin lies wholly outside the view.
+  bool OutsideView() const;
+
   bool slowMotion_ = false;  // clips play at a twentieth of their rate
+  // Distance from the lower body's origin that no vertex of the joined parts passes in any
+  // frame, in model units; found after loading, negative while unknown (never culled).
+  float reach_ = -1;
+  bool skipTriangles_ = false;  // DrawMeshes sets the state but draws nothing
+  // Scratch for the array draw: one mesh's blended frame and its triangles' vertex indices.
+  std::vector<Vec3> blended_;
+  std::vector<uint32_t> indices_;
 };
 
 // Hangs child at the parent's first tag named tagName (case ignored); without such a tag
@@ -58,3 +82,7 @@ void AttachAtTag(Md3Model* parent, Md3Model* child, const char* tagName);
 // one frame long. A clip that runs past the model's frames is cut at its last frame; one
 // that starts past them holds the model's last frame; one with no frames holds its start.
 void ClipFrameRange(const Md3Model& model, int32_t* start, int32_t* end);
+
+// How far from its origin a model and the models hung at its tags reach in any frame (tags
+// turn their children but keep distances), in the model's units; 0 for an empty model.
+float ModelReach(const Md3Model& model);

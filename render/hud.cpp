@@ -1,8 +1,9 @@
 // The weapon / night-vision overlay blended over the finished 3D picture: a mask layer that
 // multiplies the scene (black hides it, white keeps it), then a colour layer added on top.
 // On the game's 1024 x 768 screen only the tiles where the layers change something are
-// drawn (render/hud_tiles.h): most of the screen is white mask and black colour. The
-// picture is the one two whole-screen quads give.
+// drawn (render/hud_tiles.h): most of the screen is white mask and black colour. Where both
+// layers change a tile, a grey mask rides as alpha on its colour layer and one blended pass
+// does the work of two. The picture is the one two whole-screen quads give.
 #include <GL/gl.h>
 
 #include <vector>
@@ -103,6 +104,15 @@ bool CurrentColourIsWhite() {
   return colour[0] == 1 && colour[1] == 1 && colour[2] == 1 && colour[3] == 1;
 }
 
+// Whether every channel of the current colour is 0 or 1 (night vision's green): then the
+// blend colour multiplies exactly as a white texel modulated by it does.
+bool CurrentColourHasWholeChannels(float colour[4]) {
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  for (int c = 0; c < 4; ++c)
+    if (colour[c] != 0 && colour[c] != 1) return false;
+  return true;
+}
+
 }  // namespace
 
 void DrawHudOverlay() {
@@ -127,23 +137,51 @@ void DrawHudOverlay() {
   SelectTextureUnit(GL_TEXTURE0_ARB);
   glEnable(GL_BLEND);
 
-  BindLayer(NightVisionMask, RifleMask, LauncherMask);
-  if (!tiled)
-    DrawScreenQuad();
-  else  // black mask tiles are left to the colour layer below
-    DrawTiles([&](int k) { return mask[k] == HudTile::Mixed || (mask[k] == HudTile::White && !whiteMaskKeeps); });
-
-  SelectTextureUnit(GL_TEXTURE1_ARB);
-  glDisable(GL_TEXTURE_2D);
-  SelectTextureUnit(GL_TEXTURE0_ARB);
-
-  glBlendFunc(GL_ONE, GL_ONE);
-  BindLayer(NightVisionColour, RifleColour, LauncherColour);
-  if (!tiled) {
-    DrawScreenQuad();
+  // Under a white colour the two layers go in one pass where both change something: the
+  // colour layer carrying the mask as alpha, added to the scene scaled by the mask.
+  const Texture combined = whiteMaskKeeps ? CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture) : 0;
+  if (combined) {
+    glBindTexture(GL_TEXTURE_2D, combined);
+    glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+    DrawTiles([&](int k) {
+      return mask[k] == HudTile::Mixed || (mask[k] == HudTile::White && colour[k] != HudTile::Black);
+    });
   } else {
-    DrawTiles([&](int k) { return mask[k] != HudTile::Black && colour[k] != HudTile::Black; });
+    // Under a tint (night vision) a white mask tile still scales the scene by the tint: with
+    // whole channels that goes in one pass with the colour layer, the tint as blend colour.
+    float tint[4] = {1, 1, 1, 1};
+    const bool tintPass = tiled && !whiteMaskKeeps && CurrentColourHasWholeChannels(tint);
+    BindLayer(NightVisionMask, RifleMask, LauncherMask);
+    if (!tiled)
+      DrawScreenQuad();
+    else  // black mask tiles are left to the colour layer below
+      DrawTiles([&](int k) {
+        return mask[k] == HudTile::Mixed || (mask[k] == HudTile::White && !whiteMaskKeeps && !tintPass);
+      });
+
+    SelectTextureUnit(GL_TEXTURE1_ARB);
+    glDisable(GL_TEXTURE_2D);
+    SelectTextureUnit(GL_TEXTURE0_ARB);
+
+    glBlendFunc(GL_ONE, GL_ONE);
+    BindLayer(NightVisionColour, RifleColour, LauncherColour);
+    if (!tiled)
+      DrawScreenQuad();
+    else
+      DrawTiles([&](int k) {
+        return mask[k] != HudTile::Black && colour[k] != HudTile::Black && !(tintPass && mask[k] == HudTile::White);
+      });
+    if (tintPass) {
+      glBlendColor(tint[0], tint[1], tint[2], tint[3]);
+      glBlendFunc(GL_ONE, GL_CONSTANT_COLOR);
+      DrawTiles([&](int k) { return mask[k] == HudTile::White; });
+      glBlendColor(0, 0, 0, 0);
+    }
+  }
+  if (tiled) {
     // Where the mask is black the scene is gone: the colour layer alone is the picture.
+    BindLayer(NightVisionColour, RifleColour, LauncherColour);
+    glBlendFunc(GL_ONE, GL_ONE);
     glDisable(GL_BLEND);
     DrawTiles([&](int k) { return mask[k] == HudTile::Black; });
   }

@@ -1,5 +1,6 @@
 // Finding, once per overlay picture, the screen tiles where it is plain white or plain
-// black: the overlay then draws only the tiles where it changes something.
+// black: the overlay then draws only the tiles where it changes something. Also joining a
+// colour layer and its mask into one texture, so both are drawn in one pass.
 #include "render/hud_tiles.h"
 
 #include <GL/gl.h>
@@ -25,7 +26,103 @@ void TexelSpan(int first, int last, int screen, int texels, int* from, int* to) 
   *to = static_cast<int>(std::floor(hi)) + 2;
 }
 
+// The levels of the bound texture as RGB rows, level 0 first, down to the last level the
+// GL holds; empty when level 0 has no texels.
+struct Level {
+  GLint width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+};
+std::vector<Level> ReadLevels() {
+  std::vector<Level> levels;
+  for (int level = 0; level < 32; ++level) {
+    Level l;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &l.width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &l.height);
+    if (l.width <= 0 || l.height <= 0) break;
+    l.rgb.resize(static_cast<size_t>(l.width) * l.height * 3);
+    glGetTexImage(GL_TEXTURE_2D, level, GL_RGB, GL_UNSIGNED_BYTE, l.rgb.data());
+    levels.push_back(std::move(l));
+  }
+  return levels;
+}
+
+// The sampling state of the bound texture the combined texture must share.
+struct Sampling {
+  GLint minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0, baseLevel = 0, maxLevel = 0;
+  bool operator==(const Sampling& o) const {
+    return minFilter == o.minFilter && magFilter == o.magFilter && wrapS == o.wrapS && wrapT == o.wrapT &&
+           baseLevel == o.baseLevel && maxLevel == o.maxLevel;
+  }
+};
+Sampling ReadSampling() {
+  Sampling s;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &s.minFilter);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &s.magFilter);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &s.wrapS);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &s.wrapT);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, &s.baseLevel);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, &s.maxLevel);
+  return s;
+}
+
+// Joins the levels into RGBA texels (colour, mask as alpha) and uploads them into a new
+// texture; 0 when the layers cannot be joined.
+Texture JoinLayers(Texture colour, Texture mask) {
+  if (colour == 0 || mask == 0) return 0;
+  glBindTexture(GL_TEXTURE_2D, colour);
+  const std::vector<Level> colourLevels = ReadLevels();
+  const Sampling sampling = ReadSampling();
+  glBindTexture(GL_TEXTURE_2D, mask);
+  const std::vector<Level> maskLevels = ReadLevels();
+  if (colourLevels.empty() || colourLevels.size() != maskLevels.size() || !(ReadSampling() == sampling)) return 0;
+  std::vector<std::vector<uint8_t>> joined(colourLevels.size());
+  for (size_t level = 0; level < colourLevels.size(); ++level) {
+    const Level& c = colourLevels[level];
+    const Level& m = maskLevels[level];
+    if (c.width != m.width || c.height != m.height) return 0;
+    const size_t texels = static_cast<size_t>(c.width) * c.height;
+    joined[level].resize(texels * 4);
+    for (size_t t = 0; t < texels; ++t) {
+      const uint8_t* mt = &m.rgb[3 * t];
+      if (mt[0] != mt[1] || mt[0] != mt[2]) return 0;
+      uint8_t* out = &joined[level][4 * t];
+      out[0] = c.rgb[3 * t], out[1] = c.rgb[3 * t + 1], out[2] = c.rgb[3 * t + 2], out[3] = mt[0];
+    }
+  }
+  GLuint both = 0;
+  glGenTextures(1, &both);
+  glBindTexture(GL_TEXTURE_2D, both);
+  GLint unpackAlignment = 4;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpackAlignment);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  for (size_t level = 0; level < joined.size(); ++level)
+    glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), GL_RGBA8, colourLevels[level].width,
+                 colourLevels[level].height, 0, GL_RGBA, GL_UNSIGNED_BYTE, joined[level].data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, sampling.minFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sampling.magFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, sampling.wrapS);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, sampling.wrapT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, sampling.baseLevel);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, sampling.maxLevel);
+  return both;
+}
+
 }  // namespace
+
+Texture CombinedHudTexture(HudTiles& tiles, Texture colour, Texture mask) {
+  for (const HudTiles::Combined& c : tiles.combined)
+    if (c.colour == colour && c.mask == mask) return c.both;
+  GLint previous = 0, packAlignment = 4;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+  glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  const Texture both = JoinLayers(colour, mask);
+  glPixelStorei(GL_PACK_ALIGNMENT, packAlignment);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+  tiles.combined.push_back({colour, mask, both});
+  return both;
+}
 
 std::vector<HudTile> ClassifyHudTiles(const uint8_t* rgb, int width, int height) {
   std::vector<HudTile> tiles(TileCount, HudTile::Mixed);

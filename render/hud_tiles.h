@@ -23,12 +23,26 @@ struct HudTiles {
   bool enabled = true;
   // Tiles (row by row, top row first) of each texture analysed so far.
   std::vector<std::pair<Texture, std::vector<HudTile>>> byTexture;
+  // Colour layers carrying their mask as alpha, made on first use; 0 where the pair cannot
+  // be combined.
+  struct Combined {
+    Texture colour = 0, mask = 0, both = 0;
+  };
+  std::vector<Combined> combined;
 };
 
 // The tiles of the texture, analysed on first use (needs the GL context; leaves the
 // binding of the active unit as it was). A texture that cannot be read back, or is too
 // large for its first two levels to cover the screen, has only Mixed tiles.
 std::vector<HudTile> HudTilesOf(HudTiles& tiles, Texture texture);
+
+// The colour layer with the mask as its alpha, every mipmap level copied texel for texel,
+// filtered and wrapped as the colour layer is: drawn with blending (ONE, SRC_ALPHA) it gives
+// what the mask pass and the colour pass give under a white current colour. Made on first
+// use (needs the GL context; leaves the binding of the active unit as it was). 0 when the
+// layers differ in their levels' sizes or their filtering, or the mask is not grey (each
+// channel alike), or either cannot be read back.
+Texture CombinedHudTexture(HudTiles& tiles, Texture colour, Texture mask);
 
 // Classifies the tiles from one level of a picture (RGB rows, bottom row first, as the GL
 // keeps them) stretched over the screen as the overlay draws it: a tile is White or Black

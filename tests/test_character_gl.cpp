@@ -1,8 +1,11 @@
 // Characters on an offscreen context: loading with the numbered messages, where the parts
 // land on screen (head above torso above legs, the weapon at the hand), the pose changing
 // along the walk, and vertex and tag blending read back through GL feedback. The generated
-// characters of the game are checked the same way when they are present.
+// characters of the game are checked the same way when they are present, and drawn as
+// arrays and vertex by vertex to the same picture, and out of view sending nothing.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -307,6 +310,169 @@ TEST_F(CharacterGL, GameCharactersStandOnTheFloorAndWalk) {
     }
     EXPECT_TRUE(changed) << "the legs look the same in every walk frame";
   }
+}
+
+// Drawn as arrays, the characters look exactly as drawn vertex by vertex: both characters
+// (the game's own when generated, else the test character), near and far, through several
+// clips and animation times, with fog on and the arrays the level and billboards leave on.
+TEST_F(CharacterGL, ArraysDrawTheSamePictureAsVertexByVertex) {
+  REQUIRE_GL(ctx);
+  const fs::path game(KORVALIS_GAME_DIR);
+  const bool generated = fs::exists(game / "fidget/fidget_head.md3");
+  const fs::path root = generated ? game : dir;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glFrustum(-0.5, 0.5, -0.5, 0.5, 1, 1000);
+  glMatrixMode(GL_MODELVIEW);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_FOG);
+  glFogi(GL_FOG_MODE, GL_LINEAR);
+  glFogf(GL_FOG_START, 50);
+  glFogf(GL_FOG_END, 400);
+  // Arrays a later draw must not read: colours of garbage and a second coordinate set.
+  std::vector<uint8_t> garbage(1 << 20, 7);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glColorPointer(4, GL_UNSIGNED_BYTE, 0, garbage.data());
+  gGame.multitexture.clientActiveTexture(GL_TEXTURE1_ARB);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glTexCoordPointer(2, GL_FLOAT, 0, garbage.data());
+
+  auto draw = [&](CharacterModel* c, float distance, float turn) {
+    glClearColor(0.2f, 0.3f, 0.4f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glColor4f(1, 1, 1, 1);
+    glLoadIdentity();
+    glTranslatef(0, -10, -distance);
+    glScalef(1.5f, 1.5f, 1.5f);
+    glRotatef(turn, 0, 1, 0);
+    c->DrawCharacter();
+    return ctx.ReadPixels();
+  };
+  const char* clips[][2] = {{"TORSO_STAND", "LEGS_WALK"}, {"TORSO_ATTACK", "LEGS_RUN"}, {"TORSO_GESTURE", "LEGS_IDLE"}};
+  const uint32_t steps[] = {0, 7, 23, 41, 90, 400};
+  for (const char* name : {"fidget", "jack"}) {
+    SCOPED_TRACE(name);
+    CharacterModel character;
+    ASSERT_TRUE(Load(&character, root, generated ? name : "fidget"));
+    for (const auto& clip : clips) {
+      character.SetTorsoAnimation(clip[0]);
+      character.SetLegsAnimation(clip[1]);
+      for (const uint32_t step : steps) {
+        fake.now += step;
+        // A copy stands in the same pose at the same time and draws the old way.
+        CharacterModel old = character;
+        old.arrayDrawing = false;
+        for (const float distance : {45.0f, 200.0f}) {
+          SCOPED_TRACE(std::string(clip[1]) + " +" + std::to_string(step) + " ms at " + std::to_string(distance));
+          CharacterModel before = old, after = character;
+          const std::vector<uint8_t> expected = draw(&before, distance, 30.0f + step);
+          const std::vector<uint8_t> actual = draw(&after, distance, 30.0f + step);
+          ASSERT_EQ(expected.size(), actual.size());
+          size_t drawn = 0, worst = 0, off = 0;
+          for (size_t k = 0; k < actual.size(); k += 4) {
+            drawn += expected[k] != 51 || expected[k + 1] != 76 || expected[k + 2] != 102;
+            for (size_t ch = k; ch < k + 3; ++ch) {
+              const size_t d = static_cast<size_t>(std::abs(int(expected[ch]) - int(actual[ch])));
+              worst = std::max(worst, d);
+              off += d > 1;
+            }
+          }
+          EXPECT_GT(drawn, 50u);
+          EXPECT_LE(worst, 1u) << off << " channels differ by more than 1";
+        }
+        character.DrawCharacter();  // the animation moves on
+      }
+    }
+  }
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  gGame.multitexture.clientActiveTexture(GL_TEXTURE0_ARB);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisable(GL_FOG);
+}
+
+// Out of view a character sends no triangle yet leaves the GL state as drawn: swept across
+// the left edge of the view and behind the eye, the picture is what drawing every triangle
+// gives, and the state left (textures, units, current coordinates) is the same.
+TEST_F(CharacterGL, OutOfViewSendsNothingAndLeavesTheSameState) {
+  REQUIRE_GL(ctx);
+  const fs::path game(KORVALIS_GAME_DIR);
+  const bool generated = fs::exists(game / "fidget/fidget_head.md3");
+  CharacterModel character;
+  ASSERT_TRUE(Load(&character, generated ? game : dir, "fidget"));
+  character.SetLegsAnimation("LEGS_WALK");
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glFrustum(-0.5, 0.5, -0.5, 0.5, 1, 1000);
+  glMatrixMode(GL_MODELVIEW);
+  glEnable(GL_TEXTURE_2D);
+  GLuint query = 0;
+  glGenQueries(1, &query);
+  struct State {
+    GLint unit = 0, texture0 = 0;
+    GLboolean on0 = 0, on1 = 0;
+    float texCoord[4] = {};
+    bool operator==(const State& o) const {
+      return unit == o.unit && texture0 == o.texture0 && on0 == o.on0 && on1 == o.on1 &&
+             std::equal(texCoord, texCoord + 4, o.texCoord);
+    }
+  };
+  auto draw = [&](CharacterModel* c, Vec3 at, GLuint* primitives, State* state) {
+    gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glTexCoord2f(-1, -1);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glColor4f(1, 1, 1, 1);
+    glLoadIdentity();
+    glTranslatef(at.x, at.y, at.z);
+    glScalef(1.5f, 1.5f, 1.5f);
+    glRotatef(70, 0, 1, 0);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    c->DrawCharacter();
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, primitives);
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &state->unit);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, state->texCoord);
+    gGame.multitexture.activeTexture(GL_TEXTURE1_ARB);
+    state->on1 = glIsEnabled(GL_TEXTURE_2D);
+    gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);
+    state->on0 = glIsEnabled(GL_TEXTURE_2D);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &state->texture0);
+    return ctx.ReadPixels();
+  };
+  int culled = 0, partly = 0;
+  // Out through the left edge, out through the top edge (the feet last), and behind.
+  const Vec3 starts[3] = {Vec3(-20, -10, -150), Vec3(0, 20, -150), Vec3(0, -10, 20)};
+  const Vec3 steps[3] = {Vec3(-6, 0, 0), Vec3(0, 4, 0), Vec3(0, 0, 6)};
+  for (int sweep = 0; sweep < 3; ++sweep) {
+    for (int k = 0; k < 36; ++k) {
+      const Vec3 at = starts[sweep] + steps[sweep] * static_cast<float>(k);
+      SCOPED_TRACE("at " + std::to_string(at.x) + ", " + std::to_string(at.y) + ", " + std::to_string(at.z));
+      fake.now += 13;
+      CharacterModel all = character, some = character;
+      all.viewCulling = false;
+      GLuint sentAll = 0, sentSome = 0;
+      State stateAll, stateSome;
+      const std::vector<uint8_t> expected = draw(&all, at, &sentAll, &stateAll);
+      const std::vector<uint8_t> actual = draw(&some, at, &sentSome, &stateSome);
+      ASSERT_GT(sentAll, 0u);
+      EXPECT_TRUE(expected == actual);
+      EXPECT_TRUE(stateAll == stateSome);
+      const bool anyPixel = std::any_of(expected.begin(), expected.end(), [](uint8_t v) { return v != 0 && v != 255; });  // alpha is 255
+      culled += sentSome == 0;
+      partly += sentSome > 0 && !anyPixel;  // near an edge the sphere is kept to be safe
+      character.DrawCharacter();
+    }
+  }
+  EXPECT_GT(culled, 30);  // behind the eye, far to the left and below
+  EXPECT_GT(partly, 0);
+  glDeleteQueries(1, &query);
 }
 
 }  // namespace

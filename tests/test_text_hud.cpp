@@ -1,5 +1,6 @@
 // Text placement and the bitmap font, and the weapon / night-vision overlay, drawn on an
-// offscreen context and read back.
+// offscreen context and read back; the overlay drawn by tiles (one pass where a grey mask
+// joins its colour layer) against two whole-screen quads.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -10,7 +11,9 @@
 #include <vector>
 
 #include "app/game_state.h"
+#include "render/hud_tiles.h"
 #include "render/text.h"
+#include "render/texture.h"
 #include "support/gl_context.h"
 
 namespace {
@@ -349,6 +352,108 @@ TEST_F(HudTest, RestoresDepthBlendingMatricesAndLeavesUnitOneOff) {
   EXPECT_EQ(unit, GL_TEXTURE1_ARB);  // unit 1 stays active, with texturing off
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A picture with mipmaps built as the game builds its overlay pictures', texels from
+// texel(x, y, rgb) with rows bottom first.
+template <typename Texel>
+Texture MakeMipmapped(int width, int height, Texel texel) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) texel(x, y, &rgb[(static_cast<size_t>(y) * width + x) * 3]);
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  return name;
+}
+
+// Drawn by tiles, the overlay looks as two whole-screen quads draw it, over a scene where
+// every pixel differs: the rifle, launcher and night-vision layers, made up ones (grey masks
+// with soft edges, white, black and mixed parts) and the game's own when generated.
+TEST_F(HudTest, TilesDrawTheSamePictureAsTwoQuads) {
+  REQUIRE_GL(ctx);
+  // The coloured masks of the fixture cannot carry their colour layer as alpha.
+  EXPECT_EQ(CombinedHudTexture(gGame.hudTiles, gGame.hudTextures[0], gGame.hudTextures[1]), 0u);
+
+  const Texture scene = MakeMipmapped(1024, 768, [](int x, int y, uint8_t* p) {
+    p[0] = static_cast<uint8_t>(x * 7 + y * 13), p[1] = static_cast<uint8_t>(x ^ y), p[2] = static_cast<uint8_t>(x * y);
+  });
+  glBindTexture(GL_TEXTURE_2D, scene);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  std::vector<std::array<Texture, 6>> sets;
+  // Masks: black in the lower right, a soft grey ring, white elsewhere; colours: black but
+  // over the black corner and in a band across the ring.
+  for (int layer = 0; layer < 3; ++layer) {
+    const int w = 512 >> (layer == 2), h = 256 + 128 * layer;
+    const float cx = 0.5f * w, cy = 0.5f * h, ring = 0.3f * h;
+    auto inCorner = [=](int x, int y) { return x > w * 3 / 4 && y < h / 3 + 10 * layer; };
+    sets.resize(1);
+    sets[0][2 * layer + 1] = MakeMipmapped(w, h, [&](int x, int y, uint8_t* p) {
+      const float d = std::abs(std::hypot(x - cx, y - cy) - ring);
+      const uint8_t grey = d > 20 ? 255 : static_cast<uint8_t>(d * 12);
+      std::fill_n(p, 3, inCorner(x, y) ? 0 : grey);
+    });
+    sets[0][2 * layer] = MakeMipmapped(w, h, [&](int x, int y, uint8_t* p) {
+      const bool band = std::abs(y - cy) < 12 && std::abs(x - cx) < ring + 30;
+      p[0] = inCorner(x, y) || band ? static_cast<uint8_t>(60 + x % 190) : 0;
+      p[1] = inCorner(x, y) || band ? static_cast<uint8_t>(40 + y % 200) : 0;
+      p[2] = band ? 200 : 0;
+    });
+  }
+  const std::string game = KORVALIS_GAME_DIR;
+  const char* files[6] = {"hud-famas1.bmp",       "hud-famas2.bmp",       "hud-launcher1.bmp",
+                          "hud-launcher2.bmp", "hud-nightvision2.bmp", "hud-nightvision1.bmp"};
+  std::array<Texture, 6> own = {};
+  bool haveOwn = true;
+  for (int slot = 0; slot < 6 && haveOwn; ++slot)
+    haveOwn = CreateHudTexture(own.data(), (game + "/" + files[slot]).c_str(), slot);
+  if (haveOwn) sets.push_back(own);
+
+  auto draw = [&](bool tiled) {
+    gGame.hudTiles.enabled = tiled;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    OrthoMode(0, 0, 1024, 768);
+    glColor4f(1, 1, 1, 1);
+    gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);  // the overlay leaves unit 1 active
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, scene);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 1), glVertex2f(0, 0);
+    glTexCoord2f(0, 0), glVertex2f(0, 768);
+    glTexCoord2f(1, 0), glVertex2f(1024, 768);
+    glTexCoord2f(1, 1), glVertex2f(1024, 0);
+    glEnd();
+    PerspectiveMode();
+    if (gGame.nightVision)  // as the frame colours it
+      glColor4f(0, 1, 0, 1);
+    DrawHudOverlay();
+    return ctx.ReadPixels();
+  };
+  for (size_t set = 0; set < sets.size(); ++set) {
+    for (int slot = 0; slot < 6; ++slot) gGame.hudTextures[slot] = sets[set][slot];
+    // Grey masks join their colour layer.
+    EXPECT_NE(CombinedHudTexture(gGame.hudTiles, gGame.hudTextures[0], gGame.hudTextures[1]), 0u) << set;
+    for (int layer = 0; layer < 3; ++layer) {
+      SCOPED_TRACE("set " + std::to_string(set) + ", layer " + std::to_string(layer));
+      gGame.currentWeapon = layer == 1 ? WeaponLauncher : WeaponRifle;
+      gGame.nightVision = layer == 2;
+      const std::vector<uint8_t> quads = draw(false), tiles = draw(true);
+      int worst = 0, changed = 0;
+      for (size_t i = 0; i < quads.size(); i += 4) {
+        for (size_t c = i; c < i + 3; ++c) worst = std::max(worst, std::abs(quads[c] - tiles[c]));
+        changed += quads[i] != 0 || quads[i + 1] != 0 || quads[i + 2] != 0;
+      }
+      EXPECT_LE(worst, 1);
+      EXPECT_GT(changed, 1000);
+    }
+  }
+  gGame.nightVision = false;
+  glDeleteTextures(1, &scene);
 }
 
 }  // namespace
