@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/game.h"
+#include "bench/bench_gl.h"
 #include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
@@ -43,24 +44,7 @@ void NoShot(Vec3, Vec3, int, int) {}
 }  // namespace
 
 int main() {
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  if (chdir(KORVALIS_GAME_DIR) != 0) {
-    std::fprintf(stderr, "bench_bots: no game data directory %s\n", KORVALIS_GAME_DIR);
-    return 1;
-  }
-  platform::Backend& p = platform::Current();
-  platform::WindowOptions options;
-  options.fullScreen = false;
-  if (p.CreateGameWindow(options) == platform::WindowResult::NoWindow) {
-    std::fprintf(stderr, "bench_bots: no offscreen window\n");
-    return 1;
-  }
-  gGame.fullScreen = false;
-  if (!InitializeGame() || gGame.level.leaves.empty()) {
-    std::fprintf(stderr, "bench_bots: the game did not start (is the game data built?)\n");
-    return 1;
-  }
+  if (!StartBenchGame("bench_bots")) return 1;
 
   const std::vector<double> empty = TimesUs(20, 200, [] {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -95,6 +79,6 @@ int main() {
   };
   report("roaming,", roam);
   report("player in view,", tick);
-  p.DestroyWindow();
+  platform::Current().DestroyWindow();
   return 0;
 }

@@ -124,15 +124,7 @@ int main(int argc, char** argv) {
     return 1;
 #endif
   }
-  if (chdir(folder.c_str()) != 0) return 1;
-  platform::Backend& p = platform::Current();
-  platform::WindowOptions options;
-  options.fullScreen = false;
-  if (p.CreateGameWindow(options) == platform::WindowResult::NoWindow) {
-    std::fprintf(stderr, "bench_characters: no offscreen window\n");
-    return 1;
-  }
-  gGame.fullScreen = false;
+  if (!OpenBenchWindow("bench_characters", folder.c_str())) return 1;
   InitializeGL(1024, 768);
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
@@ -189,6 +181,6 @@ int main(int argc, char** argv) {
               immediate / empty, immediate - empty);
   std::printf("  both, as arrays                    %8.3f ms  = %.2fx empty (+%.3f ms)\n", arrays,
               arrays / empty, arrays - empty);
-  p.DestroyWindow();
+  platform::Current().DestroyWindow();
   return 0;
 }

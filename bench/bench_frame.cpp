@@ -272,25 +272,7 @@ void ReportOverdraw(const char* name) {
 }  // namespace
 
 int main() {
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  if (chdir(KORVALIS_GAME_DIR) != 0) {
-    std::fprintf(stderr, "bench_frame: no game data directory %s\n", KORVALIS_GAME_DIR);
-    return 1;
-  }
-  platform::Backend& p = platform::Current();
-  platform::WindowOptions options;
-  options.fullScreen = false;
-  if (p.CreateGameWindow(options) == platform::WindowResult::NoWindow) {
-    std::fprintf(stderr, "bench_frame: no offscreen window\n");
-    return 1;
-  }
-  gGame.fullScreen = false;
-  const bool started = InitializeGame();
-  if (!started || gGame.level.leaves.empty()) {
-    std::fprintf(stderr, "bench_frame: the game did not start (is the game data built?)\n");
-    return 1;
-  }
+  if (!StartBenchGame("bench_frame")) return 1;
 
   const BenchView views[] = {
       {"start", gGame.camera.position, gGame.camera.view},
@@ -383,6 +365,6 @@ int main() {
   std::printf("level load (median of 9): %s\n", config.levelPath.c_str());
   std::printf("  read the file's bytes        %8.3f ms\n", readBytes);
   std::printf("  Level::LoadBSP               %8.3f ms  = %.1fx reading\n", load, load / readBytes);
-  p.DestroyWindow();
+  platform::Current().DestroyWindow();
   return 0;
 }

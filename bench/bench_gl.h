@@ -1,12 +1,49 @@
-// Pieces the GL benchmarks share: the reference full-screen quad with its noise texture,
-// and a median timer that waits for the GL to finish each run.
+// Pieces the GL benchmarks share: the start of the game in an offscreen window, the
+// reference full-screen quad with its noise texture, and a median timer that waits for the
+// GL to finish each run.
 #pragma once
 #include <GL/gl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
+
+#include "app/game.h"
+#include "app/game_state.h"
+#include "platform/platform.h"
+
+// Opens the benchmark's offscreen window, the game's windowed size, with `folder` as the
+// working folder; false, said on the error stream, when either fails.
+inline bool OpenBenchWindow(const char* bench, const char* folder) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  if (chdir(folder) != 0) {
+    std::fprintf(stderr, "%s: no game data directory %s\n", bench, folder);
+    return false;
+  }
+  platform::WindowOptions options;
+  options.fullScreen = false;
+  if (platform::Current().CreateGameWindow(options) == platform::WindowResult::NoWindow) {
+    std::fprintf(stderr, "%s: no offscreen window\n", bench);
+    return false;
+  }
+  gGame.fullScreen = false;
+  return true;
+}
+
+// Opens the window in the build's game data and starts the game there, level and all.
+inline bool StartBenchGame(const char* bench) {
+  if (!OpenBenchWindow(bench, KORVALIS_GAME_DIR)) return false;
+  if (!InitializeGame() || gGame.level.leaves.empty()) {
+    std::fprintf(stderr, "%s: the game did not start (is the game data built?)\n", bench);
+    return false;
+  }
+  return true;
+}
 
 // Median milliseconds of `runs` timed calls after `warmup` untimed ones; each timed call
 // includes glFinish, so the GL's queued work is counted where it was issued.

@@ -63,20 +63,7 @@ void UseLayer(const Layer& layer) {
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  if (chdir(KORVALIS_GAME_DIR) != 0) {
-    std::fprintf(stderr, "bench_hud: no game data directory %s\n", KORVALIS_GAME_DIR);
-    return 1;
-  }
-  platform::Backend& p = platform::Current();
-  platform::WindowOptions options;
-  options.fullScreen = false;
-  if (p.CreateGameWindow(options) == platform::WindowResult::NoWindow) {
-    std::fprintf(stderr, "bench_hud: no offscreen window\n");
-    return 1;
-  }
-  gGame.fullScreen = false;
+  if (!OpenBenchWindow("bench_hud", KORVALIS_GAME_DIR)) return 1;
   if (!InitializeGame() || gGame.hudTextures[0] == 0) {
     std::fprintf(stderr, "bench_hud: the game did not start (is the game data built?)\n");
     return 1;
@@ -135,6 +122,6 @@ int main(int argc, char** argv) {
   for (const Case& c : cases)
     std::printf("  %-28s %7.3f ms = %5.2fx quad, +%5.2f quad over empty\n", c.name.c_str(), c.Cpu(),
                 c.Cpu() / quad, (c.Cpu() - empty) / quad);
-  p.DestroyWindow();
+  platform::Current().DestroyWindow();
   return 0;
 }

@@ -242,24 +242,7 @@ void MeasureFrameEffects(GLuint texture, int rounds) {
 }  // namespace
 
 int main() {
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  if (chdir(KORVALIS_GAME_DIR) != 0) {
-    std::fprintf(stderr, "bench_particles: no game data directory %s\n", KORVALIS_GAME_DIR);
-    return 1;
-  }
-  platform::Backend& p = platform::Current();
-  platform::WindowOptions options;
-  options.fullScreen = false;
-  if (p.CreateGameWindow(options) == platform::WindowResult::NoWindow) {
-    std::fprintf(stderr, "bench_particles: no offscreen window\n");
-    return 1;
-  }
-  gGame.fullScreen = false;
-  if (!InitializeGame() || gGame.level.leaves.empty()) {
-    std::fprintf(stderr, "bench_particles: the game did not start (is the game data built?)\n");
-    return 1;
-  }
+  if (!StartBenchGame("bench_particles")) return 1;
   gStartEye = gGame.camera.position, gStartTarget = gGame.camera.view;
   gGame.camera.PositionCamera(Eye.x, Eye.y, Eye.z, Target.x, Target.y, Target.z, 0, 1, 0);
   FindSites();
@@ -380,6 +363,6 @@ int main() {
   std::printf("steady stream: %d of %d sparks drawn in %d calls (the rest outside the view or too faint); "
               "mean square %.0f square units\n", kept, SparkCount, calls, area);
   MeasureFrameEffects(texture, rounds / 2);
-  p.DestroyWindow();
+  platform::Current().DestroyWindow();
   return 0;
 }
