@@ -73,12 +73,6 @@ void Frame(CharacterModel* characters) {
   platform::Current().SwapBuffers();
 }
 
-double ProcessCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
 // Median milliseconds of processor time (all of the renderer's threads) of each body's frame, the bodies run in turn `rounds` times (after a
 // few untimed rounds) so a change of the machine's load hits all alike.
 std::vector<double> MediansInTurn(int rounds, const std::vector<std::function<void()>>& bodies) {

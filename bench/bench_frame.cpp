@@ -48,12 +48,6 @@ double MedianMs(int warmup, int runs, const std::function<void()>& body) {
   return Median(times);
 }
 
-double ProcessCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
 // One measured frame: `setup` puts the scene in place (untimed), `body` draws the frame.
 // Wall-clock and process CPU time (all of the renderer's threads) are both kept; glFinish
 // makes the GL work part of the time.

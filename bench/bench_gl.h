@@ -3,6 +3,7 @@
 // GL to finish each run.
 #pragma once
 #include <GL/gl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,14 @@
 #include "app/game.h"
 #include "app/game_state.h"
 #include "platform/platform.h"
+
+// Processor time of the whole process (all of the renderer's threads), milliseconds: on a
+// shared machine the wall clock says little.
+inline double ProcessCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
 
 // Opens the benchmark's offscreen window, the game's windowed size, with `folder` as the
 // working folder; false, said on the error stream, when either fails.

@@ -24,12 +24,6 @@
 
 namespace {
 
-double ProcessCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
 struct Case {
   std::string name;
   std::function<void()> body;
