@@ -128,6 +128,10 @@ void DrawHudOverlay() {
   const bool whiteMaskKeeps = tiled && CurrentColourIsWhite();
 
   OrthoMode(0, 0, HudScreenWidth, HudScreenHeight);
+  // The overlay lies on the near plane at distance 0, where fog leaves every colour as it
+  // is; turned off, the renderer spares working that out for every pixel.
+  const bool fogOn = glIsEnabled(GL_FOG);
+  glDisable(GL_FOG);
   glDisable(GL_DEPTH_TEST);
   glBlendFunc(GL_DST_COLOR, GL_ZERO);
   // The lightmap unit is still on after the level: left on, it would multiply the mask by
@@ -179,8 +183,12 @@ void DrawHudOverlay() {
     }
   }
   if (tiled) {
-    // Where the mask is black the scene is gone: the colour layer alone is the picture.
-    BindLayer(NightVisionColour, RifleColour, LauncherColour);
+    // Where the mask is black the scene is gone: the colour layer alone is the picture (the
+    // combined texture holds it too, and may be the cheaper to sample).
+    if (combined)
+      glBindTexture(GL_TEXTURE_2D, combined);
+    else
+      BindLayer(NightVisionColour, RifleColour, LauncherColour);
     glBlendFunc(GL_ONE, GL_ONE);
     glDisable(GL_BLEND);
     DrawTiles([&](int k) { return mask[k] == HudTile::Black; });
@@ -190,6 +198,7 @@ void DrawHudOverlay() {
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_BLEND);
   glEnable(GL_DEPTH_TEST);
+  if (fogOn) glEnable(GL_FOG);
   PerspectiveMode();
 }
 

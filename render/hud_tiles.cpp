@@ -65,8 +65,29 @@ Sampling ReadSampling() {
   return s;
 }
 
+// Texels per screen pixel up to which a picture stretched over the screen is sampled from
+// its full-size image alone by a filter that takes the nearest mipmap level: the level of
+// detail stays below one half (log2 1.375 = 0.46, with room for the renderer's rounding).
+constexpr double FullSizeOnlyLimit = 1.375;
+
+// The filter that gives, from the full-size image alone, what `sampling` gives where the
+// level of detail stays below one half; 0 where the mipmap levels may be sampled.
+GLint FullSizeFilter(const Sampling& sampling, int width, int height) {
+  if (sampling.baseLevel != 0) return 0;
+  if (static_cast<double>(width) / HudScreenWidth > FullSizeOnlyLimit ||
+      static_cast<double>(height) / HudScreenHeight > FullSizeOnlyLimit)
+    return 0;
+  const GLint mag = sampling.magFilter, min = sampling.minFilter;
+  // Magnified or minified, both filters then read the full-size image the same way.
+  if ((min == GL_LINEAR_MIPMAP_NEAREST || min == GL_LINEAR) && mag == GL_LINEAR) return GL_LINEAR;
+  if ((min == GL_NEAREST_MIPMAP_NEAREST || min == GL_NEAREST) && mag == GL_NEAREST) return GL_NEAREST;
+  return 0;
+}
+
 // Joins the levels into RGBA texels (colour, mask as alpha) and uploads them into a new
-// texture; 0 when the layers cannot be joined.
+// texture; 0 when the layers cannot be joined. Where the overlay samples only the full-size
+// image, only that is kept, filtered without mipmaps: a software renderer fills it far more
+// cheaply, with the same texels.
 Texture JoinLayers(Texture colour, Texture mask) {
   if (colour == 0 || mask == 0) return 0;
   glBindTexture(GL_TEXTURE_2D, colour);
@@ -95,16 +116,18 @@ Texture JoinLayers(Texture colour, Texture mask) {
   GLint unpackAlignment = 4;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpackAlignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  for (size_t level = 0; level < joined.size(); ++level)
+  const GLint fullSizeFilter = FullSizeFilter(sampling, colourLevels[0].width, colourLevels[0].height);
+  const size_t levelsKept = fullSizeFilter ? 1 : joined.size();
+  for (size_t level = 0; level < levelsKept; ++level)
     glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), GL_RGBA8, colourLevels[level].width,
                  colourLevels[level].height, 0, GL_RGBA, GL_UNSIGNED_BYTE, joined[level].data());
   glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, sampling.minFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, fullSizeFilter ? fullSizeFilter : sampling.minFilter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sampling.magFilter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, sampling.wrapS);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, sampling.wrapT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, sampling.baseLevel);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, sampling.maxLevel);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, fullSizeFilter ? 0 : sampling.maxLevel);
   return both;
 }
 

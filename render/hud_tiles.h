@@ -38,7 +38,10 @@ std::vector<HudTile> HudTilesOf(HudTiles& tiles, Texture texture);
 
 // The colour layer with the mask as its alpha, every mipmap level copied texel for texel,
 // filtered and wrapped as the colour layer is: drawn with blending (ONE, SRC_ALPHA) it gives
-// what the mask pass and the colour pass give under a white current colour. Made on first
+// what the mask pass and the colour pass give under a white current colour. When the
+// layers stretched over the screen are sampled only from their full-size images (at most
+// about 1.4 texels a pixel and a filter that takes the nearest mipmap level), only that
+// image is kept, without mipmaps; the texels sampled are the same. Made on first
 // use (needs the GL context; leaves the binding of the active unit as it was). 0 when the
 // layers differ in their levels' sizes or their filtering, or the mask is not grey (each
 // channel alike), or either cannot be read back.
