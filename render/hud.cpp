@@ -37,12 +37,20 @@ void BindLayer(int nightVisionSlot, int rifleSlot, int launcherSlot) {
   if (known) glBindTexture(GL_TEXTURE_2D, Layer(nightVisionSlot, rifleSlot, launcherSlot));
 }
 
+// Whether the tiles drawn next take their texture coordinates for the screen texture (one
+// texel a pixel) rather than for a picture stretched over the screen.
+bool gScreenTexels = false;
+
 // One screen rectangle of the overlay; the top edge shows the last row of the (bottom-up)
 // bitmap, so texture t runs from 1 at the top to 0 at the bottom.
 void ScreenRectangle(int left, int top, int right, int bottom) {
-  const float s0 = static_cast<float>(left) / HudScreenWidth, s1 = static_cast<float>(right) / HudScreenWidth;
-  const float t0 = 1.0f - static_cast<float>(top) / HudScreenHeight;
-  const float t1 = 1.0f - static_cast<float>(bottom) / HudScreenHeight;
+  float s0 = static_cast<float>(left) / HudScreenWidth, s1 = static_cast<float>(right) / HudScreenWidth;
+  float t0 = 1.0f - static_cast<float>(top) / HudScreenHeight;
+  float t1 = 1.0f - static_cast<float>(bottom) / HudScreenHeight;
+  if (gScreenTexels) {
+    s0 = ScreenHudTextureS(left), s1 = ScreenHudTextureS(right);
+    t0 = ScreenHudTextureT(top), t1 = ScreenHudTextureT(bottom);
+  }
   glTexCoord2f(s0, t0);
   glVertex2f(static_cast<float>(left), static_cast<float>(top));
   glTexCoord2f(s0, t1);
@@ -143,7 +151,11 @@ void DrawHudOverlay() {
 
   // Under a white colour the two layers go in one pass where both change something: the
   // colour layer carrying the mask as alpha, added to the scene scaled by the mask.
-  const Texture combined = whiteMaskKeeps ? CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture) : 0;
+  Texture combined = whiteMaskKeeps ? CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture) : 0;
+  // Better still, the joined layers as the screen shows them, copied pixel for pixel.
+  const Texture screen = combined && gGame.hudTiles.screenTexels ? ScreenHudTexture(gGame.hudTiles, combined, gGame.multitexture.activeTexture) : 0;
+  if (screen) combined = screen;
+  gScreenTexels = screen != 0;
   if (combined) {
     glBindTexture(GL_TEXTURE_2D, combined);
     glBlendFunc(GL_ONE, GL_SRC_ALPHA);
@@ -193,6 +205,7 @@ void DrawHudOverlay() {
     glDisable(GL_BLEND);
     DrawTiles([&](int k) { return mask[k] == HudTile::Black; });
   }
+  gScreenTexels = false;
 
   SelectTextureUnit(GL_TEXTURE1_ARB);
   glDisable(GL_TEXTURE_2D);

@@ -21,6 +21,9 @@ enum class HudTile : uint8_t { Mixed, White, Black };
 struct HudTiles {
   // false: the overlay is drawn as two whole-screen quads (kept for comparing pictures).
   bool enabled = true;
+  // false: the joined layers are filtered anew every frame rather than copied from their
+  // screen texture (kept for comparing pictures).
+  bool screenTexels = true;
   // Tiles (row by row, top row first) of each texture analysed so far.
   std::vector<std::pair<Texture, std::vector<HudTile>>> byTexture;
   // Colour layers carrying their mask as alpha, made on first use; 0 where the pair cannot
@@ -29,6 +32,12 @@ struct HudTiles {
     Texture colour = 0, mask = 0, both = 0;
   };
   std::vector<Combined> combined;
+  // Joined layers as the screen shows them, one texel a pixel (ScreenHudTexture); 0 where
+  // they could not be made.
+  struct Screen {
+    Texture combined = 0, screen = 0;
+  };
+  std::vector<Screen> screens;
 };
 
 // The tiles of the texture, analysed on first use (needs the GL context; leaves the
@@ -46,6 +55,19 @@ std::vector<HudTile> HudTilesOf(HudTiles& tiles, Texture texture);
 // layers differ in their levels' sizes or their filtering, or the mask is not grey (each
 // channel alike), or either cannot be read back.
 Texture CombinedHudTexture(HudTiles& tiles, Texture colour, Texture mask);
+
+// The joined layers `combined` as drawn stretched over the screen (white, unblended), one
+// texel a screen pixel, filtered GL_NEAREST: texel (x, y) of the 1024 x 1024 texture is what
+// filtering gives at window pixel (x, y), row 0 the screen's bottom row. Drawn with it (see
+// ScreenHudTextureS/T for a screen rectangle's corners) the overlay gives the same bytes and
+// samples far more cheaply. Made on first use through a framebuffer object (leaves the
+// binding of the active unit, the framebuffer and every other state as it was); 0 when the
+// GL has no framebuffer objects or the texture does not hold 8 bits a channel.
+Texture ScreenHudTexture(HudTiles& tiles, Texture combined, void (*activeTexture)(unsigned int));
+// The texture coordinates of the screen texture at a screen column's left edge and a screen
+// row's top edge (rows counted down from the top).
+float ScreenHudTextureS(int screenColumn);
+float ScreenHudTextureT(int screenRow);
 
 // Classifies the tiles from one level of a picture (RGB rows, bottom row first, as the GL
 // keeps them) stretched over the screen as the overlay draws it: a tile is White or Black

@@ -2,6 +2,7 @@
 // offscreen context and read back; the overlay drawn by tiles (one pass where a grey mask
 // joins its colour layer) against two whole-screen quads.
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
@@ -414,8 +415,9 @@ TEST_F(HudTest, TilesDrawTheSamePictureAsTwoQuads) {
     haveOwn = CreateHudTexture(own.data(), (game + "/" + files[slot]).c_str(), slot);
   if (haveOwn) sets.push_back(own);
 
-  auto draw = [&](bool tiled) {
+  auto draw = [&](bool tiled, bool screenTexels = true) {
     gGame.hudTiles.enabled = tiled;
+    gGame.hudTiles.screenTexels = screenTexels;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     OrthoMode(0, 0, 1024, 768);
     glColor4f(1, 1, 1, 1);
@@ -437,21 +439,35 @@ TEST_F(HudTest, TilesDrawTheSamePictureAsTwoQuads) {
   for (size_t set = 0; set < sets.size(); ++set) {
     for (int slot = 0; slot < 6; ++slot) gGame.hudTextures[slot] = sets[set][slot];
     // Grey masks join their colour layer.
-    EXPECT_NE(CombinedHudTexture(gGame.hudTiles, gGame.hudTextures[0], gGame.hudTextures[1]), 0u) << set;
+    const Texture combined = CombinedHudTexture(gGame.hudTiles, gGame.hudTextures[0], gGame.hudTextures[1]);
+    EXPECT_NE(combined, 0u) << set;
+    // The joined layers as the screen shows them: made without disturbing the frame.
+    EXPECT_NE(ScreenHudTexture(gGame.hudTiles, combined, gGame.multitexture.activeTexture), 0u) << set;
     for (int layer = 0; layer < 3; ++layer) {
       SCOPED_TRACE("set " + std::to_string(set) + ", layer " + std::to_string(layer));
       gGame.currentWeapon = layer == 1 ? WeaponLauncher : WeaponRifle;
       gGame.nightVision = layer == 2;
-      const std::vector<uint8_t> quads = draw(false), tiles = draw(true);
-      int worst = 0, changed = 0;
+      const std::vector<uint8_t> quads = draw(false), filtered = draw(true, false), tiles = draw(true);
+      GLint framebuffer = -1, viewport[4] = {};
+      glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+      glGetIntegerv(GL_VIEWPORT, viewport);
+      EXPECT_EQ(framebuffer, 0);
+      EXPECT_EQ(viewport[2] * 10000 + viewport[3], 1024 * 10000 + 768);
+      EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+      int worst = 0, worstFiltered = 0, changed = 0;
       for (size_t i = 0; i < quads.size(); i += 4) {
-        for (size_t c = i; c < i + 3; ++c) worst = std::max(worst, std::abs(quads[c] - tiles[c]));
+        for (size_t c = i; c < i + 3; ++c) {
+          worst = std::max(worst, std::abs(quads[c] - tiles[c]));
+          worstFiltered = std::max(worstFiltered, std::abs(quads[c] - filtered[c]));
+        }
         changed += quads[i] != 0 || quads[i + 1] != 0 || quads[i + 2] != 0;
       }
       EXPECT_LE(worst, 1);
+      EXPECT_LE(worstFiltered, 1);
       EXPECT_GT(changed, 1000);
     }
   }
+  gGame.hudTiles.screenTexels = true;
   gGame.nightVision = false;
   glDeleteTextures(1, &scene);
 }
