@@ -1,7 +1,8 @@
 // HUD overlay timings on an offscreen 1024 x 768 context with the game's own overlay
 // pictures: per layer (rifle, launcher, night vision) how many 16 x 16 tiles each picture
 // leaves plain, and the processor time (all of the renderer's threads) of a frame of the
-// overlay alone over a cleared screen, drawn as two whole-screen quads and as tiles, against
+// overlay alone over a cleared screen, drawn as two whole-screen quads, as tiles filtering
+// the pictures every frame and as tiles copying the screen texture pixel for pixel, against
 // one full-screen textured quad and an empty frame; also the text line alone. The frames are
 // taken in turn, round after round, so the ratios hold on a noisy machine.
 #include <GL/gl.h>
@@ -92,9 +93,12 @@ int main(int argc, char** argv) {
                      Swap();
                    }});
   for (const Layer& layer : layers) {
-    for (const bool tiled : {false, true}) {
-      cases.push_back({std::string(layer.name) + (tiled ? ", tiles" : ", two quads"), [layer, tiled] {
+    for (const int way : {0, 1, 2}) {
+      const bool tiled = way > 0, screenTexels = way == 2;
+      const char* names[3] = {", two quads", ", tiles filtered", ", tiles"};
+      cases.push_back({std::string(layer.name) + names[way], [layer, tiled, screenTexels] {
                          gGame.hudTiles.enabled = tiled;
+                         gGame.hudTiles.screenTexels = screenTexels;
                          UseLayer(layer);
                          Clear();
                          DrawHudOverlay();
