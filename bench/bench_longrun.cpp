@@ -9,8 +9,8 @@
 // Exit status 1 when a frame had a value that is not finite, or, in runs of at least
 // 100,000 frames, when memory grows after the warm-up by 1 % or more. The warm-up (a tenth
 // of the run, at least 10,000 frames or half a short run) covers what is built once and
-// kept: the shader variants GL makes for each new combination of the toggles, the music
-// decoder.
+// kept: the shader variants GL makes for each combination of the toggles (the run begins by
+// visiting all of them), the decoded sounds, the music decoder.
 // Memory is sampled every 1,000 frames: the RSS, and the heap in use as the C library counts
 // it (what is allocated and not freed, whatever the library keeps or hands back). The RSS
 // swings by several per cent as freed memory is handed back and taken again, so single
@@ -171,6 +171,31 @@ constexpr int MovementKeys[] = {platform::KeyW,  platform::KeyS,    platform::Ke
                                 platform::KeyD,  platform::KeyUp,   platform::KeyDown,
                                 platform::KeyLeft, platform::KeyRight};
 
+// The keys whose toggles change what GL is asked to draw (fog, night vision, the overlay,
+// outlines, additive blending, the info text, the waypoint graph, lightmaps) and the weapon
+// (its overlay picture). Each combination asks GL for shader variants of its own, built once
+// and kept; the run starts by visiting every combination, so that what is built once is
+// built in the warm-up.
+constexpr int DrawingToggles[] = {platform::KeyF,  platform::KeyN,  platform::KeyReturn,
+                                  platform::KeyF2, platform::KeyF3, platform::KeyF4,
+                                  platform::KeyF5, platform::KeyF6};
+constexpr int DrawingCombinations = 1 << (sizeof DrawingToggles / sizeof DrawingToggles[0] + 1);
+constexpr int FramesPerCombination = 4;
+
+// Step `step` (1 .. DrawingCombinations - 1) of a Gray-code walk over the combinations: one
+// key changes one toggle (the last "toggle" is the weapon).
+void VisitCombination(int step) {
+  int bit = 0;
+  while (!(step >> bit & 1)) ++bit;
+  constexpr int toggles = sizeof DrawingToggles / sizeof DrawingToggles[0];
+  if (bit < toggles) {
+    Send(platform::Event::KeyDown, DrawingToggles[bit]);
+  } else {
+    const bool second = (step ^ (step >> 1)) >> bit & 1;
+    Send(platform::Event::KeyDown, second ? platform::Key2 : platform::Key1);
+  }
+}
+
 // One frame of input: the clock moves 5 to 30 ms, the mouse and the held keys change now
 // and then, and the window procedure gets clicks and keys.
 // Where the player was when collision went off, and when.
@@ -273,6 +298,8 @@ int main(int argc, char** argv) {
   long framesRun = 0;
   for (long frame = 1; frame <= frames && !gStopRequested; ++frame) {
     framesRun = frame;
+    if (frame % FramesPerCombination == 0 && frame / FramesPerCombination < DrawingCombinations)
+      VisitCombination(int(frame / FramesPerCombination));
     ScriptFrame(script, platform, frame, &flight);
     gGame.camera.UpdateCamera();
     RenderFrame();

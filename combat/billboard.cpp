@@ -228,8 +228,11 @@ int BillboardBatch::DrawList(List& list) {
     size_t end = first + 1;
     while (end < count && list.textures[end] == list.textures[first]) ++end;
     glBindTexture(GL_TEXTURE_2D, list.textures[first]);
-    glDrawArrays(GL_QUADS, static_cast<GLint>(first * 4), static_cast<GLsizei>((end - first) * 4));
-    ++calls;
+    for (size_t part = first; part < end; part += MaxSquaresPerDraw) {
+      const size_t squares = std::min(end - part, MaxSquaresPerDraw);
+      glDrawArrays(GL_QUADS, static_cast<GLint>(part * 4), static_cast<GLsizei>(squares * 4));
+      ++calls;
+    }
     first = end;
   }
   list.corners.clear();

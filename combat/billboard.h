@@ -51,6 +51,10 @@ class BillboardBatch {
   // order: additive blending gives the same sums in any order) and leaves blending off, depth
   // writes on, texturing off and the colour white. Returns the number of draw calls it made.
   int Flush();
+  // Squares per draw call at most. The GL takes scratch memory in proportion to the vertices
+  // of one call: in calls of bounded size it stays the same however many particles live,
+  // instead of growing the heap with every new peak of the particle count.
+  static constexpr size_t MaxSquaresPerDraw = 1024;
   // Billboards kept for drawing since Begin.
   int size() const { return static_cast<int>(plain_.textures.size() + blended_.textures.size()); }
 
@@ -72,7 +76,8 @@ class BillboardBatch {
   };
   List plain_;    // at full opacity: added with the plain additive blend
   List blended_;  // the others: scaled by their alpha
-  // Draws a list, one call per run of one picture, and empties it. Returns the calls made.
+  // Draws a list, one call per run of one picture (runs longer than MaxSquaresPerDraw in
+  // several), and empties it. Returns the calls made.
   int DrawList(List& list);
   // The largest fog factor the GL may give a fragment at the given depth in front of the eye.
   float MaxFogFactor(float depth) const;

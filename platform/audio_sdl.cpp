@@ -1,10 +1,16 @@
 // Audio on SDL2_mixer: one music slot (streamed, optionally looping) and one effect slot
 // that takes a new sound each time. Without a device or without the file every call is a
 // harmless no-op, so the game runs on silently.
+// Each effect file is decoded once, on its first use, and kept until shut-down: every shot
+// and impact opens its effect anew, and decoding the file each time would read the disk in
+// the middle of a frame and churn the heap with blocks of a megabyte. One decoded sound plays
+// on as many channels at once as it is started on, each at the volume it was started with.
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -15,26 +21,19 @@ namespace {
 
 bool opened = false;
 Mix_Music* music = nullptr;
-Mix_Chunk* effect = nullptr;  // opened, not yet played
+Mix_Chunk* effect = nullptr;  // the effect slot: opened, not yet played
 
-// Effects that were started: freed once their channel has moved on.
-struct PlayingEffect {
-  Mix_Chunk* chunk;
-  int channel;
-};
-std::vector<PlayingEffect> playing;
+// Decoded effects by file name; a file that failed to decode keeps a null entry, so it is
+// reported once, not at every shot.
+std::vector<std::pair<std::string, Mix_Chunk*>> decoded;
 
-void FreeFinishedEffects() {
-  for (size_t i = 0; i < playing.size();) {
-    const PlayingEffect& p = playing[i];
-    if (Mix_Playing(p.channel) && Mix_GetChunk(p.channel) == p.chunk) {
-      ++i;
-      continue;
-    }
-    Mix_FreeChunk(p.chunk);
-    playing[i] = playing.back();
-    playing.pop_back();
-  }
+Mix_Chunk* DecodedEffect(const char* path) {
+  for (const auto& d : decoded)
+    if (d.first == path) return d.second;
+  Mix_Chunk* chunk = Mix_LoadWAV(path);
+  if (!chunk) std::fprintf(stderr, "No sound from %s: %s\n", path, Mix_GetError());
+  decoded.emplace_back(path, chunk);
+  return chunk;
 }
 
 }  // namespace
@@ -90,26 +89,19 @@ void StopMusic() {
 
 bool OpenEffect(const char* path) {
   if (!opened) return false;
-  FreeFinishedEffects();
-  if (effect) Mix_FreeChunk(effect);  // opened but never played
-  effect = Mix_LoadWAV(path);
-  if (!effect) {
-    std::fprintf(stderr, "No sound from %s: %s\n", path, Mix_GetError());
-    return false;
-  }
-  return true;
+  effect = DecodedEffect(path);
+  return effect != nullptr;
 }
 
 void PlayEffect(int volume255) {
   if (!opened || !effect) return;
-  // The chunk carries its own volume, so a reused channel never keeps an old one.
-  Mix_VolumeChunk(effect, ToMixerVolume(volume255));
-  int channel = Mix_PlayChannel(-1, effect, 0);
-  if (channel < 0) {
-    Mix_FreeChunk(effect);  // every channel busy: the effect is dropped
-  } else {
-    playing.push_back({effect, channel});
-  }
+  // The volume belongs to the channel, set before the sound starts on it: the decoded sound
+  // may be playing elsewhere at another volume.
+  const int channel = Mix_GroupAvailable(-1);
+  if (channel >= 0) {
+    Mix_Volume(channel, ToMixerVolume(volume255));
+    Mix_PlayChannel(channel, effect, 0);
+  }  // else every channel is busy: the effect is dropped
   effect = nullptr;
 }
 
@@ -117,9 +109,9 @@ void Shutdown() {
   if (!opened) return;
   StopMusic();
   Mix_HaltChannel(-1);
-  for (const PlayingEffect& p : playing) Mix_FreeChunk(p.chunk);
-  playing.clear();
-  if (effect) Mix_FreeChunk(effect);
+  for (const auto& d : decoded)
+    if (d.second) Mix_FreeChunk(d.second);
+  decoded.clear();
   effect = nullptr;
   Mix_CloseAudio();
   Mix_Quit();

@@ -81,7 +81,7 @@ bool Init(int mixRate, int channels);
 bool OpenMusic(const char* path);            // replaces any open music
 void PlayMusic(int volume255, bool loop);
 void StopMusic();                            // stops and closes the music
-bool OpenEffect(const char* path);           // the effect slot: a new sound each time
+bool OpenEffect(const char* path);           // the effect slot: a new sound each time (decoded once)
 void PlayEffect(int volume255);
 int ToMixerVolume(int volume255);            // 0..255 -> 0..128, rounded
 void Shutdown();                             // stops every sound and closes the device

@@ -289,6 +289,27 @@ TEST_F(BillboardGLTest, BatchDrawsTheSamePixelsAsOneByOne) {
   }
   glDisable(GL_FOG);
   EXPECT_LT(kept, 560);  // those behind, beyond and lost in the fog are left out
+
+  // Runs of one picture longer than a call takes are drawn in several calls, to the same
+  // picture.
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  for (int i = 0; i < 7000; ++i) {
+    const B& b = all[i % all.size()];
+    DrawClassic(b.p, b.r, b.g, b.b, b.a, b.s, 77);
+  }
+  const std::vector<uint8_t> classic = ctx_.ReadPixels();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  BillboardBatch batch;
+  batch.Begin();
+  size_t inList[2] = {0, 0};
+  for (int i = 0; i < 7000; ++i) {
+    const B& b = all[i % all.size()];
+    if (batch.Add(b.p, b.r, b.g, b.b, b.a, b.s, 77)) ++inList[BillboardUsesAlpha(77) && b.a < 1];
+  }
+  const size_t most = BillboardBatch::MaxSquaresPerDraw;
+  ASSERT_GT(inList[0] + inList[1], 2 * most);
+  EXPECT_EQ(size_t(batch.Flush()), (inList[0] + most - 1) / most + (inList[1] + most - 1) / most);
+  EXPECT_TRUE(ctx_.ReadPixels() == classic);
 }
 
 TEST_F(BillboardGLTest, ShapeTrimsTheSquareAndTurnsThePicture) {

@@ -1,5 +1,5 @@
 // Sound on SDL's disk and dummy audio drivers: music loops at its volume, effects play
-// once, and missing files or a missing device leave the game silent and running.
+// once at their own volumes from one decoding per file, and missing files or a missing device leave the game silent and running.
 // Each test runs in its own process (test discovery), so the mixer starts fresh.
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -142,9 +142,14 @@ TEST_F(DiskAudio, EffectsPlayOnce) {
   OpenEffect(shot.c_str());
   PlayEffect(255);
   EXPECT_EQ(Mix_Playing(-1), 1);
+  // The file is decoded once: gone from the disk, it still plays, on its own channel and
+  // at its own volume while the first start plays on at full volume.
+  std::remove(shot.c_str());
   OpenEffect(shot.c_str());
   PlayEffect(100);
-  EXPECT_EQ(Mix_Playing(-1), 2);  // a new sound each time, on its own channel
+  EXPECT_EQ(Mix_Playing(-1), 2);
+  EXPECT_EQ(Mix_Volume(0, -1), 128);
+  EXPECT_EQ(Mix_Volume(1, -1), 50);
   SDL_Delay(400);
   EXPECT_EQ(Mix_Playing(-1), 0);
   EXPECT_GT(PeakFrom(out, 0), 20000 - 1000);
