@@ -94,6 +94,13 @@ void DrawStretched(Texture combined, void (*activeTexture)(unsigned int)) {
 Texture MakeScreenTexture(Texture combined, void (*activeTexture)(unsigned int)) {
   FramebufferProcs f;
   if (combined == 0 || !LookupFramebufferProcs(&f)) return 0;
+  // Bytes rounded once more for a screen of fewer bits could land a step off the colour
+  // filtering gives directly.
+  GLint screenBits[3] = {0, 0, 0};
+  glGetIntegerv(GL_RED_BITS, &screenBits[0]);
+  glGetIntegerv(GL_GREEN_BITS, &screenBits[1]);
+  glGetIntegerv(GL_BLUE_BITS, &screenBits[2]);
+  if (screenBits[0] != 8 || screenBits[1] != 8 || screenBits[2] != 8) return 0;
   GLint previousFramebuffer = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previousFramebuffer);
   GLuint screen = 0, framebuffer = 0;
