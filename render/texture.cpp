@@ -69,6 +69,10 @@ bool ReadWholeFile(const char* fileName, std::vector<uint8_t>* bytes) {
   return ok;
 }
 
+bool gFourByteTexels = true;
+
+int MipmapInternalFormat(int channels) { return gFourByteTexels ? GL_RGBA8 : channels; }
+
 bool BuildMipmaps(int channels, int width, int height, std::vector<uint8_t>* pixels) {
   // Rescaling to a power of two reads up to a texel beyond the last row (with weight 0):
   // a row and a texel of slack keep those reads inside our buffer.
@@ -76,7 +80,7 @@ bool BuildMipmaps(int channels, int width, int height, std::vector<uint8_t>* pix
     pixels->resize(size_t(width) * size_t(height) * size_t(channels) +
                    size_t(width + 1) * size_t(channels));
   const GLenum format = channels == 4 ? GL_RGBA : GL_RGB;
-  return gluBuild2DMipmaps(GL_TEXTURE_2D, channels, width, height, format, GL_UNSIGNED_BYTE,
+  return gluBuild2DMipmaps(GL_TEXTURE_2D, MipmapInternalFormat(channels), width, height, format, GL_UNSIGNED_BYTE,
                            pixels->data()) == 0;
 }
 

@@ -1,7 +1,7 @@
 // Whole frames of the default game drawn the straightforward way (level faces one by one in
 // the leaves' order, the overlay as two whole-screen quads) and the fast way (sorted face
 // batches, faces beyond the black fog left out, close faces drawn with texture twins that
-// have no mip levels, overlay tiles, the depth mask under the overlay) give the same
+// have no mip levels, texels in four bytes, overlay tiles, the depth mask under the overlay) give the same
 // pictures, from many places of the level with both bots in front and the weapon, night
 // vision, lightmaps, fog, wireframe, additive blending and the overlay switched on the way;
 // and the tiles of an overlay picture are found where its filtering can reach.
@@ -20,6 +20,7 @@
 #include "app/game_state.h"
 #include "bots/waypoint_data.h"
 #include "render/hud_tiles.h"
+#include "render/texture.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 
@@ -72,6 +73,7 @@ std::vector<std::vector<uint8_t>> DrawSteps(const GLTestContext& gl, GLFakePlatf
   ResetGameStateKeepingGL();
   fake.now = 1000;
   fake.messages.clear();
+  gFourByteTexels = fast;
   if (!InitializeGame()) return {};
   gGame.level.batchedDrawing = fast;
   gGame.level.skipFoggedFaces = fast;

@@ -125,15 +125,25 @@ TEST(CreateTexture, TargaDepthPicksTheUploadFormatAndBuildsMipmaps) {
     ASSERT_TRUE(CreateTexture(texture, file.c_str()));
     ASSERT_NE(texture, 0u);
     EXPECT_EQ(GLuint(Integer(GL_TEXTURE_BINDING_2D)), texture);
-    // Internal format is the channel count (reported as given, or as its named form); only
-    // the four-channel texture keeps an alpha channel.
+    // Texels are kept in four bytes (an opaque alpha for three channels), which the software
+    // renderer samples fastest; without that, the internal format is the channel count
+    // (reported as given, or as its named form).
     const GLint format = LevelParameter(0, GL_TEXTURE_INTERNAL_FORMAT);
     if (channels == 4) {
       EXPECT_TRUE(format == 4 || format == GL_RGBA || format == GL_RGBA8) << format;
       EXPECT_GT(LevelParameter(0, GL_TEXTURE_ALPHA_SIZE), 0);
     } else {
-      EXPECT_TRUE(format == 3 || format == GL_RGB || format == GL_RGB8) << format;
+      EXPECT_EQ(format, GL_RGBA8);
+      gFourByteTexels = false;
+      Texture three = 0;
+      ASSERT_TRUE(CreateTexture(three, file.c_str()));
+      gFourByteTexels = true;
+      const GLint threeFormat = LevelParameter(0, GL_TEXTURE_INTERNAL_FORMAT);
+      EXPECT_TRUE(threeFormat == 3 || threeFormat == GL_RGB || threeFormat == GL_RGB8) << threeFormat;
       EXPECT_EQ(LevelParameter(0, GL_TEXTURE_ALPHA_SIZE), 0);
+      EXPECT_EQ(LevelZero(4, 2, channels), Expected(4, 2, channels));
+      glDeleteTextures(1, &three);
+      glBindTexture(GL_TEXTURE_2D, texture);
     }
     EXPECT_EQ(LevelZero(4, 2, channels), Expected(4, 2, channels));
     EXPECT_EQ(LevelParameter(1, GL_TEXTURE_WIDTH), 2);  // a mipmap chain
