@@ -58,7 +58,7 @@ void UploadLightmap(Texture* texture, const uint8_t* texels) {
   glGenTextures(1, texture);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glBindTexture(GL_TEXTURE_2D, *texture);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, MipmapInternalFormat(3), LightmapSide, LightmapSide, GL_RGB, GL_UNSIGNED_BYTE, texels);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, TexelInternalFormat(3), LightmapSide, LightmapSide, GL_RGB, GL_UNSIGNED_BYTE, texels);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);

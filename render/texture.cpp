@@ -71,7 +71,7 @@ bool ReadWholeFile(const char* fileName, std::vector<uint8_t>* bytes) {
 
 bool gFourByteTexels = true;
 
-int MipmapInternalFormat(int channels) { return gFourByteTexels ? GL_RGBA8 : channels; }
+int TexelInternalFormat(int channels) { return gFourByteTexels ? GL_RGBA8 : channels; }
 
 bool BuildMipmaps(int channels, int width, int height, std::vector<uint8_t>* pixels) {
   // Rescaling to a power of two reads up to a texel beyond the last row (with weight 0):
@@ -80,7 +80,7 @@ bool BuildMipmaps(int channels, int width, int height, std::vector<uint8_t>* pix
     pixels->resize(size_t(width) * size_t(height) * size_t(channels) +
                    size_t(width + 1) * size_t(channels));
   const GLenum format = channels == 4 ? GL_RGBA : GL_RGB;
-  return gluBuild2DMipmaps(GL_TEXTURE_2D, MipmapInternalFormat(channels), width, height, format, GL_UNSIGNED_BYTE,
+  return gluBuild2DMipmaps(GL_TEXTURE_2D, TexelInternalFormat(channels), width, height, format, GL_UNSIGNED_BYTE,
                            pixels->data()) == 0;
 }
 
@@ -139,7 +139,7 @@ bool CreateLinearTexture(Texture& texture, const char* fileName) {
   glBindTexture(GL_TEXTURE_2D, name);
   {
     TightRows tight;
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, image->width, image->height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+    glTexImage2D(GL_TEXTURE_2D, 0, TexelInternalFormat(3), image->width, image->height, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  image->pixels.data());
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);

@@ -57,12 +57,12 @@ bool CreateTexture(Texture& texture, const char* fileName);
 // left as it was.
 bool CreateHudTexture(Texture* textures, const char* fileName, int slot);
 bool CreateLinearTexture(Texture& texture, const char* fileName);
-// Whether mipmapped textures keep each texel in four bytes, even without alpha. The software
+// Whether textures keep each texel in four bytes, even without alpha. The software
 // renderer stores three-channel texels in three bytes and samples them markedly slower than
 // four; the colours are the same either way. Read when textures are made.
 extern bool gFourByteTexels;
-// The internal format for mipmapped textures of 3 or 4 channels.
-int MipmapInternalFormat(int channels);
+// The internal format for textures of 3 or 4 channels.
+int TexelInternalFormat(int channels);
 // Builds the mipmap chain of the bound texture through GLU from tight rows. GLU reads past
 // the last row when it rescales a side that is not a power of two, so the buffer gets
 // slack first (its size grows; the picture stays the same). False when GLU fails.
