@@ -3,9 +3,6 @@
 // camera and the GL state the frame relies on. A failing step shows its numbered message
 // and posts a quit request, so the loop ends before the first frame.
 #include <GL/gl.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include "app/config.h"
 #include "app/game.h"
@@ -39,21 +36,6 @@ bool LookUpMultitexture() {
   return gGame.multitexture.activeTexture && gGame.multitexture.clientActiveTexture;
 }
 
-// Blocks of half a megabyte and more (the GL's buffers for large draws and uploads, decoded
-// pictures, the particles' growing arrays) are taken from the system and handed back when
-// freed. By default the C library raises that bound to the largest block freed so far, after
-// which such blocks are cut from the heap; the holes they leave are seldom the size of the
-// next one, and over hours of play the heap's resident size creeps up while what is in use
-// stays the same. A free top of the heap up to 16 MB is kept rather than handed back: a frame
-// at 1024 x 768 takes and frees about 10 MB of small blocks there, and handing them back and
-// taking them again every frame costs several per cent of the frame.
-void KeepTheHeapCompact() {
-#if defined(__GLIBC__)
-  mallopt(M_MMAP_THRESHOLD, 512 * 1024);
-  mallopt(M_TRIM_THRESHOLD, 16 * 1024 * 1024);
-#endif
-}
-
 void FailStartup(const char* message) {
   if (message) platform::ShowError(message);
   platform::PostQuit(StartupFailureExit);
@@ -62,7 +44,6 @@ void FailStartup(const char* message) {
 }  // namespace
 
 bool InitializeGame() {
-  KeepTheHeapCompact();
   platform::Backend& p = platform::Current();
   gGame.lastTickTime = platform::Ticks();
   gGame.nextShotSlot = 0;
