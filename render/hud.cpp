@@ -61,20 +61,6 @@ void ScreenRectangle(int left, int top, int right, int bottom) {
   glVertex2f(static_cast<float>(right), static_cast<float>(top));
 }
 
-// The whole screen; the top edge shows the last row of the (bottom-up) bitmap.
-void DrawScreenQuad() {
-  glBegin(GL_QUADS);
-  glTexCoord2f(0, 1);
-  glVertex2f(0, 0);
-  glTexCoord2f(0, 0);
-  glVertex2f(0, HudScreenHeight);
-  glTexCoord2f(1, 0);
-  glVertex2f(HudScreenWidth, HudScreenHeight);
-  glTexCoord2f(1, 1);
-  glVertex2f(HudScreenWidth, 0);
-  glEnd();
-}
-
 // Draws the tiles `wanted` picks, each row's neighbouring tiles as one rectangle.
 template <typename Wanted>
 void DrawTiles(Wanted wanted) {
@@ -169,7 +155,7 @@ void DrawHudOverlay() {
     const bool tintPass = tiled && !whiteMaskKeeps && CurrentColourHasWholeChannels(tint);
     BindLayer(NightVisionMask, RifleMask, LauncherMask);
     if (!tiled)
-      DrawScreenQuad();
+      DrawHudScreenQuad();
     else  // black mask tiles are left to the colour layer below
       DrawTiles([&](int k) {
         return mask[k] == HudTile::Mixed || (mask[k] == HudTile::White && !whiteMaskKeeps && !tintPass);
@@ -182,7 +168,7 @@ void DrawHudOverlay() {
     glBlendFunc(GL_ONE, GL_ONE);
     BindLayer(NightVisionColour, RifleColour, LauncherColour);
     if (!tiled)
-      DrawScreenQuad();
+      DrawHudScreenQuad();
     else
       DrawTiles([&](int k) {
         return mask[k] != HudTile::Black && colour[k] != HudTile::Black && !(tintPass && mask[k] == HudTile::White);

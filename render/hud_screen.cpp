@@ -73,6 +73,17 @@ void DrawStretched(Texture combined, void (*activeTexture)(unsigned int)) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
+  DrawHudScreenQuad();
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopAttrib();
+}
+
+}  // namespace
+
+void DrawHudScreenQuad() {
   // The top edge shows the last row of the (bottom-up) picture, as on the screen.
   glBegin(GL_QUADS);
   glTexCoord2f(0, 1);
@@ -84,12 +95,9 @@ void DrawStretched(Texture combined, void (*activeTexture)(unsigned int)) {
   glTexCoord2f(1, 1);
   glVertex2f(HudScreenWidth, 0);
   glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopAttrib();
 }
+
+namespace {
 
 Texture MakeScreenTexture(Texture combined, void (*activeTexture)(unsigned int)) {
   FramebufferProcs f;

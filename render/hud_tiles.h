@@ -64,6 +64,9 @@ Texture CombinedHudTexture(HudTiles& tiles, Texture colour, Texture mask);
 // binding of the active unit, the framebuffer and every other state as it was); 0 when the
 // GL has no framebuffer objects or the texture does not hold 8 bits a channel.
 Texture ScreenHudTexture(HudTiles& tiles, Texture combined, void (*activeTexture)(unsigned int));
+// One quad over the whole 1024 x 768 overlay screen (in its orthographic units) carrying the
+// whole picture; the top edge shows the picture's last row (bitmaps run bottom-up).
+void DrawHudScreenQuad();
 // The texture coordinates of the screen texture at a screen column's left edge and a screen
 // row's top edge (rows counted down from the top).
 float ScreenHudTextureS(int screenColumn);
