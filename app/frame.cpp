@@ -22,6 +22,9 @@ void SetWorldColour(float green) {
     glColor4f(1, 1, 1, 1);
 }
 
+// When the heap's free pages last went back to the system.
+uint32_t gLastMemoryReturn = 0;
+
 }  // namespace
 
 bool GameTickDue(uint32_t nowMs) {
@@ -115,4 +118,12 @@ void RenderFrame() {
   }
 
   platform::Current().SwapBuffers();
+
+  // The renderer's per-frame buffers come and go with the number of particles: once a second
+  // the pages they left free go back, so the memory follows the load rather than its peak.
+  const uint32_t now = platform::Ticks();
+  if (now - gLastMemoryReturn >= MemoryReturnIntervalMs) {
+    gLastMemoryReturn = now;
+    platform::ReturnFreeMemory();
+  }
 }

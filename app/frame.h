@@ -5,6 +5,8 @@
 
 // Game ticks run at most 85 times per second: 1000 / 85 = 11.7647 ms apart.
 constexpr float TickIntervalMs = 1000.0f / 85.0f;
+// How often the heap's free pages go back to the system, in milliseconds.
+constexpr uint32_t MemoryReturnIntervalMs = 1000;
 
 // True when a game tick is due at `nowMs` (the platform's millisecond clock); the gate then
 // restarts from `nowMs`. At most one tick per call and no catch-up: with frames of 5 ms a tick

@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 
 namespace platform {
@@ -20,6 +22,12 @@ void Install(Backend* backend) { installed = backend; }
 void ShowError(const char* text) {
   std::fprintf(stderr, "Error: %s\n", text);
   Current().ShowMessage("Error", text);
+}
+
+void ReturnFreeMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
 }
 
 }  // namespace platform

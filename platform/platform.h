@@ -73,6 +73,10 @@ inline uint32_t Ticks() { return Current().Ticks(); }
 inline void PostQuit(int exitCode) { Current().PostQuit(exitCode); }
 // Error box with caption "Error"; the text also goes to stderr.
 void ShowError(const char* text);
+// Hands the heap's free pages back to the system. The C library returns only the free top of
+// its heap; pages freed below blocks still in use stay with the process, which would then
+// keep the memory of its busiest moment for good.
+void ReturnFreeMemory();
 
 // Audio (SDL2_mixer). Every call is harmless when the device could not be opened or the
 // file is missing: the game then stays silent.
