@@ -119,7 +119,7 @@ void DrawHudOverlay() {
     colour = HudTilesOf(gGame.hudTiles, colourTexture);
   }
   // A white mask changes nothing only under a white colour (night vision tints it green).
-  const bool whiteMaskKeeps = tiled && CurrentColourIsWhite();
+  bool whiteMaskKeeps = tiled && CurrentColourIsWhite();
 
   OrthoMode(0, 0, HudScreenWidth, HudScreenHeight);
   // The overlay lies on the near plane at distance 0, where fog leaves every colour as it
@@ -138,6 +138,24 @@ void DrawHudOverlay() {
   // Under a white colour the two layers go in one pass where both change something: the
   // colour layer carrying the mask as alpha, added to the scene scaled by the mask.
   Texture combined = whiteMaskKeeps ? CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture) : 0;
+  // A tint of whole channels (night vision's green) scales both layers by 0 or 1 in each
+  // channel: the channels it drops end black all over the screen, the others as under white.
+  // So those go black first, and the overlay is drawn into the rest as under white.
+  float tint[4] = {1, 1, 1, 1};
+  const bool channelTint = tiled && !whiteMaskKeeps && CurrentColourHasWholeChannels(tint);
+  if (channelTint) combined = CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture);
+  if (channelTint && combined) {
+    glColorMask(tint[0] == 0, tint[1] == 0, tint[2] == 0, tint[3] == 0);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(0, 0, 0, 0);
+    DrawHudScreenQuad();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glColorMask(tint[0] == 1, tint[1] == 1, tint[2] == 1, tint[3] == 1);
+    glColor4f(1, 1, 1, 1);
+    whiteMaskKeeps = true;
+  }
   // Better still, the joined layers as the screen shows them, copied pixel for pixel.
   const Texture screen = combined && gGame.hudTiles.screenTexels ? ScreenHudTexture(gGame.hudTiles, combined, gGame.multitexture.activeTexture) : 0;
   if (screen) combined = screen;
@@ -151,8 +169,7 @@ void DrawHudOverlay() {
   } else {
     // Under a tint (night vision) a white mask tile still scales the scene by the tint: with
     // whole channels that goes in one pass with the colour layer, the tint as blend colour.
-    float tint[4] = {1, 1, 1, 1};
-    const bool tintPass = tiled && !whiteMaskKeeps && CurrentColourHasWholeChannels(tint);
+    const bool tintPass = channelTint;
     BindLayer(NightVisionMask, RifleMask, LauncherMask);
     if (!tiled)
       DrawHudScreenQuad();
@@ -192,6 +209,10 @@ void DrawHudOverlay() {
     DrawTiles([&](int k) { return mask[k] == HudTile::Black; });
   }
   gScreenTexels = false;
+  if (channelTint && combined) {
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glColor4fv(tint);
+  }
 
   SelectTextureUnit(GL_TEXTURE1_ARB);
   glDisable(GL_TEXTURE_2D);
