@@ -216,13 +216,14 @@ bool BillboardBatch::Add(Vec3 p, float red, float green, float blue, float alpha
 }
 
 int BillboardBatch::DrawList(List& list) {
-  if (list.textures.empty()) return 0;
-  const GLsizei stride = sizeof(Corner);
-  glVertexPointer(3, GL_FLOAT, stride, &list.corners[0].x);
-  glTexCoordPointer(2, GL_FLOAT, stride, &list.corners[0].u);
-  glColorPointer(4, GL_FLOAT, stride, &list.corners[0].r);
-  int calls = 0;
   const size_t count = list.textures.size();
+  int calls = 0;
+  if (count > 0) {
+    const GLsizei stride = sizeof(Corner);
+    glVertexPointer(3, GL_FLOAT, stride, &list.corners[0].x);
+    glTexCoordPointer(2, GL_FLOAT, stride, &list.corners[0].u);
+    glColorPointer(4, GL_FLOAT, stride, &list.corners[0].r);
+  }
   size_t first = 0;
   while (first < count) {
     size_t end = first + 1;
@@ -237,6 +238,14 @@ int BillboardBatch::DrawList(List& list) {
   }
   list.corners.clear();
   list.textures.clear();
+  // After a burst far larger than this frame's squares, the memory goes back rather than
+  // staying at the largest burst of the run.
+  if (list.textures.capacity() > std::max(SquaresKeptAlways, 4 * count)) {
+    List smaller;
+    smaller.corners.reserve(2 * 4 * count);
+    smaller.textures.reserve(2 * count);
+    std::swap(list, smaller);
+  }
   return calls;
 }
 

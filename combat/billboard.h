@@ -76,8 +76,11 @@ class BillboardBatch {
   };
   List plain_;    // at full opacity: added with the plain additive blend
   List blended_;  // the others: scaled by their alpha
+  // Lists of up to this many squares keep their memory from frame to frame.
+  static constexpr size_t SquaresKeptAlways = 4096;
   // Draws a list, one call per run of one picture (runs longer than MaxSquaresPerDraw in
-  // several), and empties it. Returns the calls made.
+  // several), and empties it; a list that held far more squares before gives that memory
+  // back. Returns the calls made.
   int DrawList(List& list);
   // The largest fog factor the GL may give a fragment at the given depth in front of the eye.
   float MaxFogFactor(float depth) const;

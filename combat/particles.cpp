@@ -204,6 +204,23 @@ void ParticleSystem::UpdateParticles() {
   }
   lastClockMs_ = now;
   for (int i = 0; i < steps; ++i) Step();
+  ReleaseSpareSlots();
+}
+
+void ParticleSystem::ReleaseSpareSlots() {
+  const size_t live = static_cast<size_t>(particleCount);
+  if (pool_.size() <= SlotsKeptAlways || 4 * live >= pool_.size()) return;
+  std::vector<Particle> packed;
+  packed.reserve(2 * live);
+  for (int i = head_; packed.size() < live; i = pool_[static_cast<size_t>(i)].next)
+    packed.push_back(pool_[static_cast<size_t>(i)]);
+  for (size_t k = 0; k < live; ++k) {
+    packed[k].next = static_cast<int>((k + 1) % live);
+    packed[k].previous = static_cast<int>((k + live - 1) % live);
+  }
+  pool_.swap(packed);
+  std::vector<int>().swap(freeSlots_);
+  head_ = live > 0 ? 0 : NoParticle;
 }
 
 float ParticleSystem::DrawFraction(uint32_t nowMs) const {

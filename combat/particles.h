@@ -126,6 +126,13 @@ class ParticleSystem {
   float DrawFraction(uint32_t nowMs) const;
   // Drops every particle (the emitters stay).
   void Clear();
+  // After a burst the pool keeps the size of its largest moment with most slots free: once
+  // fewer than a quarter of a large pool are in use, the live particles move to the front in
+  // list order and the rest of its memory goes back. UpdateParticles calls it; particle
+  // indices taken before it change.
+  void ReleaseSpareSlots();
+  // Slots the pool holds, live or free.
+  int poolSlots() const { return static_cast<int>(pool_.size()); }
 
   // The list, for callers that walk it: the head (NoParticle when empty) and a particle.
   int head() const { return head_; }
@@ -137,6 +144,8 @@ class ParticleSystem {
   // True when the level stops the particle's last move (previousPosition to position).
   bool MoveStopped(Particle& p, bool slow, float lifeBefore, TraceResult* hit);
 
+  // Pools of up to this many slots are never packed: small enough to keep.
+  static constexpr size_t SlotsKeptAlways = 4096;
   std::vector<Particle> pool_;
   std::vector<int> freeSlots_;
   int head_ = NoParticle;

@@ -91,6 +91,31 @@ TEST_F(ParticlesTest, LifeAndRemovalFromTheCircularList) {
   EXPECT_EQ(s.particle(only).previous, only);
 }
 
+// After a burst dies down, a large pool gives its free slots back without changing the list:
+// the same particles in the same order, still circular, and new ones still go to the head.
+TEST_F(ParticlesTest, PoolPackedAfterABurstKeepsTheList) {
+  ParticleSystem s;
+  for (int i = 0; i < 10000; ++i) s.AddParticle(Tagged(static_cast<float>(i), i % 13 == 0 ? 5.0f : 1.0f));
+  s.ReleaseSpareSlots();  // all in use: nothing to give back
+  EXPECT_EQ(s.poolSlots(), 10000);
+  s.Step();  // all but every 13th go
+  const std::vector<float> before = Tags(s);
+  ASSERT_EQ(s.particleCount, 770);
+  s.ReleaseSpareSlots();
+  EXPECT_EQ(s.poolSlots(), 770);
+  EXPECT_EQ(Tags(s), before);
+  const Particle& last = s.particle(s.particle(s.head()).previous);
+  EXPECT_EQ(last.red, before.back());
+  EXPECT_EQ(s.particle(last.next).red, before.front());
+  s.AddParticle(Tagged(-1, 5));
+  EXPECT_EQ(Tags(s).front(), -1);
+  EXPECT_EQ(Tags(s).size(), 771u);
+  for (int i = 0; i < 5; ++i) s.Step();
+  EXPECT_EQ(s.particleCount, 0);
+  s.ReleaseSpareSlots();  // a pool of 771 is kept
+  EXPECT_EQ(s.poolSlots(), 771);
+}
+
 TEST_F(ParticlesTest, SlowMotionMovesBySlowVelocityAndShrinksVelocity) {
   ParticleSystem s;
   Particle p = Tagged(0, 100);
