@@ -119,7 +119,7 @@ void DrawHudOverlay() {
     colour = HudTilesOf(gGame.hudTiles, colourTexture);
   }
   // A white mask changes nothing only under a white colour (night vision tints it green).
-  bool whiteMaskKeeps = tiled && CurrentColourIsWhite();
+  const bool whiteMaskKeeps = tiled && CurrentColourIsWhite();
 
   OrthoMode(0, 0, HudScreenWidth, HudScreenHeight);
   // The overlay lies on the near plane at distance 0, where fog leaves every colour as it
@@ -135,15 +135,16 @@ void DrawHudOverlay() {
   SelectTextureUnit(GL_TEXTURE0_ARB);
   glEnable(GL_BLEND);
 
-  // Under a white colour the two layers go in one pass where both change something: the
-  // colour layer carrying the mask as alpha, added to the scene scaled by the mask.
-  Texture combined = whiteMaskKeeps ? CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture) : 0;
   // A tint of whole channels (night vision's green) scales both layers by 0 or 1 in each
   // channel: the channels it drops end black all over the screen, the others as under white.
-  // So those go black first, and the overlay is drawn into the rest as under white.
   float tint[4] = {1, 1, 1, 1};
   const bool channelTint = tiled && !whiteMaskKeeps && CurrentColourHasWholeChannels(tint);
-  if (channelTint) combined = CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture);
+  // Under a white colour the two layers go in one pass where both change something: the
+  // colour layer carrying the mask as alpha, added to the scene scaled by the mask. Under a
+  // whole-channel tint the dropped channels go black first and the rest is drawn as under
+  // white.
+  Texture combined =
+      whiteMaskKeeps || channelTint ? CombinedHudTexture(gGame.hudTiles, colourTexture, maskTexture) : 0;
   if (channelTint && combined) {
     glColorMask(tint[0] == 0, tint[1] == 0, tint[2] == 0, tint[3] == 0);
     glDisable(GL_BLEND);
@@ -154,7 +155,6 @@ void DrawHudOverlay() {
     glEnable(GL_BLEND);
     glColorMask(tint[0] == 1, tint[1] == 1, tint[2] == 1, tint[3] == 1);
     glColor4f(1, 1, 1, 1);
-    whiteMaskKeeps = true;
   }
   // Better still, the joined layers as the screen shows them, copied pixel for pixel.
   const Texture screen = combined && gGame.hudTiles.screenTexels ? ScreenHudTexture(gGame.hudTiles, combined, gGame.multitexture.activeTexture) : 0;
