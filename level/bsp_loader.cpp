@@ -11,6 +11,7 @@
 
 #include "app/game_state.h"
 #include "level/level.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 
@@ -19,24 +20,7 @@ namespace {
 constexpr size_t TextureNameField = sizeof(BspTextureRecord::name);  // 64, NUL included
 constexpr size_t ExtensionLength = 4;                                 // ".jpg" or ".tga"
 
-bool ReadLevelFile(const char* fileName, std::vector<uint8_t>* bytes) {
-  std::FILE* file = std::fopen(fileName, "rb");
-  if (!file) return false;
-  bytes->clear();
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) bytes->insert(bytes->end(), chunk, chunk + got);
-  const bool ok = !std::ferror(file);
-  std::fclose(file);
-  return ok;
-}
-
-bool FileReadable(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  std::fclose(file);
-  return true;
-}
+bool FileReadable(const std::string& path) { return files::Exists(path); }
 
 // The image file of a texture name: name + ".jpg" when that can be opened, else name +
 // ".tga", else the bare name (CreateTexture then makes nothing). Names are relative to the
@@ -69,7 +53,7 @@ void UploadLightmap(Texture* texture, const uint8_t* texels) {
 bool Level::LoadBSP(const char* fileName) {
   Destroy();  // there is no reload, but never leak what an earlier call made
   std::vector<uint8_t> bytes;
-  if (!fileName || !ReadLevelFile(fileName, &bytes)) {
+  if (!fileName || !files::ReadFile(fileName, &bytes)) {
     platform::ShowError("13 Could not find BSP file!");
     return false;
   }

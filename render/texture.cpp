@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 
@@ -51,22 +52,7 @@ class TightRows {
 
 bool ReadWholeFile(const char* fileName, std::vector<uint8_t>* bytes) {
   bytes->clear();
-  if (!fileName) return false;
-  std::FILE* file = std::fopen(fileName, "rb");
-  if (!file) return false;
-  uint8_t chunk[65536];
-  bool ok = true;
-  for (;;) {
-    const size_t got = std::fread(chunk, 1, sizeof chunk, file);
-    bytes->insert(bytes->end(), chunk, chunk + got);
-    if (got < sizeof chunk) {
-      ok = !std::ferror(file);  // a directory opens but cannot be read
-      break;
-    }
-  }
-  std::fclose(file);
-  if (!ok) bytes->clear();
-  return ok;
+  return fileName && files::ReadFile(fileName, bytes);
 }
 
 bool gFourByteTexels = true;

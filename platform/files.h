@@ -1,0 +1,48 @@
+// Game data files: one search path of folders and .pk3 (zip) archives, read through
+// PhysicsFS. Every data file the game reads (levels, textures, models, skins, scripts,
+// sounds, pictures) goes through ReadFile; nothing is ever written into the search path.
+//
+// Until something is mounted, names are plain paths relative to the working directory, so
+// the tools and the tests that write their own files keep working without a search path.
+// Once mounted, names are looked up without regard to case and with '/' or '\' separators.
+// Later mounts override earlier ones; inside a folder, its loose files come first and then
+// its *.pk3 archives in name order, each overriding what came before.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace files {
+
+// No single data file the game reads is larger: a member of an archive that claims more is
+// refused before anything is decoded.
+constexpr size_t DefaultMaxFileBytes = size_t{256} << 20;
+
+// Mounts a folder, then every *.pk3 in it in name order, on top of what is mounted already.
+// An archive that cannot be opened (not a zip, truncated) is skipped with a line on stderr;
+// false (and the reason) when the folder itself cannot be mounted.
+bool MountDirectory(const std::string& directory, std::string* error);
+// Mounts one archive on top of everything else (a .pk3 named on the command line).
+bool MountArchive(const std::string& path, std::string* error);
+// Makes one file of the operating system readable under a data name, above every mount
+// (a level named by its path on the command line).
+void AddLooseFile(const std::string& name, const std::string& osPath);
+// Forgets every mount: names are working-directory paths again.
+void UnmountAll();
+bool Mounted();
+
+// The whole file, when it exists and holds at most maxBytes; false otherwise (and a line on
+// stderr when the file exists but is too large or cannot be read).
+bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes,
+              size_t maxBytes = DefaultMaxFileBytes);
+bool Exists(const std::string& name);
+// The files directly in a folder of the search path whose names end with the extension
+// (".shader", ".bsp"; any case), as names ReadFile takes, sorted.
+std::vector<std::string> List(const std::string& directory, const std::string& extension);
+
+// The lower-case, '/'-separated form under which names are compared ("Maps\\A.BSP" ->
+// "maps/a.bsp"); leading "./" and doubled separators are dropped.
+std::string NormalName(const std::string& name);
+
+}  // namespace files
