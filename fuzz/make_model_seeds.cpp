@@ -38,6 +38,9 @@ int main(int argc, char** argv) {
   AddBox(&shaders, "w_grip", Vec3(0, -1, -4), Vec3(2, 1, 0));
   shaders.surfaces[1].shaderCount = 3;
   WriteFile((seeds / "md3" / "two_surfaces_shaders.md3").string(), WriteMd3(shaders));
+  // Under 1 MB, 4,000 surfaces all pointing at one block of vertices: billions of decoded
+  // bytes that the reader must refuse by its budget before allocating.
+  WriteFile((seeds / "md3" / "shared_vertex_block.md3").string(), WriteSharedBlockMd3(4000, 20, 2600));
   WriteFile((seeds / "model_text" / "skin_edges.skin").string(),
             std::string("h_head\r\n/u_torso.tga\nl_legs,a/b/\nl,x/y/z.jpg\r\n,\n"));
   WriteFile((seeds / "model_text" / "odd_clips.cfg").string(),

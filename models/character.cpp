@@ -91,21 +91,28 @@ void ClipFrameRange(const Md3Model& model, int32_t* start, int32_t* end) {
 bool CharacterModel::LoadCharacter(const char* folder, const char* name) {
   if (!folder || !name) return false;
   // The models, then their skins; the first file that fails shows its message and stops.
-  struct PartFile {
+  // The three bodies share the character's budget of decoded bytes with the weapon.
+  struct ModelFile {
     Md3Model* model;
     const char* suffix;
     const char* failure;
-    bool (*load)(Md3Model*, const char*);
   };
-  const PartFile files[6] = {
-      {&head, "_head.md3", "0 Unable to load the HEAD model!", ImportMd3},
-      {&upper, "_upper.md3", "1 Unable to load the UPPER model!", ImportMd3},
-      {&lower, "_lower.md3", "2 Unable to load the LOWER model!", ImportMd3},
-      {&lower, "_lower.skin", "3 Unable to load the LOWER skin!", ApplySkinFile},
-      {&upper, "_upper.skin", "4 Unable to load the UPPER skin!", ApplySkinFile},
-      {&head, "_head.skin", "5 Unable to load the HEAD skin!", ApplySkinFile}};
-  for (const PartFile& file : files) {
-    if (!file.load(file.model, PartPath(folder, name, file.suffix).c_str())) {
+  const ModelFile models[3] = {{&head, "_head.md3", "0 Unable to load the HEAD model!"},
+                               {&upper, "_upper.md3", "1 Unable to load the UPPER model!"},
+                               {&lower, "_lower.md3", "2 Unable to load the LOWER model!"}};
+  int64_t budget = CharacterBudgetBytes - Md3DecodedBytes(weapon);
+  for (const ModelFile& file : models) {
+    if (!ImportMd3(file.model, PartPath(folder, name, file.suffix).c_str(), budget)) {
+      platform::ShowError(file.failure);
+      return false;
+    }
+    budget -= Md3DecodedBytes(*file.model);
+  }
+  const ModelFile skins[3] = {{&lower, "_lower.skin", "3 Unable to load the LOWER skin!"},
+                              {&upper, "_upper.skin", "4 Unable to load the UPPER skin!"},
+                              {&head, "_head.skin", "5 Unable to load the HEAD skin!"}};
+  for (const ModelFile& file : skins) {
+    if (!ApplySkinFile(file.model, PartPath(folder, name, file.suffix).c_str())) {
       platform::ShowError(file.failure);
       return false;
     }
@@ -130,7 +137,9 @@ bool CharacterModel::LoadCharacter(const char* folder, const char* name) {
 
 bool CharacterModel::LoadCharacterWeapon(const char* folder, const char* name) {
   if (!folder || !name) return false;
-  if (!ImportMd3(&weapon, PartPath(folder, name, ".md3").c_str())) {
+  const int64_t budget =
+      CharacterBudgetBytes - Md3DecodedBytes(head) - Md3DecodedBytes(upper) - Md3DecodedBytes(lower);
+  if (!ImportMd3(&weapon, PartPath(folder, name, ".md3").c_str(), budget)) {
     platform::ShowError("7 Unable to load the WEAPON model!");
     return false;
   }

@@ -25,6 +25,12 @@ constexpr int Md3Version = 15;
 constexpr float Md3VertexScale = 1.0f / 64.0f;
 // Larger files are refused before they are read; our characters are well below 1 MB.
 constexpr int64_t Md3MaxFileBytes = int64_t{64} << 20;
+// Memory that decoded models may take. Surfaces may share their blocks, so a small file can
+// claim far more than it holds; every model is held to the smaller of this and a budget
+// from its file size (Md3FileBudget), and a whole character (head, upper and lower body,
+// weapon) to CharacterBudgetBytes. Our largest body part decodes to about 1.7 MB.
+constexpr int64_t Md3ModelBudgetBytes = int64_t{32} << 20;
+constexpr int64_t CharacterBudgetBytes = int64_t{48} << 20;
 
 struct Md3Tag {
   char name[65] = {};       // up to 64 characters from the file, NUL-terminated
@@ -86,11 +92,21 @@ struct Md3Model {
   int32_t frameCount = 0;
 };
 
-// Validates and converts an MD3 file held in memory. On failure *error holds the reason and
-// *model is left as it was.
-bool ParseMd3(const uint8_t* data, size_t size, Md3Model* model, std::string* error);
+// The most a file of fileSize bytes may decode to: three times its size and 64 KB (blocks
+// that share no bytes decode to less than twice the file), never more than Md3ModelBudgetBytes.
+int64_t Md3FileBudget(size_t fileSize);
 
-// Fills an empty model from the MD3 file at path. A missing file shows
-// "9 Unable to find the file: <path>!", a bad one "10 Invalid file format (<reason>): <path>!";
-// either returns false and leaves the model unchanged.
-bool ImportMd3(Md3Model* model, const char* path);
+// Bytes the model's decoded tags and meshes take.
+int64_t Md3DecodedBytes(const Md3Model& model);
+
+// Validates and converts an MD3 file held in memory. The decoded model may take at most
+// budget bytes and never more than Md3FileBudget(size); the sum is checked before anything
+// is allocated. On failure *error holds the reason and *model is left as it was.
+bool ParseMd3(const uint8_t* data, size_t size, Md3Model* model, std::string* error,
+              int64_t budget = Md3ModelBudgetBytes);
+
+// Fills an empty model from the MD3 file at path, within budget bytes of decoded data (see
+// ParseMd3). A missing file shows "9 Unable to find the file: <path>!", a bad one
+// "10 Invalid file format (<reason>): <path>!"; either returns false and leaves the model
+// unchanged.
+bool ImportMd3(Md3Model* model, const char* path, int64_t budget = Md3ModelBudgetBytes);

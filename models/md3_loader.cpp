@@ -5,6 +5,7 @@
 // What is not checked, and why: the frame records, shader records and normals are never
 // read, so their content is free; the shader count of a surface is ignored (tools write the
 // shader records in different places, and only the per-surface block offsets are followed).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -41,6 +42,25 @@ std::string ReadName(const uint8_t* p, size_t field) {
   return std::string(reinterpret_cast<const char*>(p), length);
 }
 
+// Where one surface's blocks lie, as its header gives them (checked against the file).
+struct SurfaceLayout {
+  int64_t start = 0;  // file offset of the surface header
+  int32_t vertexCount = 0;
+  int32_t triangleCount = 0;
+  int32_t triangleOffset = 0;
+  int32_t texCoordOffset = 0;
+  int32_t vertexOffset = 0;
+  int32_t endOffset = 0;
+};
+
+// Bytes the decoded surface takes in memory: the mesh record, its faces, texture
+// coordinates and the vertices of every frame.
+int64_t SurfaceDecodedBytes(const SurfaceLayout& layout, int32_t frames) {
+  return int64_t{sizeof(Md3Mesh)} + int64_t{layout.triangleCount} * int64_t{sizeof(Md3Face)} +
+         int64_t{layout.vertexCount} * 2 * int64_t{sizeof(float)} +
+         int64_t{frames} * layout.vertexCount * int64_t{sizeof(Vec3)};
+}
+
 class Md3Reader {
  public:
   Md3Reader(const uint8_t* data, size_t size) : data_(data), size_(static_cast<int64_t>(size)) {}
@@ -52,21 +72,22 @@ class Md3Reader {
     return count <= (size_ - start) / recordSize;
   }
 
-  bool Parse(Md3Model* out, std::string* error);
+  bool Parse(Md3Model* out, int64_t budget, std::string* error);
 
  private:
   bool Fail(std::string* error, const std::string& reason) {
     *error = reason;
     return false;
   }
-  bool ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* mesh, int64_t* next,
-                    std::string* error);
+  bool CheckSurface(int index, int64_t start, int32_t frames, SurfaceLayout* layout, std::string* error);
+  bool DecodeSurface(int index, const SurfaceLayout& layout, int32_t frames, Md3Mesh* mesh,
+                     std::string* error);
 
   const uint8_t* data_;
   int64_t size_;
 };
 
-bool Md3Reader::Parse(Md3Model* out, std::string* error) {
+bool Md3Reader::Parse(Md3Model* out, int64_t budget, std::string* error) {
   if (size_ < Md3HeaderSize) return Fail(error, "shorter than its 108-byte header");
   if (std::memcmp(data_, "IDP3", 4) != 0 || ReadI32(data_ + 4) != Md3Version)
     return Fail(error, "Version not 15");
@@ -85,6 +106,26 @@ bool Md3Reader::Parse(Md3Model* out, std::string* error) {
   const int64_t tagRecords = int64_t{frames} * tagCount;
   if (!Fits(tagStart, tagRecords, Md3TagRecordSize))
     return Fail(error, std::to_string(tagCount) + " tags per frame do not fit in the file");
+
+  int64_t surfaceStart = tagStart + tagRecords * Md3TagRecordSize;
+  // Every surface takes at least its header, so the count is bounded by the file size.
+  if (!Fits(surfaceStart, surfaceCount, Md3SurfaceHeaderSize))
+    return Fail(error, std::to_string(surfaceCount) + " surfaces do not fit in the file");
+
+  // First every surface header is checked and the decoded size of the whole model added up:
+  // surfaces may share their blocks, so a small file can claim far more than it holds, and
+  // nothing is allocated until the sum is known to be within the budget.
+  std::vector<SurfaceLayout> layouts(static_cast<size_t>(surfaceCount));
+  int64_t decoded = tagRecords * int64_t{sizeof(Md3Tag)} + int64_t{tagCount} * int64_t{sizeof(Md3Model*)};
+  for (int s = 0; s < surfaceCount; ++s) {
+    SurfaceLayout& layout = layouts[static_cast<size_t>(s)];
+    if (!CheckSurface(s, surfaceStart, frames, &layout, error)) return false;
+    surfaceStart = layout.start + layout.endOffset;
+    decoded += SurfaceDecodedBytes(layout, frames);
+  }
+  if (decoded > budget)
+    return Fail(error, "decodes to " + std::to_string(decoded) + " bytes, over its budget of " +
+                           std::to_string(budget) + " bytes");
 
   Md3Model model;
   model.frameCount = frames;
@@ -106,14 +147,10 @@ bool Md3Reader::Parse(Md3Model* out, std::string* error) {
   }
   model.links.assign(static_cast<size_t>(tagCount), nullptr);
 
-  int64_t surfaceStart = tagStart + tagRecords * Md3TagRecordSize;
-  // Every surface takes at least its header, so the count is bounded by the file size.
-  if (!Fits(surfaceStart, surfaceCount, Md3SurfaceHeaderSize))
-    return Fail(error, std::to_string(surfaceCount) + " surfaces do not fit in the file");
   model.meshes.resize(static_cast<size_t>(surfaceCount));
   for (int s = 0; s < surfaceCount; ++s) {
-    if (!ParseSurface(s, surfaceStart, frames, &model.meshes[static_cast<size_t>(s)], &surfaceStart,
-                      error))
+    if (!DecodeSurface(s, layouts[static_cast<size_t>(s)], frames, &model.meshes[static_cast<size_t>(s)],
+                       error))
       return false;
   }
   model.meshCount = surfaceCount;
@@ -121,7 +158,7 @@ bool Md3Reader::Parse(Md3Model* out, std::string* error) {
   return true;
 }
 
-bool Md3Reader::ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* mesh, int64_t* next,
+bool Md3Reader::CheckSurface(int index, int64_t start, int32_t frames, SurfaceLayout* layout,
                              std::string* error) {
   const std::string what = "surface " + std::to_string(index);
   if (!Fits(start, 1, Md3SurfaceHeaderSize)) return Fail(error, what + " lies outside the file");
@@ -152,15 +189,30 @@ bool Md3Reader::ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* 
   if (endOffset < Md3SurfaceHeaderSize || !Fits(start, endOffset, 1))
     return Fail(error, what + " end offset " + std::to_string(endOffset) + " is out of range");
 
+  layout->start = start;
+  layout->vertexCount = vertexCount;
+  layout->triangleCount = triangleCount;
+  layout->triangleOffset = triangleOffset;
+  layout->texCoordOffset = texCoordOffset;
+  layout->vertexOffset = vertexOffset;
+  layout->endOffset = endOffset;
+  return true;
+}
+
+bool Md3Reader::DecodeSurface(int index, const SurfaceLayout& layout, int32_t frames, Md3Mesh* mesh,
+                              std::string* error) {
+  const std::string what = "surface " + std::to_string(index);
+  const int64_t start = layout.start;
+  const int32_t vertexCount = layout.vertexCount;
   Md3Mesh result;
-  result.name = ReadName(h + 4, 64);
+  result.name = ReadName(data_ + start + 4, 64);
   result.vertexCount = vertexCount;
   result.texCoordCount = vertexCount;
-  result.faceCount = triangleCount;
+  result.faceCount = layout.triangleCount;
 
-  result.faces.resize(static_cast<size_t>(triangleCount));
-  for (int32_t i = 0; i < triangleCount; ++i) {
-    const uint8_t* p = data_ + start + triangleOffset + int64_t{i} * Md3TriangleSize;
+  result.faces.resize(static_cast<size_t>(layout.triangleCount));
+  for (int32_t i = 0; i < layout.triangleCount; ++i) {
+    const uint8_t* p = data_ + start + layout.triangleOffset + int64_t{i} * Md3TriangleSize;
     Md3Face& face = result.faces[static_cast<size_t>(i)];
     for (int k = 0; k < 3; ++k) {
       const int32_t v = ReadI32(p + 4 * k);
@@ -174,7 +226,7 @@ bool Md3Reader::ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* 
 
   result.texCoords.resize(static_cast<size_t>(vertexCount) * 2);
   for (int32_t i = 0; i < vertexCount; ++i) {
-    const uint8_t* p = data_ + start + texCoordOffset + int64_t{i} * Md3TexCoordSize;
+    const uint8_t* p = data_ + start + layout.texCoordOffset + int64_t{i} * Md3TexCoordSize;
     const float s = ReadF32(p), t = ReadF32(p + 4);
     if (!std::isfinite(s) || !std::isfinite(t))
       return Fail(error, what + " texture coordinate " + std::to_string(i) + " is not finite");
@@ -182,31 +234,46 @@ bool Md3Reader::ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* 
     result.texCoords[2 * static_cast<size_t>(i) + 1] = -t;
   }
 
+  const int64_t vertexRecords = int64_t{frames} * vertexCount;
   result.vertices.resize(static_cast<size_t>(vertexRecords));
   for (int64_t i = 0; i < vertexRecords; ++i) {
-    const uint8_t* p = data_ + start + vertexOffset + i * Md3VertexSize;
+    const uint8_t* p = data_ + start + layout.vertexOffset + i * Md3VertexSize;
     result.vertices[static_cast<size_t>(i)] =
         Vec3(ReadI16(p) * Md3VertexScale, ReadI16(p + 2) * Md3VertexScale, ReadI16(p + 4) * Md3VertexScale);
   }
 
   *mesh = std::move(result);
-  *next = start + endOffset;
   return true;
 }
 
 }  // namespace
 
-bool ParseMd3(const uint8_t* data, size_t size, Md3Model* model, std::string* error) {
+int64_t Md3FileBudget(size_t fileSize) {
+  // Blocks that share no bytes decode to less than twice the file; the rest is slack.
+  const int64_t fromFile = 3 * static_cast<int64_t>(std::min<size_t>(fileSize, size_t{1} << 40)) + (int64_t{64} << 10);
+  return std::min(fromFile, Md3ModelBudgetBytes);
+}
+
+int64_t Md3DecodedBytes(const Md3Model& model) {
+  int64_t bytes = static_cast<int64_t>(model.tags.size() * sizeof(Md3Tag) +
+                                       model.links.size() * sizeof(Md3Model*));
+  for (const Md3Mesh& mesh : model.meshes)
+    bytes += static_cast<int64_t>(sizeof(Md3Mesh) + mesh.faces.size() * sizeof(Md3Face) +
+                                  mesh.texCoords.size() * sizeof(float) + mesh.vertices.size() * sizeof(Vec3));
+  return bytes;
+}
+
+bool ParseMd3(const uint8_t* data, size_t size, Md3Model* model, std::string* error, int64_t budget) {
   std::string reason;
   Md3Reader reader(data, size);
-  if (!reader.Parse(model, &reason)) {
+  if (!reader.Parse(model, std::max<int64_t>(0, std::min(budget, Md3FileBudget(size))), &reason)) {
     if (error) *error = reason;
     return false;
   }
   return true;
 }
 
-bool ImportMd3(Md3Model* model, const char* path) {
+bool ImportMd3(Md3Model* model, const char* path, int64_t budget) {
   std::vector<uint8_t> bytes;
   std::error_code sizeError;
   const uintmax_t fileSize = path ? std::filesystem::file_size(path, sizeError) : 0;
@@ -220,7 +287,7 @@ bool ImportMd3(Md3Model* model, const char* path) {
   std::string reason;
   if (oversized || static_cast<int64_t>(bytes.size()) > Md3MaxFileBytes) {
     reason = "larger than 64 MB";
-  } else if (ParseMd3(bytes.data(), bytes.size(), model, &reason)) {
+  } else if (ParseMd3(bytes.data(), bytes.size(), model, &reason, budget)) {
     return true;
   }
   const std::string text = "10 Invalid file format (" + reason + "): " + path + "!";

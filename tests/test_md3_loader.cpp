@@ -2,6 +2,8 @@
 // out-of-range counts, offsets and indices) with message 10 naming the file and the reason.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -161,6 +163,39 @@ TEST(Md3Loader, ImportShowsMessageNineOrTen) {
   EXPECT_EQ(fake.messages[0], "Error: 9 Unable to find the file: " + missing + "!");
   EXPECT_EQ(fake.messages[1], "Error: 10 Invalid file format (Version not 15): " + bad + "!");
   EXPECT_EQ(model.meshCount, 1);
+  std::filesystem::remove_all(dir);
+}
+
+// Surfaces that share one block of vertices: each is checked on its own, the sum is what is
+// bounded. A file under 1 MB claiming tens of gigabytes is refused before anything is
+// allocated; the same sharing within the budget still loads.
+TEST(Md3Loader, BoundsTheDecodedSizeOfTheWholeModel) {
+  FakePlatform fake;
+  const std::filesystem::path dir = ScratchDir("korvalis_md3_budget");
+  std::filesystem::create_directories(dir);
+  const std::vector<uint8_t> hostile = WriteSharedBlockMd3(4000, 20, 2600);
+  ASSERT_LE(hostile.size(), size_t{1} << 20);
+  const std::string path = (dir / "shared.md3").string();
+  WriteFile(path, hostile);
+  Md3Model model;
+  EXPECT_FALSE(ImportMd3(&model, path.c_str()));
+  ASSERT_EQ(fake.messages.size(), 1u);
+  EXPECT_EQ(fake.messages[0].rfind("Error: 10 Invalid file format (decodes to ", 0), 0u) << fake.messages[0];
+  EXPECT_NE(fake.messages[0].find("over its budget of"), std::string::npos);
+  EXPECT_EQ(model.meshCount, 0);
+  rusage usage = {};
+  getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "peak resident size in KB";
+
+  // Budgets: the file's own (three times its size and 64 KB), the model's cap, a caller's.
+  std::vector<uint8_t> fits = WriteSharedBlockMd3(4, 2, 100);
+  std::string error;
+  ASSERT_TRUE(ParseMd3(fits.data(), fits.size(), &model, &error)) << error;
+  EXPECT_EQ(model.meshCount, 4);
+  EXPECT_LE(Md3DecodedBytes(model), Md3FileBudget(fits.size()));
+  EXPECT_FALSE(ParseMd3(fits.data(), fits.size(), &model, &error, Md3DecodedBytes(model) - 1));
+  EXPECT_EQ(Md3FileBudget(1000), 3000 + 65536);
+  EXPECT_EQ(Md3FileBudget(size_t{100} << 20), Md3ModelBudgetBytes);
   std::filesystem::remove_all(dir);
 }
 

@@ -86,6 +86,31 @@ size_t Md3SurfaceOffset(const TestMd3& m, int s) {
   return at;
 }
 
+std::vector<uint8_t> WriteSharedBlockMd3(int surfaces, int frames, int vertices) {
+  TestMd3 m;
+  m.frames = frames;
+  std::vector<uint8_t> out = WriteMd3(m);  // header and frame records, no surfaces yet
+  const uint32_t surfaceCount = static_cast<uint32_t>(surfaces);
+  for (int k = 0; k < 4; ++k) out[84 + k] = static_cast<uint8_t>(surfaceCount >> (8 * k));
+  const size_t first = out.size();
+  const size_t block = first + static_cast<size_t>(surfaces) * 108;  // the one shared block
+  for (int s = 0; s < surfaces; ++s) {
+    const size_t start = out.size();
+    const uint32_t tex = static_cast<uint32_t>(block - start);
+    const uint32_t vert = tex + static_cast<uint32_t>(vertices) * 8;
+    out.insert(out.end(), {'I', 'D', 'P', '3'});
+    PutName(&out, "shared");
+    Put32(&out, 0);
+    Put32(&out, static_cast<uint32_t>(frames));
+    Put32(&out, 0);
+    Put32(&out, static_cast<uint32_t>(vertices));
+    Put32(&out, 0);  // no triangles
+    for (uint32_t v : {tex, uint32_t{108}, tex, vert, uint32_t{108}}) Put32(&out, v);
+  }
+  out.resize(block + static_cast<size_t>(vertices) * 8 * (1 + static_cast<size_t>(frames)), 0);
+  return out;
+}
+
 void AddBox(TestMd3* m, const std::string& name, Vec3 lo, Vec3 hi, Vec3 step) {
   TestMd3Surface s;
   s.name = name;

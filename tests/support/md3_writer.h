@@ -35,6 +35,11 @@ std::vector<uint8_t> WriteMd3(const TestMd3& model);
 // Where surface s starts in the bytes WriteMd3 gives (fields for damage tests).
 size_t Md3SurfaceOffset(const TestMd3& model, int s);
 
+// A hostile file: the given number of surface headers, every one pointing at the same block of
+// texture coordinates and vertices (all zero). Small on disk, it claims surfaces x frames x
+// vertices decoded vertices.
+std::vector<uint8_t> WriteSharedBlockMd3(int surfaces, int frames, int vertices);
+
 // Adds a box surface (double-sided, so culling never hides it); frame f is the box moved
 // by f * step. Sizes in model units.
 void AddBox(TestMd3* model, const std::string& name, Vec3 min, Vec3 max, Vec3 step = Vec3());
