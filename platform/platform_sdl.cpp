@@ -80,6 +80,31 @@ void CatchCloseSignals() {
   }
 }
 
+// Starts SDL's video. With an X display and no driver asked for, only X11 will do: when the
+// X server is slow to answer (seen under heavy load: the connection is made but its set-up
+// fails), SDL would pass over X11 and start its offscreen driver, and the game would run
+// with no window at all. A busy X server is given more tries instead.
+constexpr int X11Attempts = 20;
+constexpr Uint32 X11RetryMs = 250;
+
+bool StartVideo() {
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  const char* display = SDL_getenv("DISPLAY");
+  if ((asked && *asked) || !display || !*display) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) return true;
+    std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
+    return false;
+  }
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  for (int attempt = 1;; ++attempt) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) return true;
+    std::fprintf(stderr, "SDL video: X display %s not ready (%s), attempt %d of %d\n", display,
+                 SDL_GetError(), attempt, X11Attempts);
+    if (attempt == X11Attempts) return false;
+    SDL_Delay(X11RetryMs);
+  }
+}
+
 class SdlBackend : public Backend {
  public:
   uint32_t Ticks() override {
@@ -120,10 +145,7 @@ class SdlBackend : public Backend {
     EnsureTimer();
     // The window class (X11 WM_CLASS) is the game's name, not the executable's.
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", options.title, 0);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-      std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
-      return WindowResult::NoWindow;
-    }
+    if (!StartVideo()) return WindowResult::NoWindow;
     CatchCloseSignals();  // after SDL, which installs handlers of its own
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
