@@ -178,6 +178,8 @@ void ParticleSystem::Step() {
     if (MoveStopped(p, slow, lifeBefore, &hit)) {
       p.life = 1;               // removed at the next update
       p.position = hit.end;     // and shown where it met the wall, not inside it
+    } else if (!gGame.level.Encloses(p.position)) {
+      p.life = 1;               // it has left the level: removed at the next update
     }
     index = next;
   }

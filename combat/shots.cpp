@@ -4,7 +4,8 @@
 // A hit is tested along the whole step, not only where the shot ends up: a rifle shot moves
 // 50 units a tick and would otherwise pass through a 34-unit bot box most of the time. The
 // impact is placed where the step first meets the bot box or the level, so sparks burst on
-// the near side of a wall rather than inside it or in the next room.
+// the near side of a wall rather than inside it or in the next room. A shot that leaves the
+// level without meeting anything ends quietly where it left, instead of flying for ever.
 #include "combat/shots.h"
 
 #include <GL/gl.h>
@@ -163,7 +164,10 @@ void UpdateShots() {
     shot.position = shot.position + shot.direction * speed;
     // The earliest contact along the step wins: a bot behind a wall is safe.
     const float f = std::min({BotContact(shot, 0), BotContact(shot, 1), LevelContact(shot)});
-    if (f <= 1) Explode(shot, PointAt(shot, f));
+    if (f <= 1)
+      Explode(shot, PointAt(shot, f));
+    else if (!gGame.level.Encloses(shot.position))
+      shot.active = false;  // out of the level (through a gap, or fired from outside): no burst
   }
 }
 

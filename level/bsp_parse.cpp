@@ -270,6 +270,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     lightmapTexels.assign(lightmapLump.data, lightmapLump.data + lightmaps * LightmapBytes);
     lightmapCount_ = static_cast<int>(lightmaps);
     facesDrawn.assign(faces.size() / 32 + 1, 0);
+    ComputeBounds();
     return true;
   };
   if (parse()) return true;

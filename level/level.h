@@ -24,6 +24,9 @@ constexpr float TraceEpsilon = 0.03125f;
 // How far a move must keep clear of a brush's bounding box (level units) for the tracer to
 // skip the brush unseen: far more than TraceEpsilon, so rounding never decides.
 constexpr float BoundsMargin = 1.0f;
+// How far past the level's box (and its leaf's box) a point may be and still count as in the
+// level, in level units: shots, particles and the player that go further have left it.
+constexpr float LevelEdgeMargin = 64.0f;
 constexpr int32_t SolidContentsMask = 0x02010003;
 const Vec3 BodyExtents(17, 45, 17);
 const Vec3 PlayerExtents(17, 50, 17);
@@ -58,6 +61,11 @@ class Level {
   void MakeMagnifiedTwins();
 
   int FindLeaf(Vec3 position) const;
+  // Whether the point lies in the level: within margin of the box around all leaves and
+  // drawn geometry, and of the box of the leaf that holds it. Always true for no level.
+  bool Encloses(Vec3 position, float margin = LevelEdgeMargin) const;
+  // Sets the box around the level (Parse calls it once the records are converted).
+  void ComputeBounds();
   bool IsClusterVisible(int fromCluster, int testCluster) const;
   void RenderLevel(Vec3 cameraPosition);
   void RenderFace(int faceIndex);
@@ -135,6 +143,7 @@ class Level {
   std::vector<std::pair<Texture, Texture>> facePairs_;  // per visible face, the textures drawn
   std::unordered_map<uint64_t, int> pairRank_;        // texture pair -> its batch's place
 
+  float boundsMins_[3] = {}, boundsMaxs_[3] = {};  // around leaves and vertices (ComputeBounds)
   bool CheckTree(std::string* reason) const;
   void CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1);
   void CheckLeaf(int leaf);

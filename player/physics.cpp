@@ -78,6 +78,15 @@ void ApplyPlayerPhysics() {
   s.gravityLine[0] = '\0';
   s.stepLine[0] = '\0';
 
+  // Collision back on outside the level (it was off, and the player flew out): back to the
+  // last place inside, looking the same way, with no move to check from outside.
+  if (s.insideKnown && !gGame.level.Encloses(camera.position)) {
+    camera.position = s.lastInside;
+    camera.view = s.lastInsideView;
+    camera.moveStartPosition = camera.position;
+    camera.moveStartView = camera.view;
+  }
+
   // Move check: the path of this frame's keyboard move.
   TraceResult r = PlayerTrace(camera.moveStartPosition, camera.position);
   std::snprintf(s.moveLine, sizeof s.moveLine, "Collision activated , !collision = %f", r.fraction);
@@ -147,5 +156,11 @@ void ApplyPlayerPhysics() {
     MoveCameraTo(r.end);
     std::snprintf(s.gravityLine, sizeof s.gravityLine, "Gravitation activated , !collision = %f", r.fraction);
     PrintLine(150, s.gravityLine);
+  }
+
+  if (gGame.level.Encloses(camera.position)) {
+    s.insideKnown = true;
+    s.lastInside = camera.position;
+    s.lastInsideView = camera.view;
   }
 }

@@ -2,6 +2,7 @@
 // and slide, steps up to StepHeight are climbed), runs the jump and lets gravity pull the
 // player down at a constant speed. Runs once per frame while collision is on.
 #pragma once
+#include "core/vec3.h"
 
 constexpr float StepHeight = 25.0f;       // a blocked move is tried this much higher
 constexpr float FallSpeed = 256.0f;       // level units per second, no acceleration
@@ -24,6 +25,11 @@ struct PlayerPhysicsState {
   char moveLine[96] = "";     // "Collision activated , !collision = %f"
   char gravityLine[96] = "";  // "Gravitation activated , ..."; empty when gravity did not run
   char stepLine[96] = "";     // step or wall line; empty when neither branch ran
+  // Where the eye last was inside the level once the physics had run: a player who turns
+  // collision back on outside the level is put back there rather than falling for ever.
+  bool insideKnown = false;
+  Vec3 lastInside;
+  Vec3 lastInsideView;
 };
 extern PlayerPhysicsState gPlayerPhysics;
 

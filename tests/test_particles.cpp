@@ -347,3 +347,39 @@ TEST_F(ParticlesTest, SparkPathsAreTheSameAtAnyFrameRate) {
   EXPECT_EQ(s.StepsDue(10019), 0);
   EXPECT_EQ(s.StepsDue(10020), 1);
 }
+
+// Particles that leave the level (past its box, with margin) end there like those that meet a
+// wall: kept one more update where they are, then removed. Inside, they fly on.
+TEST_F(ParticlesTest, AParticleLeavingTheLevelIsGoneAtTheNextUpdate) {
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-100, -20, -100), Vec3(100, 0, 100));
+  std::string error;
+  ASSERT_TRUE(builder.LoadInto(&gGame.level, &error)) << error;
+  const float edge = 100 + static_cast<float>(TestLevelAir) + LevelEdgeMargin;
+  const float top = static_cast<float>(TestLevelAir) + LevelEdgeMargin;  // the floor's top is y = 0
+  ParticleSystem s;
+  Particle out = Tagged(0, 1000);
+  out.position = Vec3(edge - 5, 50, 0);
+  out.velocity = Vec3(10, 0, 0);
+  s.AddParticle(out);
+  Particle up = Tagged(1, 1000);
+  up.position = Vec3(0, top - 25, 0);
+  up.velocity = Vec3(0, 10, 0);
+  s.AddParticle(up);
+  Particle inside = Tagged(2, 1000);
+  inside.position = Vec3(0, 50, 0);
+  inside.velocity = Vec3(0, 0, 10);
+  s.AddParticle(inside);
+
+  s.Step();  // tag 0 crosses the edge
+  EXPECT_EQ(Find(s, 0)->life, 1);
+  EXPECT_FLOAT_EQ(Find(s, 0)->position.x, edge + 5);
+  EXPECT_GT(Find(s, 1)->life, 1);
+  s.Step();
+  s.Step();  // tag 1 crosses at its third move
+  EXPECT_EQ(Tags(s), (std::vector<float>{2, 1}));
+  EXPECT_EQ(Find(s, 1)->life, 1);
+  s.Step();
+  EXPECT_EQ(Tags(s), (std::vector<float>{2}));
+  EXPECT_GT(Find(s, 2)->life, 990);
+}

@@ -353,3 +353,42 @@ TEST_F(Physics, TheDefaultLevelHoldsThePlayer) {
   EXPECT_GT(walk.lowestEye, lowest + 50);
   EXPECT_EQ(walk.insideFrames, 0) << "sloped brushes need their bevel sides";
 }
+
+// Collision off, the player flies out of the level; turned back on there, he is put back
+// where he last stood inside, looking the same way, and stands there. Inside the level (or
+// within the margin past its box) nothing is moved.
+TEST_F(Physics, CollisionBackOnOutsideTheLevelReturnsToTheLastPlaceInside) {
+  LoadWith(LevelBuilder());
+  Place(Vec3(100, Rest, 200));
+  for (int i = 0; i < 10; ++i) Frame(10);
+  const Vec3 stood = gGame.camera.position;
+  const Vec3 looked = gGame.camera.view - stood;
+  ASSERT_NEAR(stood.y, Rest, 1e-3);
+
+  const float edge = static_cast<float>(TestLevelAir) + LevelEdgeMargin;  // above the floor's top
+  struct Case { Vec3 flownTo; bool returns; } cases[] = {
+      {Vec3(100, edge + 1000, 200), true},      // far up in the sky
+      {Vec3(5000, 300, 200), true},             // beside the level
+      {Vec3(100, -1000 - edge, 200), true},     // below it
+      {Vec3(100, edge - 10, 200), false},       // high, but inside: falls from there
+  };
+  for (const Case& c : cases) {
+    Place(c.flownTo);  // where the flight without collision ended
+    Frame(10);
+    if (c.returns) {
+      EXPECT_NEAR(gGame.camera.position.x, stood.x, 1e-3);
+      EXPECT_NEAR(gGame.camera.position.y, stood.y, 1e-3);
+      EXPECT_NEAR(gGame.camera.position.z, stood.z, 1e-3);
+      EXPECT_NEAR(Dot(gGame.camera.view - gGame.camera.position, looked), Dot(looked, looked), 1e-2);
+      for (int i = 0; i < 10; ++i) Frame(10);
+      EXPECT_NEAR(Eye(), Rest, 1e-3) << "stands where he stood";
+    } else {
+      EXPECT_LT(Eye(), c.flownTo.y);
+      EXPECT_GT(Eye(), c.flownTo.y - 100);
+      for (int i = 0; i < 1000 && Eye() > Rest + 1; ++i) Frame(10);
+      EXPECT_NEAR(Eye(), Rest, 1e-3);
+      Place(stood + looked * 0);  // back for the next case
+      Frame(10);
+    }
+  }
+}

@@ -408,9 +408,11 @@ BspFileData LevelBuilder::Build() const {
   if (bounds.min[0] > bounds.max[0]) {
     bounds = {{-1024, -1024, -1024}, {1024, 1024, 1024}};
   } else {
+    // Room around the brushes: test levels are open (a floor with air above it), and a
+    // level's box is where shots, particles and the player count as having left it.
     for (int i = 0; i < 3; ++i) {
-      bounds.min[i] -= 64;
-      bounds.max[i] += 64;
+      bounds.min[i] -= TestLevelAir;
+      bounds.max[i] += TestLevelAir;
     }
   }
   TreeWriter(&file, brushCorners, splitPlanes, facePoints).Write(bounds);

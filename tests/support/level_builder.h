@@ -18,6 +18,8 @@ class Level;
 // Contents flags of the textures the builder makes.
 constexpr int32_t SolidContents = 1;      // one of the bits that stop a trace
 constexpr int32_t WaterContents = 32;     // shares no bit with the solid mask
+// How far the level's box (its leaves) reaches past the brushes on every side, in units.
+constexpr double TestLevelAir = 1024;
 
 Vec3 WorldToFile(Vec3 world);  // (x, y, z) -> (x, -z, y)
 Vec3 FileToWorld(Vec3 file);   // (x, y, z) -> (x, z, -y)
