@@ -37,6 +37,8 @@
 
 #include "app/game.h"
 #include "app/game_state.h"
+#include "bots/bot.h"
+#include "combat/shots.h"
 #include "combat/sound.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
@@ -150,6 +152,15 @@ const char* NonFiniteState() {
 }
 
 int LiveParticles() { return gGame.particles ? gGame.particles->particleCount : 0; }
+
+// Grenades the bots fired while they saw the player, per bot: bots that never fire at a
+// player in sight fail the run.
+int gSightedGrenades[BotCount] = {};
+void CountBotShot(Vec3 origin, Vec3 direction, int weapon, int owner) {
+  if (owner >= 0 && owner < BotCount && weapon == WeaponLauncher && gGame.bots[owner].seesPlayer)
+    ++gSightedGrenades[owner];
+  FireShot(origin, direction, weapon, owner);
+}
 
 int ActiveShots() {
   int n = 0;
@@ -279,6 +290,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_longrun: the game did not start (is the game data built?)\n");
     return 1;
   }
+  gBotShot = CountBotShot;
   SoundInit();
   OpenMusic("sound/background.mp3");
   PlayMusic(MusicVolume);
@@ -369,8 +381,12 @@ int main(int argc, char** argv) {
   std::printf("frames with a value that is not finite: %ld", badFrames);
   if (firstBad) std::printf(" (first at frame %ld, in a %s)", firstBadFrame, firstBad);
   std::printf("\n");
+  std::printf("grenades fired by the bots while they saw the player: %d (bot 0), %d (bot 1)\n",
+              gSightedGrenades[0], gSightedGrenades[1]);
   for (const std::string& m : platform.messages) std::printf("message: %s\n", m.c_str());
   gGame.level.Destroy();
   const bool flat = framesRun < 100000 || !judged || growth < 1.0;
-  return (badFrames == 0 && flat) ? 0 : 1;
+  const bool botsFired = gSightedGrenades[0] + gSightedGrenades[1] > 0;
+  if (!botsFired) std::printf("FAIL: the bots never fired a grenade at the player in sight\n");
+  return (badFrames == 0 && flat && botsFired) ? 0 : 1;
 }

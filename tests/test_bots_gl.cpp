@@ -70,7 +70,7 @@ class BotPictures : public DefaultLevelTest {
 }  // namespace
 
 TEST_F(BotPictures, WaypointGraphShowsPyramidsAndWhiteLinks) {
-  if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
+  REQUIRE_GL(*gl_);
   ASSERT_TRUE(loaded_);
   glDisable(GL_FOG);
   // Over the great hall from its north end, looking south along the links 15 .. 20.
@@ -111,7 +111,7 @@ int LowestDifferingRow(const std::vector<uint8_t>& a, const std::vector<uint8_t>
 }  // namespace
 
 TEST_F(BotPictures, BotsSeenFromThePlayerStandOnTheFloor) {
-  if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
+  REQUIRE_GL(*gl_);
   ASSERT_TRUE(loaded_);
   const struct {
     int index;

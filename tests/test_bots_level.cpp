@@ -102,14 +102,18 @@ struct RunFigures {
   float worstFeetGap = 0;        // |soles - floor| by position
   float worstDrawnGap = 0;       // the same for the drawn character
   int shots = 0;
+  int sightedGrenades = 0;       // grenades fired while the bot saw the player
   long attackTicks = 0;          // ticks in the attack state
   long insideSolid = 0;
   long nonFinite = 0;
 };
 
 int gRunShots[BotCount];
-void CountShot(Vec3, Vec3, int, int owner) {
-  if (owner >= 0 && owner < BotCount) ++gRunShots[owner];
+int gSightedGrenades[BotCount];
+void CountShot(Vec3, Vec3, int weapon, int owner) {
+  if (owner < 0 || owner >= BotCount) return;
+  ++gRunShots[owner];
+  if (weapon == WeaponLauncher && gGame.bots[owner].seesPlayer) ++gSightedGrenades[owner];
 }
 
 bool Finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
@@ -139,6 +143,7 @@ uint64_t RunTicks(int ticks, RunFigures figures[BotCount]) {
   InitBot(0);
   InitBot(1);
   gRunShots[0] = gRunShots[1] = 0;
+  gSightedGrenades[0] = gSightedGrenades[1] = 0;
   gBotShot = CountShot;
   const int places = static_cast<int>(sizeof PlayerPlaces / sizeof PlayerPlaces[0]);
   int streak[BotCount] = {};
@@ -186,7 +191,10 @@ uint64_t RunTicks(int ticks, RunFigures figures[BotCount]) {
       }
     }
   }
-  for (int i = 0; i < BotCount; ++i) figures[i].shots = gRunShots[i];
+  for (int i = 0; i < BotCount; ++i) {
+    figures[i].shots = gRunShots[i];
+    figures[i].sightedGrenades = gSightedGrenades[i];
+  }
   gBotShot = FireShot;
   return checksum;
 }
@@ -201,12 +209,15 @@ TEST_F(BotsOnTheLevel, LongRunStaysInsideTheLevelAndKeepsReachingGoals) {
   for (int i = 0; i < BotCount; ++i) {
     const RunFigures& f = figures[i];
     std::printf("bot %d: %d waypoints reached, %d goals reached (%zu distinct), longest stuck streak %d ticks, "
-                "stuck %.2f%% of ticks, worst feet gap %.2f (drawn %.2f), %d shots, attacking %.1f%% of ticks\n",
+                "stuck %.2f%% of ticks, worst feet gap %.2f (drawn %.2f), %d shots (%d grenades at the player in "
+                "sight), attacking %.1f%% of ticks\n",
                 i, f.waypointsReached, f.goalsReached, f.distinctGoals.size(), f.longestStuck,
-                100.0 * f.stuckTicks / Ticks, f.worstFeetGap, f.worstDrawnGap, f.shots, 100.0 * f.attackTicks / Ticks);
+                100.0 * f.stuckTicks / Ticks, f.worstFeetGap, f.worstDrawnGap, f.shots, f.sightedGrenades,
+                100.0 * f.attackTicks / Ticks);
     EXPECT_EQ(f.insideSolid, 0) << "bot " << i;
     EXPECT_EQ(f.nonFinite, 0) << "bot " << i;
     EXPECT_GE(f.goalsReached, 100) << "bot " << i;
+    EXPECT_GT(f.sightedGrenades, 0) << "bot " << i << " never fired at the player in its sight";
   }
   // The same run again gives the same figures: one game-wide random sequence, no clock.
   RunFigures again[BotCount];

@@ -85,9 +85,7 @@ class LevelPictures : public DefaultLevelTest {
 }  // namespace
 
 TEST_F(LevelPictures, VisibilityNeverHidesWhatCanBeSeen) {
-  if (!gl_->ok()) {
-    GTEST_SKIP() << "no offscreen OpenGL context available";
-  }
+  REQUIRE_GL(*gl_);
   ASSERT_TRUE(loaded_);
   ASSERT_GT(gGame.level.clusterCount, 1);
   glDisable(GL_FOG);
@@ -133,9 +131,7 @@ TEST_F(LevelPictures, VisibilityNeverHidesWhatCanBeSeen) {
 // turns the PPM into PNG).
 TEST_F(LevelPictures, Screenshots) {
   if (!std::getenv("KORVALIS_SHOTS_DIR")) GTEST_SKIP() << "set KORVALIS_SHOTS_DIR to write screenshots";
-  if (!gl_->ok()) {
-    GTEST_SKIP() << "no offscreen OpenGL context available";
-  }
+  REQUIRE_GL(*gl_);
   ASSERT_TRUE(loaded_);
   const struct {
     const char* name;

@@ -4,12 +4,14 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/game_state.h"
 #include "combat/billboard.h"
 #include "combat/shots.h"
 #include "combat/sound.h"
 #include "support/fake_platform.h"
+#include "support/gl_context.h"
 #include "support/level_builder.h"
 
 namespace {
@@ -170,4 +172,93 @@ TEST_F(ShotsTest, ImpactsBurstOnTheNearSideOfAWall) {
     // Every spark starts in front of the face (scatter is at most 2 units).
     EXPECT_EQ(Sparks(100 - 2), c.sparks) << c.weapon;
   }
+}
+
+// A shot that leaves the level without meeting anything ends there, quietly: no sparks, no
+// sound. The level's box reaches TestLevelAir past the brushes, with LevelEdgeMargin more.
+TEST_F(ShotsTest, AShotLeavingTheLevelEndsWithoutABurst) {
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-100, -20, -100), Vec3(100, 0, 100));
+  std::string error;
+  ASSERT_TRUE(builder.LoadInto(&gGame.level, &error)) << error;
+  const float air = static_cast<float>(TestLevelAir) + LevelEdgeMargin;
+
+  // How far each flies before it is past the edge (0: it starts outside).
+  struct Case { Vec3 from, direction; int weapon; float reach; } cases[] = {
+      {Vec3(0, 50, 0), Vec3(1, 0, 0), WeaponRifle, 100 + air},   // out through the side
+      {Vec3(0, 50, 0), Vec3(0, 1, 0), WeaponLauncher, air - 50}, // up into the sky
+      {Vec3(0, 5000, 0), Vec3(0, 0, 1), WeaponRifle, 0},         // fired from outside
+  };
+  for (const Case& c : cases) {
+    gGame.particles->Clear();
+    const int slot = gGame.nextShotSlot;
+    FireShot(c.from, c.direction, c.weapon, PlayerOwner);
+    const int sounds = LastEffect().started;
+    int ticks = 0;
+    while (gGame.shots[slot].active && ticks < 1000) {
+      UpdateShots();
+      ++ticks;
+    }
+    const Shot& s = gGame.shots[slot];
+    EXPECT_FALSE(s.active);
+    EXPECT_EQ(ticks, static_cast<int>(c.reach / ShotSpeed(c.weapon)) + 1) << c.weapon;
+    EXPECT_EQ(Sparks(), 0);
+    EXPECT_EQ(LastEffect().started, sounds) << "no impact sound";
+    // It ends at its first step past the edge, and there.
+    const float reach = Dot(s.position - c.from, c.direction);
+    EXPECT_GT(reach, c.reach);
+    EXPECT_LE(reach, c.reach + ShotSpeed(c.weapon));
+  }
+}
+
+// The trail behind flying shots: one particle per shot for every particle update due (not
+// per frame), of the weapon's kind and colour; in slow motion two at every 21st update.
+TEST_F(ShotsTest, TrailsAreLaidPerParticleUpdate) {
+  GLTestContext gl(64, 64);  // the shots are drawn as billboards
+  REQUIRE_GL(gl);
+  FireShot(Vec3(0, 0, 0), Vec3(1, 0, 0), WeaponRifle, PlayerOwner);
+  FireShot(Vec3(0, 100, 0), Vec3(1, 0, 0), WeaponLauncher, PlayerOwner);
+  ParticleSystem& s = *gGame.particles;
+  s.UpdateParticles();  // starts the particle clock
+  ASSERT_EQ(s.particleCount, 0);
+
+  platform_.now += 3 * ParticleUpdateMs;
+  DrawShots();
+  struct Look { int kind; float red, green, blue; int count; } looks[] = {
+      {RifleTrailKind, 80, 80, 80, 0}, {GrenadeTrailKind, 180, 180, 235, 0}};
+  for (int i = s.head(), k = 0; k < s.particleCount; ++k, i = s.particle(i).next) {
+    const Particle& p = s.particle(i);
+    for (Look& look : looks) {
+      if (p.kind != look.kind) continue;
+      EXPECT_EQ(p.red, look.red);
+      EXPECT_EQ(p.green, look.green);
+      EXPECT_EQ(p.blue, look.blue);
+      ++look.count;
+    }
+  }
+  EXPECT_EQ(looks[0].count, 3);
+  EXPECT_EQ(looks[1].count, 3);
+  EXPECT_EQ(s.particleCount, 6);
+  s.UpdateParticles();
+  DrawShots();  // no update due since: nothing more
+  EXPECT_EQ(s.particleCount, 6);
+
+  // Slow motion, the rifle shot alone: a pair at every 21st update.
+  s.Clear();
+  for (Shot& shot : gGame.shots)
+    if (shot.weapon == WeaponLauncher) shot.active = false;
+  gGame.slowMotion = true;
+  gGame.slowTrailCounter = 0;
+  std::vector<int> laidAt;
+  for (int update = 1; update <= 63; ++update) {
+    platform_.now += ParticleUpdateMs;
+    const int before = s.particleCount;
+    DrawShots();
+    if (s.particleCount != before) {
+      EXPECT_EQ(s.particleCount - before, 2) << update;
+      laidAt.push_back(update);
+    }
+    s.UpdateParticles();
+  }
+  EXPECT_EQ(laidAt, (std::vector<int>{21, 42, 63}));
 }

@@ -64,7 +64,7 @@ class SteamJet : public DefaultLevelTest {
 }  // namespace
 
 TEST_F(SteamJet, ShowsFromThePlayersPath) {
-  if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
+  REQUIRE_GL(*gl_);
   ASSERT_TRUE(loaded_);
   // The jet's start point is open space inside a zone of the level, and so is the player's
   // box at the foot of the stairs and beside the pipe.
@@ -111,7 +111,7 @@ TEST_F(SteamJet, ShowsFromThePlayersPath) {
 }
 
 TEST_F(SteamJet, ThePlayerWalksDownToThePipeAndBackUp) {
-  if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
+  REQUIRE_GL(*gl_);
   ASSERT_TRUE(loaded_);
   FakePlatform fake;
   ResetPlayerPhysics();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/game_state.h"
 
@@ -78,4 +79,9 @@ void SaveShot(const std::vector<uint8_t>& rgba, int width, int height, const std
   if (!convertOptions.empty()) command += " " + convertOptions;
   command += " " + base + ".png && rm " + ppm;
   EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+bool GLMayBeMissing() {
+  const char* noGL = std::getenv("KORVALIS_NO_GL");
+  return noGL && std::strcmp(noGL, "1") == 0;
 }
