@@ -10,6 +10,7 @@
 
 #include "core/vec3.h"
 #include "level/bsp_format.h"
+#include "level/shader_script.h"
 #include "render/texture.h"
 
 constexpr int MaxLevelTextures = 1000;   // textureNames 0..999: surfaces
@@ -37,6 +38,16 @@ struct TraceResult {
   bool allSolid = false;    // a solid brush holds both the start and the requested end
 };
 
+// What the shader scripts say about the faces of one texture record.
+struct SurfaceMaterial {
+  bool nodraw = false;  // never drawn
+  bool sky = false;     // drawn as a view into the sky box (or the flat sky colour)
+  SurfaceBlend blend = SurfaceBlend::Opaque;  // non-opaque faces are drawn after the rest
+};
+
+// The sky box's sides, in file (z-up) directions: +x, +y, -x, -y, +z, -z.
+enum SkySide { SkyRight, SkyBack, SkyLeft, SkyFront, SkyUp, SkyDown, SkySideCount };
+
 // A corner of a level face: clip coordinates and the surface and lightmap texture coordinates.
 struct FaceCorner {
   float q[4];
@@ -56,6 +67,15 @@ class Level {
   // Makes the texture twins without mip levels for every texture slot filled with a
   // GL_LINEAR_MIPMAP_NEAREST texture (LoadBSP calls it once the textures are made).
   void MakeMagnifiedTwins();
+  // Gives each texture record its picture and material (surface_textures.cpp): the image
+  // named by the record (with or without extension), else the picture its shader script
+  // names; nodraw and sky records need none. On a level other than the default, a missing
+  // or broken picture is one line on stderr per name and a checker texture.
+  void LoadSurfaceTextures();
+  // Makes the six sky box textures from the pictures BOX_rt ... BOX_dn; when one is missing
+  // or broken, a line on stderr and none (the sky is then drawn in its flat colour).
+  void LoadSkyBox(const std::string& box);
+  void DestroySkyBox();
 
   int FindLeaf(Vec3 position) const;
   bool IsClusterVisible(int fromCluster, int testCluster) const;
@@ -100,6 +120,9 @@ class Level {
   int32_t bytesPerCluster = 0;
   std::vector<uint8_t> visibility;            // empty: no visibility data
   Texture textureNames[TextureNameSlots] = {};
+  // Per texture record, from the shader scripts (all opaque and drawn when none speak of it).
+  std::vector<SurfaceMaterial> materials;
+  Texture skyBox[SkySideCount] = {};          // all 0: the sky is drawn in its flat colour
   std::vector<uint32_t> facesDrawn;           // one bit per face
 
   int NumLightmaps() const { return lightmapCount_; }  // also after the pages were freed
