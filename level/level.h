@@ -72,8 +72,8 @@ class Level {
   // names; nodraw and sky records need none. On a level other than the default, a missing
   // or broken picture is one line on stderr per name and a checker texture.
   void LoadSurfaceTextures();
-  // Makes the six sky box textures from the pictures BOX_rt ... BOX_dn; when one is missing
-  // or broken, a line on stderr and none (the sky is then drawn in its flat colour).
+  // Makes the sky's cube texture from the pictures BOX_rt ... BOX_dn (sky.cpp); when one is
+  // missing or broken, a line on stderr and none (the sky is then drawn in its flat colour).
   void LoadSkyBox(const std::string& box);
   void DestroySkyBox();
 
@@ -122,7 +122,7 @@ class Level {
   Texture textureNames[TextureNameSlots] = {};
   // Per texture record, from the shader scripts (all opaque and drawn when none speak of it).
   std::vector<SurfaceMaterial> materials;
-  Texture skyBox[SkySideCount] = {};          // all 0: the sky is drawn in its flat colour
+  Texture skyCube = 0;                        // the sky box as a cube texture; 0: a flat sky
   std::vector<uint32_t> facesDrawn;           // one bit per face
 
   int NumLightmaps() const { return lightmapCount_; }  // also after the pages were freed
@@ -136,6 +136,15 @@ class Level {
     uint32_t firstVertex = 0, vertexCount = 0;
   };
   void DrawFaceBatches(Vec3 cameraPosition);
+  // Faces the scripts set apart from the opaque batches: nodraw faces are dropped, sky and
+  // blended faces kept for their own passes after the opaque faces (sky.cpp,
+  // blended_faces.cpp). True when the face is set apart.
+  bool SetAside(int32_t face);
+  void AppendFaceTriangles(int32_t face, std::vector<uint32_t>* indices) const;  // into vertices
+  void DrawSky(Vec3 eye);
+  void DrawBlendedFaces(Vec3 eye);
+  std::vector<int32_t> skyFaces_, blendedFaces_;  // this frame's, in the leaves' order
+  std::vector<uint32_t> skyIndices_, blendedIndices_;
   void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
   bool WhollyBeyond(const BspFace& face, const float modelView[16], float depth) const;
   int32_t lastListedFace_ = -1;              // the leaves' last face this frame, drawn or not

@@ -3,8 +3,6 @@
 // mark surfaces that are never drawn, sky, or blended. The default level keeps the plain
 // texture loading with its message boxes; on any other level a missing or unreadable picture
 // is one line on stderr per name and a checker texture, however many there are.
-#include <GL/gl.h>
-
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -38,8 +36,6 @@ std::string PictureFile(const std::string& name, const ShaderEntry* entry) {
   if (file.empty() && entry && !entry->picture.empty()) file = FindImageFile(entry->picture);
   return file;
 }
-
-const char* const SkySuffixes[SkySideCount] = {"_rt", "_bk", "_lf", "_ft", "_up", "_dn"};
 
 }  // namespace
 
@@ -82,35 +78,4 @@ void Level::LoadSurfaceTextures() {
     if (!CreateTextureQuietly(textureNames[i], file, &reason)) missing(name, file + ": " + reason, &textureNames[i]);
   }
   if (!skyBoxName.empty()) LoadSkyBox(skyBoxName);
-}
-
-void Level::LoadSkyBox(const std::string& box) {
-  std::string files[SkySideCount];
-  for (int side = 0; side < SkySideCount; ++side) {
-    files[side] = FindImageFile(box + SkySuffixes[side]);
-    if (files[side].empty()) {
-      std::fprintf(stderr, "Sky box %s lacks its picture %s%s: the sky is drawn in one colour\n", box.c_str(),
-                   box.c_str(), SkySuffixes[side]);
-      return;
-    }
-  }
-  for (int side = 0; side < SkySideCount; ++side) {
-    std::string reason;
-    if (!CreateTextureQuietly(skyBox[side], files[side], &reason)) {
-      std::fprintf(stderr, "Sky box picture %s: %s: the sky is drawn in one colour\n", files[side].c_str(),
-                   reason.c_str());
-      DestroySkyBox();
-      return;
-    }
-    // Clamped, so the box's edges show no seam of the opposite border.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  }
-}
-
-void Level::DestroySkyBox() {
-  for (Texture& side : skyBox) {
-    if (side != 0) glDeleteTextures(1, &side);
-    side = 0;
-  }
 }

@@ -47,7 +47,7 @@ std::string FindImageFile(const std::string& name) {
   return std::string();
 }
 
-bool CreateTextureQuietly(Texture& texture, const std::string& fileName, std::string* error) {
+bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string* error) {
   const ImageKind kind = KindOf(fileName);
   if (kind == ImageKind::None) {
     *error = "not a .jpg or .tga file";
@@ -58,15 +58,17 @@ bool CreateTextureQuietly(Texture& texture, const std::string& fileName, std::st
     *error = "cannot be read";
     return false;
   }
-  ImageData image;
   std::string reason;
   const bool decoded = kind == ImageKind::Jpeg
-                           ? DecodeJpg(bytes.data(), bytes.size(), &image, &reason, TextureLimits())
-                           : DecodeTga(bytes.data(), bytes.size(), &image, &reason, TextureLimits());
-  if (!decoded) {
-    *error = reason.empty() ? std::string("an image kind the game does not read") : reason;
-    return false;
-  }
+                           ? DecodeJpg(bytes.data(), bytes.size(), image, &reason, TextureLimits())
+                           : DecodeTga(bytes.data(), bytes.size(), image, &reason, TextureLimits());
+  if (!decoded) *error = reason.empty() ? std::string("an image kind the game does not read") : reason;
+  return decoded;
+}
+
+bool CreateTextureQuietly(Texture& texture, const std::string& fileName, std::string* error) {
+  ImageData image;
+  if (!DecodeImageFile(fileName, &image, error)) return false;
   if (!UploadMipmapped(texture, &image)) {
     *error = "the picture could not be made into a texture";
     return false;

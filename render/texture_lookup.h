@@ -13,6 +13,10 @@
 // Empty when none exists.
 std::string FindImageFile(const std::string& name);
 
+// Decodes an image file by its ending (".jpg"/".jpeg" or ".tga", any case) within the
+// texture limits. Never shows a box: false with the reason in *error.
+bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string* error);
+
 // Makes a mipmapped texture from an image file, choosing the decoder by the file's ending
 // (".jpg"/".jpeg" or ".tga", any case). Never shows a box: false with the reason in *error
 // when the file cannot be read or decoded; the reference is then untouched.

@@ -55,8 +55,10 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-// An 8 x 8 Targa of one colour; 32 bits when alpha is below 255.
-void WriteTga(const std::string& path, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255) {
+// An 8 x 8 Targa of one colour; 32 bits when alpha is below 255. The first `lowRows` rows
+// (the bottom of the picture) are made darker: their green is `lowGreen`.
+void WriteTga(const std::string& path, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255, int lowRows = 0,
+              uint8_t lowGreen = 0) {
   const bool alpha = a != 255;
   std::vector<uint8_t> bytes(18, 0);
   bytes[2] = 2;
@@ -64,7 +66,7 @@ void WriteTga(const std::string& path, uint8_t r, uint8_t g, uint8_t b, uint8_t 
   bytes[14] = 8;
   bytes[16] = alpha ? 32 : 24;
   for (int i = 0; i < 64; ++i) {
-    bytes.insert(bytes.end(), {b, g, r});
+    bytes.insert(bytes.end(), {b, i < lowRows * 8 ? lowGreen : g, r});
     if (alpha) bytes.push_back(a);
   }
   WriteBytes(path, bytes);
@@ -124,9 +126,14 @@ void WriteRoomData(bool withSkyBox) {
   WriteTga("textures/m/pictures/blue.tga", 0, 0, 255);
   WriteTga("textures/m/pictures/glow.tga", 0, 0, 128);
   WriteTga("textures/m/pictures/veil.tga", 255, 255, 255, 128);
-  if (withSkyBox)
-    for (const char* side : {"rt", "bk", "lf", "ft", "up", "dn"})
-      WriteTga(std::string("env/box_") + side + ".tga", 255, 255, 0);
+  if (withSkyBox) {
+    WriteTga("env/box_rt.tga", 255, 0, 0);
+    WriteTga("env/box_bk.tga", 0, 255, 0, 255, 4, 96);  // its lower half darker
+    WriteTga("env/box_lf.tga", 0, 0, 255);
+    WriteJpeg("env/box_ft.jpg", 255, 255, 0);
+    WriteTga("env/box_up.tga", 0, 255, 255);
+    WriteTga("env/box_dn.tga", 255, 0, 255);
+  }
   std::filesystem::create_directories("scripts");
   std::ofstream("scripts/room.shader", std::ios::binary)
       << "// the test room's materials\n"
@@ -139,22 +146,24 @@ void WriteRoomData(bool withSkyBox) {
 }
 
 // A sealed room, 256 units inside, around the origin: solid walls with a face on each inner
-// side. `front` is the texture of the wall the camera looks at (-z), `ceiling` that of +y.
-LevelBuilder Room(int front, int ceiling) {
+// side. `front` is the texture of the wall the camera looks at (-z), `ceiling` that of +y;
+// `walls` of the other four, or green and red walls when it is negative.
+LevelBuilder Room(int front, int ceiling, int walls = -1) {
   LevelBuilder builder;
   for (int i = 1; i < Count; ++i) builder.AddTexture(Names[i], SolidContents);
+  const int back = walls < 0 ? TgaWall : walls, sides = walls < 0 ? JpgWall : walls;
   const float h = 128, t = 16;
   builder.AddWorldBox(Vec3(-h - t, -h - t, -h - t), Vec3(h + t, h + t, -h), front);
-  builder.AddWorldBox(Vec3(-h - t, -h - t, h), Vec3(h + t, h + t, h + t), TgaWall);
-  builder.AddWorldBox(Vec3(-h - t, -h - t, -h), Vec3(-h, h + t, h), JpgWall);
-  builder.AddWorldBox(Vec3(h, -h - t, -h), Vec3(h + t, h + t, h), JpgWall);
-  builder.AddWorldBox(Vec3(-h, -h - t, -h), Vec3(h, -h, h), TgaWall);
+  builder.AddWorldBox(Vec3(-h - t, -h - t, h), Vec3(h + t, h + t, h + t), back);
+  builder.AddWorldBox(Vec3(-h - t, -h - t, -h), Vec3(-h, h + t, h), sides);
+  builder.AddWorldBox(Vec3(h, -h - t, -h), Vec3(h + t, h + t, h), sides);
+  builder.AddWorldBox(Vec3(-h, -h - t, -h), Vec3(h, -h, h), back);
   builder.AddWorldBox(Vec3(-h, h, -h), Vec3(h, h + t, h), ceiling);
   builder.AddWorldFace({Vec3(-h, -h, -h), Vec3(h, -h, -h), Vec3(h, h, -h), Vec3(-h, h, -h)}, front);
-  builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, -h, h)}, TgaWall);
-  builder.AddWorldFace({Vec3(-h, -h, -h), Vec3(-h, h, -h), Vec3(-h, h, h), Vec3(-h, -h, h)}, JpgWall);
-  builder.AddWorldFace({Vec3(h, -h, -h), Vec3(h, -h, h), Vec3(h, h, h), Vec3(h, h, -h)}, JpgWall);
-  builder.AddWorldFace({Vec3(-h, -h, -h), Vec3(-h, -h, h), Vec3(h, -h, h), Vec3(h, -h, -h)}, TgaWall);
+  builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, -h, h)}, back);
+  builder.AddWorldFace({Vec3(-h, -h, -h), Vec3(-h, h, -h), Vec3(-h, h, h), Vec3(-h, -h, h)}, sides);
+  builder.AddWorldFace({Vec3(h, -h, -h), Vec3(h, -h, h), Vec3(h, h, h), Vec3(h, h, -h)}, sides);
+  builder.AddWorldFace({Vec3(-h, -h, -h), Vec3(-h, -h, h), Vec3(h, -h, h), Vec3(h, -h, -h)}, back);
   builder.AddWorldFace({Vec3(-h, h, -h), Vec3(h, h, -h), Vec3(h, h, h), Vec3(-h, h, h)}, ceiling);
   return builder;
 }
@@ -205,7 +214,7 @@ TEST(LevelMaterials, PicturesByNameScriptAndCheckerOnAnotherLevel) {
     EXPECT_EQ(TexelOf(level.textureNames[m]), (std::vector<int>{255, 0, 255})) << Names[m];  // the checker
   EXPECT_EQ(level.textureNames[Hidden], 0u);
   EXPECT_EQ(level.textureNames[Sky], 0u);
-  for (Texture side : level.skyBox) EXPECT_EQ(TexelOf(side), (std::vector<int>{255, 255, 0}));
+  EXPECT_NE(level.skyCube, 0u);
 
   ASSERT_EQ(level.materials.size(), static_cast<size_t>(Count + 1));
   EXPECT_TRUE(level.materials[Hidden].nodraw);
@@ -235,6 +244,98 @@ TEST(LevelMaterials, PicturesByNameScriptAndCheckerOnAnotherLevel) {
   level.Destroy();
 }
 
+const uint8_t* PixelAt(const std::vector<uint8_t>& pixels, int x, int y) {
+  return &pixels[(static_cast<size_t>(y) * Size + x) * 4];
+}
+
+// Pixels still at the cleared depth: places where nothing was drawn.
+int UncoveredPixels() {
+  std::vector<float> depth(static_cast<size_t>(Size) * Size);
+  glReadPixels(0, 0, Size, Size, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+  return static_cast<int>(std::count(depth.begin(), depth.end(), 1.0f));
+}
+
+TEST(LevelMaterials, SkyFacesShowTheBoxBehindWhatStandsInFront) {
+  ResetGameState();
+  FakePlatform fake;
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  InScratch scratch("korvalis_level_sky");
+  WriteRoomData(true);
+  LevelBuilder builder = Room(Sky, Sky, Sky);
+  // A small green square hangs in front of the sky wall ahead.
+  builder.AddWorldFace({Vec3(-16, -16, -64), Vec3(16, -16, -64), Vec3(16, 16, -64), Vec3(-16, 16, -64)}, TgaWall);
+  gGame.defaultLevel = false;
+  gGame.lightmapsOn = false;
+  Level level;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(LoadRoom(&level, builder));
+  testing::internal::GetCapturedStderr();
+  ASSERT_NE(level.skyCube, 0u);
+
+  // Ahead (world -z, the file's +y): the bk picture, its lower half darker; the square in front.
+  View(Vec3(0, 0, -1));
+  level.RenderLevel(Vec3(0, 0, 0));
+  std::vector<uint8_t> pixels = gl.ReadPixels();
+  SaveShot(pixels, Size, Size, "level-sky-ahead");
+  EXPECT_EQ(UncoveredPixels(), 0);
+  EXPECT_TRUE(Near(PixelAt(pixels, Size / 2, Size / 2), 0, 255, 0, 10));  // the square
+  EXPECT_TRUE(Near(PixelAt(pixels, 4, Size - 4), 0, 255, 0, 10));         // sky, upper half
+  EXPECT_TRUE(Near(PixelAt(pixels, 4, 4), 0, 96, 0, 10));                 // sky, lower half
+  EXPECT_TRUE(Near(PixelAt(pixels, Size - 4, 4), 0, 96, 0, 10));
+
+  // Up, left, right, behind: each its own picture.
+  const struct {
+    Vec3 target;
+    int r, g, b;
+  } views[] = {{Vec3(0, 1, -0.01f), 0, 255, 255}, {Vec3(0, -1, -0.01f), 255, 0, 255}, {Vec3(-1, 0, 0), 0, 0, 255},
+               {Vec3(1, 0, 0), 255, 0, 0}, {Vec3(0, 0, 1), 255, 255, 0}};
+  for (const auto& view : views) {
+    View(view.target);
+    level.RenderLevel(Vec3(0, 0, 0));
+    pixels = gl.ReadPixels();
+    EXPECT_TRUE(Near(PixelAt(pixels, Size / 2, Size / 2), view.r, view.g, view.b, 10))
+        << view.target.x << " " << view.target.y << " " << view.target.z;
+  }
+  level.Destroy();
+}
+
+TEST(LevelMaterials, BlendedFacesAreDrawnOverTheOpaqueOnes) {
+  ResetGameState();
+  FakePlatform fake;
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  InScratch scratch("korvalis_level_blend");
+  WriteRoomData(true);
+  LevelBuilder builder = Room(JpgWall, Hidden);
+  // Before the red wall ahead: an added dark blue on the left, a half-transparent white veil
+  // on the right, and a nodraw square in the middle.
+  builder.AddWorldFace({Vec3(-64, -64, -64), Vec3(-4, -64, -64), Vec3(-4, 64, -64), Vec3(-64, 64, -64)}, Glow);
+  builder.AddWorldFace({Vec3(4, -64, -64), Vec3(64, -64, -64), Vec3(64, 64, -64), Vec3(4, 64, -64)}, Veil);
+  builder.AddWorldFace({Vec3(-8, -8, -32), Vec3(8, -8, -32), Vec3(8, 8, -32), Vec3(-8, 8, -32)}, Hidden);
+  gGame.defaultLevel = false;
+  gGame.lightmapsOn = false;
+  Level level;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(LoadRoom(&level, builder));
+  testing::internal::GetCapturedStderr();
+
+  View(Vec3(0, 0, -1));
+  level.RenderLevel(Vec3(0, 0, 0));
+  const std::vector<uint8_t> pixels = gl.ReadPixels();
+  SaveShot(pixels, Size, Size, "level-blended-faces");
+  EXPECT_TRUE(Near(PixelAt(pixels, Size / 4, Size / 2), 255, 0, 128, 12));        // red + dark blue
+  EXPECT_TRUE(Near(PixelAt(pixels, 3 * Size / 4, Size / 2), 255, 128, 128, 12));  // red under the veil
+  EXPECT_TRUE(Near(PixelAt(pixels, Size / 2, Size / 2), 255, 0, 0, 12));          // nodraw: the wall
+  EXPECT_TRUE(Near(PixelAt(pixels, Size / 2, 2), 255, 0, 0, 12));
+  // The blend state is as it was, and depth writes are back on.
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  GLboolean depthWrites = GL_FALSE;
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+  EXPECT_TRUE(depthWrites);
+  level.Destroy();
+}
+
 TEST(LevelMaterials, DefaultLevelKeepsPlainLoadingAndSkyWithoutBoxIsFlat) {
   ResetGameState();
   FakePlatform fake;
@@ -251,7 +352,7 @@ TEST(LevelMaterials, DefaultLevelKeepsPlainLoadingAndSkyWithoutBoxIsFlat) {
   EXPECT_NE(said.find("env/box"), std::string::npos) << said;  // the sky box lacks its pictures
   EXPECT_EQ(level.textureNames[Missing], 0u);
   EXPECT_EQ(TexelOf(level.textureNames[TgaWall]), (std::vector<int>{0, 255, 0}));
-  for (Texture side : level.skyBox) EXPECT_EQ(side, 0u);
+  EXPECT_EQ(level.skyCube, 0u);
   level.Destroy();
 }
 
