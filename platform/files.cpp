@@ -74,8 +74,11 @@ PHYSFS_EnumerateCallbackResult CollectName(void* data, const char*, const char* 
 }
 
 // Walks the merged tree once. Deep or cyclic trees (symbolic links) stop at 32 levels.
+// A folder holding more files than any game's data stops being indexed at MaxIndexedFiles.
+constexpr size_t MaxIndexedFiles = 1000000;
+
 void IndexDirectory(const std::string& directory, int depth) {
-  if (depth > 32) return;
+  if (depth > 32 || gSearch.index.size() >= MaxIndexedFiles) return;
   WalkState walk;
   walk.directory = directory;
   if (!PHYSFS_enumerate(directory.c_str(), CollectName, &walk)) return;
@@ -108,7 +111,7 @@ bool MountOne(const std::string& path, std::string* error) {
   if (!EnsureInitialised(error)) return false;
   // Prepending puts the new mount in front of the search, so it overrides everything before.
   if (!PHYSFS_mount(path.c_str(), nullptr, 0)) {
-    if (error) *error = path + ": " + LastPhysfsError();
+    if (error) *error = path + ": cannot be read (" + LastPhysfsError() + ")";
     return false;
   }
   // PhysicsFS keeps the name as given; MountPriority compares it with PHYSFS_getRealDir.
@@ -253,6 +256,16 @@ bool Exists(const std::string& name) {
   if (gSearch.looseFiles.count(key)) return true;
   RefreshIndex();
   return gSearch.index.count(key) != 0;
+}
+
+std::string Source(const std::string& name) {
+  const std::string key = NormalName(name);
+  auto loose = gSearch.looseFiles.find(key);
+  if (loose != gSearch.looseFiles.end()) return loose->second;
+  RefreshIndex();
+  auto it = gSearch.index.find(key);
+  if (it == gSearch.index.end()) return std::string();
+  return gSearch.mounts[it->second.priority];
 }
 
 std::vector<std::string> List(const std::string& directory, const std::string& extension) {

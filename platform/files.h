@@ -41,6 +41,10 @@ bool Exists(const std::string& name);
 // (".shader", ".bsp"; any case), as names ReadFile takes, sorted.
 std::vector<std::string> List(const std::string& directory, const std::string& extension);
 
+// The folder or archive a name is read from, as it was mounted; empty when the name is not in
+// the search path (or nothing is mounted).
+std::string Source(const std::string& name);
+
 // The lower-case, '/'-separated form under which names are compared ("Maps\\A.BSP" ->
 // "maps/a.bsp"); leading "./" and doubled separators are dropped.
 std::string NormalName(const std::string& name);
