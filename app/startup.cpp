@@ -101,6 +101,8 @@ bool InitializeGame() {
   }
 
   // The loader shows its own numbered message (13).
+  std::printf("Level: %s\n", config.levelPath.c_str());
+  std::fflush(stdout);
   if (!gGame.level.LoadBSP(config.levelPath.c_str())) {
     FailStartup(nullptr);
     return false;

@@ -212,6 +212,17 @@ bool MountDirectory(const std::string& directory, std::string* error) {
 
 bool MountArchive(const std::string& path, std::string* error) { return MountOne(path, error); }
 
+bool MountArchiveBytes(const uint8_t* data, size_t size, const std::string& name, std::string* error) {
+  if (!EnsureInitialised(error)) return false;
+  if (!PHYSFS_mountMemory(data, size, nullptr, name.c_str(), nullptr, 0)) {
+    if (error) *error = name + ": cannot be read (" + LastPhysfsError() + ")";
+    return false;
+  }
+  gSearch.mounts.push_back(name);
+  gSearch.indexStale = true;
+  return true;
+}
+
 void AddLooseFile(const std::string& name, const std::string& osPath) {
   gSearch.looseFiles[NormalName(name)] = osPath;
 }
@@ -258,6 +269,25 @@ bool Exists(const std::string& name) {
   return gSearch.index.count(key) != 0;
 }
 
+int64_t Size(const std::string& name) {
+  std::error_code failure;
+  if (!Mounted()) {
+    const uintmax_t size = std::filesystem::file_size(name, failure);
+    return failure ? -1 : static_cast<int64_t>(size);
+  }
+  const std::string key = NormalName(name);
+  auto loose = gSearch.looseFiles.find(key);
+  if (loose != gSearch.looseFiles.end()) {
+    const uintmax_t size = std::filesystem::file_size(loose->second, failure);
+    return failure ? -1 : static_cast<int64_t>(size);
+  }
+  RefreshIndex();
+  auto it = gSearch.index.find(key);
+  PHYSFS_Stat stat;
+  if (it == gSearch.index.end() || !PHYSFS_stat(it->second.realName.c_str(), &stat)) return -1;
+  return stat.filesize;
+}
+
 std::string Source(const std::string& name) {
   const std::string key = NormalName(name);
   auto loose = gSearch.looseFiles.find(key);
@@ -268,13 +298,13 @@ std::string Source(const std::string& name) {
   return gSearch.mounts[it->second.priority];
 }
 
-std::vector<std::string> List(const std::string& directory, const std::string& extension) {
+std::vector<std::string> List(const std::string& directory, const std::string& extension, bool recursive) {
   std::vector<std::string> names;
   std::string prefix = NormalName(directory);
   if (!prefix.empty() && prefix.back() != '/') prefix.push_back('/');
   auto take = [&](const std::string& key) {
     if (key.compare(0, prefix.size(), prefix) != 0) return;
-    if (key.find('/', prefix.size()) != std::string::npos) return;  // deeper folder
+    if (!recursive && key.find('/', prefix.size()) != std::string::npos) return;  // deeper folder
     if (EndsWithNoCase(key, extension)) names.push_back(key);
   };
   if (!Mounted()) {

@@ -96,10 +96,10 @@ TEST_F(GameDataTest, HostileArchivesAreSkippedOrRefusedWithBoundedMemory) {
   WriteBytes(data / "3-names.pk3", WriteZip({TextMember("../escaped.txt", "parent"),
                                              TextMember("/absolute.txt", "absolute"),
                                              TextMember("c:/drive.txt", "drive")}));
-  // A zip bomb: ten members of 100 bytes each claiming a gigabyte (10 GB in all).
+  // A zip bomb of 1 MB: ten members of 100 KB each claiming a gigabyte (10 GB in all).
   std::vector<ZipMember> bomb;
   for (int i = 0; i < 10; ++i)
-    bomb.push_back(ZipMember{"bomb/" + std::to_string(i) + ".bin", std::vector<uint8_t>(100, 0), 1u << 30, true});
+    bomb.push_back(ZipMember{"bomb/" + std::to_string(i) + ".bin", std::vector<uint8_t>(100000, 0), 1u << 30, true});
   WriteBytes(data / "4-bomb.pk3", WriteZip(bomb));
 
   std::string error;
