@@ -7,6 +7,7 @@
 #include "app/config.h"
 #include "app/game.h"
 #include "app/game_state.h"
+#include "bots/level_bots.h"
 #include "combat/billboard.h"
 #include "platform/platform.h"
 #include "render/text.h"
@@ -110,9 +111,10 @@ bool InitializeGame() {
 
   gGame.fontListBase = CreateBitmapFont("Arial", 25);
 
-  LoadBuiltInWaypoints();
+  LoadWaypointsForLevel(gGame.defaultLevel);
   InitBot(0);
   InitBot(1);
+  if (!gGame.defaultLevel) PlaceBotsAtStarts({}, gGame.camera.position);
 
   // Explosion and spark pictures; a picture that fails to load leaves its slot 0.
   for (int slot = 0; slot < 6; ++slot) {

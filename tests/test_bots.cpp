@@ -205,16 +205,22 @@ TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickAndEveryTickAfter) {
     EXPECT_EQ(bot.stuckTicks, 30);
   }
 
-  // A walking bot on open floor makes at most 1 unit of progress per tick: stuck as well.
+  // Progress is judged against the distance asked for: walking (1 unit a tick) and running
+  // in slow motion (0.2) on open floor are never stuck, nor is running straight along x.
   gGame.level = Level();
-  bot = MakingFor(2, MoveWalk, 0);
-  for (int tick = 0; tick < 30; ++tick) MoveBot(0);
-  EXPECT_EQ(bot.stuckTicks, 30);
-  // Running straight along x makes progress 4: never stuck.
-  bot = MakingFor(1, MoveRun, 360);
-  for (int tick = 0; tick < 40; ++tick) MoveBot(0);
-  EXPECT_EQ(bot.stuckTicks, 0);
-  EXPECT_NEAR(bot.position.x, 160, 1e-3);
+  struct Pace {
+    int mode;
+    bool slow;
+    float distance;  // after 40 ticks along x
+  };
+  for (const Pace& pace : {Pace{MoveWalk, false, 40}, Pace{MoveRun, true, 8}, Pace{MoveRun, false, 160}}) {
+    gGame.slowMotion = pace.slow;
+    bot = MakingFor(1, pace.mode, 360);
+    for (int tick = 0; tick < 40; ++tick) MoveBot(0);
+    EXPECT_EQ(bot.stuckTicks, 0) << pace.mode << " " << pace.slow;
+    EXPECT_NEAR(bot.position.x, pace.distance, 1e-3);
+  }
+  gGame.slowMotion = false;
 }
 
 TEST_F(Bots, SearchAttackHuntAndSearchAgain) {
