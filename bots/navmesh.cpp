@@ -189,7 +189,7 @@ bool BuildNavMesh(const Level& level, const NavMeshSettings& s, NavMesh* mesh, s
   std::vector<float>().swap(verts);
   std::vector<int>().swap(tris);
   rcFilterLowHangingWalkableObstacles(&ctx, cfg.walkableClimb, *parts.solid);
-  rcFilterLedgeSpans(&ctx, cfg.walkableHeight, cfg.walkableClimb, *parts.solid);
+  // No ledge filter: the erosion below already keeps the bot's radius from every drop.
   rcFilterWalkableLowHeightSpans(&ctx, cfg.walkableHeight, *parts.solid);
 
   parts.compact = rcAllocCompactHeightfield();

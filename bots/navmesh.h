@@ -17,10 +17,10 @@ struct NavMeshSettings {
   float agentClimb = 25;     // the highest step the walkers of the level go up (as the player)
   float maxSlope = 50;       // degrees; steeper faces are walls
   float cellHeight = 2;
-  // Cells of agentRadius / 4 erode exactly the bot's radius from the walls; a level too
-  // large for that many cells gets coarser ones.
-  int cellsPerRadius = 4;
-  long maxCells = 6000000;   // grid columns at most
+  // Cells of agentRadius / 3 erode exactly the bot's radius from the walls and still leave
+  // a 40-unit door open; a level too large for that many cells gets coarser ones.
+  int cellsPerRadius = 3;
+  long maxCells = 2000000;   // grid columns at most
 };
 
 struct NavPolygon {

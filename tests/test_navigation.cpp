@@ -143,7 +143,12 @@ TEST_F(Navigation, WalkingAndSlowMotionBotsReachTenWaypointsInARow) {
   for (const auto& [mode, slow] : {std::pair<int, bool>{MoveWalk, false}, {MoveRun, true}, {MoveWalk, true}}) {
     if (mode == MoveWalk && slow) continue;  // a twentieth of a unit a tick: far too slow a test
     int reached = 0;
-    for (size_t k = 1; k < route.size(); ++k) reached += WalkLink(route[k - 1], route[k], mode, slow) >= 0;
+    for (size_t k = 1; k < route.size(); ++k) {
+      const bool ok = WalkLink(route[k - 1], route[k], mode, slow) >= 0;
+      reached += ok;
+      const Vec3 a = WaypointPosition(route[k - 1]), b = WaypointPosition(route[k]), p = gGame.bots[0].position;
+      if (!ok) std::printf("%d (%g %g %g) -> %d (%g %g %g): at %g %g %g\n", route[k - 1], a.x, a.y, a.z, route[k], b.x, b.y, b.z, p.x, p.y, p.z);
+    }
     EXPECT_EQ(reached, 10) << "mode " << mode << (slow ? " in slow motion" : "");
     EXPECT_EQ(gGame.bots[0].stuckTicks, 0);
   }
