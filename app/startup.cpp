@@ -140,7 +140,11 @@ bool InitializeGame() {
   LoadWaypointsForLevel(gGame.defaultLevel);
   InitBot(0);
   InitBot(1);
-  if (!gGame.defaultLevel) PlaceBotsAtStarts({}, gGame.camera.position);
+  if (!gGame.defaultLevel) {
+    std::vector<Vec3> starts;
+    for (const PlayerStart& start : FindPlayerStarts(gGame.level.entityText)) starts.push_back(start.origin);
+    PlaceBotsAtStarts(starts, gGame.camera.position);
+  }
 
   // Explosion and spark pictures; a picture that fails to load leaves its slot 0.
   for (int slot = 0; slot < 6; ++slot) {

@@ -109,8 +109,10 @@ void BotHitBox(int index, Vec3* mins, Vec3* maxs);
 void SetBotsRun();
 void SendBotsToPlayer();
 
-// With KORVALIS_BOT_POSITIONS set, prints both bots' positions once a second (scripts).
+// With KORVALIS_BOT_POSITIONS set, prints both bots' positions once a second (scripts),
+// with the number of different waypoints each has reached and of grenades each has fired.
 void PrintBotPositions(uint32_t nowMs);
+void NoteBotGrenade(int index);
 
 // Where the bots' shots go: FireShot unless a test records them instead.
 typedef void (*BotShotFunction)(Vec3 origin, Vec3 direction, int weapon, int owner);

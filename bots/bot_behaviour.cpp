@@ -79,7 +79,10 @@ void Attack(int index) {
     }
   }
   // The shot goes along `facing` as it is, which lags the aim while the bot still turns.
-  if (fire && gBotShot) gBotShot(origin, direction, BotWeapon, index);
+  if (fire && gBotShot) {
+    gBotShot(origin, direction, BotWeapon, index);
+    NoteBotGrenade(index);
+  }
   bot.lastShotTime = now;
 }
 

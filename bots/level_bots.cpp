@@ -10,22 +10,13 @@
 #include "bots/bot.h"
 #include "bots/graph_builder.h"
 #include "bots/waypoints.h"
+#include "level/entities.h"
 #include "level/level.h"
 
 namespace {
 
 // A start this close to the player's eye (horizontally) is the player's own.
 constexpr float PlayersStartReach = 48;
-constexpr float StartDropReach = 128;  // how far below a start's origin its floor may lie
-
-// The bot's body on the floor under a player start; false when there is none.
-bool DropBot(Vec3 origin, Vec3* centre) {
-  const TraceResult down =
-      gGame.level.Trace(origin, origin - Vec3(0, StartDropReach, 0), BodyExtents);
-  if (down.allSolid || down.fraction == 1.0f) return false;
-  *centre = down.end;
-  return true;
-}
 
 // The reachable waypoint farthest from the player and from the places already taken.
 Vec3 FarWaypoint(Vec3 player, const std::vector<Vec3>& taken) {
@@ -78,7 +69,7 @@ void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player) {
     if (places.size() == BotCount) break;
     if (std::hypot(origin.x - player.x, origin.z - player.z) < PlayersStartReach) continue;
     Vec3 centre;
-    if (DropBot(origin, &centre)) places.push_back(centre);
+    if (DropToFloor(gGame.level, origin, BodyExtents, &centre)) places.push_back(centre);
   }
   while (places.size() < BotCount) {
     std::vector<Vec3> taken = places;

@@ -5,6 +5,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <set>
 #include <string>
 
@@ -209,6 +212,18 @@ TEST_F(Navigation, BotsStartAtThePlayerStartsThatAreNotThePlayers) {
   EXPECT_GT(Magnitude(b - player), 400);
   EXPECT_GT(Magnitude(a - b), 400);
   EXPECT_FALSE(InNavLevelPit(a) || InNavLevelPit(b));
+}
+
+TEST_F(Navigation, TheEndToEndLevelSourceIsTheTestLevel) {
+  // tests/e2e/nav_rooms.map is this level's map source for levelc; regenerate it with
+  // KORVALIS_WRITE_NAV_MAP=1 after changing the level.
+  const std::string path = KORVALIS_SOURCE_DIR "/tests/e2e/nav_rooms.map";
+  const std::string source = NavLevelMapSource("textures/korvalis/concrete");
+  if (std::getenv("KORVALIS_WRITE_NAV_MAP")) std::ofstream(path) << source;
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), source);
 }
 
 TEST_F(Navigation, ALevelWithoutFloorsGetsNoGraph) {

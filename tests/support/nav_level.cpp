@@ -110,7 +110,10 @@ bool LoadNavLevel(Level* level, int copies, std::string* error) {
 }
 
 std::string NavLevelMapSource(const std::string& texture) {
-  std::string text = "ambient 0.6 0.6 0.6\nmaterial rock " + texture + " 128\n";
+  std::string text =
+      "# The bots' navigation test level, written by NavLevelMapSource (tests/support/nav_level.cpp):\n"
+      "# rooms at three heights, stairs, a ramp, a narrow door, a pillar, a pit, a booth for the player.\n"
+      "ambient 0.6 0.6 0.6\nmaterial rock " + texture + " 128\n";
   char line[256];
   for (const NavLevelBrush& b : NavLevelBrushes()) {
     if (!b.cut) {
@@ -124,9 +127,16 @@ std::string NavLevelMapSource(const std::string& texture) {
                   b.cutNormal.z, b.cutDistance);
     text += line;
   }
-  // Player starts (file coordinates, z up): the player's in room A, then one in room B and
-  // one in room D for the bots.
-  const char* origins[3] = {"100 -100 60", "300 -1000 156", "1100 -1000 -4"};
+  // A sealed booth behind room A's west wall (x -232..-32, z 0..200) for the player: no bot
+  // sees in, and a player who turns collision off walks east into room A.
+  const char* booth[] = {"box rock -264 -232 -32 -32 0 232\n", "box rock -264 -232 -32 -232 332 232\n",
+                         "box rock -232 -232 -32 -32 332 0\n", "box rock -232 -232 200 -32 332 232\n",
+                         "box rock -232 300 0 -32 332 200\n"};
+  for (const char* b : booth) text += b;
+  text += "light -132 200 100 1 1 1 400\n";
+  // Player starts (file coordinates, z up): the player's in the booth, facing east, then one
+  // in room B and one in room D for the bots.
+  const char* origins[3] = {"-132 -100 60", "300 -1000 156", "1100 -1000 -4"};
   for (const char* origin : origins) {
     text += "entity {\nentity \"classname\" \"info_player_deathmatch\"\n";
     text += std::string("entity \"origin\" \"") + origin + "\"\nentity }\n";

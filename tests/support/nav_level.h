@@ -34,8 +34,9 @@ std::vector<NavLevelBrush> NavLevelBrushes(int copies = 1);
 std::vector<uint8_t> NavLevelFile(int copies = 1);
 // Loads the brushes into the level through LevelBuilder; false with the reason on failure.
 bool LoadNavLevel(Level* level, int copies = 1, std::string* error = nullptr);
-// The map source of the same level for levelc, with a player start in room A and two more
-// for the bots (in rooms B and D); `texture` names the material's picture.
+// The map source of the same level for levelc, with a sealed booth behind room A's west wall
+// holding the player's start (x -232..-32, z 0..200, floor 0, facing east) and two more
+// starts for the bots (in rooms B and D); `texture` names the material's picture.
 std::string NavLevelMapSource(const std::string& texture);
 // Whether a world point lies above the pit's floor area (x 1200..1328, z 100..228).
 bool InNavLevelPit(Vec3 p);
