@@ -93,9 +93,6 @@ float TurnToward(float heading, float desired, float step);
 Vec3 FacingFromHeading(float heading, float verticalPart);
 constexpr float BotTurnStep = 5.0f;          // degrees per tick
 constexpr float BotArrivalRadius = 30.0f;    // on x and on z, inclusive; height ignored
-// A moving bot counts as stuck in a tick that takes it at most this part of the distance it
-// was asked to move (a running bot: 1 of its 4 units).
-constexpr float BotStuckShare = 0.25f;
 
 // Where bot `index`'s grenades start: the muzzle of the weapon its character holds as last
 // drawn, in world coordinates; without a loaded character, 50 ahead along `facing` and 20

@@ -18,6 +18,7 @@ constexpr float TurnDeadZone = 3.0f;       // snap to the desired heading within
 constexpr float ShotIntervalMs = 1000.0f;  // between shot opportunities
 constexpr float AimDrop = 32.0f;           // aim below the player's eye
 constexpr int StuckLimit = 30;             // stuck ticks in a row before re-planning
+constexpr float StuckJudgedStep = 4.0f;    // a running bot's step, for which progress <= 1 is stuck
 constexpr float SlowMotionDivisor = 20.0f;
 constexpr int SlowMotionShotSkip = 20;     // opportunities skipped between slow-motion shots
 constexpr float DegreesToRadians = 0.017453293f;
@@ -88,12 +89,15 @@ void Attack(int index) {
 
 // A bot that made no progress for too long heads for the nearest waypoint it can see, or
 // for a random goal when that is where it was going anyway. Retried every stuck tick.
-// Progress is judged against the distance the bot was asked to move: a walking bot moves a
-// unit a tick and in slow motion a fifth of that, and neither is stuck when it gets there.
+// Progress is the travel cost of the move (per axis truncated) with the move scaled to a
+// running bot's step: a running bot is stuck at a progress of 1 or less, and a walking bot
+// (1 unit a tick) or any bot in slow motion is judged the same way for the distance it was
+// asked to move, instead of counting as stuck on every tick.
 void Unstick(int index, float asked) {
   Bot& bot = gGame.bots[index];
-  const float moved = Magnitude(bot.position - bot.previousPosition);
-  const bool stuck = moved <= asked * BotStuckShare;
+  const float scale = asked > 0 ? StuckJudgedStep / asked : 1.0f;
+  const float progress = WaypointCost((bot.position - bot.previousPosition) * scale, Vec3());
+  const bool stuck = progress <= 1.0f;
   if (bot.stuckTicks >= StuckLimit && stuck) {
     const int w = NearestVisibleWaypoint(index);
     if (w == bot.targetWaypoint) {
@@ -250,14 +254,13 @@ void MoveBot(int index) {
   bot.heading = TurnToward(bot.heading, bot.desiredHeading, step);
   bot.facing = FacingFromHeading(bot.heading, bot.moveDirection.y);
 
-  float asked = 0;  // how far the bot was asked to move this tick
+  float asked = 0;  // the step the bot was asked to take this tick (its speed)
   if (bot.moveMode == MoveWalk || bot.moveMode == MoveRun) {
     float speed = bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
     if (gGame.slowMotion) speed /= SlowMotionDivisor;
+    asked = speed;
     bot.previousPosition = bot.position;
-    const Vec3 wanted = bot.position + bot.facing * speed;
-    asked = Magnitude(wanted - bot.previousPosition);
-    bot.position = MoveWithSlide(bot.previousPosition, wanted);
+    bot.position = MoveWithSlide(bot.previousPosition, bot.position + bot.facing * speed);
   }
   if (bot.moveMode != MoveStand) Unstick(index, asked);
 }

@@ -1,6 +1,7 @@
 // A diagnostic for scripts that watch the bots: with KORVALIS_BOT_POSITIONS set in the
 // environment, the game prints both bots' positions once a second to stdout, with how many
-// different waypoints each has reached so far and how many grenades each has fired.
+// different waypoints each has reached so far, how many grenades each has fired, and the
+// game ticks run (game time: 85 a second).
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -38,9 +39,9 @@ void PrintBotPositions(uint32_t nowMs) {
   lastPrint = nowMs;
   const Bot* b = gGame.bots;
   std::printf("bots %u ms: 0 at %.1f %.1f %.1f state %d, 1 at %.1f %.1f %.1f state %d, waypoints %d %d, "
-              "grenades %d %d\n",
+              "grenades %d %d, ticks %u\n",
               nowMs, b[0].position.x, b[0].position.y, b[0].position.z, b[0].state, b[1].position.x,
               b[1].position.y, b[1].position.z, b[1].state, gReachedCount[0], gReachedCount[1], gGrenades[0],
-              gGrenades[1]);
+              gGrenades[1], gGame.gameTicks);
   std::fflush(stdout);
 }
