@@ -147,13 +147,16 @@ bool Md3Reader::Parse(Md3Model* out, int64_t budget, std::string* error) {
   }
   model.links.assign(static_cast<size_t>(tagCount), nullptr);
 
-  model.meshes.resize(static_cast<size_t>(surfaceCount));
+  // Surfaces without vertices (other tools write them for empty parts) are stepped over.
+  model.meshes.reserve(static_cast<size_t>(surfaceCount));
   for (int s = 0; s < surfaceCount; ++s) {
-    if (!DecodeSurface(s, layouts[static_cast<size_t>(s)], frames, &model.meshes[static_cast<size_t>(s)],
-                       error))
-      return false;
+    const SurfaceLayout& layout = layouts[static_cast<size_t>(s)];
+    if (layout.vertexCount == 0) continue;
+    Md3Mesh mesh;
+    if (!DecodeSurface(s, layout, frames, &mesh, error)) return false;
+    model.meshes.push_back(std::move(mesh));
   }
-  model.meshCount = surfaceCount;
+  model.meshCount = static_cast<int32_t>(model.meshes.size());
   *out = std::move(model);
   return true;
 }
@@ -171,11 +174,20 @@ bool Md3Reader::CheckSurface(int index, int64_t start, int32_t frames, SurfaceLa
   const int32_t vertexOffset = ReadI32(h + 100);
   const int32_t endOffset = ReadI32(h + 104);
 
+  // The next surface must start behind this one's header, which also ends every loop.
+  if (endOffset < Md3SurfaceHeaderSize || !Fits(start, endOffset, 1))
+    return Fail(error, what + " end offset " + std::to_string(endOffset) + " is out of range");
+  layout->start = start;
+  layout->endOffset = endOffset;
+
+  // A surface without vertices draws nothing, whatever else its header says: it is stepped
+  // over and left out of the model.
+  if (vertexCount == 0) return true;
   if (surfaceFrames != frames)
     return Fail(error, what + " has " + std::to_string(surfaceFrames) + " frames, the file " +
                            std::to_string(frames));
-  if (vertexCount < 1)
-    return Fail(error, what + " vertex count " + std::to_string(vertexCount) + " is below 1");
+  if (vertexCount < 0)
+    return Fail(error, what + " vertex count " + std::to_string(vertexCount) + " is negative");
   if (triangleCount < 0)
     return Fail(error, what + " triangle count " + std::to_string(triangleCount) + " is negative");
   if (triangleOffset < 0 || !Fits(start + triangleOffset, triangleCount, Md3TriangleSize))
@@ -185,17 +197,12 @@ bool Md3Reader::CheckSurface(int index, int64_t start, int32_t frames, SurfaceLa
   const int64_t vertexRecords = int64_t{frames} * vertexCount;
   if (vertexOffset < 0 || !Fits(start + vertexOffset, vertexRecords, Md3VertexSize))
     return Fail(error, what + " vertices lie outside the file");
-  // The next surface must start behind this one's header, which also ends every loop.
-  if (endOffset < Md3SurfaceHeaderSize || !Fits(start, endOffset, 1))
-    return Fail(error, what + " end offset " + std::to_string(endOffset) + " is out of range");
 
-  layout->start = start;
   layout->vertexCount = vertexCount;
   layout->triangleCount = triangleCount;
   layout->triangleOffset = triangleOffset;
   layout->texCoordOffset = texCoordOffset;
   layout->vertexOffset = vertexOffset;
-  layout->endOffset = endOffset;
   return true;
 }
 
