@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace {
 
 bool IsSeparator(char c) {
@@ -58,10 +60,16 @@ GameConfig ParseConfig(const char* data, size_t size) {
 }
 
 bool ReadConfigFile(const char* fileName, GameConfig* config) {
-  FILE* file = std::fopen(fileName, "rb");
-  if (!file) return false;
   // Only four short tokens are used; a megabyte is far more than any real file needs.
   constexpr size_t MaxConfigBytes = 1 << 20;
+  FILE* file = std::fopen(fileName, "rb");
+  if (!file) {
+    // Not in the working directory: the installed game's own, through the search path.
+    std::vector<uint8_t> data;
+    if (!files::Mounted() || !files::ReadFile(fileName, &data, MaxConfigBytes)) return false;
+    *config = ParseConfig(reinterpret_cast<const char*>(data.data()), data.size());
+    return true;
+  }
   std::vector<char> bytes(MaxConfigBytes);
   size_t size = std::fread(bytes.data(), 1, bytes.size(), file);
   // A folder of that name opens but cannot be read; a read error is no empty configuration.

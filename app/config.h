@@ -16,5 +16,6 @@ struct GameConfig {
 // tokens; anything after the fourth token is ignored. Never reads past `size`.
 GameConfig ParseConfig(const char* data, size_t size);
 
-// Reads the file and parses it; false when the file cannot be opened or read.
+// Reads the file from the working directory, or when it is not there and game data is
+// mounted, from the search path; false when it cannot be found or read.
 bool ReadConfigFile(const char* fileName, GameConfig* config);

@@ -2,7 +2,10 @@
 #pragma once
 #include "platform/platform.h"
 
-int GameMain();                                  // the whole program; returns the exit status
+// The whole program; returns the exit status. With a command line (argc > 0) it first reads
+// the options and mounts the game data; without one (the tests) it reads the working
+// directory as the game always has.
+int GameMain(int argc = 0, const char* const* argv = nullptr);
 int RunMainLoop();
 void ShutdownWindow();
 bool InitializeGame();                           // false after a start-up failure (quit posted)

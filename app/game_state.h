@@ -58,6 +58,7 @@ struct GameState {
 
   // Switches and values (keys toggle the bools)
   bool fullScreen = true;           // asked at start
+  bool defaultLevel = true;         // false when start-up loaded a level other than our own
   bool gravityOn = true;
   bool collisionOn = true;
   bool hudOn = true;

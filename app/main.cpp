@@ -1,4 +1,4 @@
 // The game executable: everything lives in the library.
 #include "app/game.h"
 
-int main() { return GameMain(); }
+int main(int argc, char** argv) { return GameMain(argc, argv); }

@@ -1,17 +1,58 @@
 // The process entry and the outermost control flow: the full-screen question, the window,
 // start-up, the frame loop and the shut-down.
+#include <cstdio>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/data_setup.h"
 #include "app/game.h"
 #include "app/game_state.h"
 #include "app/headless.h"
 #include "combat/sound.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 
-int GameMain() {
+namespace {
+
+// Reads the options and mounts the data. Returns -1 to go on, else the exit status.
+int ReadCommandLine(int argc, const char* const* argv) {
+  std::string error;
+  if (!ParseCommandLine(argc, argv, &gCommandLine, &error)) {
+    std::fprintf(stderr, "korvalis: %s\n%s", error.c_str(), UsageText());
+    return UsageExit;
+  }
+  if (gCommandLine.help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (gCommandLine.version) {
+    std::fputs(VersionText(), stdout);
+    return 0;
+  }
+  if (!SetUpGameData(&gCommandLine, InstalledDataDirectory(), &error)) {
+    std::fprintf(stderr, "korvalis: %s\n", error.c_str());
+    files::UnmountAll();
+    return UsageExit;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int GameMain(int argc, const char* const* argv) {
+  if (argc > 0 && argv) {
+    const int status = ReadCommandLine(argc, argv);
+    if (status >= 0) return status;
+  }
   platform::Backend& p = platform::Current();
 
-  // No box available (-1) keeps the default: full screen.
-  const int answer = p.AskYesNo("Options", "Click Yes to go to full screen (Recommended)");
-  if (answer == 0) gGame.fullScreen = false;
+  if (gCommandLine.window == WindowChoice::Ask) {
+    // No box available (-1) keeps the default: full screen.
+    const int answer = p.AskYesNo("Options", "Click Yes to go to full screen (Recommended)");
+    if (answer == 0) gGame.fullScreen = false;
+  } else {
+    gGame.fullScreen = gCommandLine.window == WindowChoice::FullScreen;
+  }
 
   platform::WindowOptions options;
   options.title = "Korvalis";

@@ -4,10 +4,15 @@
 // and posts a quit request, so the loop ends before the first frame.
 #include <GL/gl.h>
 
+#include <cstdio>
+
+#include "app/command_line.h"
 #include "app/config.h"
+#include "app/data_setup.h"
 #include "app/game.h"
 #include "app/game_state.h"
 #include "combat/billboard.h"
+#include "level/entities.h"
 #include "platform/platform.h"
 #include "render/text.h"
 #include "render/texture.h"
@@ -34,6 +39,20 @@ bool LookUpMultitexture() {
   gGame.multitexture.multiTexCoord2f =
       reinterpret_cast<MultiTexCoord2fProc>(p.GetProcAddress("glMultiTexCoord2fARB"));
   return gGame.multitexture.activeTexture && gGame.multitexture.clientActiveTexture;
+}
+
+// The player's place on a level other than our own (see FindLevelStart).
+void PlaceCameraAtLevelStart() {
+  LevelStart start;
+  if (!FindLevelStart(gGame.level, gGame.playerBoxExtents, &start)) {
+    std::printf("The level has no player start and no floor; starting at its origin\n");
+    start.view = Vec3(1, 0, 0);
+  } else if (!start.fromPlayerStart) {
+    std::printf("The level has no player start; starting at the centre of leaf %d (%.0f %.0f %.0f)\n",
+                start.leaf, start.eye.x, start.eye.y, start.eye.z);
+  }
+  const Vec3 e = start.eye, v = start.view;
+  gGame.camera.PositionCamera(e.x, e.y, e.z, v.x, v.y, v.z, 0, 1, 0);
 }
 
 void FailStartup(const char* message) {
@@ -70,6 +89,8 @@ bool InitializeGame() {
     FailStartup("18 Could not find Config.ini file!");
     return false;
   }
+  if (!gCommandLine.levelName.empty()) config.levelPath = gCommandLine.levelName;
+  gGame.defaultLevel = IsDefaultLevelName(config.levelPath);
   gGame.lightmapBrightness = config.lightmapBrightness;
 
   // Loading goes on without multitexturing so every later message still shows.
@@ -80,6 +101,8 @@ bool InitializeGame() {
   }
 
   // The loader shows its own numbered message (13).
+  std::printf("Level: %s\n", config.levelPath.c_str());
+  std::fflush(stdout);
   if (!gGame.level.LoadBSP(config.levelPath.c_str())) {
     FailStartup(nullptr);
     return false;
@@ -96,7 +119,10 @@ bool InitializeGame() {
     }
   }
 
-  gGame.camera.PositionCamera(587, 347, -404, 0, 480, 0, 0, 1, 0);
+  if (gGame.defaultLevel)
+    gGame.camera.PositionCamera(587, 347, -404, 0, 480, 0, 0, 1, 0);
+  else
+    PlaceCameraAtLevelStart();
 
   for (CharacterModel& character : gGame.characters) {
     character.SetTorsoAnimation("TORSO_STAND");

@@ -184,6 +184,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     brushSides.clear();
     brushTestedBy_.clear();  // the tracer's per-brush state is rebuilt for the new brushes
     textures.clear();
+    entityText.clear();
     lightmapTexels.clear();
     visibility.clear();
     facesDrawn.clear();
@@ -218,9 +219,15 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
         !reader.Records(LumpBrushSides, &brushSides, &reason)) {
       return false;
     }
-    LumpView lightmapLump, visLump;
-    if (!reader.Lump(LumpLightmaps, &lightmapLump, &reason) || !reader.Lump(LumpVisibility, &visLump, &reason)) {
+    LumpView lightmapLump, visLump, entityLump;
+    if (!reader.Lump(LumpLightmaps, &lightmapLump, &reason) || !reader.Lump(LumpVisibility, &visLump, &reason) ||
+        !reader.Lump(LumpEntities, &entityLump, &reason)) {
       return false;
+    }
+    // The entity text ends at its first NUL or at the end of its lump, whichever comes first.
+    if (entityLump.length > 0) {
+      const char* text = reinterpret_cast<const char*>(entityLump.data);
+      entityText.assign(text, strnlen(text, entityLump.length));
     }
     if (textures.size() > static_cast<size_t>(MaxLevelTextures)) return fail("more than 1000 textures");
     const size_t lightmaps = lightmapLump.length / LightmapBytes;

@@ -125,6 +125,7 @@ class Level {
   std::vector<BspBrush> brushes;
   std::vector<BspBrushSide> brushSides;
   std::vector<BspTextureRecord> textures;     // kept for the contents flags
+  std::string entityText;                     // lump 0 as text: "{ "key" "value" ... }" blocks
   std::vector<uint8_t> lightmapTexels;        // pages as read; LoadBSP brightens, uploads, frees
   int32_t clusterCount = 0;
   int32_t bytesPerCluster = 0;

@@ -8,11 +8,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "models/md3_format.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 
@@ -208,10 +208,8 @@ bool ParseMd3(const uint8_t* data, size_t size, Md3Model* model, std::string* er
 
 bool ImportMd3(Md3Model* model, const char* path) {
   std::vector<uint8_t> bytes;
-  std::error_code sizeError;
-  const uintmax_t fileSize = path ? std::filesystem::file_size(path, sizeError) : 0;
   // An oversized file is refused before it is read.
-  const bool oversized = path && !sizeError && fileSize > static_cast<uintmax_t>(Md3MaxFileBytes);
+  const bool oversized = path && files::Size(path) > Md3MaxFileBytes;
   if (!path || (!oversized && !ReadWholeFile(path, &bytes))) {
     const std::string text = std::string("9 Unable to find the file: ") + (path ? path : "") + "!";
     platform::ShowError(text.c_str());

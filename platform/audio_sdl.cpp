@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -21,6 +22,7 @@ namespace {
 
 bool opened = false;
 Mix_Music* music = nullptr;
+std::vector<uint8_t> musicBytes;  // the music streams from these bytes while it plays
 Mix_Chunk* effect = nullptr;  // the effect slot: opened, not yet played
 
 // Decoded effects by file name; a file that failed to decode keeps a null entry, so it is
@@ -30,8 +32,13 @@ std::vector<std::pair<std::string, Mix_Chunk*>> decoded;
 Mix_Chunk* DecodedEffect(const char* path) {
   for (const auto& d : decoded)
     if (d.first == path) return d.second;
-  Mix_Chunk* chunk = Mix_LoadWAV(path);
-  if (!chunk) std::fprintf(stderr, "No sound from %s: %s\n", path, Mix_GetError());
+  // Sound files come from the game data's search path like every other file.
+  std::vector<uint8_t> bytes;
+  Mix_Chunk* chunk = nullptr;
+  if (!files::ReadFile(path, &bytes))
+    std::fprintf(stderr, "No sound from %s: the file is missing\n", path);
+  else if (!(chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1)))
+    std::fprintf(stderr, "No sound from %s: %s\n", path, Mix_GetError());
   decoded.emplace_back(path, chunk);
   return chunk;
 }
@@ -64,9 +71,14 @@ bool Init(int mixRate, int channels) {
 bool OpenMusic(const char* path) {
   if (!opened) return false;
   StopMusic();
-  music = Mix_LoadMUS(path);
+  if (!files::ReadFile(path, &musicBytes)) {
+    std::fprintf(stderr, "No music from %s: the file is missing\n", path);
+    return false;
+  }
+  music = Mix_LoadMUS_RW(SDL_RWFromConstMem(musicBytes.data(), static_cast<int>(musicBytes.size())), 1);
   if (!music) {
     std::fprintf(stderr, "No music from %s: %s\n", path, Mix_GetError());
+    musicBytes.clear();
     return false;
   }
   return true;
@@ -84,6 +96,8 @@ void StopMusic() {
     Mix_HaltMusic();
     Mix_FreeMusic(music);
     music = nullptr;
+    musicBytes.clear();
+    musicBytes.shrink_to_fit();
   }
 }
 

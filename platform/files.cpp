@@ -74,8 +74,11 @@ PHYSFS_EnumerateCallbackResult CollectName(void* data, const char*, const char* 
 }
 
 // Walks the merged tree once. Deep or cyclic trees (symbolic links) stop at 32 levels.
+// A folder holding more files than any game's data stops being indexed at MaxIndexedFiles.
+constexpr size_t MaxIndexedFiles = 1000000;
+
 void IndexDirectory(const std::string& directory, int depth) {
-  if (depth > 32) return;
+  if (depth > 32 || gSearch.index.size() >= MaxIndexedFiles) return;
   WalkState walk;
   walk.directory = directory;
   if (!PHYSFS_enumerate(directory.c_str(), CollectName, &walk)) return;
@@ -108,7 +111,7 @@ bool MountOne(const std::string& path, std::string* error) {
   if (!EnsureInitialised(error)) return false;
   // Prepending puts the new mount in front of the search, so it overrides everything before.
   if (!PHYSFS_mount(path.c_str(), nullptr, 0)) {
-    if (error) *error = path + ": " + LastPhysfsError();
+    if (error) *error = path + ": cannot be read (" + LastPhysfsError() + ")";
     return false;
   }
   // PhysicsFS keeps the name as given; MountPriority compares it with PHYSFS_getRealDir.
@@ -209,6 +212,17 @@ bool MountDirectory(const std::string& directory, std::string* error) {
 
 bool MountArchive(const std::string& path, std::string* error) { return MountOne(path, error); }
 
+bool MountArchiveBytes(const uint8_t* data, size_t size, const std::string& name, std::string* error) {
+  if (!EnsureInitialised(error)) return false;
+  if (!PHYSFS_mountMemory(data, size, nullptr, name.c_str(), nullptr, 0)) {
+    if (error) *error = name + ": cannot be read (" + LastPhysfsError() + ")";
+    return false;
+  }
+  gSearch.mounts.push_back(name);
+  gSearch.indexStale = true;
+  return true;
+}
+
 void AddLooseFile(const std::string& name, const std::string& osPath) {
   gSearch.looseFiles[NormalName(name)] = osPath;
 }
@@ -255,13 +269,42 @@ bool Exists(const std::string& name) {
   return gSearch.index.count(key) != 0;
 }
 
-std::vector<std::string> List(const std::string& directory, const std::string& extension) {
+int64_t Size(const std::string& name) {
+  std::error_code failure;
+  if (!Mounted()) {
+    const uintmax_t size = std::filesystem::file_size(name, failure);
+    return failure ? -1 : static_cast<int64_t>(size);
+  }
+  const std::string key = NormalName(name);
+  auto loose = gSearch.looseFiles.find(key);
+  if (loose != gSearch.looseFiles.end()) {
+    const uintmax_t size = std::filesystem::file_size(loose->second, failure);
+    return failure ? -1 : static_cast<int64_t>(size);
+  }
+  RefreshIndex();
+  auto it = gSearch.index.find(key);
+  PHYSFS_Stat stat;
+  if (it == gSearch.index.end() || !PHYSFS_stat(it->second.realName.c_str(), &stat)) return -1;
+  return stat.filesize;
+}
+
+std::string Source(const std::string& name) {
+  const std::string key = NormalName(name);
+  auto loose = gSearch.looseFiles.find(key);
+  if (loose != gSearch.looseFiles.end()) return loose->second;
+  RefreshIndex();
+  auto it = gSearch.index.find(key);
+  if (it == gSearch.index.end()) return std::string();
+  return gSearch.mounts[it->second.priority];
+}
+
+std::vector<std::string> List(const std::string& directory, const std::string& extension, bool recursive) {
   std::vector<std::string> names;
   std::string prefix = NormalName(directory);
   if (!prefix.empty() && prefix.back() != '/') prefix.push_back('/');
   auto take = [&](const std::string& key) {
     if (key.compare(0, prefix.size(), prefix) != 0) return;
-    if (key.find('/', prefix.size()) != std::string::npos) return;  // deeper folder
+    if (!recursive && key.find('/', prefix.size()) != std::string::npos) return;  // deeper folder
     if (EndsWithNoCase(key, extension)) names.push_back(key);
   };
   if (!Mounted()) {

@@ -25,6 +25,8 @@ constexpr size_t DefaultMaxFileBytes = size_t{256} << 20;
 bool MountDirectory(const std::string& directory, std::string* error);
 // Mounts one archive on top of everything else (a .pk3 named on the command line).
 bool MountArchive(const std::string& path, std::string* error);
+// The same for an archive held in memory, which must outlive the mount (the fuzz target).
+bool MountArchiveBytes(const uint8_t* data, size_t size, const std::string& name, std::string* error);
 // Makes one file of the operating system readable under a data name, above every mount
 // (a level named by its path on the command line).
 void AddLooseFile(const std::string& name, const std::string& osPath);
@@ -37,9 +39,16 @@ bool Mounted();
 bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes,
               size_t maxBytes = DefaultMaxFileBytes);
 bool Exists(const std::string& name);
-// The files directly in a folder of the search path whose names end with the extension
-// (".shader", ".bsp"; any case), as names ReadFile takes, sorted.
-std::vector<std::string> List(const std::string& directory, const std::string& extension);
+// The size a file has (or an archive member claims), without reading it; -1 when missing.
+int64_t Size(const std::string& name);
+// The files directly in a folder of the search path (or anywhere below it, with
+// `recursive`) whose names end with the extension (".shader", ".bsp"; any case; "" for all),
+// as names ReadFile takes, sorted.
+std::vector<std::string> List(const std::string& directory, const std::string& extension, bool recursive = false);
+
+// The folder or archive a name is read from, as it was mounted; empty when the name is not in
+// the search path (or nothing is mounted).
+std::string Source(const std::string& name);
 
 // The lower-case, '/'-separated form under which names are compared ("Maps\\A.BSP" ->
 // "maps/a.bsp"); leading "./" and doubled separators are dropped.

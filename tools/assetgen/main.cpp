@@ -8,6 +8,7 @@
 
 #include "tools/assetgen/effect_pictures.h"
 #include "tools/assetgen/hud_pictures.h"
+#include "tools/assetgen/icon.h"
 #include "tools/assetgen/sounds.h"
 
 static bool MakeDir(const std::string& path) {
@@ -17,8 +18,10 @@ static bool MakeDir(const std::string& path) {
 }
 
 int main(int argc, char** argv) {
+  // The desktop icon is not game data: it is made on its own for the install.
+  if (argc == 3 && std::string(argv[1]) == "--icon") return WriteIcon(argv[2], 64) ? 0 : 1;
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+    std::fprintf(stderr, "usage: %s OUTPUT_DIR | --icon FILE.png\n", argv[0]);
     return 2;
   }
   const std::string dir = argv[1];

@@ -1,0 +1,115 @@
+// Search path set-up for a run of the game (see data_setup.h).
+#include "app/data_setup.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* DefaultLevelName = "maps/korvalis.bsp";
+
+bool HasExtension(const std::string& path, const char* extension) {
+  return files::NormalName(fs::path(path).extension().string()) == extension;
+}
+
+bool IsFile(const std::string& path) {
+  std::error_code failure;
+  return fs::is_regular_file(path, failure);
+}
+
+// A .pk3 named on the command line: mounted above everything, and its level is the one
+// played (the first in name order when it holds several).
+bool UseArchiveLevel(const std::string& archive, std::string* levelName, std::string* error) {
+  if (!files::MountArchive(archive, error)) return false;
+  std::vector<std::string> levels;
+  for (const std::string& name : files::List("maps", ".bsp"))
+    if (files::Source(name) == archive) levels.push_back(name);
+  if (levels.empty()) {
+    *error = archive + " holds no level (maps/*.bsp)";
+    return false;
+  }
+  if (levels.size() > 1) {
+    std::printf("%s holds %zu levels; playing %s. The others:", archive.c_str(), levels.size(), levels[0].c_str());
+    for (size_t i = 1; i < levels.size(); ++i) std::printf(" %s", levels[i].c_str());
+    std::printf(" (play one with --data on the archive's folder and --level NAME)\n");
+  }
+  *levelName = levels[0];
+  return true;
+}
+
+// A .bsp named by its path. When it sits in a maps/ folder of a data tree (one with
+// textures/ or scripts/ beside maps/), that tree is mounted too, so its pictures are found.
+void UseLevelFile(const std::string& path, std::string* levelName) {
+  const fs::path file = fs::absolute(path);
+  const fs::path folder = file.parent_path();
+  if (files::NormalName(folder.filename().string()) == "maps") {
+    const fs::path tree = folder.parent_path();
+    std::error_code failure;
+    if (fs::is_directory(tree / "textures", failure) || fs::is_directory(tree / "scripts", failure)) {
+      std::string reason;
+      if (!files::MountDirectory(tree.string(), &reason))
+        std::fprintf(stderr, "Data folder skipped: %s\n", reason.c_str());
+    }
+  }
+  *levelName = "maps/" + file.filename().string();
+  files::AddLooseFile(*levelName, file.string());
+}
+
+}  // namespace
+
+std::string InstalledDataDirectory() {
+  char exe[4096];
+  const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (length <= 0) return std::string();
+  exe[length] = '\0';
+  const fs::path folder = fs::path(exe).parent_path();
+  std::error_code failure;
+  const fs::path installed = folder / ".." / "share" / "korvalis";
+  if (fs::is_directory(installed, failure)) return fs::canonical(installed, failure).string();
+  if (fs::is_regular_file(folder / "Config.ini", failure)) return folder.string();
+  return std::string();
+}
+
+bool SetUpGameData(CommandLine* options, const std::string& installed, std::string* error) {
+  std::error_code failure;
+  const fs::path working = fs::current_path(failure);
+  if (!installed.empty() && !files::MountDirectory(installed, error)) return false;
+  // The working directory keeps its old role when it holds the configuration: the level and
+  // pictures beside Config.ini are read as they always were.
+  if (!failure && IsFile("Config.ini") && (installed.empty() || !fs::equivalent(working, installed, failure))) {
+    if (!files::MountDirectory(working.string(), error)) return false;
+  }
+  for (const std::string& dir : options->dataDirs) {
+    if (!files::MountDirectory(dir, error)) {
+      *error = "--data " + *error;
+      return false;
+    }
+  }
+  const std::string& level = options->level;
+  if (level.empty()) return true;
+  if (HasExtension(level, ".pk3") && IsFile(level)) return UseArchiveLevel(level, &options->levelName, error);
+  if (HasExtension(level, ".bsp") && IsFile(level)) {
+    UseLevelFile(level, &options->levelName);
+    return true;
+  }
+  // A level name: maps/NAME.bsp in the search path ("NAME.bsp" and "maps/NAME" work too).
+  std::string name = files::NormalName(level);
+  if (name.rfind("maps/", 0) != 0) name = "maps/" + name;
+  if (!HasExtension(name, ".bsp")) name += ".bsp";
+  if (!files::Exists(name)) {
+    *error = "no level " + level + ": neither a .bsp or .pk3 file nor " + name + " in the game data";
+    return false;
+  }
+  options->levelName = name;
+  return true;
+}
+
+bool IsDefaultLevelName(const std::string& levelName) { return files::NormalName(levelName) == DefaultLevelName; }

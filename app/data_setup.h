@@ -1,0 +1,20 @@
+// The game data of a run: where the installed data is, the search path built from it and the
+// command line, and the level the command line chose.
+#pragma once
+#include <string>
+
+#include "app/command_line.h"
+
+// The game's own data: <folder of the executable>/../share/korvalis when it exists (an
+// install, wherever it was moved), else the executable's own folder when it holds
+// Config.ini (the build tree's build/game/); empty when neither.
+std::string InstalledDataDirectory();
+
+// Mounts, from lowest to highest priority: the installed data (installedDir; none when empty), the working directory when it
+// holds Config.ini, each --data folder, then what --level names (a .bsp file, with the data
+// tree it sits in, or a .pk3 archive). Sets options->levelName when --level was given.
+// False with the reason when a --data folder or the --level level cannot be found.
+bool SetUpGameData(CommandLine* options, const std::string& installedDir, std::string* error);
+
+// True for the level our own data ships (maps/korvalis.bsp, in any case or separator).
+bool IsDefaultLevelName(const std::string& levelName);
