@@ -10,9 +10,31 @@
 
 namespace {
 
+constexpr double PatchLightInset = 16;  // level units
+
 DVec Unit(DVec v) {
   const double length = std::sqrt(Dot(v, v));
   return length > 1e-9 ? v * (1 / length) : DVec();
+}
+
+// The surface point that stands for a control point: on its piece at parameter 0, 1/2 or 1
+// in each direction (control points off the surface, such as an arc's corner, move onto it).
+DVec SurfacePointOf(const MapPatch& patch, int row, int column) {
+  auto local = [](int index, int count, int* first, double* t) {
+    const int piece = std::min(index / 2, (count - 1) / 2 - 1);
+    *first = 2 * piece;
+    *t = (index - 2 * piece) / 2.0;
+  };
+  int c0, r0;
+  double u, v;
+  local(column, patch.width, &c0, &u);
+  local(row, patch.height, &r0, &v);
+  const double wu[3] = {(1 - u) * (1 - u), 2 * u * (1 - u), u * u};
+  const double wv[3] = {(1 - v) * (1 - v), 2 * v * (1 - v), v * v};
+  DVec sum;
+  for (int b = 0; b < 3; ++b)
+    for (int a = 0; a < 3; ++a) sum = sum + patch.points[static_cast<size_t>(r0 + b) * patch.width + c0 + a] * (wu[a] * wv[b]);
+  return sum;
 }
 
 }  // namespace
@@ -45,6 +67,10 @@ void WritePatchFaces(const MapSource& map, const std::vector<CompiledBrush>& bru
       }
     average = Unit(average);
 
+    Bounds controlBox;
+    for (const DVec& p : patch.points) controlBox.Add(p);
+    const DVec middle = (controlBox.mins + controlBox.maxs) * 0.5;
+
     BspFace rec;
     std::memset(&rec, 0, sizeof rec);
     rec.textureIndex = textureIndex(patch.material, patch.solid);
@@ -69,7 +95,14 @@ void WritePatchFaces(const MapSource& map, const std::vector<CompiledBrush>& bru
         v.texCoord[0] = static_cast<float>(s[c] / worldSize);
         v.texCoord[1] = static_cast<float>(-t[r] / worldSize);  // the loader negates t
         WorldToFile(n.x, n.y, n.z, v.normal);
-        const DVec light = LightPoint(map, brushes, *tree, p + n * 2.0, n);
+        // Lit a little off the surface, and moved along it toward the middle of the patch by
+        // up to PatchLightInset: edges are often let into walls, where no light reaches.
+        const DVec surface = SurfacePointOf(patch, r, c);
+        DVec along = middle - surface;
+        along = along - n * Dot(n, along);
+        const double reach = std::sqrt(Dot(along, along));
+        const DVec inset = reach > 1e-6 ? along * (std::min(reach, PatchLightInset) / reach) : DVec();
+        const DVec light = LightPoint(map, brushes, *tree, surface + inset + n * 2.0, n);
         for (int k = 0; k < 3; ++k) v.color[k] = static_cast<uint8_t>(std::lround(std::clamp(light[k] * scale, 0.0, 255.0)));
         v.color[3] = 255;
         out->vertices.push_back(v);
