@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/config.h"
 #include "platform/files.h"
 
 namespace fs = std::filesystem;
@@ -81,12 +82,11 @@ std::string InstalledDataDirectory() {
 bool SetUpGameData(CommandLine* options, const std::string& installed, std::string* error) {
   std::error_code failure;
   const fs::path working = fs::current_path(failure);
-  if (!installed.empty() && !files::MountDirectory(installed, error)) return false;
-  // The working directory keeps its old role when it holds the configuration: the level and
-  // pictures beside Config.ini are read as they always were.
-  if (!failure && IsFile("Config.ini") && (installed.empty() || !fs::equivalent(working, installed, failure))) {
-    if (!files::MountDirectory(working.string(), error)) return false;
-  }
+  // A working directory that holds Config.ini is the game's data folder, as it always was
+  // (build/game/, or a copy of the data): it stands in for the installed data, so what it
+  // leaves out stays missing. Otherwise the installed data is the base.
+  const std::string base = !failure && IsFile(ConfigFileName) ? working.string() : installed;
+  if (!base.empty() && !files::MountDirectory(base, error)) return false;
   for (const std::string& dir : options->dataDirs) {
     if (!files::MountDirectory(dir, error)) {
       *error = "--data " + *error;

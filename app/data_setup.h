@@ -10,9 +10,10 @@
 // Config.ini (the build tree's build/game/); empty when neither.
 std::string InstalledDataDirectory();
 
-// Mounts, from lowest to highest priority: the installed data (installedDir; none when empty), the working directory when it
-// holds Config.ini, each --data folder, then what --level names (a .bsp file, with the data
-// tree it sits in, or a .pk3 archive). Sets options->levelName when --level was given.
+// Mounts, from lowest to highest priority: the base data, each --data folder, then what
+// --level names (a .bsp file, with the data tree it sits in, or a .pk3 archive). The base is
+// the working directory when it holds Config.ini (the game's folder, as it always was),
+// else installedDir (none when empty). Sets options->levelName when --level was given.
 // False with the reason when a --data folder or the --level level cannot be found.
 bool SetUpGameData(CommandLine* options, const std::string& installedDir, std::string* error);
 

@@ -90,9 +90,15 @@ void IndexDirectory(const std::string& directory, int depth) {
     }
     PHYSFS_Stat stat;
     if (!PHYSFS_stat(path.c_str(), &stat)) continue;
-    if (stat.filetype == PHYSFS_FILETYPE_DIRECTORY) {
+    // A symbolic link is a folder when it can be listed, else a file.
+    bool folder = stat.filetype == PHYSFS_FILETYPE_DIRECTORY;
+    if (stat.filetype == PHYSFS_FILETYPE_SYMLINK) {
+      WalkState probe;
+      folder = PHYSFS_enumerate(path.c_str(), CollectName, &probe) && !probe.names.empty();
+    }
+    if (folder) {
       IndexDirectory(path, depth + 1);
-    } else if (stat.filetype == PHYSFS_FILETYPE_REGULAR) {
+    } else if (stat.filetype == PHYSFS_FILETYPE_REGULAR || stat.filetype == PHYSFS_FILETYPE_SYMLINK) {
       IndexEntry entry{path, MountPriority(PHYSFS_getRealDir(path.c_str()))};
       auto [it, added] = gSearch.index.emplace(NormalName(path), entry);
       if (!added && entry.priority > it->second.priority) it->second = entry;

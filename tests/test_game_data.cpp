@@ -225,6 +225,8 @@ TEST_F(GameDataTest, LevelByNameByFileAndByArchive) {
     ASSERT_TRUE(ReadConfigFile(ConfigFileName, &config));
     EXPECT_EQ(config.levelPath, inWork ? "maps/work.bsp" : "maps/korvalis.bsp");
     EXPECT_FLOAT_EQ(config.lightmapBrightness, inWork ? 7.0f : 2.0f);
+    // A working directory with Config.ini stands in for the installed data.
+    EXPECT_EQ(files::Exists("maps/korvalis.bsp"), !inWork);
   }
 }
 
