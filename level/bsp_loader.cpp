@@ -1,5 +1,5 @@
 // Level::LoadBSP and Level::Destroy: reads the level file, hands its bytes to Parse, then
-// creates the surface textures (".jpg" before ".tga"), brightens and uploads the lightmap
+// creates the surface textures (surface_textures.cpp), brightens and uploads the lightmap
 // pages, brightens the vertex colours that light faces without a page the same way, and
 // points the GL client arrays at the vertex records. Needs a current GL context.
 #include <GL/gl.h>
@@ -17,27 +17,6 @@
 #include "render/texture.h"
 
 namespace {
-
-constexpr size_t TextureNameField = sizeof(BspTextureRecord::name);  // 64, NUL included
-constexpr size_t ExtensionLength = 4;                                 // ".jpg" or ".tga"
-
-bool FileReadable(const std::string& path) { return files::Exists(path); }
-
-// The image file of a texture name: name + ".jpg" when that can be opened, else name +
-// ".tga", else the bare name (CreateTexture then makes nothing). Names are relative to the
-// working directory. Empty when the field is not NUL-terminated or has no room for an
-// extension: that texture is skipped, the rest of the level loads.
-std::string FindTextureFile(const BspTextureRecord& record) {
-  const size_t length = strnlen(record.name, TextureNameField);
-  if (length + ExtensionLength >= TextureNameField) {
-    std::fprintf(stderr, "Texture name too long, skipped: %.*s\n", static_cast<int>(length), record.name);
-    return std::string();
-  }
-  const std::string base(record.name, length);
-  if (FileReadable(base + ".jpg")) return base + ".jpg";
-  if (FileReadable(base + ".tga")) return base + ".tga";
-  return base;
-}
 
 void UploadLightmap(Texture* texture, const uint8_t* texels) {
   glGenTextures(1, texture);
@@ -67,10 +46,7 @@ bool Level::LoadBSP(const char* fileName) {
   bytes.clear();
   bytes.shrink_to_fit();
 
-  for (size_t i = 0; i < textures.size(); ++i) {
-    const std::string file = FindTextureFile(textures[i]);
-    if (!file.empty()) CreateTexture(textureNames[i], file.c_str());
-  }
+  LoadSurfaceTextures();
 
   for (int j = 0; j < lightmapCount_; ++j) {
     uint8_t* page = lightmapTexels.data() + static_cast<size_t>(j) * LightmapBytes;
@@ -114,6 +90,8 @@ void Level::Destroy() {
     if (textureNames[i] != 0) glDeleteTextures(1, &textureNames[i]);
     textureNames[i] = 0;
   }
+  DestroySkyBox();
+  materials = {};
   vertices = {};
   faces = {};
   meshVertices = {};

@@ -10,6 +10,7 @@
 
 #include "core/vec3.h"
 #include "level/bsp_format.h"
+#include "level/shader_script.h"
 #include "render/texture.h"
 
 constexpr int MaxLevelTextures = 1000;   // textureNames 0..999: surfaces
@@ -60,6 +61,16 @@ struct CollisionSurface {
 // The most tessellated patch vertices a level keeps; past it, patches are cut more coarsely.
 constexpr int64_t MaxPatchVertices = int64_t{1} << 21;
 
+// What the shader scripts say about the faces of one texture record.
+struct SurfaceMaterial {
+  bool nodraw = false;  // never drawn
+  bool sky = false;     // drawn as a view into the sky box (or the flat sky colour)
+  SurfaceBlend blend = SurfaceBlend::Opaque;  // non-opaque faces are drawn after the rest
+};
+
+// The sky box's sides, in file (z-up) directions: +x, +y, -x, -y, +z, -z.
+enum SkySide { SkyRight, SkyBack, SkyLeft, SkyFront, SkyUp, SkyDown, SkySideCount };
+
 // A corner of a level face: clip coordinates and the surface and lightmap texture coordinates.
 struct FaceCorner {
   float q[4];
@@ -79,6 +90,15 @@ class Level {
   // Makes the texture twins without mip levels for every texture slot filled with a
   // GL_LINEAR_MIPMAP_NEAREST texture (LoadBSP calls it once the textures are made).
   void MakeMagnifiedTwins();
+  // Gives each texture record its picture and material (surface_textures.cpp): the image
+  // named by the record (with or without extension), else the picture its shader script
+  // names; nodraw and sky records need none. On a level other than the default, a missing
+  // or broken picture is one line on stderr per name and a checker texture.
+  void LoadSurfaceTextures();
+  // Makes the sky's cube texture from the pictures BOX_rt ... BOX_dn (sky.cpp); when one is
+  // missing or broken, a line on stderr and none (the sky is then drawn in its flat colour).
+  void LoadSkyBox(const std::string& box);
+  void DestroySkyBox();
 
   int FindLeaf(Vec3 position) const;
   bool IsClusterVisible(int fromCluster, int testCluster) const;
@@ -131,6 +151,9 @@ class Level {
   int32_t bytesPerCluster = 0;
   std::vector<uint8_t> visibility;            // empty: no visibility data
   Texture textureNames[TextureNameSlots] = {};
+  // Per texture record, from the shader scripts (all opaque and drawn when none speak of it).
+  std::vector<SurfaceMaterial> materials;
+  Texture skyCube = 0;                        // the sky box as a cube texture; 0: a flat sky
   std::vector<uint32_t> facesDrawn;           // one bit per face
 
   int NumLightmaps() const { return lightmapCount_; }  // also after the pages were freed
@@ -149,6 +172,15 @@ class Level {
     bool colours = false;  // faces lit by their vertex colours
   };
   void DrawFaceBatches(Vec3 cameraPosition);
+  // Faces the scripts set apart from the opaque batches: nodraw faces are dropped, sky and
+  // blended faces kept for their own passes after the opaque faces (sky.cpp,
+  // blended_faces.cpp). True when the face is set apart.
+  bool SetAside(int32_t face);
+  void AppendFaceTriangles(int32_t face, std::vector<uint32_t>* indices) const;  // into vertices
+  void DrawSky(Vec3 eye);
+  void DrawBlendedFaces(Vec3 eye);
+  std::vector<int32_t> skyFaces_, blendedFaces_;  // this frame's, in the leaves' order
+  std::vector<uint32_t> skyIndices_, blendedIndices_;
   void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
   bool WhollyBeyond(const FaceGeometry& face, const float modelView[16], float depth) const;
   int32_t lastListedFace_ = -1;              // the leaves' last face this frame, drawn or not

@@ -78,6 +78,8 @@ void Level::RenderLevel(Vec3 cameraPosition) {
 
   for (uint32_t& word : facesDrawn) word = 0;
   visibleFaces_.clear();
+  skyFaces_.clear();
+  blendedFaces_.clear();
   lastListedFace_ = -1;
   const int cameraCluster = leaves[FindLeaf(cameraPosition)].cluster;
   const float fogDepth = skipFoggedFaces ? FogHidingDepth() : std::numeric_limits<float>::infinity();
@@ -100,6 +102,7 @@ void Level::RenderLevel(Vec3 cameraPosition) {
       if (word & bit) continue;
       word |= bit;
       lastListedFace_ = faceIndex;
+      if (SetAside(faceIndex)) continue;  // nodraw, sky and blended faces
       if (fogDepth < std::numeric_limits<float>::infinity() && WhollyBeyond(faceGeometry[faceIndex], modelView, fogDepth)) {
         ++facesFoggedLastFrame;
         continue;
@@ -111,6 +114,8 @@ void Level::RenderLevel(Vec3 cameraPosition) {
     }
   }
   if (batchedDrawing) DrawFaceBatches(cameraPosition);
+  DrawSky(cameraPosition);
+  DrawBlendedFaces(cameraPosition);
   // Leave the textures of the leaves' last face bound, drawn or not, as drawing every face
   // one by one does: later drawing in the frame sees them.
   if (lastListedFace_ >= 0) BindTexturesOf(faces[lastListedFace_]);

@@ -110,13 +110,14 @@ bool Md3Reader::Parse(Md3Model* out, std::string* error) {
   // Every surface takes at least its header, so the count is bounded by the file size.
   if (!Fits(surfaceStart, surfaceCount, Md3SurfaceHeaderSize))
     return Fail(error, std::to_string(surfaceCount) + " surfaces do not fit in the file");
-  model.meshes.resize(static_cast<size_t>(surfaceCount));
+  // Surfaces without vertices (other tools write them for empty parts) are stepped over.
+  model.meshes.reserve(static_cast<size_t>(surfaceCount));
   for (int s = 0; s < surfaceCount; ++s) {
-    if (!ParseSurface(s, surfaceStart, frames, &model.meshes[static_cast<size_t>(s)], &surfaceStart,
-                      error))
-      return false;
+    Md3Mesh mesh;
+    if (!ParseSurface(s, surfaceStart, frames, &mesh, &surfaceStart, error)) return false;
+    if (mesh.vertexCount > 0) model.meshes.push_back(std::move(mesh));
   }
-  model.meshCount = surfaceCount;
+  model.meshCount = static_cast<int32_t>(model.meshes.size());
   *out = std::move(model);
   return true;
 }
@@ -134,11 +135,22 @@ bool Md3Reader::ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* 
   const int32_t vertexOffset = ReadI32(h + 100);
   const int32_t endOffset = ReadI32(h + 104);
 
+  // The next surface must start behind this one's header, which also ends every loop.
+  if (endOffset < Md3SurfaceHeaderSize || !Fits(start, endOffset, 1))
+    return Fail(error, what + " end offset " + std::to_string(endOffset) + " is out of range");
+
+  // A surface without vertices draws nothing, whatever else its header says: it is stepped
+  // over and left out of the model.
+  if (vertexCount == 0) {
+    *mesh = Md3Mesh();
+    *next = start + endOffset;
+    return true;
+  }
   if (surfaceFrames != frames)
     return Fail(error, what + " has " + std::to_string(surfaceFrames) + " frames, the file " +
                            std::to_string(frames));
-  if (vertexCount < 1)
-    return Fail(error, what + " vertex count " + std::to_string(vertexCount) + " is below 1");
+  if (vertexCount < 0)
+    return Fail(error, what + " vertex count " + std::to_string(vertexCount) + " is negative");
   if (triangleCount < 0)
     return Fail(error, what + " triangle count " + std::to_string(triangleCount) + " is negative");
   if (triangleOffset < 0 || !Fits(start + triangleOffset, triangleCount, Md3TriangleSize))
@@ -148,10 +160,6 @@ bool Md3Reader::ParseSurface(int index, int64_t start, int32_t frames, Md3Mesh* 
   const int64_t vertexRecords = int64_t{frames} * vertexCount;
   if (vertexOffset < 0 || !Fits(start + vertexOffset, vertexRecords, Md3VertexSize))
     return Fail(error, what + " vertices lie outside the file");
-  // The next surface must start behind this one's header, which also ends every loop.
-  if (endOffset < Md3SurfaceHeaderSize || !Fits(start, endOffset, 1))
-    return Fail(error, what + " end offset " + std::to_string(endOffset) + " is out of range");
-
   Md3Mesh result;
   result.name = ReadName(h + 4, 64);
   result.vertexCount = vertexCount;

@@ -7,6 +7,7 @@
 #include "models/model_files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
+#include "render/texture_lookup.h"
 
 namespace {
 
@@ -88,9 +89,15 @@ void BindMaterialTextures(CharacterModel* character, Md3Model* model, const char
     if (k == files.size()) {
       if (files.size() >= static_cast<size_t>(MaxCharacterTextures)) continue;  // table full
       const std::string path = std::string(folder ? folder : "") + "/" + material.fileName;
-      // A file that cannot be loaded leaves the slot at 0 and still takes the name, so
-      // other materials naming it do not try again.
-      CreateTexture(character->textures[k], path.c_str());
+      // Skins written by other tools name "X.jpg" where only "X.tga" exists (or the other
+      // way round), or leave the extension out: the picture that exists is taken. A file
+      // that cannot be loaded leaves the slot at 0 and still takes the name, so other
+      // materials naming it do not try again.
+      const std::string found = FindImageFile(path);
+      if (!CreateTexture(character->textures[k], (found.empty() ? path : found).c_str()) && !found.empty()) {
+        std::string reason;  // an extension in capitals, which CreateTexture does not read
+        CreateTextureQuietly(character->textures[k], found, &reason);
+      }
       files.push_back(material.fileName);
     }
     material.textureId = static_cast<int32_t>(k);

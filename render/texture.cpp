@@ -10,8 +10,6 @@
 #include "platform/platform.h"
 #include "render/texture.h"
 
-namespace {
-
 // What the decoders may accept here: no side longer than the GL implementation's largest
 // texture (GLU would quietly shrink it, a single level would be refused by GL after the
 // whole picture was decoded), and the pixel budget.
@@ -22,6 +20,8 @@ ImageLimits TextureLimits() {
   if (side > 0 && side < limits.maxSide) limits.maxSide = side;
   return limits;
 }
+
+namespace {
 
 // Reads a bitmap for the HUD and effect pictures: "Failed to open DIB file" when the file
 // cannot be read, the decoder's message when it cannot be decoded.
@@ -81,8 +81,10 @@ bool CreateTexture(Texture& texture, const char* fileName) {
     image = LoadBmp(fileName, TextureLimits());
   else
     return false;
-  if (!image) return false;
+  return image && UploadMipmapped(texture, image.get());
+}
 
+bool UploadMipmapped(Texture& texture, ImageData* image) {
   GLuint name = 0;
   glGenTextures(1, &name);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

@@ -55,6 +55,13 @@ std::unique_ptr<ImageData> LoadJpg(const char* fileName, const ImageLimits& limi
 bool CreateTexture(Texture& texture, const char* fileName);
 // False (after the decoder's message) when the bitmap cannot be decoded; the slot is then
 // left as it was.
+// The upload CreateTexture makes of a decoded picture: a mipmapped texture, minified
+// GL_LINEAR_MIPMAP_NEAREST, GL_MODULATE on the active unit. The pixels may grow (see
+// BuildMipmaps). False when GLU fails; the reference is then untouched.
+bool UploadMipmapped(Texture& texture, ImageData* image);
+// The decoders' limits for pictures that become textures (the GL implementation's largest
+// side and the pixel budget).
+ImageLimits TextureLimits();
 bool CreateHudTexture(Texture* textures, const char* fileName, int slot);
 bool CreateLinearTexture(Texture& texture, const char* fileName);
 // Whether textures keep each texel in four bytes, even without alpha. The software

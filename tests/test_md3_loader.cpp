@@ -77,6 +77,25 @@ TEST(Md3Loader, ConvertsTagsSurfacesAndCoordinates) {
   EXPECT_EQ(model.meshCount, 1);
 }
 
+TEST(Md3Loader, SurfacesWithoutVerticesAreSteppedOver) {
+  TestMd3 m = SampleModel();
+  TestMd3Surface empty;
+  empty.name = "u_nothing";
+  m.surfaces.insert(m.surfaces.begin(), empty);
+  empty.triangles = {0, 0, 0};  // triangles that could use no vertex are no fault either
+  m.surfaces.push_back(empty);
+  AddBox(&m, "u_last", Vec3(0, 0, 0), Vec3(1, 1, 1));
+  std::vector<uint8_t> bytes = WriteMd3(m);
+  Patch32(&bytes, Md3SurfaceOffset(m, 0) + 72, 0);  // an empty part's frame count is not checked
+  Md3Model model;
+  std::string error;
+  ASSERT_TRUE(ParseMd3(bytes.data(), bytes.size(), &model, &error)) << error;
+  ASSERT_EQ(model.meshCount, 2);
+  ASSERT_EQ(model.meshes.size(), 2u);
+  EXPECT_EQ(model.meshes[0].name, "u_torso");
+  EXPECT_EQ(model.meshes[1].name, "u_last");
+}
+
 TEST(Md3Loader, RefusesEveryPrefixAndEveryBrokenField) {
   const TestMd3 m = SampleModel();
   const std::vector<uint8_t> good = WriteMd3(m);
@@ -108,7 +127,6 @@ TEST(Md3Loader, RefusesEveryPrefixAndEveryBrokenField) {
       {84, INT_MAX, "surfaces do not fit"},
       {84, 2, "surface 1 lies outside"},
       {s + 72, 1, "surface 0 has 1 frames, the file 2"},
-      {s + 80, 0, "vertex count 0"},
       {s + 80, -1, "vertex count -1"},
       {s + 80, INT_MAX, "texture coordinates lie outside"},
       {s + 84, -1, "triangle count -1"},

@@ -1,0 +1,2 @@
+"quoted/name" {{ map "x.jpg" /* c { */ blendfunc gl_one gl_one }}
+} t { { { { } } } }

@@ -1,0 +1,1 @@
+t/a { { map t/b.tga }

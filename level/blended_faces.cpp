@@ -1,0 +1,93 @@
+// Faces the shader scripts set apart from the opaque batches: nodraw faces are never drawn,
+// sky faces go to the sky pass (sky.cpp), and faces whose picture is blended (added, or mixed
+// by its alpha) are drawn after everything opaque, far to near, without writing depth, so
+// what lies behind them shows through.
+#include <GL/gl.h>
+
+#include <algorithm>
+
+#include "app/game_state.h"
+#include "level/level.h"
+
+namespace {
+
+void ActiveTexture(unsigned int unit) {
+  if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
+}
+
+}  // namespace
+
+bool Level::SetAside(int32_t face) {
+  if (materials.size() != textures.size()) return false;  // parsed only: no materials read
+  const SurfaceMaterial& material = materials[faces[face].textureIndex];
+  if (material.nodraw) return true;
+  if (material.sky) {
+    skyFaces_.push_back(face);
+    return true;
+  }
+  if (material.blend != SurfaceBlend::Opaque) {
+    blendedFaces_.push_back(face);
+    return true;
+  }
+  return false;
+}
+
+void Level::AppendFaceTriangles(int32_t face, std::vector<uint32_t>* indices) const {
+  // The face's own triangles (face_geometry.cpp), as indices into the whole vertex array.
+  const FaceGeometry& g = faceGeometry[face];
+  const uint32_t first = static_cast<uint32_t>(g.firstVertex);
+  for (uint32_t k = 0; k < g.indexCount; ++k) indices->push_back(first + faceIndices[g.firstIndex + k]);
+}
+
+void Level::DrawBlendedFaces(Vec3 eye) {
+  if (blendedFaces_.empty()) return;
+  // Far to near, by the distance to the centre of each face's corners.
+  std::vector<std::pair<float, int32_t>> order;
+  order.reserve(blendedFaces_.size());
+  for (int32_t f : blendedFaces_) {
+    const FaceGeometry& face = faceGeometry[f];
+    float centre[3] = {0, 0, 0};
+    for (int k = 0; k < face.vertexCount; ++k)
+      for (int a = 0; a < 3; ++a) centre[a] += vertices[face.firstVertex + k].position[a];
+    const float n = static_cast<float>(std::max(face.vertexCount, 1));
+    const float dx = centre[0] / n - eye.x, dy = centre[1] / n - eye.y, dz = centre[2] / n - eye.z;
+    order.push_back({-(dx * dx + dy * dy + dz * dz), f});
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const std::pair<float, int32_t>& a, const std::pair<float, int32_t>& b) { return a.first < b.first; });
+
+  const bool blend = glIsEnabled(GL_BLEND);
+  GLint source = GL_ONE, destination = GL_ZERO;
+  GLboolean depthWrites = GL_TRUE;
+  glGetIntegerv(GL_BLEND_SRC, &source);
+  glGetIntegerv(GL_BLEND_DST, &destination);
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+  glEnable(GL_BLEND);
+  glDepthMask(GL_FALSE);
+  // The picture alone: blended stages carry no lightmap.
+  ActiveTexture(GL_TEXTURE1_ARB);
+  glDisable(GL_TEXTURE_2D);
+  ActiveTexture(GL_TEXTURE0_ARB);
+  glEnable(GL_TEXTURE_2D);
+  for (const auto& entry : order) {
+    const BspFace& face = faces[entry.second];
+    if (materials[face.textureIndex].blend == SurfaceBlend::Additive)
+      glBlendFunc(GL_ONE, GL_ONE);
+    else
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBindTexture(GL_TEXTURE_2D, gGame.texturesOn ? textureNames[face.textureIndex] : 0);
+    blendedIndices_.clear();
+    AppendFaceTriangles(entry.second, &blendedIndices_);
+    if (!blendedIndices_.empty())
+      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(blendedIndices_.size()), GL_UNSIGNED_INT,
+                     blendedIndices_.data());
+  }
+  glBlendFunc(static_cast<GLenum>(source), static_cast<GLenum>(destination));
+  if (!blend) glDisable(GL_BLEND);
+  glDepthMask(depthWrites);
+  if (!gGame.texturesOn) glDisable(GL_TEXTURE_2D);
+  if (gGame.lightmapsOn) {
+    ActiveTexture(GL_TEXTURE1_ARB);
+    glEnable(GL_TEXTURE_2D);
+  }
+}

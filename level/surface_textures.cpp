@@ -1,0 +1,81 @@
+// The pictures and materials of a level's texture records. A record's name is looked up as
+// an image file (with or without ".jpg"/".tga"), else through the shader scripts, which also
+// mark surfaces that are never drawn, sky, or blended. The default level keeps the plain
+// texture loading with its message boxes; on any other level a missing or unreadable picture
+// is one line on stderr per name and a checker texture, however many there are.
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "app/game_state.h"
+#include "level/level.h"
+#include "render/texture.h"
+#include "render/texture_lookup.h"
+
+namespace {
+
+constexpr size_t TextureNameField = sizeof(BspTextureRecord::name);  // 64, NUL included
+constexpr size_t ExtensionLength = 4;                                 // ".jpg" or ".tga"
+
+// The record's name, or false when the field is not NUL-terminated or leaves no room for
+// an extension (the name is then unusable, and skipped with a line on stderr).
+bool RecordName(const BspTextureRecord& record, std::string* name) {
+  const size_t length = strnlen(record.name, TextureNameField);
+  if (length + ExtensionLength >= TextureNameField) {
+    std::fprintf(stderr, "Texture name too long, skipped: %.*s\n", static_cast<int>(length), record.name);
+    return false;
+  }
+  name->assign(record.name, length);
+  return true;
+}
+
+// The image file for a record: its own name, else the picture its script entry names.
+std::string PictureFile(const std::string& name, const ShaderEntry* entry) {
+  std::string file = FindImageFile(name);
+  if (file.empty() && entry && !entry->picture.empty()) file = FindImageFile(entry->picture);
+  return file;
+}
+
+}  // namespace
+
+void Level::LoadSurfaceTextures() {
+  const ShaderLibrary library = LoadShaderLibrary();
+  materials.assign(textures.size(), SurfaceMaterial());
+  std::set<std::string> reported;  // names already said to be missing
+  auto missing = [&](const std::string& name, const std::string& why, Texture* slot) {
+    if (gGame.defaultLevel) return;  // the default level's data keeps the plain behaviour
+    if (reported.insert(name).second) std::fprintf(stderr, "Missing picture %s (%s): drawn as a checker\n", name.c_str(), why.c_str());
+    CreateCheckerTexture(*slot);
+  };
+
+  std::string skyBoxName;
+  for (size_t i = 0; i < textures.size(); ++i) {
+    std::string name;
+    if (!RecordName(textures[i], &name)) {
+      missing(std::string(textures[i].name, strnlen(textures[i].name, TextureNameField)), "name too long",
+              &textureNames[i]);
+      continue;
+    }
+    const ShaderEntry* entry = library.Find(name);
+    if (entry) {
+      materials[i].nodraw = entry->nodraw;
+      materials[i].sky = entry->sky;
+      materials[i].blend = entry->blend;
+      if (entry->sky && skyBoxName.empty()) skyBoxName = entry->skyBox;
+      if (entry->nodraw || entry->sky) continue;  // no picture of their own is drawn
+    }
+    const std::string file = PictureFile(name, entry);
+    if (file.empty()) {
+      missing(name, "no image file", &textureNames[i]);
+      continue;
+    }
+    if (gGame.defaultLevel) {
+      CreateTexture(textureNames[i], file.c_str());
+      continue;
+    }
+    std::string reason;
+    if (!CreateTextureQuietly(textureNames[i], file, &reason)) missing(name, file + ": " + reason, &textureNames[i]);
+  }
+  if (!skyBoxName.empty()) LoadSkyBox(skyBoxName);
+}

@@ -1,0 +1,94 @@
+// Image files by picture name, quiet texture creation and the checker texture.
+#include "render/texture_lookup.h"
+
+#include <cctype>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace {
+
+bool EndsWithNoCase(const std::string& text, const char* ending) {
+  const std::string tail(ending);
+  if (text.size() < tail.size()) return false;
+  for (size_t i = 0; i < tail.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - tail.size() + i])) != tail[i]) return false;
+  return true;
+}
+
+enum class ImageKind { None, Jpeg, Targa };
+
+ImageKind KindOf(const std::string& name) {
+  if (EndsWithNoCase(name, ".jpg") || EndsWithNoCase(name, ".jpeg")) return ImageKind::Jpeg;
+  if (EndsWithNoCase(name, ".tga")) return ImageKind::Targa;
+  return ImageKind::None;
+}
+
+std::string WithoutExtension(const std::string& name) { return name.substr(0, name.rfind('.')); }
+
+}  // namespace
+
+std::string FindImageFile(const std::string& name) {
+  if (name.empty()) return std::string();
+  switch (KindOf(name)) {
+    case ImageKind::Jpeg:
+      if (files::Exists(name)) return name;
+      if (files::Exists(WithoutExtension(name) + ".tga")) return WithoutExtension(name) + ".tga";
+      return std::string();
+    case ImageKind::Targa:
+      if (files::Exists(name)) return name;
+      if (files::Exists(WithoutExtension(name) + ".jpg")) return WithoutExtension(name) + ".jpg";
+      return std::string();
+    case ImageKind::None:
+      break;
+  }
+  if (files::Exists(name + ".jpg")) return name + ".jpg";
+  if (files::Exists(name + ".tga")) return name + ".tga";
+  return std::string();
+}
+
+bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string* error) {
+  const ImageKind kind = KindOf(fileName);
+  if (kind == ImageKind::None) {
+    *error = "not a .jpg or .tga file";
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(fileName.c_str(), &bytes)) {
+    *error = "cannot be read";
+    return false;
+  }
+  std::string reason;
+  const bool decoded = kind == ImageKind::Jpeg
+                           ? DecodeJpg(bytes.data(), bytes.size(), image, &reason, TextureLimits())
+                           : DecodeTga(bytes.data(), bytes.size(), image, &reason, TextureLimits());
+  if (!decoded) *error = reason.empty() ? std::string("an image kind the game does not read") : reason;
+  return decoded;
+}
+
+bool CreateTextureQuietly(Texture& texture, const std::string& fileName, std::string* error) {
+  ImageData image;
+  if (!DecodeImageFile(fileName, &image, error)) return false;
+  if (!UploadMipmapped(texture, &image)) {
+    *error = "the picture could not be made into a texture";
+    return false;
+  }
+  return true;
+}
+
+bool CreateCheckerTexture(Texture& texture) {
+  ImageData image;
+  image.channels = 3;
+  image.width = CheckerSide;
+  image.height = CheckerSide;
+  image.pixels.resize(size_t{CheckerSide} * CheckerSide * 3);
+  for (int y = 0; y < CheckerSide; ++y)
+    for (int x = 0; x < CheckerSide; ++x) {
+      const bool lit = ((x / CheckerSquare) + (y / CheckerSquare)) % 2 == 0;
+      uint8_t* p = &image.pixels[(size_t(y) * CheckerSide + x) * 3];
+      p[0] = lit ? 255 : 0;
+      p[1] = 0;
+      p[2] = lit ? 255 : 0;
+    }
+  return UploadMipmapped(texture, &image);
+}
