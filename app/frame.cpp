@@ -36,6 +36,7 @@ bool GameTickDue(uint32_t nowMs) {
 }
 
 void RunGameTick() {
+  ++gGame.gameTicks;
   UpdateBot(0);
   UpdateBot(1);
   MoveBot(0);

@@ -82,6 +82,7 @@ struct GameState {
   float jumpOffset = 0;
   Vec3 playerBoxExtents{17, 50, 17};
   uint32_t lastTickTime = 0;        // ms of the last game tick
+  uint32_t gameTicks = 0;           // game ticks run since start (85 a second of game time)
   Vec3 shotOrigin;                  // where the player's shots start, set each frame
   Vec3 aimDirection;                // unit looking direction, set each frame
   int nextShotSlot = 0;             // the ring slot the next shot takes

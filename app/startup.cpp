@@ -11,6 +11,7 @@
 #include "app/data_setup.h"
 #include "app/game.h"
 #include "app/game_state.h"
+#include "bots/level_bots.h"
 #include "combat/billboard.h"
 #include "level/entities.h"
 #include "platform/platform.h"
@@ -136,9 +137,14 @@ bool InitializeGame() {
 
   gGame.fontListBase = CreateBitmapFont("Arial", 25);
 
-  LoadBuiltInWaypoints();
+  LoadWaypointsForLevel(gGame.defaultLevel);
   InitBot(0);
   InitBot(1);
+  if (!gGame.defaultLevel) {
+    std::vector<Vec3> starts;
+    for (const PlayerStart& start : FindPlayerStarts(gGame.level.entityText)) starts.push_back(start.origin);
+    PlaceBotsAtStarts(starts, gGame.camera.position);
+  }
 
   // Explosion and spark pictures; a picture that fails to load leaves its slot 0.
   for (int slot = 0; slot < 6; ++slot) {

@@ -86,12 +86,30 @@ void DrawBotInfoPanel();
 // floor found by a short trace below the bot; 0 when no floor is near.
 float BotDrawnFloorOffset(int index);
 
+// The legs of the movement step, shared with the graph builder's trial walks: `heading`
+// turned one step toward `desired` the short way round (snapping within 3 degrees), and the
+// facing of a heading with the vertical part of the steering direction.
+float TurnToward(float heading, float desired, float step);
+Vec3 FacingFromHeading(float heading, float verticalPart);
+constexpr float BotTurnStep = 5.0f;          // degrees per tick
+constexpr float BotArrivalRadius = 30.0f;    // on x and on z, inclusive; height ignored
+
+// Where bot `index`'s grenades start: the muzzle of the weapon its character holds as last
+// drawn, in world coordinates; without a loaded character, 50 ahead along `facing` and 20
+// above the centre.
+Vec3 BotMuzzle(int index);
+// The box shots test against bot `index`: the figure as drawn, from its soles (set down on
+// the floor as DrawBots does) to the top of its head, 17 to either side on x and z.
+void BotHitBox(int index, Vec3* mins, Vec3* maxs);
+
 // Keys: Insert flips running and walking; Delete sends both bots to the player.
 void SetBotsRun();
 void SendBotsToPlayer();
 
-// With KORVALIS_BOT_POSITIONS set, prints both bots' positions once a second (scripts).
+// With KORVALIS_BOT_POSITIONS set, prints both bots' positions once a second (scripts),
+// with the number of different waypoints each has reached and of grenades each has fired.
 void PrintBotPositions(uint32_t nowMs);
+void NoteBotGrenade(int index);
 
 // Where the bots' shots go: FireShot unless a test records them instead.
 typedef void (*BotShotFunction)(Vec3 origin, Vec3 direction, int weapon, int owner);

@@ -5,20 +5,20 @@
 #include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
+#include "combat/shots.h"
 #include "core/random.h"
 #include "level/level.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr float ArrivalRadius = 30.0f;     // on x and on z, inclusive; height ignored
-constexpr float TurnStep = 5.0f;           // degrees per tick
+constexpr float ArrivalRadius = BotArrivalRadius;
+constexpr float TurnStep = BotTurnStep;
 constexpr float TurnDeadZone = 3.0f;       // snap to the desired heading within this
 constexpr float ShotIntervalMs = 1000.0f;  // between shot opportunities
-constexpr float MuzzleForward = 50.0f;
-constexpr float MuzzleUp = 20.0f;
 constexpr float AimDrop = 32.0f;           // aim below the player's eye
-constexpr int StuckLimit = 30;             // ticks with progress <= 1 before re-planning
+constexpr int StuckLimit = 30;             // stuck ticks in a row before re-planning
+constexpr float StuckJudgedStep = 4.0f;    // a running bot's step, for which progress <= 1 is stuck
 constexpr float SlowMotionDivisor = 20.0f;
 constexpr int SlowMotionShotSkip = 20;     // opportunities skipped between slow-motion shots
 constexpr float DegreesToRadians = 0.017453293f;
@@ -32,10 +32,20 @@ int NextHop(int from, int goal) {
   return next >= 0 && next < count ? next : from;
 }
 
-// A random goal; waypoint 0 while no graph is loaded (nothing to divide by).
-int RandomWaypoint() {
+// A random goal; waypoint 0 while no graph is loaded (nothing to divide by). In a graph of
+// several separate parts (a level with a pit or a ledge no bot gets out of) the draw moves
+// on to the first waypoint the bot's route reaches, so it never waits for an unreachable
+// goal; in a connected graph every draw is kept as it is.
+int RandomWaypoint(int index) {
   const int count = gGame.waypoints.count;
-  return count > 0 ? RandomInt() % count : 0;
+  if (count <= 0) return 0;
+  const int drawn = RandomInt() % count;
+  const int from = gGame.bots[index].targetWaypoint;
+  for (int k = 0; k < count; ++k) {
+    const int goal = (drawn + k) % count;
+    if (HasRoute(from, goal)) return goal;
+  }
+  return drawn;
 }
 
 int MovingMode() { return gGame.botsRun ? MoveRun : MoveWalk; }
@@ -49,8 +59,16 @@ void Attack(int index) {
 
   const float now = static_cast<float>(platform::Ticks());
   if (now - bot.lastShotTime < ShotIntervalMs) return;
-  const Vec3 origin(bot.position.x + bot.facing.x * MuzzleForward, bot.position.y + MuzzleUp,
-                    bot.position.z + bot.facing.z * MuzzleForward);
+  // The grenade leaves the weapon's muzzle as drawn. A muzzle poking through a wall the bot
+  // stands against would start the shot beyond it: the shot then starts where the line from
+  // the bot's centre meets the wall, heading on into it, and bursts on this side.
+  Vec3 origin = BotMuzzle(index);
+  Vec3 direction = bot.facing;
+  const TraceResult reach = gGame.level.Trace(bot.position, origin, ShotExtents);
+  if (reach.fraction < 1.0f) {
+    direction = NormalizeOrZero(origin - bot.position);
+    origin = reach.end;
+  }
   bool fire = true;
   if (gGame.slowMotion) {
     // Both bots share the counter: one shot per 21 opportunities between them.
@@ -62,11 +80,42 @@ void Attack(int index) {
     }
   }
   // The shot goes along `facing` as it is, which lags the aim while the bot still turns.
-  if (fire && gBotShot) gBotShot(origin, bot.facing, BotWeapon, index);
+  if (fire && gBotShot) {
+    gBotShot(origin, direction, BotWeapon, index);
+    NoteBotGrenade(index);
+  }
   bot.lastShotTime = now;
 }
 
-// Turns `heading` one step toward `desired` the short way round, snapping when close.
+// A bot that made no progress for too long heads for the nearest waypoint it can see, or
+// for a random goal when that is where it was going anyway. Retried every stuck tick.
+// Progress is the travel cost of the move (per axis truncated) with the move scaled to a
+// running bot's step: a running bot is stuck at a progress of 1 or less, and a walking bot
+// (1 unit a tick) or any bot in slow motion is judged the same way for the distance it was
+// asked to move, instead of counting as stuck on every tick.
+void Unstick(int index, float asked) {
+  Bot& bot = gGame.bots[index];
+  const float scale = asked > 0 ? StuckJudgedStep / asked : 1.0f;
+  const float progress = WaypointCost((bot.position - bot.previousPosition) * scale, Vec3());
+  const bool stuck = progress <= 1.0f;
+  if (bot.stuckTicks >= StuckLimit && stuck) {
+    const int w = NearestVisibleWaypoint(index);
+    if (w == bot.targetWaypoint) {
+      SetGoal(index, RandomWaypoint(index));
+    } else {
+      bot.targetWaypoint = w;
+      bot.moveDirection = NormalizeOrZero(WaypointPosition(w) - bot.position);
+      bot.steerMode = SteerAtWaypoint;
+    }
+  } else if (stuck) {
+    ++bot.stuckTicks;
+  } else {
+    bot.stuckTicks = 0;
+  }
+}
+
+}  // namespace
+
 float TurnToward(float heading, float desired, float step) {
   if (desired - TurnDeadZone > heading) {
     if (heading + 360.0f - desired < 180.0f)
@@ -86,31 +135,20 @@ float TurnToward(float heading, float desired, float step) {
   return heading;
 }
 
-// A bot that made no progress for too long heads for the nearest waypoint it can see, or
-// for a random goal when that is where it was going anyway. Retried every stuck tick.
-void Unstick(int index) {
-  Bot& bot = gGame.bots[index];
-  const float progress = WaypointCost(bot.previousPosition, bot.position);
-  if (bot.stuckTicks >= StuckLimit && progress <= 1.0f) {
-    const int w = NearestVisibleWaypoint(index);
-    if (w == bot.targetWaypoint) {
-      SetGoal(index, RandomWaypoint());
-    } else {
-      bot.targetWaypoint = w;
-      bot.moveDirection = NormalizeOrZero(WaypointPosition(w) - bot.position);
-      bot.steerMode = SteerAtWaypoint;
-    }
-  } else if (progress <= 1.0f) {
-    ++bot.stuckTicks;
-  } else {
-    bot.stuckTicks = 0;
-  }
+Vec3 FacingFromHeading(float heading, float verticalPart) {
+  const float a = (360.0f - heading) * DegreesToRadians;
+  return Vec3(std::cos(a), verticalPart, std::sin(a));
 }
-
-}  // namespace
 
 void SetGoal(int index, int goal) {
   Bot& bot = gGame.bots[index];
+  // On a generated graph of separate parts, a goal the bot's route cannot reach (the player
+  // down a pit) becomes the waypoint it walks to, so it arrives and decides again instead of
+  // standing there for ever.
+  const int count = gGame.waypoints.count;
+  if (gGame.waypoints.generated && bot.targetWaypoint >= 0 && bot.targetWaypoint < count &&
+      !HasRoute(bot.targetWaypoint, goal))
+    goal = bot.targetWaypoint;
   bot.goalWaypoint = goal;
   // The next hop is taken from the waypoint the bot was walking to, not from where it is.
   bot.targetWaypoint = NextHop(bot.targetWaypoint, goal);
@@ -135,7 +173,7 @@ void EnterState(int index, int code) {
     case StateSearch:
       bot.steerMode = SteerAtWaypoint;
       bot.state = StateSearch;
-      SetGoal(index, RandomWaypoint());
+      SetGoal(index, RandomWaypoint(index));
       bot.torsoAnimationDirty = true;
       bot.moveMode = MovingMode();
       bot.legsAnimationDirty = true;
@@ -214,14 +252,15 @@ void MoveBot(int index) {
 
   const float step = gGame.slowMotion ? TurnStep / SlowMotionDivisor : TurnStep;
   bot.heading = TurnToward(bot.heading, bot.desiredHeading, step);
-  const float a = (360.0f - bot.heading) * DegreesToRadians;
-  bot.facing = Vec3(std::cos(a), bot.moveDirection.y, std::sin(a));
+  bot.facing = FacingFromHeading(bot.heading, bot.moveDirection.y);
 
+  float asked = 0;  // the step the bot was asked to take this tick (its speed)
   if (bot.moveMode == MoveWalk || bot.moveMode == MoveRun) {
     float speed = bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
     if (gGame.slowMotion) speed /= SlowMotionDivisor;
+    asked = speed;
     bot.previousPosition = bot.position;
     bot.position = MoveWithSlide(bot.previousPosition, bot.position + bot.facing * speed);
   }
-  if (bot.moveMode != MoveStand) Unstick(index);
+  if (bot.moveMode != MoveStand) Unstick(index, asked);
 }

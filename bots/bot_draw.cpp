@@ -2,6 +2,7 @@
 // floor, and the information panel about bot 0.
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -21,6 +22,13 @@ constexpr float FloorTraceReach = 64.0f;
 // The soles' footprint: the highest floor under it carries the character, so a bot at the
 // edge of a bridge is drawn on the bridge, not on the floor far below its centre.
 const Vec3 FootExtents(10, 0, 10);
+// The figures drawn, soles to the top of the head (level units): "fidget" and "jack" with
+// his helmet (docs/characters.md).
+constexpr float FigureHeight[BotCount] = {58, 62};
+constexpr float FigureHalfWidth = 17;
+// The muzzle of a bot without a loaded character: ahead along `facing` and up.
+constexpr float FallbackMuzzleForward = 50, FallbackMuzzleUp = 20;
+constexpr float DegreesToRadians = 0.017453293f;
 
 }  // namespace
 
@@ -72,6 +80,28 @@ float BotDrawnFloorOffset(int index) {
   if (down.allSolid) return 0.0f;
   if (down.fraction == 1.0f) return 0.0f;
   return down.end.y - feet;
+}
+
+Vec3 BotMuzzle(int index) {
+  const Bot& bot = gGame.bots[index];
+  Vec3 m;
+  if (!gGame.characters[index].WeaponMuzzle(&m))
+    return Vec3(bot.position.x + bot.facing.x * FallbackMuzzleForward, bot.position.y + FallbackMuzzleUp,
+                bot.position.z + bot.facing.z * FallbackMuzzleForward);
+  // As DrawBots and DrawCharacter place the model: +Z up turned to +Y, the heading about
+  // +Y, the scale, then the drawn position.
+  const Vec3 up(m.x, m.z, -m.y);
+  const float a = bot.heading * DegreesToRadians;
+  const Vec3 turned(up.x * std::cos(a) + up.z * std::sin(a), up.y, -up.x * std::sin(a) + up.z * std::cos(a));
+  const Vec3 origin(bot.position.x, bot.position.y - DrawnDrop + BotDrawnFloorOffset(index), bot.position.z);
+  return origin + turned * DrawnScale;
+}
+
+void BotHitBox(int index, Vec3* mins, Vec3* maxs) {
+  const Vec3 p = gGame.bots[index].position;
+  const float soles = p.y - BotFeetBelowCentre + BotDrawnFloorOffset(index);
+  *mins = Vec3(p.x - FigureHalfWidth, soles, p.z - FigureHalfWidth);
+  *maxs = Vec3(p.x + FigureHalfWidth, soles + FigureHeight[index], p.z + FigureHalfWidth);
 }
 
 void DrawBots() {

@@ -1,5 +1,11 @@
-// The all-pairs next-hop table: one array-scan shortest-path search per ordered pair. With
-// at most 99 waypoints a plain scan is cheaper than keeping a priority queue.
+// The all-pairs next-hop table. The built-in graph: one array-scan shortest-path search per
+// ordered pair (with at most 99 waypoints a plain scan is cheaper than keeping a priority
+// queue). A generated graph of hundreds of waypoints: one search per waypoint.
+#include <functional>
+#include <queue>
+#include <utility>
+#include <vector>
+
 #include "app/game_state.h"
 #include "bots/waypoints.h"
 
@@ -12,10 +18,12 @@ constexpr int Settled = 99999;  // search-state marker of a waypoint that was ex
 void FindRoute(int s, int t) {
   const WaypointGraph& graph = gGame.waypoints;
   const int count = graph.count;
-  if (count <= 0 || count > MaxWaypoints || s < 0 || s >= count || t < 0 || t >= count) return;
-  int previous[MaxWaypoints];  // predecessor on the best path found; -1 for the source
-  int search[MaxWaypoints];    // Settled once expanded
-  float dist[MaxWaypoints];    // best known cost from s
+  if (count <= 0 || count > graph.capacity() || count > gGame.routes.nextHop.size() || s < 0 ||
+      s >= count || t < 0 || t >= count)
+    return;
+  std::vector<int> previous(count);  // predecessor on the best path found; -1 for the source
+  std::vector<int> search(count);    // Settled once expanded
+  std::vector<float> dist(count);    // best known cost from s
   for (int i = 0; i < count; ++i) {
     dist[i] = i == s ? 0.0f : FarAway;
     previous[i] = i;
@@ -60,8 +68,60 @@ void FindRoute(int s, int t) {
   }
 }
 
-void BuildRouteTable() {
+namespace {
+
+// The cheapest paths of the generated graph into target t, searched backwards from t: a
+// waypoint r reached from cur (a link r -> cur) walks to cur next on its way to t.
+void RoutesInto(int t, std::vector<float>* dist) {
+  const WaypointGraph& graph = gGame.waypoints;
+  const int count = graph.count;
+  dist->assign(count, FarAway);
+  (*dist)[t] = 0;
+  typedef std::pair<float, int> Entry;
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+  open.push(Entry(0.0f, t));
+  while (!open.empty()) {
+    const Entry e = open.top();
+    open.pop();
+    const int cur = e.second;
+    if (e.first > (*dist)[cur]) continue;  // a stale entry
+    const Vec3 from = WaypointPosition(cur);
+    for (int r = 0; r < count; ++r) {
+      if (graph.links[r][cur] != 1) continue;
+      const float d = (*dist)[cur] + WaypointCost(from, WaypointPosition(r));
+      if (d < (*dist)[r]) {
+        (*dist)[r] = d;
+        gGame.routes.nextHop[r][t] = cur;
+        open.push(Entry(d, r));
+      }
+    }
+  }
+}
+
+void BuildGeneratedRouteTable() {
   const int count = gGame.waypoints.count;
+  gGame.routes = RouteTable(count);
+  for (int i = 0; i < count; ++i)
+    for (int j = 0; j < count; ++j) gGame.routes.nextHop[i][j] = i == j ? i : NoRoute;
+  std::vector<float> dist;
+  for (int t = 0; t < count; ++t) RoutesInto(t, &dist);
+}
+
+}  // namespace
+
+bool HasRoute(int a, int b) {
+  const int count = gGame.waypoints.count;
+  if (a < 0 || a >= count || b < 0 || b >= count || count > gGame.routes.nextHop.size()) return false;
+  return gGame.routes.nextHop[a][b] != NoRoute;
+}
+
+void BuildRouteTable() {
+  if (gGame.waypoints.generated) {
+    BuildGeneratedRouteTable();
+    return;
+  }
+  const int count = gGame.waypoints.count;
+  if (gGame.routes.nextHop.size() < count) gGame.routes = RouteTable(gGame.waypoints.capacity());
   for (int i = 0; i < count; ++i)
     for (int j = 0; j < count; ++j) gGame.routes.nextHop[i][j] = NoRoute;
   for (int i = 0; i < count; ++i)

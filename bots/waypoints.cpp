@@ -37,6 +37,7 @@ void LoadBuiltInWaypoints() {
 
 Vec3 WaypointPosition(int w) {
   const WaypointGraph& graph = gGame.waypoints;
+  if (w < 0 || w >= graph.capacity()) return Vec3();  // a generated graph smaller than 99
   return Vec3(graph.x[w], graph.y[w], graph.z[w]);
 }
 

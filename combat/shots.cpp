@@ -75,7 +75,9 @@ void PlayImpactSound(int weapon) {
 float BotContact(const Shot& shot, int b) {
   if (shot.owner == b || b < 0 || b >= BotCount) return 2;
   float f;
-  if (!SegmentEntersBox(shot.previousPosition, shot.position, gGame.bots[b].position, BotHitExtents, &f))
+  Vec3 mins, maxs;
+  BotHitBox(b, &mins, &maxs);
+  if (!SegmentEntersBox(shot.previousPosition, shot.position, (mins + maxs) * 0.5f, (maxs - mins) * 0.5f, &f))
     return 2;
   return f;
 }

@@ -20,9 +20,9 @@ struct Shot {
 float ShotSpeed(int weapon);
 int ShotSize(int weapon);
 
-// Half-sizes of the box a shot sweeps through the level, and of a bot's hit box.
+// Half-sizes of the box a shot sweeps through the level. A bot's hit box is the figure as
+// drawn (BotHitBox).
 const Vec3 ShotExtents(5, 5, 5);
-const Vec3 BotHitExtents(17, 45, 17);
 
 // Fires a shot of the given weapon (11 rifle, 13 grenade launcher) from origin along the
 // unit direction; owner 9123 is the player, 0 and 1 the bots.

@@ -40,6 +40,12 @@ class CharacterModel {
   void DrawLinked(const Md3Model& model);
   void DrawMeshes(const Md3Model& model);
 
+  // Where the weapon's muzzle is in the frame last drawn: its "tag_flash" (the weapon's own
+  // origin without one), carried through the blended "tag_torso" and "tag_weapon" tags, in
+  // the lower body's model space (+Z up, before DrawCharacter turns it). false without a
+  // weapon hung on the character.
+  bool WeaponMuzzle(Vec3* point) const;
+
   // true: each mesh's blended frame goes to the GL as one indexed array draw; false: vertex
   // by vertex between glBegin and glEnd (kept for comparing pictures). Same picture either way.
   bool arrayDrawing = true;

@@ -9,6 +9,7 @@
 #include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
+#include "combat/shots.h"
 #include "core/random.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"
@@ -205,16 +206,22 @@ TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickAndEveryTickAfter) {
     EXPECT_EQ(bot.stuckTicks, 30);
   }
 
-  // A walking bot on open floor makes at most 1 unit of progress per tick: stuck as well.
+  // Progress is judged against the distance asked for: walking (1 unit a tick) and running
+  // in slow motion (0.2) on open floor are never stuck, nor is running straight along x.
   gGame.level = Level();
-  bot = MakingFor(2, MoveWalk, 0);
-  for (int tick = 0; tick < 30; ++tick) MoveBot(0);
-  EXPECT_EQ(bot.stuckTicks, 30);
-  // Running straight along x makes progress 4: never stuck.
-  bot = MakingFor(1, MoveRun, 360);
-  for (int tick = 0; tick < 40; ++tick) MoveBot(0);
-  EXPECT_EQ(bot.stuckTicks, 0);
-  EXPECT_NEAR(bot.position.x, 160, 1e-3);
+  struct Pace {
+    int mode;
+    bool slow;
+    float distance;  // after 40 ticks along x
+  };
+  for (const Pace& pace : {Pace{MoveWalk, false, 40}, Pace{MoveRun, true, 8}, Pace{MoveRun, false, 160}}) {
+    gGame.slowMotion = pace.slow;
+    bot = MakingFor(1, pace.mode, 360);
+    for (int tick = 0; tick < 40; ++tick) MoveBot(0);
+    EXPECT_EQ(bot.stuckTicks, 0) << pace.mode << " " << pace.slow;
+    EXPECT_NEAR(bot.position.x, pace.distance, 1e-3);
+  }
+  gGame.slowMotion = false;
 }
 
 TEST_F(Bots, SearchAttackHuntAndSearchAgain) {
@@ -431,4 +438,67 @@ TEST_F(Bots, StartValuesAnimationChoicesAndThePanel) {
   EXPECT_EQ(gGame.bots[0].state, StateCollectWeapon);
   EnterState(0, 99);
   EXPECT_EQ(gGame.bots[0].state, StateCollectWeapon);
+}
+
+TEST_F(Bots, AGrenadeFiredAgainstAWallBurstsOnTheNearSide) {
+  // A wall whose face is at x = 40; the bot stands 30 in front of it facing it, its muzzle
+  // (50 ahead without a loaded character) inside the wall. The player, behind the bot, is in
+  // sight.
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(40, -200, -200), Vec3(80, 200, 200));
+  ASSERT_TRUE(builder.LoadInto(&gGame.level));
+  MakeGraph({Vec3(-200, 0, 0), Vec3(-400, 0, 0)}, {{0, 1}});
+  gBotShot = FireShot;
+  UpdatePlayerWaypoint(Vec3(-300, 0, 0));
+  for (const float heading : {360.0f, 330.0f}) {  // straight at the wall, and at an angle
+    Bot& bot = gGame.bots[0];
+    bot = MakingFor(0, MoveStand, heading);
+    bot.position = Vec3(10, 0, 0);
+    bot.state = StateAttack;
+    bot.facing = FacingFromHeading(heading, 0);
+    gGame.bots[1].position = Vec3(-1000, 0, 500);
+    const int slot = gGame.nextShotSlot;
+    UpdateBot(0);
+    ASSERT_EQ(gGame.nextShotSlot, slot + 1) << "no grenade fired";
+    UpdateShots();
+    const Shot& shot = gGame.shots[slot];
+    EXPECT_FALSE(shot.active) << heading;
+    EXPECT_LT(shot.position.x, 40.0f) << heading;  // the near side of the face at x = 40
+    EXPECT_GT(shot.position.x, 10.0f) << heading;
+  }
+  // With nothing in the way the grenade leaves the muzzle along the facing.
+  gGame.level = Level();
+  gBotShot = RecordShot;
+  Bot& bot = gGame.bots[0];
+  bot.lastShotTime = 0;
+  UpdateBot(0);
+  ASSERT_EQ(gShots.size(), 1u);
+  EXPECT_EQ(gShots[0].origin, BotMuzzle(0));
+  EXPECT_EQ(gShots[0].direction, bot.facing);
+}
+
+TEST_F(Bots, TheHitBoxFollowsTheFigureDownToTheFloor) {
+  // Soles 54 below the centre, 58 (fidget) or 62 (jack) tall, 17 to either side; a bot
+  // gliding 30 above the floor is drawn on it, and so is its box.
+  gGame.bots[0].position = Vec3(0, 0, 0);
+  gGame.bots[1].position = Vec3(300, 0, 0);
+  Vec3 mins, maxs;
+  BotHitBox(0, &mins, &maxs);
+  EXPECT_EQ(mins, Vec3(-17, -54, -17));
+  EXPECT_EQ(maxs, Vec3(17, 4, 17));
+  BotHitBox(1, &mins, &maxs);
+  EXPECT_EQ(maxs.y, 8);
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-100, -200, -100), Vec3(400, -84, 100));
+  ASSERT_TRUE(builder.LoadInto(&gGame.level));
+  BotHitBox(0, &mins, &maxs);
+  EXPECT_NEAR(mins.y, -84, 0.1f);
+  EXPECT_NEAR(maxs.y, -26, 0.1f);
+  // A rifle shot just over the drawn head passes; one at the knees hits.
+  FireShot(Vec3(-60, -20, 0), Vec3(1, 0, 0), WeaponRifle, PlayerOwner);
+  FireShot(Vec3(-60, -70, 0), Vec3(1, 0, 0), WeaponRifle, PlayerOwner);
+  UpdateShots();
+  EXPECT_TRUE(gGame.shots[0].active);
+  EXPECT_FALSE(gGame.shots[1].active);
+  EXPECT_NEAR(gGame.shots[1].position.x, -17, 1e-3);
 }

@@ -164,3 +164,77 @@ TEST_F(BotPictures, BotsSeenFromThePlayerStandOnTheFloor) {
     EXPECT_LT(std::fabs(gapUnits), 8.0) << "bot " << i;
   }
 }
+
+namespace {
+
+// The highest and lowest rows where two pictures differ inside a column band; -1 if none.
+void DifferingRows(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int x0, int x1, int* low, int* high) {
+  *low = *high = -1;
+  for (int y = 0; y < Height; ++y)
+    for (int x = std::max(0, x0); x <= std::min(Width - 1, x1); ++x) {
+      const size_t k = (static_cast<size_t>(y) * Width + x) * 4;
+      if (a[k] == b[k] && a[k + 1] == b[k + 1] && a[k + 2] == b[k + 2]) continue;
+      if (*low < 0) *low = y;
+      *high = y;
+    }
+}
+
+Vec3 Screen(Vec3 p) {
+  GLdouble model[16], projection[16], x, y, z;
+  GLint viewport[4];
+  glGetDoublev(GL_MODELVIEW_MATRIX, model);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  gluProject(p.x, p.y, p.z, model, projection, viewport, &x, &y, &z);
+  return Vec3(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+}
+
+}  // namespace
+
+TEST_F(BotPictures, GrenadesLeaveTheDrawnMuzzleAndShotsTestTheDrawnFigure) {
+  if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
+  ASSERT_TRUE(loaded_);
+  const char* folders[2] = {"fidget", "jack"};
+  for (int i = 0; i < 2; ++i) {
+    CharacterModel& model = gGame.characters[i];
+    ASSERT_TRUE(model.LoadCharacter(folders[i], folders[i]));
+    ASSERT_TRUE(model.LoadCharacterWeapon("weapons", "grenadel"));
+    model.SetTorsoAnimation("TORSO_ATTACK");
+    model.SetLegsAnimation("LEGS_IDLE");
+  }
+  glDisable(GL_FOG);
+  InitBot(0);
+  InitBot(1);
+  // Each bot in turn on the landing at waypoint 14, seen from its left side, facing -z.
+  for (int i = 0; i < 2; ++i) {
+    Bot& bot = gGame.bots[i];
+    bot.position = WaypointPosition(14);
+    bot.heading = HeadingFromDirection(0, -1);
+    bot.facing = FacingFromHeading(bot.heading, 0);
+    gGame.bots[1 - i].position = Vec3(0, -10000, 0);  // out of the picture
+    const Vec3 eye = bot.position + Vec3(-160, 0, 0), target = bot.position;
+    const std::vector<uint8_t> empty = Draw(eye, target, false, false);
+    const std::vector<uint8_t> picture = Draw(eye, target, false, true);
+    const Vec3 muzzle = BotMuzzle(i);
+    // In front of the bot, and drawn: the weapon's pixels reach the muzzle's place.
+    EXPECT_GT(Dot(muzzle - bot.position, bot.facing), 10.0f) << i;
+    const Vec3 m = Screen(muzzle);
+    int low, high;
+    DifferingRows(empty, picture, static_cast<int>(m.x) - 3, static_cast<int>(m.x) + 3, &low, &high);
+    bool near = false;
+    for (int y = static_cast<int>(m.y) - 3; y <= static_cast<int>(m.y) + 3; ++y) near |= y >= low && y <= high;
+    EXPECT_TRUE(near) << "bot " << i << ": nothing drawn at the muzzle (" << m.x << ", " << m.y << ")";
+    // The hit box spans the figure's rows, soles to the top of its head.
+    Vec3 mins, maxs;
+    BotHitBox(i, &mins, &maxs);
+    const Vec3 centre = Screen(bot.position);
+    const float unit = Screen(bot.position + Vec3(0, 1, 0)).y - centre.y;
+    DifferingRows(empty, picture, static_cast<int>(centre.x) - 60, static_cast<int>(centre.x) + 60, &low, &high);
+    ASSERT_GE(low, 0) << "bot " << i << " not drawn";
+    std::printf("bot %d: figure rows %d..%d, hit box %.1f..%.1f; muzzle %.1f ahead, %.1f above the centre\n", i,
+                low, high, Screen(mins).y, Screen(Vec3(mins.x, maxs.y, mins.z)).y,
+                Dot(muzzle - bot.position, bot.facing), muzzle.y - bot.position.y);
+    EXPECT_NEAR((low - centre.y) / unit, mins.y - bot.position.y, 4.0f) << i;
+    EXPECT_NEAR((high - centre.y) / unit, maxs.y - bot.position.y, 4.0f) << i;
+  }
+}

@@ -162,6 +162,14 @@ TEST(TextureLookup, FindsEitherFormatWithOrWithoutExtension) {
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(FindImageFile(c.name), c.file) << c.name;
+
+  // Once the folder is mounted, names are found whatever their case and separators.
+  std::string error;
+  ASSERT_TRUE(files::MountDirectory(".", &error)) << error;
+  EXPECT_EQ(FindImageFile("T\\JpgOnly"), "T\\JpgOnly.jpg");
+  EXPECT_EQ(FindImageFile("t/TGAONLY.JPG"), "t/TGAONLY.tga");
+  EXPECT_TRUE(files::Exists(FindImageFile("T/BOTH")));
+  files::UnmountAll();
 }
 
 }  // namespace

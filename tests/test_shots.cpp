@@ -111,11 +111,15 @@ TEST_F(ShotsTest, BotBoxesAlongTheStepWithTheOwnerRule) {
     bool hits;
     Vec3 impact;
   } cases[] = {
-      // A step exactly 17 from bot 0's centre on x (and on its top face): inside.
-      {"edge x=17", Vec3(17, 45, 10), Vec3(0, 0, -1), WeaponLauncher, PlayerOwner, true, Vec3(17, 45, 10)},
+      // A step exactly 17 from bot 0's centre on x and on the top of its head (the figure
+      // as drawn: soles 54 below the centre, 58 tall): inside. Just over the head: missed.
+      {"edge x=17", Vec3(17, 4, 10), Vec3(0, 0, -1), WeaponLauncher, PlayerOwner, true, Vec3(17, 4, 10)},
+      {"over the head", Vec3(0, 4.01f, 10), Vec3(0, 0, -1), WeaponLauncher, PlayerOwner, false, Vec3()},
+      {"at the soles", Vec3(0, -54, 10), Vec3(0, 0, -1), WeaponLauncher, PlayerOwner, true, Vec3(0, -54, 10)},
+      {"below the soles", Vec3(0, -54.01f, 10), Vec3(0, 0, -1), WeaponLauncher, PlayerOwner, false, Vec3()},
       {"edge x=17.01", Vec3(17.01f, 0, 10), Vec3(0, 0, -1), WeaponLauncher, PlayerOwner, false, Vec3()},
       // A rifle shot crossing the 34-unit box in one 50-unit step hits at the entry point.
-      {"through", Vec3(-30, 10, 0), Vec3(1, 0, 0), WeaponRifle, PlayerOwner, true, Vec3(-17, 10, 0)},
+      {"through", Vec3(-30, -10, 0), Vec3(1, 0, 0), WeaponRifle, PlayerOwner, true, Vec3(-17, -10, 0)},
       // A bot's own shot starting inside its box flies on; the other bot's box stops it.
       {"own box", Vec3(0, 0, 0), Vec3(0, 0, 1), WeaponLauncher, 0, false, Vec3()},
       {"other's box", Vec3(300, 0, 0), Vec3(0, 0, 1), WeaponLauncher, 0, true, Vec3(300, 0, 0)},

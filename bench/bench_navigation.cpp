@@ -1,0 +1,82 @@
+// The waypoint graph built at start-up for a level other than the default one, on the
+// largest navigation test level (copies of the rooms-stairs-ramp-door-pit level side by
+// side): its build time and the memory it takes at its peak, against parsing the level file,
+// and the memory still held once it is done (the graph and route table alone should stay).
+// Measured in one run, so the ratios hold on a noisy machine.
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/game_state.h"
+#include "bots/graph_builder.h"
+#include "bots/waypoints.h"
+#include "level/level.h"
+#include "support/nav_level.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+long PeakResidentKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+size_t HeapInUse() { return mallinfo2().uordblks; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int copies = argc > 1 ? std::atoi(argv[1]) : 8;
+  std::string error;
+  const std::vector<uint8_t> file = NavLevelFile(copies);
+  const size_t brushCount = NavLevelBrushes(copies).size();
+  Level& level = gGame.level;
+  auto start = Clock::now();
+  if (!level.Parse(file.data(), file.size(), &error)) {
+    std::fprintf(stderr, "bench_navigation: %s\n", error.c_str());
+    return 1;
+  }
+  const double parseMs = Ms(start);
+
+  malloc_trim(0);
+  const long peakBefore = PeakResidentKb();
+  const size_t heapBefore = HeapInUse();
+  start = Clock::now();
+  WaypointGraph graph;
+  GraphBuildReport report;
+  if (!BuildLevelWaypointGraph(level, GraphBuildSettings(), &graph, &report, &error)) {
+    std::fprintf(stderr, "bench_navigation: %s\n", error.c_str());
+    return 1;
+  }
+  gGame.waypoints = std::move(graph);
+  const double graphMs = Ms(start);
+  start = Clock::now();
+  BuildRouteTable();
+  const double routesMs = Ms(start);
+  const long peakGrowthKb = PeakResidentKb() - peakBefore;
+  const size_t heapKept = HeapInUse() - heapBefore;
+  const size_t tablesKept = 2 * sizeof(int) * static_cast<size_t>(gGame.waypoints.count) * gGame.waypoints.count +
+                            3 * sizeof(float) * static_cast<size_t>(gGame.waypoints.count);
+
+  std::printf("navigation graph on %d copies of the test level (%zu brushes, file %zu KB):\n", copies,
+              brushCount, file.size() / 1024);
+  std::printf("  parse the level file                    %9.1f ms\n", parseMs);
+  std::printf("  build the graph                        %9.1f ms = %.1fx parsing\n", graphMs, graphMs / parseMs);
+  std::printf("  route table                            %9.1f ms\n", routesMs);
+  std::printf("  %d waypoints, %d links, %d parts, %ld walk ticks\n", report.waypoints, report.links,
+              report.components, report.walkTicks);
+  std::printf("  peak resident growth while building    %9ld KB\n", peakGrowthKb);
+  std::printf("  heap kept after building               %9zu KB (graph and routes %zu KB)\n", heapKept / 1024,
+              tablesKept / 1024);
+  return graphMs + routesMs < 1000.0 ? 0 : 2;
+}

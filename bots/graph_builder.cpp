@@ -1,0 +1,235 @@
+// Building the waypoint graph of a level: candidate places from the navigation mesh (where
+// two floor polygons meet, the polygons' centres, and a grid over large floors), set on the
+// floor at a bot's centre height and kept when nothing closer was kept already; then links,
+// shortest first, each walked both ways by the bots' own movement. A link that two shorter
+// ones already make is left out, and parts of the graph on one connected floor are joined by
+// longer links where a walk finds one.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <unordered_map>
+
+#include "bots/graph_builder.h"
+#include "bots/navmesh.h"
+#include "level/level.h"
+
+namespace {
+
+constexpr float OpenSkyReach = 1.0e5f;   // a floor with nothing above it this far is outside
+constexpr int MaxJoiningWalks = 4000;    // trial pairs spent joining the parts of one floor
+
+struct Candidate {
+  Vec3 floor;      // a point on the floor the navigation mesh found
+  int component;   // the mesh part it lies on
+};
+
+struct Place {
+  Vec3 centre;     // the waypoint: a bot's body centre resting on the floor
+  int component;
+};
+
+// Cells of a horizontal grid, for finding near places without comparing all pairs.
+class PlaceGrid {
+ public:
+  explicit PlaceGrid(float cell) : cell_(cell) {}
+  void Add(int index, Vec3 p) { cells_[Key(Cell(p.x), Cell(p.z))].push_back(index); }
+  // Calls visit(index) for every place added within `reach` cells around p.
+  template <typename Visit>
+  void Near(Vec3 p, int reach, Visit visit) const {
+    const int cx = Cell(p.x), cz = Cell(p.z);
+    for (int x = cx - reach; x <= cx + reach; ++x)
+      for (int z = cz - reach; z <= cz + reach; ++z) {
+        const auto found = cells_.find(Key(x, z));
+        if (found == cells_.end()) continue;
+        for (int index : found->second) visit(index);
+      }
+  }
+
+ private:
+  int Cell(float v) const { return static_cast<int>(std::floor(v / cell_)); }
+  static int64_t Key(int x, int z) { return (static_cast<int64_t>(x) << 32) ^ static_cast<uint32_t>(z); }
+  float cell_;
+  std::unordered_map<int64_t, std::vector<int>> cells_;
+};
+
+float Horizontal(Vec3 a, Vec3 b) { return std::hypot(a.x - b.x, a.z - b.z); }
+
+// The floor height of the polygon at (x, z), or false when the point lies outside it.
+bool FloorInPolygon(const NavPolygon& polygon, float x, float z, float* y) {
+  const std::vector<Vec3>& c = polygon.corners;
+  for (size_t k = 2; k < c.size(); ++k) {
+    const Vec3 a = c[0], b = c[k - 1], d = c[k];
+    const float det = (b.x - a.x) * (d.z - a.z) - (d.x - a.x) * (b.z - a.z);
+    if (std::fabs(det) < 1e-6f) continue;
+    const float u = ((x - a.x) * (d.z - a.z) - (d.x - a.x) * (z - a.z)) / det;
+    const float v = ((b.x - a.x) * (z - a.z) - (x - a.x) * (b.z - a.z)) / det;
+    if (u < -1e-4f || v < -1e-4f || u + v > 1.0001f) continue;
+    *y = a.y + (b.y - a.y) * u + (d.y - a.y) * v;
+    return true;
+  }
+  return false;
+}
+
+// Places where portals meet first (they carry bots from floor to floor), then polygon
+// centres, then a grid over the larger polygons.
+std::vector<Candidate> Candidates(const NavMesh& mesh, float gridStep) {
+  std::vector<Candidate> out;
+  for (const NavPortal& portal : mesh.portals)
+    out.push_back(Candidate{portal.midpoint, mesh.polygons[portal.polygonA].component});
+  for (const NavPolygon& polygon : mesh.polygons) {
+    if (polygon.corners.empty()) continue;
+    Vec3 sum;
+    for (const Vec3& c : polygon.corners) sum = sum + c;
+    out.push_back(Candidate{sum / static_cast<float>(polygon.corners.size()), polygon.component});
+  }
+  for (const NavPolygon& polygon : mesh.polygons) {
+    float lo[2] = {1e30f, 1e30f}, hi[2] = {-1e30f, -1e30f};
+    for (const Vec3& c : polygon.corners) {
+      lo[0] = std::min(lo[0], c.x), hi[0] = std::max(hi[0], c.x);
+      lo[1] = std::min(lo[1], c.z), hi[1] = std::max(hi[1], c.z);
+    }
+    for (float x = std::ceil(lo[0] / gridStep) * gridStep; x <= hi[0]; x += gridStep)
+      for (float z = std::ceil(lo[1] / gridStep) * gridStep; z <= hi[1]; z += gridStep) {
+        float y;
+        if (FloorInPolygon(polygon, x, z, &y)) out.push_back(Candidate{Vec3(x, y, z), polygon.component});
+      }
+  }
+  return out;
+}
+
+std::vector<Place> SpreadPlaces(Level& level, const std::vector<Candidate>& candidates,
+                                const GraphBuildSettings& s) {
+  std::vector<Place> places;
+  PlaceGrid grid(s.spacing);
+  for (const Candidate& c : candidates) {
+    Vec3 centre;
+    if (!RestingBodyCentre(level, c.floor, &centre)) continue;
+    bool crowded = false;
+    grid.Near(centre, 1, [&](int i) {
+      const Vec3 p = places[i].centre;
+      if (Horizontal(p, centre) < s.spacing && std::fabs(p.y - centre.y) < s.heightApart) crowded = true;
+    });
+    if (crowded) continue;
+    // A floor under open void is the outside of the level's shell, not a place to walk.
+    if (level.Trace(centre, centre + Vec3(0, OpenSkyReach, 0), Vec3()).fraction == 1.0f) continue;
+    grid.Add(static_cast<int>(places.size()), centre);
+    places.push_back(Place{centre, c.component});
+  }
+  return places;
+}
+
+int Find(std::vector<int>& parent, int i) {
+  while (parent[i] != i) i = parent[i] = parent[parent[i]];
+  return i;
+}
+
+struct Linker {
+  Level& level;
+  const GraphBuildSettings& s;
+  const std::vector<Place>& places;
+  std::vector<std::vector<std::pair<int, float>>> neighbours;  // (place, length) per place
+  std::vector<int> parent;                                     // parts of the graph so far
+  long ticks = 0;
+  int links = 0;
+
+  // Tries the link a-b of length d: an open line at centre height, then walks both ways.
+  bool Try(int a, int b, float d) {
+    const Vec3 pa = places[a].centre, pb = places[b].centre;
+    if (level.Trace(pa, pb, Vec3()).fraction < 1.0f) return false;
+    if (!WalkReaches(level, pa, pb, s.runSpeed, &ticks) || !WalkReaches(level, pb, pa, s.runSpeed, &ticks))
+      return false;
+    neighbours[a].push_back({b, d});
+    neighbours[b].push_back({a, d});
+    parent[Find(parent, a)] = Find(parent, b);
+    ++links;
+    return true;
+  }
+
+  // Whether a waypoint linked to both a and b makes a path at most `detour` times d.
+  bool Detoured(int a, int b, float d) const {
+    for (const auto& [c, ac] : neighbours[a])
+      for (const auto& [e, cb] : neighbours[c])
+        if (e == b && ac + cb <= s.detour * d) return true;
+    return false;
+  }
+};
+
+struct Pair {
+  float length;
+  int a, b;
+  bool operator<(const Pair& o) const { return length < o.length || (length == o.length && (a < o.a || (a == o.a && b < o.b))); }
+};
+
+std::vector<Pair> PairsWithin(const std::vector<Place>& places, float range) {
+  PlaceGrid grid(range);
+  for (size_t i = 0; i < places.size(); ++i) grid.Add(static_cast<int>(i), places[i].centre);
+  std::vector<Pair> pairs;
+  for (size_t i = 0; i < places.size(); ++i)
+    grid.Near(places[i].centre, 1, [&](int j) {
+      if (j <= static_cast<int>(i)) return;
+      const float d = Magnitude(places[i].centre - places[j].centre);
+      if (d <= range) pairs.push_back(Pair{d, static_cast<int>(i), j});
+    });
+  std::sort(pairs.begin(), pairs.end());
+  return pairs;
+}
+
+}  // namespace
+
+bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, WaypointGraph* graph,
+                             GraphBuildReport* report, std::string* error) {
+  const auto started = std::chrono::steady_clock::now();
+  *report = GraphBuildReport();
+  std::vector<Place> places;
+  GraphBuildSettings s = settings;
+  {
+    NavMesh mesh;
+    if (!BuildNavMesh(level, NavMeshSettings(), &mesh, error)) return false;
+    // A level too large for the graph's capacity gets its waypoints further apart.
+    for (;;) {
+      places = SpreadPlaces(level, Candidates(mesh, s.gridStep), s);
+      if (static_cast<int>(places.size()) <= MaxGeneratedWaypoints) break;
+      s.spacing *= 1.3f;
+      s.gridStep *= 1.3f;
+      s.linkRange *= 1.3f;
+    }
+  }
+  if (places.empty()) {
+    *error = "no floor where a bot can stand";
+    return false;
+  }
+
+  const int count = static_cast<int>(places.size());
+  Linker linker{level, s, places, std::vector<std::vector<std::pair<int, float>>>(count), std::vector<int>(count)};
+  std::iota(linker.parent.begin(), linker.parent.end(), 0);
+  for (const Pair& p : PairsWithin(places, s.linkRange))
+    if (!linker.Detoured(p.a, p.b, p.length)) linker.Try(p.a, p.b, p.length);
+  // Parts of the graph on one connected floor: join them with the shortest walkable links.
+  int walks = 0;
+  for (const Pair& p : PairsWithin(places, 2 * s.linkRange)) {
+    if (walks >= MaxJoiningWalks) break;
+    if (places[p.a].component != places[p.b].component) continue;
+    if (Find(linker.parent, p.a) == Find(linker.parent, p.b)) continue;
+    ++walks;
+    linker.Try(p.a, p.b, p.length);
+  }
+
+  *graph = WaypointGraph(count);
+  graph->count = count;
+  graph->generated = true;
+  for (int i = 0; i < count; ++i) {
+    graph->x[i] = places[i].centre.x;
+    graph->y[i] = places[i].centre.y;
+    graph->z[i] = places[i].centre.z;
+    for (const auto& [j, length] : linker.neighbours[i]) graph->links[i][j] = 1;
+  }
+  report->waypoints = count;
+  report->links = linker.links;
+  for (int i = 0; i < count; ++i) report->components += Find(linker.parent, i) == i ? 1 : 0;
+  report->walkTicks = linker.ticks;
+  report->milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  return true;
+}

@@ -1,0 +1,43 @@
+// A waypoint graph for any level, built when it loads: waypoints spread over the walkable
+// floors of the level's navigation mesh at the height of a bot's centre, and a link wherever a
+// trial walk with the bots' own steering, turning and sliding gets from one end to the other.
+#pragma once
+#include <string>
+
+#include "bots/waypoints.h"
+#include "core/vec3.h"
+
+class Level;
+
+struct GraphBuildSettings {
+  float spacing = 96;       // no two waypoints closer than this on the floor (level units)
+  float heightApart = 48;   // ... unless their heights differ by more
+  float gridStep = 192;     // large floors get a waypoint about this often
+  float linkRange = 420;    // longest link tried between two waypoints
+  float detour = 1.3f;      // a link is left out when two shorter ones already make it with
+                            // a path at most this much longer
+  float runSpeed = 4;       // the trial walks move as a running bot
+};
+
+struct GraphBuildReport {
+  int waypoints = 0;
+  int links = 0;            // undirected
+  int components = 0;       // separate parts of the graph
+  long walkTicks = 0;       // ticks of the trial walks
+  double milliseconds = 0;
+};
+
+// The centre of a bot's body (BodyExtents) standing on the floor found below `nearFloor`
+// (within a short reach up or down); false when there is none or the body does not fit.
+bool RestingBodyCentre(Level& level, Vec3 nearFloor, Vec3* centre);
+
+// Whether a bot at `from`, already facing `to`, reaches `to` (within the arrival square and
+// close to its height) by the game's movement at `speed` units a tick: steering at `to`
+// every tick, turning at most 5 degrees a tick, sliding along what stops it, never stuck for
+// 30 ticks in a row and never without a floor under its body.
+bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks = nullptr);
+
+// Builds the graph of the level: waypoints, links (both ways walked) and the generated flag.
+// false with the reason when the level has no floor a bot can stand on.
+bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, WaypointGraph* graph,
+                             GraphBuildReport* report, std::string* error);

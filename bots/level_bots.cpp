@@ -1,0 +1,85 @@
+// Start-up of the bots on a level other than the default one: building its waypoint graph
+// and placing the bots at the player starts the player does not take.
+#include "bots/level_bots.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "app/game_state.h"
+#include "bots/bot.h"
+#include "bots/graph_builder.h"
+#include "bots/waypoints.h"
+#include "level/entities.h"
+#include "level/level.h"
+
+namespace {
+
+// A start this close to the player's eye (horizontally) is the player's own.
+constexpr float PlayersStartReach = 48;
+
+// The reachable waypoint farthest from the player and from the places already taken.
+Vec3 FarWaypoint(Vec3 player, const std::vector<Vec3>& taken) {
+  const int from = NearestWaypoint(player);
+  int best = from;
+  float bestDistance = -1;
+  for (int w = 0; w < gGame.waypoints.count; ++w) {
+    if (!HasRoute(from, w) || !HasRoute(w, from)) continue;
+    const Vec3 p = WaypointPosition(w);
+    float nearest = Magnitude(p - player);
+    for (const Vec3& t : taken) nearest = std::fmin(nearest, Magnitude(p - t));
+    if (nearest > bestDistance) {
+      bestDistance = nearest;
+      best = w;
+    }
+  }
+  return WaypointPosition(best);
+}
+
+}  // namespace
+
+void LoadWaypointsForLevel(bool defaultLevel) {
+  if (defaultLevel) {
+    LoadBuiltInWaypoints();
+    return;
+  }
+  WaypointGraph graph;
+  GraphBuildReport report;
+  std::string error;
+  if (BuildLevelWaypointGraph(gGame.level, GraphBuildSettings(), &graph, &report, &error)) {
+    gGame.waypoints = std::move(graph);
+    std::printf("Waypoint graph: %d waypoints, %d links, %d parts, built in %.0f ms\n",
+                report.waypoints, report.links, report.components, report.milliseconds);
+  } else {
+    const Vec3 p = gGame.camera.position;
+    gGame.waypoints = WaypointGraph(1);
+    gGame.waypoints.count = 1;
+    gGame.waypoints.generated = true;
+    gGame.waypoints.x[0] = p.x, gGame.waypoints.y[0] = p.y, gGame.waypoints.z[0] = p.z;
+    std::printf("Waypoint graph: none could be built (%s); the bots stay where the player starts\n",
+                error.c_str());
+  }
+  std::fflush(stdout);
+  BuildRouteTable();
+}
+
+void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player) {
+  std::vector<Vec3> places;
+  for (const Vec3& origin : startOrigins) {
+    if (places.size() == BotCount) break;
+    if (std::hypot(origin.x - player.x, origin.z - player.z) < PlayersStartReach) continue;
+    Vec3 centre;
+    if (DropToFloor(gGame.level, origin, BodyExtents, &centre)) places.push_back(centre);
+  }
+  while (places.size() < BotCount) {
+    std::vector<Vec3> taken = places;
+    places.push_back(FarWaypoint(player, taken));
+  }
+  for (int i = 0; i < BotCount; ++i) {
+    Bot& bot = gGame.bots[i];
+    bot.position = places[i];
+    bot.targetWaypoint = NearestVisibleWaypoint(i);
+    bot.lastWaypoint = -1;  // none reached yet
+    EnterState(i, StateSearch);
+  }
+}

@@ -1,0 +1,17 @@
+// The bots on a level other than the default one: its waypoint graph built at start-up, and
+// the two bots placed at the level's player starts that are not the player's.
+#pragma once
+#include <vector>
+
+#include "core/vec3.h"
+
+// The default level gets its built-in graph; any other level a graph built from its
+// geometry (its size and build time printed on standard output). A level where no graph can
+// be built gets a single waypoint where the player stands. Route table included.
+void LoadWaypointsForLevel(bool defaultLevel);
+
+// Places both bots on a generated graph: at the player starts (origins as in the level, in
+// their order) other than the one the player stands on, dropped onto the floor; where too few
+// remain, at reachable waypoints far from the player. Each starts searching from the nearest
+// waypoint it can see. `player` is where the player's eye starts.
+void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player);

@@ -1,0 +1,98 @@
+// The graph builder's trial walks: where a bot's body rests on a floor, and whether the bots'
+// own movement step (steer, turn, slide) gets a bot from one waypoint to the next.
+#include <cmath>
+
+#include "bots/bot.h"
+#include "bots/graph_builder.h"
+#include "level/level.h"
+
+namespace {
+
+constexpr float RestSearchUp = 24;      // how far above the guessed floor the body is lowered from
+constexpr float RestSearchDown = 40;    // and how far below it a floor is looked for
+constexpr float FloorReach = 48;        // under a walking bot's soles there is floor this close
+constexpr float FloorCheckEvery = 16;   // level units walked between two floor checks
+constexpr float LevelWalk = 0.5f;       // a walk this level (height difference) can go straight
+constexpr float ArrivalHeight = 40;     // arrival also needs the height this close
+// Stuck ticks in a row that end a walk. The game re-plans after 30, and in slow motion a bot
+// takes 20 ticks for each tick of this walk: a link must never hold a bot for two.
+constexpr int StuckLimit = 2;
+// A trial tick counts as stuck below this share of the distance asked for: a little more than
+// the game's, so no link needs a slide so shallow that a slower bot would count as stuck.
+constexpr float WalkStuckShare = 0.35f;
+
+// MoveWithSlide on the given level.
+Vec3 SlideMove(Level& level, Vec3 start, Vec3 end) {
+  TraceResult r = level.Trace(start, end, BodyExtents);
+  if (r.fraction != 1.0f) r = level.TraceSlide(start, end, BodyExtents);
+  return r.end;
+}
+
+bool FloorBelow(Level& level, Vec3 centre) {
+  const TraceResult down = level.Trace(centre, centre - Vec3(0, FloorReach, 0), BodyExtents);
+  return down.fraction < 1.0f || down.allSolid;
+}
+
+}  // namespace
+
+bool RestingBodyCentre(Level& level, Vec3 nearFloor, Vec3* centre) {
+  const float bodyHalf = BodyExtents.y;
+  const Vec3 top(nearFloor.x, nearFloor.y + bodyHalf + RestSearchUp, nearFloor.z);
+  const Vec3 bottom(nearFloor.x, nearFloor.y + bodyHalf - RestSearchDown, nearFloor.z);
+  const TraceResult down = level.Trace(top, bottom, BodyExtents);
+  if (down.fraction == 1.0f || down.allSolid) return false;
+  // The body must stand there free of every brush.
+  const TraceResult here = level.Trace(down.end, down.end, BodyExtents);
+  if (here.allSolid) return false;
+  *centre = down.end;
+  return true;
+}
+
+namespace {
+
+// A level walk with nothing in the way goes in a straight line, whatever the speed: the
+// body's sweep and a floor every FloorCheckEvery units along it decide it in a few traces.
+bool StraightWalkReaches(Level& level, Vec3 from, Vec3 to) {
+  if (level.Trace(from, to, BodyExtents).fraction < 1.0f) return false;
+  const float length = Magnitude(to - from);
+  const int checks = static_cast<int>(length / FloorCheckEvery) + 1;
+  for (int k = 0; k <= checks; ++k)
+    if (!FloorBelow(level, from + (to - from) * (static_cast<float>(k) / checks))) return false;
+  return true;
+}
+
+}  // namespace
+
+bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks) {
+  if (speed <= 0) return false;
+  if (std::fabs(to.y - from.y) <= LevelWalk && StraightWalkReaches(level, from, to)) return true;
+  const int tickLimit = static_cast<int>(3.0f * Magnitude(to - from) / speed) + 120;
+  Vec3 position = from;
+  const Vec3 start = NormalizeOrZero(to - from);
+  float heading = HeadingFromDirection(start.x, start.z);
+  int stuckTicks = 0;
+  float sinceFloorCheck = 0;
+  bool reached = false;
+  int tick = 0;
+  for (; tick < tickLimit; ++tick) {
+    if (std::fabs(position.x - to.x) <= BotArrivalRadius && std::fabs(position.z - to.z) <= BotArrivalRadius) {
+      reached = std::fabs(position.y - to.y) <= ArrivalHeight;
+      break;
+    }
+    const Vec3 direction = NormalizeOrZero(to - position);
+    heading = TurnToward(heading, HeadingFromDirection(direction.x, direction.z), BotTurnStep);
+    const Vec3 wanted = position + FacingFromHeading(heading, direction.y) * speed;
+    const Vec3 previous = position;
+    position = SlideMove(level, previous, wanted);
+    const float moved = Magnitude(position - previous);
+    stuckTicks = moved <= Magnitude(wanted - previous) * WalkStuckShare ? stuckTicks + 1 : 0;
+    if (stuckTicks >= StuckLimit) break;
+    sinceFloorCheck += moved;
+    if (sinceFloorCheck >= FloorCheckEvery) {
+      sinceFloorCheck = 0;
+      if (!FloorBelow(level, position)) break;  // gliding over a pit or out of the level
+    }
+  }
+  if (ticks) *ticks += tick;
+  return reached;
+}

@@ -1,0 +1,244 @@
+// The waypoint graph built for a level: where its waypoints stand, that the bots really walk
+// its links, that it holds together where the level does, routes on graphs larger than the
+// built-in one, the default level's graph, and where the bots start.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <set>
+#include <string>
+
+#include "app/game_state.h"
+#include "bots/bot.h"
+#include "bots/graph_builder.h"
+#include "bots/level_bots.h"
+#include "bots/navmesh.h"
+#include "bots/waypoint_data.h"
+#include "bots/waypoints.h"
+#include "level/level.h"
+#include "support/fake_platform.h"
+#include "support/nav_level.h"
+
+namespace {
+
+class Navigation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetGameState();
+    std::string error;
+    ASSERT_TRUE(LoadNavLevel(&gGame.level, 1, &error)) << error;
+  }
+  void TearDown() override { ResetGameState(); }
+
+  // Builds the level's graph into the game with its routes.
+  void BuildGraph(GraphBuildReport* report) {
+    std::string error;
+    WaypointGraph graph;
+    ASSERT_TRUE(BuildLevelWaypointGraph(gGame.level, GraphBuildSettings(), &graph, report, &error)) << error;
+    gGame.waypoints = graph;
+    BuildRouteTable();
+  }
+
+  // Runs the game's own movement step with bot 0 from waypoint a toward b until it arrives
+  // there; the ticks it took, or -1 when it did not within the limit.
+  int WalkLink(int a, int b, int moveMode, bool slowMotion) {
+    Bot& bot = gGame.bots[0];
+    bot = Bot();
+    bot.walkSpeed = 1;
+    bot.runSpeed = 4;
+    bot.position = WaypointPosition(a);
+    const Vec3 d = WaypointPosition(b) - bot.position;
+    bot.heading = HeadingFromDirection(d.x, d.z);
+    bot.moveMode = moveMode;
+    bot.steerMode = SteerAtWaypoint;
+    bot.targetWaypoint = b;
+    bot.goalWaypoint = b;
+    bot.lastWaypoint = a;
+    gGame.slowMotion = slowMotion;
+    const float speed = (moveMode == MoveRun ? 4.0f : 1.0f) / (slowMotion ? 20.0f : 1.0f);
+    const int limit = static_cast<int>(3 * Magnitude(d) / speed) + 200;
+    for (int tick = 0; tick < limit; ++tick) {
+      MoveBot(0);
+      if (bot.lastWaypoint == b) return tick;
+    }
+    return -1;
+  }
+
+  FakePlatform fake;
+};
+
+TEST_F(Navigation, WaypointsStandOnFloorsInEveryRoomApartAndOutOfSolid) {
+  GraphBuildReport report;
+  BuildGraph(&report);
+  const WaypointGraph& g = gGame.waypoints;
+  ASSERT_TRUE(g.generated);
+  std::printf("%d waypoints, %d links, %d parts, %ld walk ticks, %.0f ms\n", report.waypoints, report.links,
+              report.components, report.walkTicks, report.milliseconds);
+  EXPECT_EQ(report.waypoints, g.count);
+  EXPECT_GT(g.count, 20);
+  std::set<int> floors;
+  for (int i = 0; i < g.count; ++i) {
+    const Vec3 p = WaypointPosition(i);
+    // The body fits there and a floor lies right under its soles: 45 above it.
+    EXPECT_FALSE(gGame.level.Trace(p, p, BodyExtents).allSolid) << i;
+    const TraceResult down = gGame.level.Trace(p, p - Vec3(0, 1, 0), BodyExtents);
+    EXPECT_LT(down.fraction, 1.0f) << "waypoint " << i << " floats at " << p.y;
+    const float floor = p.y - BodyExtents.y;
+    for (float level : {NavLevelLayout::RoomA, NavLevelLayout::RoomB, NavLevelLayout::RoomC,
+                        NavLevelLayout::PitFloor})
+      if (std::fabs(floor - level) < 0.1f) floors.insert(static_cast<int>(level));
+    for (int j = 0; j < i; ++j) {
+      const Vec3 q = WaypointPosition(j);
+      const bool close = std::hypot(p.x - q.x, p.z - q.z) < GraphBuildSettings().spacing &&
+                         std::fabs(p.y - q.y) < GraphBuildSettings().heightApart;
+      EXPECT_FALSE(close) << i << " and " << j;
+    }
+  }
+  EXPECT_EQ(floors.size(), 4u) << "rooms A, B, C and the pit each hold waypoints";
+}
+
+TEST_F(Navigation, EveryLinkIsWalkedByTheBotsAndTheGraphHoldsTogetherWhereTheLevelDoes) {
+  GraphBuildReport report;
+  BuildGraph(&report);
+  const WaypointGraph& g = gGame.waypoints;
+  int links = 0;
+  for (int a = 0; a < g.count; ++a)
+    for (int b = 0; b < g.count; ++b) {
+      if (g.links[a][b] != 1) continue;
+      ++links;
+      EXPECT_EQ(g.links[b][a], 1);
+      EXPECT_GE(WalkLink(a, b, MoveRun, false), 0) << "running " << a << " -> " << b;
+    }
+  EXPECT_EQ(links, 2 * report.links);
+  // Every place outside the pit reaches every other; the pit has no way out.
+  int pit = -1, outside = -1;
+  for (int a = 0; a < g.count; ++a) {
+    const bool inPit = InNavLevelPit(WaypointPosition(a)) && WaypointPosition(a).y < NavLevelLayout::RoomC;
+    (inPit ? pit : outside) = a;
+    for (int b = 0; b < g.count; ++b) {
+      const bool bInPit = InNavLevelPit(WaypointPosition(b)) && WaypointPosition(b).y < NavLevelLayout::RoomC;
+      EXPECT_EQ(HasRoute(a, b), inPit == bInPit) << a << " -> " << b;
+    }
+  }
+  ASSERT_GE(pit, 0);
+  ASSERT_GE(outside, 0);
+  EXPECT_EQ(report.components, 2);
+}
+
+TEST_F(Navigation, WalkingAndSlowMotionBotsReachTenWaypointsInARow) {
+  GraphBuildReport report;
+  BuildGraph(&report);
+  // Ten links through the level as the route table leads a bot: from room A to the
+  // waypoint farthest from where it stands, again and again.
+  std::vector<int> route = {NearestWaypoint(Vec3(100, 45, 100))};
+  while (route.size() < 11) {
+    const Vec3 here = WaypointPosition(route.back());
+    int to = route.back();
+    for (int w = 0; w < gGame.waypoints.count; ++w)
+      if (HasRoute(route.back(), w) && WaypointCost(WaypointPosition(w), here) > WaypointCost(WaypointPosition(to), here))
+        to = w;
+    ASSERT_NE(to, route.back());
+    while (route.back() != to && route.size() < 11) route.push_back(gGame.routes.nextHop[route.back()][to]);
+  }
+  for (const auto& [mode, slow] : {std::pair<int, bool>{MoveWalk, false}, {MoveRun, true}, {MoveWalk, true}}) {
+    if (mode == MoveWalk && slow) continue;  // a twentieth of a unit a tick: far too slow a test
+    int reached = 0;
+    for (size_t k = 1; k < route.size(); ++k) {
+      const bool ok = WalkLink(route[k - 1], route[k], mode, slow) >= 0;
+      reached += ok;
+      const Vec3 a = WaypointPosition(route[k - 1]), b = WaypointPosition(route[k]), p = gGame.bots[0].position;
+      if (!ok) std::printf("%d (%g %g %g) -> %d (%g %g %g): at %g %g %g\n", route[k - 1], a.x, a.y, a.z, route[k], b.x, b.y, b.z, p.x, p.y, p.z);
+    }
+    EXPECT_EQ(reached, 10) << "mode " << mode << (slow ? " in slow motion" : "");
+    EXPECT_EQ(gGame.bots[0].stuckTicks, 0);
+  }
+}
+
+TEST_F(Navigation, RoutesOnAGraphLargerThanTheBuiltInOne) {
+  // A generated chain of 300 waypoints 50 apart: every pair has a route along the chain.
+  const int n = 300;
+  gGame.waypoints = WaypointGraph(n);
+  gGame.waypoints.count = n;
+  gGame.waypoints.generated = true;
+  for (int i = 0; i < n; ++i) {
+    gGame.waypoints.x[i] = 50.0f * i;
+    if (i > 0) gGame.waypoints.links[i][i - 1] = gGame.waypoints.links[i - 1][i] = 1;
+  }
+  BuildRouteTable();
+  EXPECT_EQ(gGame.routes.nextHop.size(), n);
+  for (int a : {0, 17, 150, 299})
+    for (int b : {0, 42, 298, 299}) {
+      int at = a, steps = 0;
+      while (at != b && steps <= n) at = gGame.routes.nextHop[at][b], ++steps;
+      EXPECT_EQ(steps, std::abs(a - b)) << a << " -> " << b;
+    }
+  EXPECT_EQ(NearestWaypoint(Vec3(50.0f * 250 + 10, 0, 0)), 250);
+}
+
+TEST_F(Navigation, TheDefaultLevelKeepsItsBuiltInGraph) {
+  LoadWaypointsForLevel(true);
+  const WaypointGraph& g = gGame.waypoints;
+  EXPECT_FALSE(g.generated);
+  ASSERT_EQ(g.count, BuiltInWaypointCount);
+  for (int i = 0; i < g.count; ++i) {
+    EXPECT_EQ(g.x[i], BuiltInWaypoints[i][0]);
+    EXPECT_EQ(g.y[i], BuiltInWaypoints[i][1] + BuiltInWaypointRaise);
+  }
+  EXPECT_EQ(gGame.routes.nextHop[12][15], 13);
+}
+
+TEST_F(Navigation, BotsStartAtThePlayerStartsThatAreNotThePlayers) {
+  GraphBuildReport report;
+  BuildGraph(&report);
+  const Vec3 player(100, 60, 100);
+  // Starts as in the level file's entity text (just above the floor): the player's own is
+  // skipped, the next two are the bots'.
+  PlaceBotsAtStarts({Vec3(100, 60, 100), Vec3(300, 156, 1000), Vec3(1100, -4, 1000)}, player);
+  EXPECT_NEAR(gGame.bots[0].position.x, 300, 1e-3);
+  EXPECT_NEAR(gGame.bots[0].position.y, NavLevelLayout::RoomB + 45, 0.1);
+  EXPECT_NEAR(gGame.bots[1].position.z, 1000, 1e-3);
+  EXPECT_NEAR(gGame.bots[1].position.y, NavLevelLayout::RoomC + 45, 0.1);
+  for (const Bot& bot : gGame.bots) {
+    EXPECT_EQ(bot.state, StateSearch);
+    EXPECT_TRUE(HasRoute(bot.targetWaypoint, bot.goalWaypoint));
+  }
+  // Too few starts: the bots go to reachable waypoints far from the player and each other.
+  PlaceBotsAtStarts({Vec3(100, 60, 100)}, player);
+  const Vec3 a = gGame.bots[0].position, b = gGame.bots[1].position;
+  EXPECT_GT(Magnitude(a - player), 900);
+  EXPECT_GT(Magnitude(b - player), 400);
+  EXPECT_GT(Magnitude(a - b), 400);
+  EXPECT_FALSE(InNavLevelPit(a) || InNavLevelPit(b));
+}
+
+TEST_F(Navigation, TheEndToEndLevelSourceIsTheTestLevel) {
+  // tests/e2e/nav_rooms.map is this level's map source for levelc; regenerate it with
+  // KORVALIS_WRITE_NAV_MAP=1 after changing the level.
+  const std::string path = KORVALIS_SOURCE_DIR "/tests/e2e/nav_rooms.map";
+  const std::string source = NavLevelMapSource("textures/korvalis/concrete");
+  if (std::getenv("KORVALIS_WRITE_NAV_MAP")) std::ofstream(path) << source;
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), source);
+}
+
+TEST_F(Navigation, ALevelWithoutFloorsGetsNoGraph) {
+  gGame.level = Level();
+  NavMesh mesh;
+  std::string error;
+  EXPECT_FALSE(BuildNavMesh(gGame.level, NavMeshSettings(), &mesh, &error));
+  EXPECT_FALSE(error.empty());
+  LoadWaypointsForLevel(false);  // one waypoint where the player is; bots do not crash
+  EXPECT_EQ(gGame.waypoints.count, 1);
+  InitBot(0);
+  InitBot(1);
+  PlaceBotsAtStarts({}, gGame.camera.position);
+  MoveBot(0);
+  UpdateBot(1);
+}
+
+}  // namespace
