@@ -49,9 +49,11 @@ class PlaceGrid {
 
  private:
   int Cell(float v) const { return static_cast<int>(std::floor(v / cell_)); }
-  static int64_t Key(int x, int z) { return (static_cast<int64_t>(x) << 32) ^ static_cast<uint32_t>(z); }
+  static uint64_t Key(int x, int z) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(z);
+  }
   float cell_;
-  std::unordered_map<int64_t, std::vector<int>> cells_;
+  std::unordered_map<uint64_t, std::vector<int>> cells_;
 };
 
 float Horizontal(Vec3 a, Vec3 b) { return std::hypot(a.x - b.x, a.z - b.z); }
