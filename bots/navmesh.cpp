@@ -1,5 +1,5 @@
 // The navigation mesh of a level's walkable floors, built with Recast from the solid brushes
-// the tracer stops at. Each brush side becomes a polygon by cutting a large square on its
+// and curved surfaces the tracer stops at. Each brush side becomes a polygon by cutting a large square on its
 // plane with every other side of the brush; the polygons go to Recast as triangles facing out
 // of their brush, so floors face up and Recast can tell them from walls and ceilings.
 #include "bots/navmesh.h"
@@ -112,8 +112,14 @@ void CopyPolygons(const rcPolyMesh& pm, NavMesh* mesh) {
 
 }  // namespace
 
-std::vector<Vec3> SolidBrushTriangles(const Level& level) {
+std::vector<Vec3> SolidTriangles(const Level& level) {
   std::vector<Vec3> triangles;
+  // Solid curved surfaces, as the tracer sees them, both ways round: a surface has no inside,
+  // and only the side that faces up can be a floor.
+  for (const CollisionTriangle& t : level.collisionTriangles) {
+    triangles.insert(triangles.end(), {t.corners[0], t.corners[1], t.corners[2]});
+    triangles.insert(triangles.end(), {t.corners[0], t.corners[2], t.corners[1]});
+  }
   for (const BspBrush& brush : level.brushes) {
     if (brush.sideCount <= 0) continue;
     if ((level.textures[brush.textureIndex].contents & SolidContentsMask) == 0) continue;
@@ -135,7 +141,7 @@ bool BuildNavMesh(const Level& level, const NavMeshSettings& s, NavMesh* mesh, s
   *mesh = NavMesh();
   std::vector<float> verts;
   {
-    const std::vector<Vec3> triangles = SolidBrushTriangles(level);
+    const std::vector<Vec3> triangles = SolidTriangles(level);
     verts.reserve(triangles.size() * 3);
     for (const Vec3& p : triangles) verts.insert(verts.end(), {p.x, p.y, p.z});
   }

@@ -1,5 +1,5 @@
-// The walkable floor of a level as a navigation mesh: the solid brushes the tracer stops at
-// are turned into triangles and handed to Recast, which keeps the floors where a bot's body
+// The walkable floor of a level as a navigation mesh: the solid brushes and curved surfaces
+// the tracer stops at are turned into triangles and handed to Recast, which keeps the floors where a bot's body
 // (radius 17, height 90) fits and joins them where a step up or down is small enough. The
 // result is plain convex polygons in world coordinates; every Recast structure is freed
 // before BuildNavMesh returns.
@@ -42,8 +42,8 @@ struct NavMesh {
 };
 
 // The triangles of the solid brushes' faces (world coordinates, three corners each, wound so
-// that they face out of their brush).
-std::vector<Vec3> SolidBrushTriangles(const Level& level);
+// that they face out of their brush), and of the solid curved surfaces, each both ways round.
+std::vector<Vec3> SolidTriangles(const Level& level);
 
 // Builds the mesh of the level's walkable floors. false with the reason when Recast fails or
 // the level has no solid geometry.

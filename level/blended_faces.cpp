@@ -33,13 +33,10 @@ bool Level::SetAside(int32_t face) {
 }
 
 void Level::AppendFaceTriangles(int32_t face, std::vector<uint32_t>* indices) const {
-  const BspFace& f = faces[face];
-  const uint32_t first = static_cast<uint32_t>(f.firstVertex);
-  for (int k = 1; k + 1 < f.vertexCount; ++k) {
-    indices->push_back(first);
-    indices->push_back(first + k);
-    indices->push_back(first + k + 1);
-  }
+  // The face's own triangles (face_geometry.cpp), as indices into the whole vertex array.
+  const FaceGeometry& g = faceGeometry[face];
+  const uint32_t first = static_cast<uint32_t>(g.firstVertex);
+  for (uint32_t k = 0; k < g.indexCount; ++k) indices->push_back(first + faceIndices[g.firstIndex + k]);
 }
 
 void Level::DrawBlendedFaces(Vec3 eye) {
@@ -48,7 +45,7 @@ void Level::DrawBlendedFaces(Vec3 eye) {
   std::vector<std::pair<float, int32_t>> order;
   order.reserve(blendedFaces_.size());
   for (int32_t f : blendedFaces_) {
-    const BspFace& face = faces[f];
+    const FaceGeometry& face = faceGeometry[f];
     float centre[3] = {0, 0, 0};
     for (int k = 0; k < face.vertexCount; ++k)
       for (int a = 0; a < 3; ++a) centre[a] += vertices[face.firstVertex + k].position[a];

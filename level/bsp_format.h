@@ -15,7 +15,10 @@ enum BspLump {
 constexpr int BspHeaderSize = 8 + LumpCount * 8;  // 144
 constexpr int LightmapSide = 128;
 constexpr int LightmapBytes = LightmapSide * LightmapSide * 3;  // 49152
-constexpr int FaceTypePolygon = 1;
+constexpr int FaceTypePolygon = 1;   // triangles from its index list (or its fan without one)
+constexpr int FaceTypePatch = 2;     // a grid of Bezier control vertices
+constexpr int FaceTypeMesh = 3;      // triangles from its index list
+constexpr int FaceTypeBillboard = 4; // a point for glare effects: not geometry
 
 struct BspVertex {
   float position[3];
@@ -28,18 +31,18 @@ struct BspVertex {
 struct BspFace {
   int32_t textureIndex;
   int32_t effectIndex;
-  int32_t type;             // 1 plain polygon (drawn); 2 patch, 3 mesh, 4 billboard (kept, not drawn)
+  int32_t type;             // 1 polygon, 2 patch, 3 mesh (drawn); 4 billboard (kept, not drawn)
   int32_t firstVertex;
   int32_t vertexCount;
   int32_t firstMeshVertex;
   int32_t meshVertexCount;
-  int32_t lightmapIndex;    // negative: no lightmap page
+  int32_t lightmapIndex;    // negative or past the last page: lit by the vertex colours
   int32_t lightmapCorner[2];
   int32_t lightmapSize[2];
   float lightmapOrigin[3];
   float lightmapAxes[2][3];
   float normal[3];
-  int32_t patchSize[2];
+  int32_t patchSize[2];     // patches: control grid width and height, both odd and >= 3
 };
 
 struct BspTextureRecord {

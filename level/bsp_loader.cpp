@@ -1,6 +1,7 @@
 // Level::LoadBSP and Level::Destroy: reads the level file, hands its bytes to Parse, then
 // creates the surface textures (surface_textures.cpp), brightens and uploads the lightmap
-// pages, and points the GL client arrays at the vertex records. Needs a current GL context.
+// pages, brightens the vertex colours that light faces without a page the same way, and
+// points the GL client arrays at the vertex records. Needs a current GL context.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -54,6 +55,15 @@ bool Level::LoadBSP(const char* fileName) {
   }
   lightmapTexels.clear();
   lightmapTexels.shrink_to_fit();
+  // Faces without a page are lit by their vertex colours, which stand for the same light.
+  for (BspVertex& v : vertices) BrightenLightmap(v.color, 1, gGame.lightmapBrightness);
+  // Their lightmap unit modulates by white.
+  const uint8_t white[4] = {255, 255, 255, 255};
+  glGenTextures(1, &whiteTexture_);
+  glBindTexture(GL_TEXTURE_2D, whiteTexture_);
+  glTexImage2D(GL_TEXTURE_2D, 0, TexelInternalFormat(4), 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   MakeMagnifiedTwins();
 
   // Client arrays: positions, then texture coordinates on unit 0 and lightmap coordinates
@@ -74,6 +84,8 @@ bool Level::LoadBSP(const char* fileName) {
 void Level::Destroy() {
   // Only names this level created are deleted; a level that never reached GL makes no GL call.
   DestroyMagnifiedTwins();
+  if (whiteTexture_ != 0) glDeleteTextures(1, &whiteTexture_);
+  whiteTexture_ = 0;
   for (int i = 0; i < TextureNameSlots; ++i) {
     if (textureNames[i] != 0) glDeleteTextures(1, &textureNames[i]);
     textureNames[i] = 0;
@@ -83,6 +95,11 @@ void Level::Destroy() {
   vertices = {};
   faces = {};
   meshVertices = {};
+  faceGeometry = {};
+  faceIndices = {};
+  collisionTriangles = {};
+  collisionSurfaces = {};
+  fileVertexCount = 0;
   nodes = {};
   leaves = {};
   planes = {};

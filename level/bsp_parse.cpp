@@ -2,19 +2,20 @@
 // every cross-reference between records, and converts the geometry from the file's z-up
 // coordinates to the game's y-up ones. GL-free, so the tracer's tests and the fuzzer use it.
 //
-// What is checked, and why only that: the renderer draws plain polygon faces only, so the
-// vertex range, texture and lightmap page of those faces must be in bounds; faces of other
-// types (patches, meshes, billboards) are kept but never read, so their fields are not
-// refused. Node children must point further down the array (the level compiler writes nodes
+// What is checked, and why only that: polygons, meshes and patches are drawn, so their
+// vertex ranges, index lists, patch sizes and textures must be in bounds; billboards and
+// faces of unknown types are kept but never read, so their fields are not refused. A
+// lightmap index that names no page (negative or past the last) means "lit by the vertex
+// colours", never a refusal. Node children must point further down the array (the level compiler writes nodes
 // parent first), which makes every walk of the tree end; and the nodes must form one tree
-// of bounded depth (see CheckTree), which keeps every walk short. Negative lightmap indices of any
-// value are allowed: the renderer treats all of them as "no lightmap page".
+// of bounded depth (see CheckTree), which keeps every walk short.
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "level/level.h"
+#include "level/patch_surface.h"
 
 namespace {
 
@@ -95,6 +96,34 @@ void ToYUp(int32_t v[3]) {
 
 }  // namespace
 
+// The fields of a face that drawing reads. Index lists hold offsets from the face's first
+// vertex, each inside its vertex range; a remainder past the last whole triangle is never
+// read. A patch's control grid must fit its vertex range.
+bool Level::CheckFace(size_t index, std::string* reason) const {
+  const BspFace& f = faces[index];
+  auto fail = [&](const char* field) {
+    *reason = "face " + std::to_string(index) + " " + field;
+    return false;
+  };
+  if (f.type != FaceTypePolygon && f.type != FaceTypePatch && f.type != FaceTypeMesh) return true;
+  if (!RangeInside(f.firstVertex, f.vertexCount, vertices.size())) return fail("vertex range");
+  if (!IndexInside(f.textureIndex, textures.size())) return fail("texture index");
+  if (f.type == FaceTypePatch) {
+    const int32_t width = f.patchSize[0], height = f.patchSize[1];
+    if (!PatchSizeValid(width, height) || static_cast<int64_t>(width) * height > f.vertexCount) {
+      return fail("patch size");
+    }
+    return true;
+  }
+  if (f.meshVertexCount == 0) return true;  // a polygon without a list is drawn as its fan
+  if (!RangeInside(f.firstMeshVertex, f.meshVertexCount, meshVertices.size())) return fail("mesh index range");
+  for (int32_t k = 0; k < f.meshVertexCount; ++k) {
+    const int32_t offset = meshVertices[static_cast<size_t>(f.firstMeshVertex) + k];
+    if (offset < 0 || offset >= f.vertexCount) return fail("mesh index");
+  }
+  return true;
+}
+
 // The nodes must form one tree: every node but the root and every leaf has exactly one
 // parent. A node reached along two paths would be visited along both halves of every split
 // above it, doubling a trace's work at each shared level; and no node may lie deeper than
@@ -141,6 +170,11 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     vertices.clear();
     faces.clear();
     meshVertices.clear();
+    faceGeometry.clear();
+    faceIndices.clear();
+    collisionTriangles.clear();
+    collisionSurfaces.clear();
+    fileVertexCount = 0;
     nodes.clear();
     leaves.clear();
     planes.clear();
@@ -219,13 +253,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
 
     // Cross-references, each checked once so drawing and tracing can trust them.
     for (size_t i = 0; i < faces.size(); ++i) {
-      const BspFace& f = faces[i];
-      if (f.type != FaceTypePolygon) continue;  // never read by anything
-      if (!RangeInside(f.firstVertex, f.vertexCount, vertices.size())) return failAt("face", i, "vertex range");
-      if (!IndexInside(f.textureIndex, textures.size())) return failAt("face", i, "texture index");
-      if (f.lightmapIndex >= 0 && static_cast<size_t>(f.lightmapIndex) >= lightmaps) {
-        return failAt("face", i, "lightmap index");
-      }
+      if (!CheckFace(i, &reason)) return false;
     }
     for (size_t i = 0; i < nodes.size(); ++i) {
       const BspNode& n = nodes[i];
@@ -277,6 +305,8 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     lightmapTexels.assign(lightmapLump.data, lightmapLump.data + lightmaps * LightmapBytes);
     lightmapCount_ = static_cast<int>(lightmaps);
     facesDrawn.assign(faces.size() / 32 + 1, 0);
+    fileVertexCount = vertices.size();
+    BuildFaceGeometry();
     ComputeBounds();
     return true;
   };

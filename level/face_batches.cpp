@@ -3,24 +3,22 @@
 // shaded), each surface texture and lightmap pair is gathered where its nearest face stands,
 // runs of a pair become one indexed triangle list, and textures are bound only when they
 // change. The picture is the one that drawing face by face gives: the same triangles with
-// their vertices in the same order. A face that reaches outside the view is drawn on its own
-// as a fan, as before: a clipped triangle in a batch makes Mesa send the whole batch down its
-// clipping path, which puts a few edge pixels on the other side.
+// their vertices in the same order. A face that reaches outside the view is drawn on its own,
+// as before: a clipped triangle in a batch makes Mesa send the whole batch down its clipping
+// path, which puts a few edge pixels on the other side. Faces lit by their vertex colours
+// carry them, times the current colour, in the copied vertices.
 #include <GL/gl.h>
 
 #include <algorithm>
 
 #include "app/game_state.h"
+#include "level/face_arrays.h"
 #include "level/level.h"
 
 namespace {
 
 void ActiveTexture(unsigned int unit) {
   if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
-}
-
-void ClientActiveTexture(unsigned int unit) {
-  if (gGame.multitexture.clientActiveTexture) gGame.multitexture.clientActiveTexture(unit);
 }
 
 // The binds the face-by-face path makes for a face, in its order.
@@ -35,15 +33,6 @@ void BindFaceTextures(Texture texture, Texture lightmap) {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, lightmap);
   }
-}
-
-void PointClientArrays(const BspVertex* records) {
-  const GLsizei stride = sizeof(BspVertex);
-  glVertexPointer(3, GL_FLOAT, stride, records->position);
-  ClientActiveTexture(GL_TEXTURE0_ARB);
-  glTexCoordPointer(2, GL_FLOAT, stride, records->texCoord);
-  ClientActiveTexture(GL_TEXTURE1_ARB);
-  glTexCoordPointer(2, GL_FLOAT, stride, records->lightmapCoord);
 }
 
 // Squared distance from the point to the nearest point of the face's bounding box.
@@ -65,7 +54,7 @@ float DistanceToFaceSquared(const BspVertex* v, int count, Vec3 p) {
 }
 
 // Whether some vertex lies outside the view volume or close to its edge: such a face may be
-// clipped, and is drawn on its own as a fan, as the face-by-face path draws it.
+// clipped, and is drawn on its own, as the face-by-face path draws it.
 bool NeedsClipping(const BspVertex* v, int count) {
   const float(*planes)[4] = gGame.frustum.planes;
   for (int i = 0; i < count; ++i)
@@ -106,10 +95,10 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
   facePairs_.clear();
   for (int32_t f : visibleFaces_) {
     const BspFace& face = faces[f];
-    // Every negative lightmap index means "no lightmap page": slot 999, as -1 gives.
     Texture texture = textureNames[face.textureIndex];
-    Texture lightmap = textureNames[LightmapTextureBase + (face.lightmapIndex < 0 ? -1 : face.lightmapIndex)];
-    if (twins) {
+    Texture lightmap = LightmapOf(face);
+    // Twins are chosen on flat faces, where texture coordinates are affine.
+    if (twins && face.type == FaceTypePolygon) {
       const uint64_t before = static_cast<uint64_t>(texture) << 32 | lightmap;
       MagnifiedTextures(face, &texture, &lightmap);
       if ((static_cast<uint64_t>(texture) << 32 | lightmap) != before) ++facesMagnifiedLastFrame;
@@ -123,7 +112,7 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
   faceOrder_.clear();
   const bool keepOrder = !OrderIsInvisible();
   for (size_t i = 0; i < visibleFaces_.size(); ++i) {
-    const BspFace& face = faces[visibleFaces_[i]];
+    const FaceGeometry& face = faceGeometry[visibleFaces_[i]];
     const float key = keepOrder ? static_cast<float>(i)
                                 : DistanceToFaceSquared(&vertices[face.firstVertex], face.vertexCount, cameraPosition);
     faceOrder_.push_back({key, static_cast<int32_t>(i)});
@@ -143,46 +132,58 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
   batchVertices_.clear();
   batchIndices_.clear();
   batches_.clear();
+  CurrentColour colour;
+  bool anyColours = false;
   for (const auto& entry : faceOrder_) {
-    const BspFace& face = faces[visibleFaces_[entry.second]];
+    const BspFace& record = faces[visibleFaces_[entry.second]];
+    const FaceGeometry& face = faceGeometry[visibleFaces_[entry.second]];
     const Texture texture = facePairs_[entry.second].first, lightmap = facePairs_[entry.second].second;
+    const bool colours = gGame.lightmapsOn && !HasLightmap(record);
     const bool clipped = NeedsClipping(&vertices[face.firstVertex], face.vertexCount);
-    if (clipped || batches_.empty() || batches_.back().fan || batches_.back().texture != texture ||
-        batches_.back().lightmap != lightmap) {
+    if (clipped || batches_.empty() || batches_.back().alone || batches_.back().texture != texture ||
+        batches_.back().lightmap != lightmap || batches_.back().colours != colours) {
       FaceBatch batch;
       batch.texture = texture;
       batch.lightmap = lightmap;
       batch.firstIndex = static_cast<uint32_t>(batchIndices_.size());
-      batch.fan = clipped;
-      batch.firstVertex = static_cast<uint32_t>(batchVertices_.size());
-      batch.vertexCount = static_cast<uint32_t>(face.vertexCount);
+      batch.alone = clipped;
+      batch.colours = colours;
       batches_.push_back(batch);
     }
-    // The fan (0, k, k + 1) as a triangle list, the same triangles wound the same way.
+    // The face's triangles, the same ones wound the same way.
     const uint32_t base = static_cast<uint32_t>(batchVertices_.size());
     batchVertices_.insert(batchVertices_.end(), vertices.begin() + face.firstVertex,
                           vertices.begin() + face.firstVertex + face.vertexCount);
-    for (int k = 1; k + 1 < face.vertexCount; ++k) {
-      batchIndices_.push_back(base);
-      batchIndices_.push_back(base + k);
-      batchIndices_.push_back(base + k + 1);
+    if (colours) {
+      if (!anyColours) colour = ReadCurrentColour();
+      anyColours = true;
+      TintVertexColours(batchVertices_.data() + base, static_cast<size_t>(face.vertexCount), colour);
     }
+    const uint32_t* offsets = &faceIndices[face.firstIndex];
+    for (uint32_t k = 0; k < face.indexCount; ++k) batchIndices_.push_back(base + offsets[k]);
     batches_.back().indexCount = static_cast<uint32_t>(batchIndices_.size()) - batches_.back().firstIndex;
     ++facesDrawnLastFrame;
   }
 
-  PointClientArrays(batchVertices_.data());
+  bool coloursOn = false;
+  PointFaceArrays(batchVertices_.data(), false);
   for (size_t b = 0; b < batches_.size(); ++b) {
     const FaceBatch& batch = batches_[b];
     if (b == 0 || batch.texture != batches_[b - 1].texture || batch.lightmap != batches_[b - 1].lightmap)
       BindFaceTextures(batch.texture, batch.lightmap);
-    if (batch.fan)
-      glDrawArrays(GL_TRIANGLE_FAN, static_cast<GLint>(batch.firstVertex), static_cast<GLsizei>(batch.vertexCount));
-    else if (batch.indexCount > 0)
+    if (batch.colours != coloursOn) {
+      if (batch.colours)
+        PointFaceArrays(batchVertices_.data(), true);
+      else
+        EndVertexColours(colour);
+      coloursOn = batch.colours;
+    }
+    if (batch.indexCount > 0)
       glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.indexCount), GL_UNSIGNED_INT,
                      batchIndices_.data() + batch.firstIndex);
   }
+  if (coloursOn) EndVertexColours(colour);
   // Leave the arrays on the level's records, as the face-by-face path does (RenderLevel then
   // binds the textures of the leaves' last face).
-  PointClientArrays(vertices.data());
+  PointFaceArrays(vertices.data(), false);
 }

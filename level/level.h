@@ -41,6 +41,29 @@ struct TraceResult {
   bool allSolid = false;    // a solid brush holds both the start and the requested end
 };
 
+// Where a face's triangles are: vertexCount vertices of Level::vertices from firstVertex (for
+// a patch, its tessellated grid behind the file's vertices), and indexCount offsets from
+// firstVertex in Level::faceIndices from firstIndex, three per triangle. No triangles: the
+// face is not drawn (billboards, faces of unknown types, empty lists).
+struct FaceGeometry {
+  int32_t firstVertex = 0, vertexCount = 0;
+  uint32_t firstIndex = 0, indexCount = 0;
+};
+
+// A triangle of a solid curved surface, in world coordinates: the tracer stops boxes on it.
+struct CollisionTriangle {
+  Vec3 corners[3];
+};
+// The triangles of one solid curved surface and the box around them.
+struct CollisionSurface {
+  float mins[3], maxs[3];
+  uint32_t firstTriangle = 0, triangleCount = 0;
+  int32_t face = 0;
+};
+
+// The most tessellated patch vertices a level keeps; past it, patches are cut more coarsely.
+constexpr int64_t MaxPatchVertices = int64_t{1} << 21;
+
 // What the shader scripts say about the faces of one texture record.
 struct SurfaceMaterial {
   bool nodraw = false;  // never drawn
@@ -112,9 +135,16 @@ class Level {
 
   // Converted records, read directly by the renderer and the tracer. Every index in them
   // was checked by Parse, so drawing and tracing can trust them.
-  std::vector<BspVertex> vertices;
+  std::vector<BspVertex> vertices;            // the file's, then the patches' tessellated grids
+  size_t fileVertexCount = 0;                 // how many of vertices come from the file
   std::vector<BspFace> faces;
   std::vector<int32_t> meshVertices;
+  std::vector<FaceGeometry> faceGeometry;     // one per face
+  std::vector<uint32_t> faceIndices;          // the faces' triangles (see FaceGeometry)
+  // Solid curved surfaces cut into the triangles that are drawn: the tracer's geometry
+  // besides the brushes.
+  std::vector<CollisionTriangle> collisionTriangles;
+  std::vector<CollisionSurface> collisionSurfaces;
   std::vector<BspNode> nodes;
   std::vector<BspLeaf> leaves;
   std::vector<BspPlane> planes;
@@ -135,14 +165,19 @@ class Level {
   std::vector<uint32_t> facesDrawn;           // one bit per face
 
   int NumLightmaps() const { return lightmapCount_; }  // also after the pages were freed
+  // Whether the face has a lightmap page; without one (index negative or past the last
+  // page) it is lit by its vertex colours.
+  bool HasLightmap(const BspFace& face) const {
+    return face.lightmapIndex >= 0 && face.lightmapIndex < lightmapCount_;
+  }
 
  private:
   // One run of visible faces that share a surface texture and a lightmap.
   struct FaceBatch {
     Texture texture = 0, lightmap = 0;
     uint32_t firstIndex = 0, indexCount = 0;
-    bool fan = false;  // one face drawn as its fan from firstVertex
-    uint32_t firstVertex = 0, vertexCount = 0;
+    bool alone = false;    // one face reaching outside the view, drawn on its own
+    bool colours = false;  // faces lit by their vertex colours
   };
   void DrawFaceBatches(Vec3 cameraPosition);
   // Faces the scripts set apart from the opaque batches: nodraw faces are dropped, sky and
@@ -155,7 +190,7 @@ class Level {
   std::vector<int32_t> skyFaces_, blendedFaces_;  // this frame's, in the leaves' order
   std::vector<uint32_t> skyIndices_, blendedIndices_;
   void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
-  bool WhollyBeyond(const BspFace& face, const float modelView[16], float depth) const;
+  bool WhollyBeyond(const FaceGeometry& face, const float modelView[16], float depth) const;
   int32_t lastListedFace_ = -1;              // the leaves' last face this frame, drawn or not
   // Per texture slot, the twin without mip levels (0: none) and its size in texels.
   Texture magnifiedNames_[TextureNameSlots] = {};
@@ -178,6 +213,14 @@ class Level {
 
   float boundsMins_[3] = {}, boundsMaxs_[3] = {};  // around leaves and vertices (ComputeBounds)
   bool CheckTree(std::string* reason) const;
+  bool CheckFace(size_t index, std::string* reason) const;  // any lightmap index is fine
+  void BuildFaceGeometry();  // after conversion: index lists, patch grids, collision triangles
+  Texture LightmapOf(const BspFace& face) const;  // the page, or white for vertex colours
+  Texture whiteTexture_ = 0;                 // 1 x 1 white: the lightmap of faces without one
+  std::vector<BspVertex> colouredVertices_;  // RenderFace's scratch: colours times the current colour
+  // The solid curved surfaces whose box the move reaches, triangle by triangle.
+  void CheckCollisionSurfaces();
+  void CheckTriangle(const CollisionTriangle& triangle);
   void CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1);
   void CheckLeaf(int leaf);
   void CheckBrush(const BspBrush& brush);

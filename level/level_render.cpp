@@ -1,6 +1,8 @@
 // The level renderer: finds the camera's leaf, skips leaves whose cluster cannot be seen
-// from it or that lie outside the view frustum, and draws each plain polygon face of the
-// rest once per frame, surface texture on unit 0 and lightmap on unit 1 in one pass. Faces
+// from it or that lie outside the view frustum, and draws the triangles of each face of the
+// rest once per frame (polygons, meshes and tessellated patches; face_geometry.cpp), surface
+// texture on unit 0 and lightmap on unit 1 in one pass. Faces without a lightmap page take
+// their vertex colours in its place. Faces
 // wholly beyond the depth where black fog leaves nothing (fog_depth.cpp) are not drawn.
 // Parse checked every index this file follows, so nothing here is re-checked per frame.
 #include <GL/gl.h>
@@ -8,6 +10,7 @@
 #include <limits>
 
 #include "app/game_state.h"
+#include "level/face_arrays.h"
 #include "level/level.h"
 
 namespace {
@@ -93,14 +96,14 @@ void Level::RenderLevel(Vec3 cameraPosition) {
     }
     for (int j = leaf.leafFaceCount - 1; j >= 0; --j) {
       const int faceIndex = leafFaces[leaf.firstLeafFace + j];
-      if (faces[faceIndex].type != FaceTypePolygon) continue;
+      if (faceGeometry[faceIndex].indexCount == 0) continue;  // nothing to draw
       uint32_t& word = facesDrawn[faceIndex >> 5];
       const uint32_t bit = 1u << (faceIndex & 31);
       if (word & bit) continue;
       word |= bit;
       lastListedFace_ = faceIndex;
       if (SetAside(faceIndex)) continue;  // nodraw, sky and blended faces
-      if (fogDepth < std::numeric_limits<float>::infinity() && WhollyBeyond(faces[faceIndex], modelView, fogDepth)) {
+      if (fogDepth < std::numeric_limits<float>::infinity() && WhollyBeyond(faceGeometry[faceIndex], modelView, fogDepth)) {
         ++facesFoggedLastFrame;
         continue;
       }
@@ -118,8 +121,8 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   if (lastListedFace_ >= 0) BindTexturesOf(faces[lastListedFace_]);
 }
 
-// Whether every corner of the face lies at least `depth` in front of the eye.
-bool Level::WhollyBeyond(const BspFace& face, const float m[16], float depth) const {
+// Whether every corner of the face's triangles lies at least `depth` in front of the eye.
+bool Level::WhollyBeyond(const FaceGeometry& face, const float m[16], float depth) const {
   for (int k = 0; k < face.vertexCount; ++k) {
     const float* p = vertices[face.firstVertex + k].position;
     if (-(m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]) < depth) return false;
@@ -128,13 +131,32 @@ bool Level::WhollyBeyond(const BspFace& face, const float m[16], float depth) co
 }
 
 void Level::RenderFace(int faceIndex) {
-  // Only plain polygons had their vertex range, texture and lightmap checked on load.
+  // Only faces with triangles had their vertex range, texture and index list checked on load.
   if (faceIndex < 0 || static_cast<size_t>(faceIndex) >= faces.size()) return;
   const BspFace& face = faces[faceIndex];
-  if (face.type != FaceTypePolygon) return;
+  const FaceGeometry& geometry = faceGeometry[faceIndex];
+  if (geometry.indexCount == 0) return;
   BindTexturesOf(face);
-  glDrawArrays(GL_TRIANGLE_FAN, face.firstVertex, face.vertexCount);
+  const BspVertex* records = &vertices[geometry.firstVertex];
+  const bool colours = gGame.lightmapsOn && !HasLightmap(face);
+  CurrentColour colour;
+  if (colours) {
+    colour = ReadCurrentColour();
+    // Vertex colours in place of the lightmap, times the current colour as a lightmap is.
+    colouredVertices_.assign(records, records + geometry.vertexCount);
+    TintVertexColours(colouredVertices_.data(), colouredVertices_.size(), colour);
+    records = colouredVertices_.data();
+  }
+  PointFaceArrays(records, colours);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(geometry.indexCount), GL_UNSIGNED_INT,
+                 &faceIndices[geometry.firstIndex]);
+  if (colours) EndVertexColours(colour);
+  PointFaceArrays(vertices.data(), false);
   ++facesDrawnLastFrame;
+}
+
+Texture Level::LightmapOf(const BspFace& face) const {
+  return HasLightmap(face) ? textureNames[LightmapTextureBase + face.lightmapIndex] : whiteTexture_;
 }
 
 void Level::BindTexturesOf(const BspFace& face) {
@@ -146,8 +168,6 @@ void Level::BindTexturesOf(const BspFace& face) {
   if (gGame.lightmapsOn) {
     ActiveTexture(GL_TEXTURE1_ARB);
     glEnable(GL_TEXTURE_2D);
-    // Every negative index means "no lightmap page": slot 999, as -1 gives.
-    const int lightmap = face.lightmapIndex < 0 ? -1 : face.lightmapIndex;
-    glBindTexture(GL_TEXTURE_2D, textureNames[LightmapTextureBase + lightmap]);
+    glBindTexture(GL_TEXTURE_2D, LightmapOf(face));
   }
 }

@@ -120,7 +120,7 @@ void Level::BeginMagnifiedTest() {
 void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* lightmap) {
   const int slots[2] = {face.textureIndex, LightmapTextureBase + (face.lightmapIndex < 0 ? -1 : face.lightmapIndex)};
   const bool wanted[2] = {gGame.texturesOn && magnifiedNames_[slots[0]] != 0,
-                          gGame.lightmapsOn && magnifiedNames_[slots[1]] != 0};
+                          gGame.lightmapsOn && HasLightmap(face) && magnifiedNames_[slots[1]] != 0};
   if (!wanted[0] && !wanted[1]) return;
 
   const float* m = viewClip_;

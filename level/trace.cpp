@@ -1,7 +1,8 @@
 // The collision tracer: sweeps an axis-aligned box (a ray when its extents are zero) in a
 // straight line through the level's BSP tree and reports how far it gets before touching a
-// solid brush. Every plane is kept TraceEpsilon away, so a stopped box never rests exactly
-// on a face. Also the sliding move and the two helpers that work on the game's level.
+// solid brush, or a triangle of a solid curved surface (the same triangles that are drawn).
+// Every plane is kept TraceEpsilon away, so a stopped box never rests exactly on a face.
+// Also the sliding move and the two helpers that work on the game's level.
 #include <cmath>
 
 #include "app/game_state.h"
@@ -14,6 +15,70 @@ Vec3 PlaneNormal(const BspPlane& plane) {
 }
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+
+// A box swept against a convex solid, one bounding plane at a time.
+struct SolidSweep {
+  float enterFraction = -1.0f;
+  float leaveFraction = 1.0f;
+  bool startsOut = false;
+  bool endsOut = false;
+  Vec3 hitNormal;
+};
+
+// Takes one bounding plane (normal . p = distance, normal out of the solid) into the sweep;
+// false when the move stays in front of it and does not approach: the solid cannot be hit.
+bool ClipBySide(Vec3 normal, float distance, const TraceResult& trace, SolidSweep* sweep) {
+  const Vec3& e = trace.extents;
+  // Push the face out by the box: the box's nearest corner touches the moved plane.
+  const Vec3 offset(normal.x < 0 ? e.x : -e.x, normal.y < 0 ? e.y : -e.y, normal.z < 0 ? e.z : -e.z);
+  const float planeDistance = distance - Dot(normal, offset);
+  const float startDistance = Dot(normal, trace.start) - planeDistance;
+  const float endDistance = Dot(normal, trace.end) - planeDistance;
+
+  if (startDistance > 0) sweep->startsOut = true;
+  if (endDistance > 0) sweep->endsOut = true;
+
+  // In front of this face and not coming closer: the solid cannot be hit.
+  if (startDistance > 0 && endDistance >= startDistance) return false;
+  // Behind this face all the way: it does not limit the move.
+  if (startDistance <= 0 && endDistance <= 0) return true;
+
+  if (startDistance > endDistance) {
+    const float r = (startDistance - TraceEpsilon) / (startDistance - endDistance);
+    if (r > sweep->enterFraction) {
+      sweep->enterFraction = r;
+      sweep->hitNormal = normal;
+    }
+  } else {
+    const float r = (startDistance + TraceEpsilon) / (startDistance - endDistance);
+    if (r < sweep->leaveFraction) sweep->leaveFraction = r;
+  }
+  return true;
+}
+
+// Applies a finished sweep to the trace: a move that starts inside the solid is not
+// stopped by it; otherwise an earlier contact shortens the move.
+void FinishSweep(const SolidSweep& sweep, TraceResult* trace) {
+  if (!sweep.startsOut) {
+    if (!sweep.endsOut) trace->allSolid = true;
+    return;
+  }
+  if (sweep.enterFraction < sweep.leaveFraction && sweep.enterFraction > -1.0f &&
+      sweep.enterFraction < trace->fraction) {
+    trace->fraction = sweep.enterFraction < 0.0f ? 0.0f : sweep.enterFraction;
+    trace->normal = sweep.hitNormal;
+  }
+}
+
+// How far (level units) a curved surface's collision reaches out on either side of its
+// triangles: several TraceEpsilon, so entering and leaving stay apart after rounding.
+constexpr float SurfaceThickness = 0.125f;
+// How far every side of a triangle's solid reaches past its edges, so that neighbouring
+// triangles overlap and a move exactly along or through their shared edge or corner cannot
+// slip between them: more than the TraceEpsilon by which a move leaving a side is held back.
+constexpr float SurfaceOverlap = 2 * TraceEpsilon;
+
+Vec3 Axis(int i) { return Vec3(i == 0 ? 1.0f : 0.0f, i == 1 ? 1.0f : 0.0f, i == 2 ? 1.0f : 0.0f); }
 
 }  // namespace
 
@@ -40,6 +105,7 @@ TraceResult Level::Trace(Vec3 start, Vec3 end, Vec3 extents) {
 
   // Parse refuses a level without nodes; an empty Level (nothing loaded) stops nothing.
   if (!nodes.empty()) CheckNode(0, 0.0f, 1.0f, start, end);
+  if (!collisionSurfaces.empty() && trace_.fraction > 0.0f) CheckCollisionSurfaces();
 
   if (trace_.fraction < 1.0f) trace_.end = start + (end - start) * trace_.fraction;
   return trace_;
@@ -149,54 +215,71 @@ void Level::CheckLeaf(int leaf) {
 void Level::CheckBrush(const BspBrush& brush) {
   if (brush.sideCount <= 0) return;
   if ((textures[brush.textureIndex].contents & SolidContentsMask) == 0) return;
-
-  float enterFraction = -1.0f;
-  float leaveFraction = 1.0f;
-  bool startsOut = false;
-  bool endsOut = false;
-  Vec3 hitNormal;
-  const Vec3& e = trace_.extents;
-
+  SolidSweep sweep;
   for (int i = 0; i < brush.sideCount; ++i) {
     const BspPlane& plane = planes[brushSides[brush.firstSide + i].plane];
-    const Vec3 normal = PlaneNormal(plane);
-    // Push the face out by the box: the box's nearest corner touches the moved plane.
-    const Vec3 offset(normal.x < 0 ? e.x : -e.x, normal.y < 0 ? e.y : -e.y,
-                      normal.z < 0 ? e.z : -e.z);
-    const float planeDistance = plane.distance - Dot(normal, offset);
-    const float startDistance = Dot(normal, trace_.start) - planeDistance;
-    const float endDistance = Dot(normal, trace_.end) - planeDistance;
+    if (!ClipBySide(PlaneNormal(plane), plane.distance, trace_, &sweep)) return;
+  }
+  FinishSweep(sweep, &trace_);
+}
 
-    if (startDistance > 0) startsOut = true;
-    if (endDistance > 0) endsOut = true;
-
-    // In front of this face and not coming closer: the brush cannot be hit.
-    if (startDistance > 0 && endDistance >= startDistance) return;
-    // Behind this face all the way: it does not limit the move.
-    if (startDistance <= 0 && endDistance <= 0) continue;
-
-    if (startDistance > endDistance) {
-      const float r = (startDistance - TraceEpsilon) / (startDistance - endDistance);
-      if (r > enterFraction) {
-        enterFraction = r;
-        hitNormal = normal;
+void Level::CheckCollisionSurfaces() {
+  for (const CollisionSurface& surface : collisionSurfaces) {
+    bool misses = false;
+    for (int i = 0; i < 3; ++i)
+      if (sweptMins_[i] > surface.maxs[i] || sweptMaxs_[i] < surface.mins[i]) misses = true;
+    if (misses) continue;
+    for (uint32_t t = 0; t < surface.triangleCount; ++t) {
+      const CollisionTriangle& triangle = collisionTriangles[surface.firstTriangle + t];
+      bool away = false;
+      for (int i = 0; i < 3 && !away; ++i) {
+        const float a = (&triangle.corners[0].x)[i], b = (&triangle.corners[1].x)[i], c = (&triangle.corners[2].x)[i];
+        away = sweptMins_[i] > std::fmax(a, std::fmax(b, c)) || sweptMaxs_[i] < std::fmin(a, std::fmin(b, c));
       }
-    } else {
-      const float r = (startDistance + TraceEpsilon) / (startDistance - endDistance);
-      if (r < leaveFraction) leaveFraction = r;
+      if (!away) CheckTriangle(triangle);
+      if (trace_.fraction == 0.0f) return;
     }
   }
+}
 
-  // A move that starts inside the brush is not stopped by it.
-  if (!startsOut) {
-    if (!endsOut) trace_.allSolid = true;
-    return;
+// A triangle is taken as a thin prism: the triangle swept SurfaceThickness along its normal
+// both ways (without thickness the TraceEpsilon kept from either side would make entering and
+// leaving the same instant, and nothing would be hit). The box touches the prism exactly when
+// it reaches it along each separating direction of a box and a prism, taken both ways: the
+// normal, the side faces (edge x normal), the three axes, and each edge and the normal
+// crossed with each axis. The plane on each direction is the prism's farthest point along
+// it, so the box's sweep against them is the same one the brushes get, and a contact
+// reports the normal first.
+void Level::CheckTriangle(const CollisionTriangle& triangle) {
+  const Vec3* p = triangle.corners;
+  const Vec3 edges[3] = {p[1] - p[0], p[2] - p[1], p[0] - p[2]};
+  const Vec3 normal = NormalizeOrZero(Cross(edges[0], p[2] - p[0]));
+  if (normal == Vec3()) return;  // no area
+  SolidSweep sweep;
+  auto side = [&](Vec3 direction) {
+    const float a = Dot(direction, p[0]), b = Dot(direction, p[1]), c = Dot(direction, p[2]);
+    const float reach = SurfaceThickness * std::fabs(Dot(direction, normal)) + SurfaceOverlap;
+    return ClipBySide(direction, std::fmax(a, std::fmax(b, c)) + reach, trace_, &sweep) &&
+           ClipBySide(direction * -1.0f, reach - std::fmin(a, std::fmin(b, c)), trace_, &sweep);
+  };
+  // Directions from crossing two others; none when they are (nearly) parallel.
+  auto crossed = [&](Vec3 u, Vec3 v) {
+    const Vec3 cross = Cross(u, v);
+    const float length = Magnitude(cross);
+    if (!(length > 1e-4f * Magnitude(u) * Magnitude(v))) return true;
+    return side(cross / length);
+  };
+  if (!side(normal)) return;
+  for (const Vec3& edge : edges)
+    if (!crossed(edge, normal)) return;
+  for (int i = 0; i < 3; ++i)
+    if (!side(Axis(i))) return;
+  for (int i = 0; i < 3; ++i) {
+    for (const Vec3& edge : edges)
+      if (!crossed(edge, Axis(i))) return;
+    if (!crossed(normal, Axis(i))) return;
   }
-
-  if (enterFraction < leaveFraction && enterFraction > -1.0f && enterFraction < trace_.fraction) {
-    trace_.fraction = enterFraction < 0.0f ? 0.0f : enterFraction;
-    trace_.normal = hitNormal;
-  }
+  FinishSweep(sweep, &trace_);
 }
 
 TraceResult Level::TraceSlide(Vec3 start, Vec3 end, Vec3 extents) {

@@ -153,9 +153,9 @@ TEST(BspParse, AcceptsUnusualButHarmlessData) {
   noLightmap.lightmaps.clear();
   EXPECT_TRUE(ParseBytes(&level, WriteBspFile(noLightmap), &error)) << error;
 
-  // Faces that are never drawn keep whatever their fields say.
+  // Faces that are never drawn (billboards, unknown types) keep whatever their fields say.
   BspFileData otherTypes = SmallLevel();
-  otherTypes.faces.push_back(MakeFace(500, 9, 77, 900, 2));
+  otherTypes.faces.push_back(MakeFace(500, 9, 77, 900, 5));
   otherTypes.faces.push_back(MakeFace(-1, -1, -1, -1, 4));
   EXPECT_TRUE(ParseBytes(&level, WriteBspFile(otherTypes), &error)) << error;
   EXPECT_EQ(level.faces.size(), 3u);
@@ -178,7 +178,6 @@ TEST(BspParse, RefusesBadCrossReferences) {
       {"negative first vertex", [](BspFileData* f) { f->faces[0].firstVertex = -1; }},
       {"vertex range overflow", [](BspFileData* f) { f->faces[0].firstVertex = 0x7fffffff; }},
       {"texture index", [](BspFileData* f) { f->faces[0].textureIndex = 2; }},
-      {"lightmap index", [](BspFileData* f) { f->faces[0].lightmapIndex = 1; }},
       {"leaf face range", [](BspFileData* f) { f->leaves[1].leafFaceCount = 2; }},
       {"leaf brush range", [](BspFileData* f) { f->leaves[0].firstLeafBrush = -5; }},
       {"leaf face index", [](BspFileData* f) { f->leafFaces[0] = 1; }},
@@ -312,13 +311,17 @@ TEST(BspParse, RefusesEveryTruncationAndBadLumpDirectory) {
   }
   // Lumps that are read and whose records something refers to: emptying them must refuse.
   const int referenced[] = {LumpTextures, LumpPlanes,  LumpNodes,    LumpLeaves,     LumpLeafFaces,
-                            LumpLeafBrushes, LumpBrushes, LumpBrushSides, LumpVertices, LumpFaces,
-                            LumpLightmaps};
+                            LumpLeafBrushes, LumpBrushes, LumpBrushSides, LumpVertices, LumpFaces};
   for (int lump : referenced) {
     std::vector<uint8_t> bytes = good;
     SetLump(&bytes, lump, 1, 0);
     EXPECT_FALSE(ParseBytes(&level, bytes)) << "lump " << lump << " emptied";
   }
+  // Without lightmap pages the faces that named one are lit by their vertex colours.
+  std::vector<uint8_t> noPages = good;
+  SetLump(&noPages, LumpLightmaps, 1, 0);
+  EXPECT_TRUE(ParseBytes(&level, noPages));
+  EXPECT_FALSE(level.HasLightmap(level.faces[0]));
   // The visibility lump's own sizes.
   for (int field = 0; field < 2; ++field) {
     for (uint32_t value : {0x7fffffffu, 0xffffffffu, 0x80000000u}) {

@@ -138,7 +138,8 @@ TEST(LevelCompiler, LoaderReadsBackEveryRecord) {
   Level level;
   ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
   ASSERT_EQ(level.faces.size(), data.faces.size());
-  ASSERT_EQ(level.vertices.size(), data.vertices.size());
+  ASSERT_EQ(level.fileVertexCount, data.vertices.size());
+  ASSERT_EQ(level.meshVertices, data.meshVertices);
   ASSERT_EQ(level.nodes.size(), data.nodes.size());
   ASSERT_EQ(level.leaves.size(), data.leaves.size());
   ASSERT_EQ(level.planes.size(), data.planes.size());
@@ -164,15 +165,22 @@ TEST(LevelCompiler, LoaderReadsBackEveryRecord) {
     ASSERT_EQ(w.position[2], -f.position[1]);
     ASSERT_EQ(w.texCoord[1], -f.texCoord[1]);
   }
-  // Every face is a plain polygon with a lightmap block inside its page, and every leaf
-  // face and leaf brush index is in range.
+  // Every face is a plain polygon with a lightmap block inside its page, but for the two
+  // curved surfaces, lit by their vertex colours.
+  int patches = 0;
   for (const BspFace& f : data.faces) {
+    if (f.type == FaceTypePatch && f.lightmapIndex == -1) {
+      ++patches;
+      continue;
+    }
     EXPECT_EQ(f.type, FaceTypePolygon);
     EXPECT_GE(f.vertexCount, 3);
     ASSERT_GE(f.lightmapIndex, 0);
     EXPECT_LE(f.lightmapCorner[0] + f.lightmapSize[0], LightmapSide);
     EXPECT_LE(f.lightmapCorner[1] + f.lightmapSize[1], LightmapSide);
   }
+  EXPECT_EQ(patches, 2);
+  EXPECT_EQ(level.collisionSurfaces.size(), 2u);
 }
 
 TEST(LevelCompiler, OutputIsByteIdenticalWhateverTheThreadCount) {
@@ -210,6 +218,11 @@ TEST(LevelCompiler, BadSourcesAreRefusedWithTheirLine) {
       {"material a t 64\nzone z 0 0 0 1e9 1 1\n", "line 2: number out of range: '1e9'"},
       {"material a t 64\nbox a 0 0 0 1 1 nan\n", "line 2: not a number: 'nan'"},
       {"ambient 0.1 0.1 0.1\n", "the level has no brushes"},
+      {"material a t 64\npatch a 4 3\n", "line 2: patch width and height must be odd whole numbers from 3 to 65"},
+      {"material a t 64\npatch a 3 3\n 0 0 0\nend\n", "line 4: a 3 x 3 patch needs 9 points, not 1"},
+      {"material a t 64\npatch a 3 3\n 0 0\n", "line 3: patch points need three numbers each"},
+      {"material a t 64\npatch a 3 3\n 0 0 0\n", "line 2: patch without 'end'"},
+      {"material a t 64\npatch a 3 3 glass\n", "line 2: unknown flag 'glass'"},
   };
   for (const Case& c : cases) {
     BspFileData data;
@@ -269,6 +282,46 @@ TEST_F(DefaultLevel, PlayerDroppedAtTheStartRestsFiftyAboveTheFloor) {
     EXPECT_LT(std::fabs(p.x - Waypoint(targets[i]).x), 30) << "bot " << i;
     EXPECT_LT(std::fabs(p.z - Waypoint(targets[i]).z), 30) << "bot " << i;
   }
+}
+
+// A patch is written as its control grid with vertex colours from the lights, listed in the
+// leaves it reaches, and drawn and collided with by the game; polygons carry the fan over
+// their points as their index list.
+TEST(LevelCompiler, PatchesAreWrittenAsLitControlGrids) {
+  const std::string text =
+      "material a t 64\nambient 0.1 0.1 0.1\nlight 0 100 0 1 1 1 400\nbox a -200 -16 -200 200 0 200\n"
+      "patch a 3 3\n  -100 0 100  0 0 100  100 0 100\n  -100 80 0  0 80 0  100 80 0\n"
+      "  -100 0 -100  0 0 -100  100 0 -100\nend\n";
+  const BspFileData data = Compile(text);
+  ASSERT_EQ(data.faces.back().type, FaceTypePatch);
+  const BspFace& patch = data.faces.back();
+  EXPECT_EQ(patch.vertexCount, 9);
+  EXPECT_EQ(patch.patchSize[0], 3);
+  EXPECT_EQ(patch.patchSize[1], 3);
+  EXPECT_EQ(patch.lightmapIndex, -1);
+  const BspVertex& middle = data.vertices[patch.firstVertex + 4];
+  EXPECT_GT(middle.color[0], 30);   // lit by the light above
+  EXPECT_GT(middle.normal[2], 0.9f);  // (along a row) x (down the columns): world up, file +z
+  int listed = 0;
+  for (int32_t f : data.leafFaces) listed += f == static_cast<int32_t>(data.faces.size() - 1);
+  EXPECT_GT(listed, 0);
+  for (size_t f = 0; f + 1 < data.faces.size(); ++f) {
+    const BspFace& face = data.faces[f];
+    ASSERT_EQ(face.meshVertexCount, (face.vertexCount - 2) * 3);
+    for (int k = 0; k + 2 < face.vertexCount; ++k) {
+      EXPECT_EQ(data.meshVertices[face.firstMeshVertex + 3 * k], 0);
+      EXPECT_EQ(data.meshVertices[face.firstMeshVertex + 3 * k + 2], k + 2);
+    }
+  }
+  Level level;
+  std::string error;
+  const std::vector<uint8_t> bytes = WriteBspFile(data);
+  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  EXPECT_GT(level.faceGeometry.back().indexCount, 3u * 8);
+  ASSERT_EQ(level.collisionSurfaces.size(), 1u);
+  // A box dropped on the hump stands on it, 40 above the floor (the middle of a 0-80-0 arc).
+  const TraceResult r = level.Trace(Vec3(0, 200, 0), Vec3(0, 0, 0), Vec3(10, 10, 10));
+  EXPECT_NEAR(r.end.y - 10, 40, 1.0f);
 }
 
 TEST(LevelCompiler, RemovesHiddenFacesAndKeepsOneOfCoincidingFaces) {
@@ -331,6 +384,7 @@ TEST_F(DefaultLevel, FansHaveNoFlatTriangles) {
   const BspFileData& data = DefaultLevelData();
   int withPieces = 0, flat = 0;
   for (const BspFace& f : data.faces) {
+    if (f.type != FaceTypePolygon) continue;
     const BspVertex* v = &data.vertices[f.firstVertex];
     auto at = [&](int i) { return DVec(v[i].position[0], v[i].position[1], v[i].position[2]); };
     withPieces += f.vertexCount > 4;

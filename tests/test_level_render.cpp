@@ -174,12 +174,14 @@ TEST(LevelRender, CullsByClusterAndFrustumAndDrawsSharedFacesOnce) {
   open.RenderLevel(Vec3(0, 0, 0));
   EXPECT_EQ(open.facesDrawnLastFrame, 3);
 
-  // Faces of other types are kept but never drawn.
-  BspFileData patches = noVis;
-  patches.faces[2].type = 2;
-  Level patched = ParsedLevel(patches);
-  patched.RenderLevel(Vec3(0, 0, 0));
-  EXPECT_EQ(patched.facesDrawnLastFrame, 2);
+  // Billboards and faces of unknown types are kept but never drawn.
+  for (int type : {FaceTypeBillboard, 0, 9}) {
+    BspFileData others = noVis;
+    others.faces[2].type = type;
+    Level kept = ParsedLevel(others);
+    kept.RenderLevel(Vec3(0, 0, 0));
+    EXPECT_EQ(kept.facesDrawnLastFrame, 2);
+  }
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -194,6 +196,11 @@ TEST(LevelRender, ModulatesSurfaceByLightmap) {
   BspFileData file = FourLeaves();
   file.faces[0].lightmapIndex = 0;
   file.lightmaps.assign(LightmapBytes, 0);
+  // Face 1 has no lightmap page: its vertex colours light it.
+  for (int k = 4; k < 8; ++k) {
+    const uint8_t colour[4] = {255, 128, 64, 255};
+    std::copy(colour, colour + 4, file.vertices[k].color);
+  }
   Level level = ParsedLevel(file);
   level.textureNames[0] = SolidTexture(200, 100, 200);
   level.textureNames[LightmapTextureBase] = SolidTexture(120, 200, 60);
@@ -207,10 +214,23 @@ TEST(LevelRender, ModulatesSurfaceByLightmap) {
   EXPECT_NEAR(pixels[corner], 200 * 120 / 255, 3);
   EXPECT_NEAR(pixels[corner + 1], 100 * 200 / 255, 3);
   EXPECT_NEAR(pixels[corner + 2], 200 * 60 / 255, 3);
-  // Face 1 binds slot 999, texture 0, with no image: only the surface shows.
-  EXPECT_EQ(CentrePixel(gl), (std::vector<int>{200, 100, 200}));
+  // Face 1 is drawn with its vertex colours in place of a lightmap.
+  const std::vector<int> lit = CentrePixel(gl);
+  EXPECT_NEAR(lit[0], 200, 2);
+  EXPECT_NEAR(lit[1], 100 * 128 / 255, 2);
+  EXPECT_NEAR(lit[2], 200 * 64 / 255, 2);
+  // Under a tint (night vision's green) the colours are tinted as a lightmap would be.
+  glColor4f(0, 0.5f, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  level.RenderLevel(Vec3(0, 0, 0));
+  EXPECT_NEAR(CentrePixel(gl)[1], 100 * 64 / 255, 2);
+  EXPECT_EQ(CentrePixel(gl)[0], 0);
+  GLfloat current[4];
+  glGetFloatv(GL_CURRENT_COLOR, current);
+  EXPECT_EQ(current[1], 0.5f);  // the colour is back once the faces are drawn
+  glColor4f(1, 1, 1, 1);
 
-  // Lightmaps off: surface textures only.
+  // Lightmaps off: surface textures only, vertex colours too.
   gGame.lightmapsOn = false;
   gGame.multitexture.activeTexture(GL_TEXTURE1_ARB);
   glDisable(GL_TEXTURE_2D);  // what the key does when it turns lightmaps off
@@ -219,6 +239,7 @@ TEST(LevelRender, ModulatesSurfaceByLightmap) {
   pixels = gl.ReadPixels();
   EXPECT_EQ((std::vector<int>{pixels[corner], pixels[corner + 1], pixels[corner + 2]}),
             (std::vector<int>{200, 100, 200}));
+  EXPECT_EQ(CentrePixel(gl), (std::vector<int>{200, 100, 200}));
   gGame.lightmapsOn = true;
   level.Destroy();
   EXPECT_EQ(level.textureNames[0], 0u);

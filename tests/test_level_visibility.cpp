@@ -141,6 +141,8 @@ TEST_F(LevelPictures, Screenshots) {
       {"level-stairs", {Vec3(587, 268, -404), Vec3(900, 250, -520)}},
       {"level-great-hall", {Vec3(1450, 520, -1000), Vec3(1650, 500, -1800)}},
       {"level-south-hall", {Vec3(1200, 600, -3100), Vec3(1700, 560, -2500)}},
+      {"level-pump-room-pipe", {Vec3(100, 40, -770), Vec3(-130, 240, -900)}},
+      {"level-bridge-arch", {Vec3(1640, 520, -1440), Vec3(1330, 580, -1470)}},
   };
   for (const auto& shot : shots) {
     Look(shot.view);

@@ -20,6 +20,7 @@
 #include "bots/waypoints.h"
 #include "level/level.h"
 #include "support/fake_platform.h"
+#include "support/level_builder.h"
 #include "support/nav_level.h"
 
 namespace {
@@ -224,6 +225,40 @@ TEST_F(Navigation, TheEndToEndLevelSourceIsTheTestLevel) {
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(text.str(), source);
+}
+
+TEST_F(Navigation, ACurvedSurfaceIsAFloorToo) {
+  // A sealed room (x, z 0..600, ceiling at 300) whose only floor at height 0 is a flat patch;
+  // the solid box far below catches what falls through.
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(-32, -600, -32), Vec3(632, -568, 632));
+  builder.AddWorldBox(Vec3(-32, -568, -32), Vec3(0, 332, 632));
+  builder.AddWorldBox(Vec3(600, -568, -32), Vec3(632, 332, 632));
+  builder.AddWorldBox(Vec3(0, -568, -32), Vec3(600, 332, 0));
+  builder.AddWorldBox(Vec3(0, -568, 600), Vec3(600, 332, 632));
+  builder.AddWorldBox(Vec3(0, 300, 0), Vec3(600, 332, 600));
+  std::vector<BspVertex> grid(9);
+  for (int row = 0; row < 3; ++row)
+    for (int column = 0; column < 3; ++column) {
+      const Vec3 file = WorldToFile(Vec3(300.0f * column, 0, 300.0f * row));
+      grid[row * 3 + column].position[0] = file.x;
+      grid[row * 3 + column].position[1] = file.y;
+      grid[row * 3 + column].position[2] = file.z;
+    }
+  builder.AddRawFace(FaceTypePatch, grid, {}, 0, -1, 3, 3);
+  std::string error;
+  ASSERT_TRUE(builder.LoadInto(&gGame.level, &error)) << error;
+  ASSERT_FALSE(gGame.level.collisionTriangles.empty());
+  GraphBuildReport report;
+  BuildGraph(&report);
+  // Waypoints on the patch, and below it on the box (a floor as well).
+  int onPatch = 0;
+  for (int i = 0; i < gGame.waypoints.count; ++i) {
+    const float y = WaypointPosition(i).y;
+    onPatch += std::fabs(y - 45) < 1.0f;
+    EXPECT_TRUE(std::fabs(y - 45) < 1.0f || std::fabs(y - (-568 + 45)) < 1.0f) << i << " at " << y;
+  }
+  EXPECT_GE(onPatch, 4);
 }
 
 TEST_F(Navigation, ALevelWithoutFloorsGetsNoGraph) {

@@ -1,6 +1,6 @@
 // The collision tracer on small built levels: exact stopping points, misses, moves that
-// start inside brushes, non-solid contents, sliding, and the tree walk against testing
-// every brush.
+// start inside brushes, non-solid contents, sliding, the tree walk against testing every
+// brush, and boxes on the curved surfaces of the room of every face type.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +9,7 @@
 
 #include "app/game_state.h"
 #include "level/level.h"
+#include "support/face_types_level.h"
 #include "support/level_builder.h"
 
 namespace {
@@ -229,4 +230,57 @@ TEST(LevelBuilder, FacesAreListedInTheLeavesTheyTouch) {
   EXPECT_TRUE(listed);
   const BspLeaf& far = level.leaves[level.FindLeaf(Vec3(400, 150, 0))];
   for (int i = 0; i < far.leafFaceCount; ++i) EXPECT_NE(level.leafFaces[far.firstLeafFace + i], face);
+}
+
+// A box dropped onto the room's bowl falls as the player falls (to the contact, then sliding
+// along what it hit) and comes to rest standing on the curved floor, not through it; a box
+// pushed along the bulging wall (stopped, then sliding, as the bots move) follows its curve
+// without entering it; a ray from above meets the tessellated floor, not the brush beneath.
+TEST(Trace, BoxesRestOnCurvedFloorsAndSlideAlongCurvedWalls) {
+  Level level = Load(FaceTypesRoom());
+  const Vec3 box(17, 17, 17);
+  const Vec3 fall(0, -20, 0);
+  Vec3 p(-150, 100, 60), previous;
+  for (int step = 0; step < 200; ++step) {
+    previous = p;
+    const TraceResult r = level.Trace(p, p + fall, box);
+    p = r.end;
+    if (r.fraction != 1.0f) {
+      const Vec3 remain = fall * (1.0f - r.fraction);
+      p = level.Trace(p, p + remain - r.normal * Dot(r.normal, remain), box).end;
+    }
+  }
+  EXPECT_EQ(p, previous);  // at rest
+  const TraceResult stand = level.Trace(p, p + Vec3(0, -4, 0), box);
+  EXPECT_LT(stand.fraction, 0.05f);
+  EXPECT_GT(stand.normal.y, 0.7f);
+  const float surface = level.Trace(p, p + Vec3(0, -300, 0), Vec3()).end.y;  // under the middle
+  EXPECT_GE(p.y - box.y, surface);
+  EXPECT_LT(p.y - box.y, surface + 6.0f);
+  EXPECT_LT(p.y - box.y, -0.5f);  // in the dip, below the floor's edge
+
+  const TraceResult ray = level.Trace(Vec3(0, 100, 0), Vec3(0, -200, 0), Vec3());
+  EXPECT_NEAR(ray.end.y, -31.35f, 0.5f);  // the bowl's lowest point, through a corner of its grid
+  EXPECT_GT(ray.normal.y, 0.99f);
+
+  // Toward +x and along +z, into the wall that bulges in to about x = 224 at its middle.
+  Vec3 q(150, 128, -150);
+  const TraceResult first = level.Trace(q, q + Vec3(200, 0, 40), box);
+  EXPECT_LT(first.fraction, 1.0f);
+  EXPECT_LT(first.normal.x, -0.5f);
+  EXPECT_GT(std::fabs(first.normal.z), 0.05f);  // curved: not the flat wall's normal
+  for (int step = 0; step < 60; ++step) {
+    const Vec3 to = q + Vec3(12, 0, 8);
+    const TraceResult r = level.Trace(q, to, box);
+    q = r.fraction == 1.0f ? r.end : level.TraceSlide(q, to, box).end;
+    // The wall's nearest point across the box's side, found by rays.
+    float wall = 1e9f;
+    for (float dz : {-box.z, 0.0f, box.z})
+      wall = std::min(wall, level.Trace(Vec3(0, q.y, q.z + dz), Vec3(400, q.y, q.z + dz), Vec3()).end.x);
+    EXPECT_LE(q.x + box.x, wall + 0.1f);  // never into the bulge
+    if (step > 20) {
+      EXPECT_GT(q.x + box.x, wall - 4.0f);  // but kept against it
+    }
+  }
+  EXPECT_GT(q.z, 100.0f);  // slid along the wall
 }

@@ -293,7 +293,11 @@ int LevelBuilder::AddBrush(const std::vector<BspPlane>& filePlanes, int texture)
 }
 
 int LevelBuilder::AddFace(const std::vector<Vec3>& filePolygon, int texture, int lightmap) {
-  faces_.push_back({filePolygon, texture, lightmap});
+  Face face;
+  face.polygon = filePolygon;
+  face.texture = texture;
+  face.lightmap = lightmap;
+  faces_.push_back(face);
   return static_cast<int>(faces_.size() - 1);
 }
 
@@ -301,6 +305,21 @@ int LevelBuilder::AddWorldFace(const std::vector<Vec3>& worldPolygon, int textur
   std::vector<Vec3> file;
   for (const Vec3& v : worldPolygon) file.push_back(WorldToFile(v));
   return AddFace(file, texture, lightmap);
+}
+
+int LevelBuilder::AddRawFace(int type, const std::vector<BspVertex>& vertices, const std::vector<int32_t>& indices,
+                             int texture, int lightmap, int patchWidth, int patchHeight) {
+  Face face;
+  for (const BspVertex& v : vertices) face.polygon.push_back(Vec3(v.position[0], v.position[1], v.position[2]));
+  face.texture = texture;
+  face.lightmap = lightmap;
+  face.type = type;
+  face.vertices = vertices;
+  face.indices = indices;
+  face.patchSize[0] = patchWidth;
+  face.patchSize[1] = patchHeight;
+  faces_.push_back(face);
+  return static_cast<int>(faces_.size() - 1);
 }
 
 int LevelBuilder::AddLightmap(uint8_t r, uint8_t g, uint8_t b) {
@@ -358,6 +377,25 @@ BspFileData LevelBuilder::Build() const {
   }
 
   for (const Face& face : faces_) {
+    if (!face.vertices.empty()) {
+      BspFace record = {};
+      record.textureIndex = face.texture;
+      record.effectIndex = -1;
+      record.type = face.type;
+      record.firstVertex = static_cast<int32_t>(file.vertices.size());
+      record.vertexCount = static_cast<int32_t>(face.vertices.size());
+      record.firstMeshVertex = static_cast<int32_t>(file.meshVertices.size());
+      record.meshVertexCount = static_cast<int32_t>(face.indices.size());
+      record.lightmapIndex = face.lightmap;
+      record.patchSize[0] = face.patchSize[0];
+      record.patchSize[1] = face.patchSize[1];
+      file.vertices.insert(file.vertices.end(), face.vertices.begin(), face.vertices.end());
+      file.meshVertices.insert(file.meshVertices.end(), face.indices.begin(), face.indices.end());
+      for (const Vec3& p : face.polygon) grow(p);
+      file.faces.push_back(record);
+      facePoints.push_back(face.polygon);
+      continue;
+    }
     BspFace record = {};
     record.textureIndex = face.texture;
     record.type = FaceTypePolygon;

@@ -40,6 +40,11 @@ class LevelBuilder {
   // A plain polygon face (convex, vertices in order), listed in every leaf it touches.
   int AddFace(const std::vector<Vec3>& filePolygon, int texture = 0, int lightmap = -1);
   int AddWorldFace(const std::vector<Vec3>& worldPolygon, int texture = 0, int lightmap = -1);
+  // A face of any type with its own vertices (file coordinates, every attribute as given):
+  // polygons and meshes with their index list (offsets from the first vertex), patches with
+  // their control grid row by row. Listed in every leaf its vertices reach.
+  int AddRawFace(int type, const std::vector<BspVertex>& vertices, const std::vector<int32_t>& indices, int texture = 0,
+                 int lightmap = -1, int patchWidth = 0, int patchHeight = 0);
   // One white 128 x 128 lightmap page; returns its index.
   int AddLightmap(uint8_t r = 255, uint8_t g = 255, uint8_t b = 255);
 
@@ -60,6 +65,11 @@ class LevelBuilder {
     std::vector<Vec3> polygon;
     int texture;
     int lightmap;
+    // Raw faces: the record's type and vertices, index list and patch size.
+    int type = FaceTypePolygon;
+    std::vector<BspVertex> vertices;
+    std::vector<int32_t> indices;
+    int patchSize[2] = {0, 0};
   };
   std::vector<BspTextureRecord> textures_;
   std::vector<Brush> brushes_;

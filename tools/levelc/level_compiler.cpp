@@ -14,6 +14,7 @@
 #include "tools/levelc/bsp_tree.h"
 #include "tools/levelc/geometry.h"
 #include "tools/levelc/lighting.h"
+#include "tools/levelc/patch_faces.h"
 #include "tools/levelc/visibility.h"
 
 namespace {
@@ -274,9 +275,14 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
       for (size_t i = 0; i <= count; ++i) writeVertex(face.points[(count - i) % count]);
       rec.vertexCount = static_cast<int32_t>(count + 2);
     }
+    // The index list: the fan over the written points, as triangles.
+    rec.firstMeshVertex = static_cast<int32_t>(out->meshVertices.size());
+    for (int32_t k = 1; k + 1 < rec.vertexCount; ++k) out->meshVertices.insert(out->meshVertices.end(), {0, k, k + 1});
+    rec.meshVertexCount = static_cast<int32_t>(out->meshVertices.size()) - rec.firstMeshVertex;
     out->faces.push_back(rec);
   }
   out->lightmaps = light.pages;
+  WritePatchFaces(map, brushes, &tree, static_cast<int>(faces.size()), options.brightness, textureIndex, out);
 
   // Tree.
   for (const TreeNode& node : tree.nodes) {

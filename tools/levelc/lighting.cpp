@@ -77,6 +77,10 @@ struct Lighter {
 
 }  // namespace
 
+DVec LightPoint(const MapSource& map, const std::vector<CompiledBrush>& brushes, const BspTree& tree, DVec p, DVec n) {
+  return Lighter{map, brushes, tree}.LightAt(p, n);
+}
+
 void ParallelFor(int count, int threads, const std::function<void(int)>& work) {
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   threads = std::min(threads, std::max(1, count));

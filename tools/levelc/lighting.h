@@ -27,6 +27,10 @@ LightmapResult BuildLightmaps(const MapSource& map, const std::vector<CompiledBr
                               const std::vector<FacePolygon>& faces, const BspTree& tree, double luxelSize,
                               double brightness, int threads);
 
+// The light reaching a point of a surface facing along the unit normal n (per channel, 1 =
+// the texture at full brightness), with shadows: what a lightmap texel there would hold.
+DVec LightPoint(const MapSource& map, const std::vector<CompiledBrush>& brushes, const BspTree& tree, DVec p, DVec n);
+
 // The lightmap coordinate (0..1 on the page) of a point of the face.
 void LightmapCoord(const FaceLightmap& lm, double luxelSize, DVec p, float out[2]);
 

@@ -89,6 +89,7 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
   std::istringstream in(text);
   std::string rawLine;
   MapBrush* open = nullptr;  // the brush between "brush" and "end"
+  MapPatch* openPatch = nullptr;  // the patch between "patch" and "end"
   int openLine = 0;
   while (std::getline(in, rawLine)) {
     ++p.line;
@@ -96,6 +97,26 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
     if (w.empty()) continue;
     const std::string& key = w[0];
     double v[9];
+    if (openPatch) {
+      if (key == "end") {
+        const size_t wanted = static_cast<size_t>(openPatch->width) * openPatch->height;
+        if (openPatch->points.size() != wanted)
+          return p.Fail("a " + std::to_string(openPatch->width) + " x " + std::to_string(openPatch->height) +
+                        " patch needs " + std::to_string(wanted) + " points, not " +
+                        std::to_string(openPatch->points.size()));
+        openPatch = nullptr;
+        continue;
+      }
+      // Points: three numbers each, any number of them on a line.
+      if (w.size() % 3 != 0) return p.Fail("patch points need three numbers each");
+      for (size_t i = 0; i < w.size(); i += 3) {
+        if (!p.Numbers(w, i, 3, v)) return false;
+        openPatch->points.push_back(DVec(v[0], v[1], v[2]));
+      }
+      if (openPatch->points.size() > static_cast<size_t>(openPatch->width) * openPatch->height)
+        return p.Fail("too many patch points");
+      continue;
+    }
     if (open) {
       if (key == "end") {
         if (open->sides.size() < 4) return p.Fail("a brush needs at least four sides");
@@ -159,6 +180,24 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
         open = &map->brushes.back();
         openLine = p.line;
       }
+    } else if (key == "patch") {
+      MapPatch patch;
+      patch.line = p.line;
+      if (w.size() < 4 || w.size() > 5) return p.Fail("patch needs: material width height [nonsolid]");
+      if (!p.Material(w[1], &patch.material)) return false;
+      if (!p.Numbers(w, 2, 2, v)) return false;
+      if (!(v[0] >= 3 && v[0] <= 65 && v[1] >= 3 && v[1] <= 65) || v[0] != std::floor(v[0]) ||
+          v[1] != std::floor(v[1]) || static_cast<int>(v[0]) % 2 == 0 || static_cast<int>(v[1]) % 2 == 0)
+        return p.Fail("patch width and height must be odd whole numbers from 3 to 65");
+      patch.width = static_cast<int>(v[0]);
+      patch.height = static_cast<int>(v[1]);
+      if (w.size() == 5) {
+        if (w[4] != "nonsolid") return p.Fail("unknown flag '" + w[4] + "'");
+        patch.solid = false;
+      }
+      map->patches.push_back(patch);
+      openPatch = &map->patches.back();
+      openLine = p.line;
     } else if (key == "light") {
       if (!p.Numbers(w, 1, 7, v)) return false;
       if (w.size() > 8) return p.Fail("too many words");
@@ -184,9 +223,9 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
       return p.Fail("unknown keyword '" + key + "'");
     }
   }
-  if (open) {
+  if (open || openPatch) {
     p.line = openLine;
-    return p.Fail("brush without 'end'");
+    return p.Fail(open ? "brush without 'end'" : "patch without 'end'");
   }
   if (map->materials.size() > 1000) return p.Fail("more than 1000 materials");
   return true;

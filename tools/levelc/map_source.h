@@ -56,9 +56,21 @@ struct MapZone {
   DVec mins, maxs;          // a box of open space; each zone becomes one visibility cluster
 };
 
+// A curved surface: a grid of control points, row by row, made of biquadratic Bezier pieces
+// of 3 x 3 points sharing their edges (width and height odd, at least 3). Its front is the
+// side that (along a row) x (down the columns) points to.
+struct MapPatch {
+  int material = 0;
+  int width = 0, height = 0;
+  std::vector<DVec> points;
+  bool solid = true;        // false: drawn, but never blocks a move
+  int line = 0;             // source line, for messages
+};
+
 struct MapSource {
   std::vector<MapMaterial> materials;
   std::vector<MapBrush> brushes;
+  std::vector<MapPatch> patches;
   std::vector<MapLight> lights;
   std::vector<MapZone> zones;
   DVec ambient{0.1, 0.1, 0.1};

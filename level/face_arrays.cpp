@@ -1,0 +1,40 @@
+// Client arrays of the level's faces and the vertex-colour drawing of faces without a lightmap.
+#include "level/face_arrays.h"
+
+#include <GL/gl.h>
+
+#include "app/game_state.h"
+
+CurrentColour ReadCurrentColour() {
+  CurrentColour colour;
+  glGetFloatv(GL_CURRENT_COLOR, colour.rgba);
+  return colour;
+}
+
+void PointFaceArrays(const BspVertex* records, bool colours) {
+  const GLsizei stride = sizeof(BspVertex);
+  glVertexPointer(3, GL_FLOAT, stride, records->position);
+  if (gGame.multitexture.clientActiveTexture) gGame.multitexture.clientActiveTexture(GL_TEXTURE0_ARB);
+  glTexCoordPointer(2, GL_FLOAT, stride, records->texCoord);
+  if (gGame.multitexture.clientActiveTexture) gGame.multitexture.clientActiveTexture(GL_TEXTURE1_ARB);
+  glTexCoordPointer(2, GL_FLOAT, stride, records->lightmapCoord);
+  if (colours) {
+    glColorPointer(4, GL_UNSIGNED_BYTE, stride, records->color);
+    glEnableClientState(GL_COLOR_ARRAY);
+  }
+}
+
+void TintVertexColours(BspVertex* records, size_t count, const CurrentColour& colour) {
+  const float* c = colour.rgba;
+  if (c[0] == 1 && c[1] == 1 && c[2] == 1 && c[3] == 1) return;
+  for (size_t i = 0; i < count; ++i)
+    for (int k = 0; k < 4; ++k) {
+      const float v = records[i].color[k] * c[k] + 0.5f;
+      records[i].color[k] = !(v > 0) ? 0 : v >= 255 ? 255 : static_cast<uint8_t>(v);
+    }
+}
+
+void EndVertexColours(const CurrentColour& colour) {
+  glDisableClientState(GL_COLOR_ARRAY);
+  glColor4fv(colour.rgba);
+}

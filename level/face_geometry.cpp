@@ -1,0 +1,91 @@
+// The triangles of every face, built once when the level is read (Level::Parse has checked
+// the fields read here): polygons and meshes from their index lists (a polygon without one
+// as the fan over its vertices), patches tessellated into grids appended behind the file's
+// vertices, and the triangles of the solid patches kept for the tracer.
+#include <algorithm>
+#include <cmath>
+
+#include "level/level.h"
+#include "level/patch_surface.h"
+
+namespace {
+
+bool Drawn(const BspFace& face) {
+  return face.type == FaceTypePolygon || face.type == FaceTypeMesh || face.type == FaceTypePatch;
+}
+
+}  // namespace
+
+void Level::BuildFaceGeometry() {
+  faceGeometry.assign(faces.size(), FaceGeometry());
+  faceIndices.clear();
+  collisionTriangles.clear();
+  collisionSurfaces.clear();
+
+  // The finest cut per piece that keeps all the level's patches within the vertex budget.
+  int cap = MaxPieceSubdivisions;
+  std::vector<int> columns, rows;
+  for (; cap > 1; cap /= 2) {
+    int64_t total = 0;
+    for (const BspFace& f : faces) {
+      if (f.type != FaceTypePatch) continue;
+      PatchSubdivisions(&vertices[f.firstVertex], f.patchSize[0], f.patchSize[1], cap, &columns, &rows);
+      total += PatchGridVertexCount(columns, rows);
+    }
+    if (total <= MaxPatchVertices) break;
+  }
+
+  std::vector<BspVertex> controls;
+  for (size_t i = 0; i < faces.size(); ++i) {
+    const BspFace& f = faces[i];
+    FaceGeometry& g = faceGeometry[i];
+    g.firstIndex = static_cast<uint32_t>(faceIndices.size());
+    if (!Drawn(f)) continue;
+    if (f.type == FaceTypePatch) {
+      // The grid is appended to the array the controls live in: copy them first.
+      const int width = f.patchSize[0], height = f.patchSize[1];
+      controls.assign(vertices.begin() + f.firstVertex, vertices.begin() + f.firstVertex + width * height);
+      g.firstVertex = static_cast<int32_t>(vertices.size());
+      g.vertexCount = TessellatePatch(controls.data(), width, height, cap, &vertices, &faceIndices);
+    } else {
+      g.firstVertex = f.firstVertex;
+      g.vertexCount = f.vertexCount;
+      if (f.meshVertexCount > 0) {
+        const int32_t whole = f.meshVertexCount / 3 * 3;
+        for (int32_t k = 0; k < whole; ++k) faceIndices.push_back(static_cast<uint32_t>(meshVertices[f.firstMeshVertex + k]));
+      } else if (f.type == FaceTypePolygon) {
+        for (int32_t k = 1; k + 1 < f.vertexCount; ++k) {
+          faceIndices.push_back(0);
+          faceIndices.push_back(static_cast<uint32_t>(k));
+          faceIndices.push_back(static_cast<uint32_t>(k + 1));
+        }
+      }
+    }
+    g.indexCount = static_cast<uint32_t>(faceIndices.size()) - g.firstIndex;
+
+    // Solid patches stop moves on the triangles they are drawn with.
+    if (f.type != FaceTypePatch || g.indexCount == 0) continue;
+    if ((textures[f.textureIndex].contents & SolidContentsMask) == 0) continue;
+    CollisionSurface surface;
+    surface.face = static_cast<int32_t>(i);
+    surface.firstTriangle = static_cast<uint32_t>(collisionTriangles.size());
+    surface.triangleCount = g.indexCount / 3;
+    for (int a = 0; a < 3; ++a) {
+      surface.mins[a] = HUGE_VALF;
+      surface.maxs[a] = -HUGE_VALF;
+    }
+    for (uint32_t t = 0; t < surface.triangleCount; ++t) {
+      CollisionTriangle triangle;
+      for (int k = 0; k < 3; ++k) {
+        const float* p = vertices[g.firstVertex + faceIndices[g.firstIndex + 3 * t + k]].position;
+        triangle.corners[k] = Vec3(p[0], p[1], p[2]);
+        for (int a = 0; a < 3; ++a) {
+          surface.mins[a] = std::min(surface.mins[a], p[a]);
+          surface.maxs[a] = std::max(surface.maxs[a], p[a]);
+        }
+      }
+      collisionTriangles.push_back(triangle);
+    }
+    collisionSurfaces.push_back(surface);
+  }
+}
