@@ -159,8 +159,9 @@ TEST_F(GameDataTest, BadCommandLinesExitWithUsageBeforeAnyWindow) {
   fake.answer = 1;
   fake.options.title = nullptr;  // CreateGameWindow would set it
   fs::current_path(root);
+  const std::string missingFolder = (root / "none").string();
   const std::vector<std::vector<const char*>> mistakes = {
-      {"korvalis", "--bogus"}, {"korvalis", "--level"}, {"korvalis", "--data", (root / "none").c_str()},
+      {"korvalis", "--bogus"}, {"korvalis", "--level"}, {"korvalis", "--data", missingFolder.c_str()},
       {"korvalis", "--level", "no-such-level"}};
   for (const auto& argv : mistakes) {
     SCOPED_TRACE(argv[1]);
