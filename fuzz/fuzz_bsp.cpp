@@ -19,7 +19,8 @@ void Touch(Level& level) {
       if (face.type != FaceTypePolygon) continue;
       for (int v = 0; v < face.vertexCount; ++v) sum += level.vertices[face.firstVertex + v].color[0];
       sum += level.textureNames[face.textureIndex];
-      sum += level.textureNames[LightmapTextureBase + (face.lightmapIndex < 0 ? -1 : face.lightmapIndex)];
+      // A face without a page (index negative or past the last one) is drawn by its colours.
+      if (level.HasLightmap(face)) sum += level.textureNames[LightmapTextureBase + face.lightmapIndex];
     }
     for (int j = 0; j < leaf.leafBrushCount; ++j) {
       const BspBrush& brush = level.brushes[level.leafBrushes[leaf.firstLeafBrush + j]];
