@@ -87,28 +87,58 @@ inline GLuint MakeNoiseTexture() {
 }
 
 // One textured quad over the whole screen, in screen space, the GL state left as found.
-inline void DrawFullScreenQuad(GLuint texture) {
-  glPushAttrib(GL_ENABLE_BIT);
+// The quad samples `texture` on unit 0 alone: the frame before it may leave another unit
+// active and a level texture on unit 0 (the level, the overlay), which would make it a
+// two-texture quad costing about twice as much. With `second`, unit 1 modulates by that
+// texture too, at a different scale: one screen of pixels textured and lightmapped, as
+// the level's are.
+inline void DrawFullScreenQuad(GLuint texture, GLuint second = 0) {
+  using ActiveTextureProc = void (*)(GLenum);
+  using MultiTexCoordProc = void (*)(GLenum, GLfloat, GLfloat);
+  static const auto activeTexture =
+      reinterpret_cast<ActiveTextureProc>(platform::Current().GetProcAddress("glActiveTextureARB"));
+  static const auto multiTexCoord =
+      reinterpret_cast<MultiTexCoordProc>(platform::Current().GetProcAddress("glMultiTexCoord2fARB"));
+  const GLenum Unit0 = 0x84C0, Unit1 = 0x84C1, ActiveUnit = 0x84E0;
+  GLint activeUnit = Unit0;
+  glGetIntegerv(ActiveUnit, &activeUnit);
+  glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT);  // every unit's enables and bindings
+  activeTexture(Unit1);
+  if (second) {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, second);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  } else {
+    glDisable(GL_TEXTURE_2D);
+  }
+  activeTexture(Unit0);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
   glDisable(GL_FOG);
+  glDisable(GL_BLEND);
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, texture);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
+  glColor4f(1, 1, 1, 1);
+  const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
   glBegin(GL_QUADS);
-  glTexCoord2f(0, 0), glVertex2f(-1, -1);
-  glTexCoord2f(1, 0), glVertex2f(1, -1);
-  glTexCoord2f(1, 1), glVertex2f(1, 1);
-  glTexCoord2f(0, 1), glVertex2f(-1, 1);
+  for (const auto& c : corners) {
+    const float s = c[0] > 0 ? 1.0f : 0.0f, t = c[1] > 0 ? 1.0f : 0.0f;
+    glTexCoord2f(s, t);
+    if (second) multiTexCoord(Unit1, s * 3.7f, t * 2.9f);
+    glVertex2f(c[0], c[1]);
+  }
   glEnd();
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
   glPopAttrib();
+  activeTexture(static_cast<GLenum>(activeUnit));
 }
