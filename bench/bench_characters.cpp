@@ -19,8 +19,8 @@
 
 #include "bench/bench_gl.h"
 #include "app/game.h"
-#include "app/game_state.h"
-#include "models/character.h"
+#include "core/game_state.h"
+#include "core/character.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 #ifdef KORVALIS_HAVE_LEVEL_BUILDER

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/game.h"
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bench/bench_gl.h"
 #include "platform/platform.h"
 #include "render/hud_tiles.h"

@@ -35,10 +35,10 @@
 
 #include "bench/bench_gl.h"
 #include "app/game.h"
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "combat/billboard.h"
 #include "combat/effects.h"
-#include "combat/particles.h"
+#include "core/particles.h"
 #include "combat/shots.h"
 #include "core/random.h"
 #include "platform/platform.h"

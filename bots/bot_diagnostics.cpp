@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bots/bot.h"
 
 namespace {

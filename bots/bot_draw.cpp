@@ -6,9 +6,9 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bots/bot.h"
-#include "level/level.h"
+#include "core/level.h"
 #include "render/text.h"
 
 namespace {

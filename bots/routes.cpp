@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bots/waypoints.h"
 
 namespace {

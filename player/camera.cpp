@@ -1,14 +1,15 @@
 // The player's camera: mouse look with a vertical limit, keyboard walking, strafing and
 // flying at a speed scaled by the measured frame time, and the view transform.
-#include "player/camera.h"
+#include "core/camera.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <cmath>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
+#include "player/frame_counter.h"
 
 MouseLookState mouseLook;
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "combat/billboard.h"
 #include "core/random.h"
 #include "support/gl_context.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
 #include "support/default_level.h"

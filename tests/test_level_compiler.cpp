@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bots/waypoint_data.h"
 #include "player/physics.h"
 #include "render/texture.h"

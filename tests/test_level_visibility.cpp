@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bots/waypoint_data.h"
 #include "support/default_level.h"
 #include "tools/levelc/map_source.h"

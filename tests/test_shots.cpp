@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "combat/billboard.h"
 #include "combat/shots.h"
 #include "combat/sound.h"

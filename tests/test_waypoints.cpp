@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "bots/waypoint_data.h"
 #include "bots/waypoints.h"
 #include "support/level_builder.h"

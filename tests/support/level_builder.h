@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/vec3.h"
-#include "level/bsp_format.h"
+#include "core/bsp_format.h"
 
 class Level;
 

@@ -1,4 +1,5 @@
-#include "app/game_state.h"
+// The one game state and frame counter of the process, and their reset for tests.
+#include "core/game_state.h"
 
 #include "core/random.h"
 
