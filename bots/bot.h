@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "combat/bot_hit_box.h"
 #include "core/bot.h"
 #include "core/vec3.h"
 
@@ -41,9 +42,6 @@ struct PanelLine {
 std::vector<PanelLine> BotInfoPanelLines();
 void DrawBots();
 void DrawBotInfoPanel();
-// How far the drawn character is moved up (positive) or down so that its soles rest on the
-// floor found by a short trace below the bot; 0 when no floor is near.
-float BotDrawnFloorOffset(int index);
 
 // The legs of the movement step, shared with the graph builder's trial walks: `heading`
 // turned one step toward `desired` the short way round (snapping within 3 degrees), and the
@@ -57,9 +55,6 @@ constexpr float BotArrivalRadius = 30.0f;    // on x and on z, inclusive; height
 // drawn, in world coordinates; without a loaded character, 50 ahead along `facing` and 20
 // above the centre.
 Vec3 BotMuzzle(int index);
-// The box shots test against bot `index`: the figure as drawn, from its soles (set down on
-// the floor as DrawBots does) to the top of its head, 17 to either side on x and z.
-void BotHitBox(int index, Vec3* mins, Vec3* maxs);
 
 // Keys: Insert flips running and walking; Delete sends both bots to the player.
 void SetBotsRun();

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "bots/bot.h"
+#include "combat/bot_hit_box.h"
 #include "combat/billboard.h"
 #include "combat/effects.h"
 #include "combat/sound.h"

@@ -5,6 +5,7 @@
 
 GameState gGame;
 FrameCounter gFrameCounter;
+MouseLookState mouseLook;
 
 void ResetGameState() {
   gGame = GameState();

@@ -11,8 +11,6 @@
 #include "platform/platform.h"
 #include "player/frame_counter.h"
 
-MouseLookState mouseLook;
-
 void Camera::PositionCamera(float positionX, float positionY, float positionZ, float viewX,
                             float viewY, float viewZ, float upX, float upY, float upZ) {
   position = Vec3(positionX, positionY, positionZ);
