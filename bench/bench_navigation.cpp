@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/game_state.h"
 #include "bots/graph_builder.h"
 #include "bots/waypoints.h"
+#include "core/game_state.h"
 #include "core/level.h"
 #include "support/nav_level.h"
 

@@ -6,8 +6,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "core/game_state.h"
 #include "bots/bot.h"
+#include "core/game_state.h"
 #include "core/level.h"
 #include "render/text.h"
 

@@ -2,10 +2,10 @@
 // keys that command both bots.
 #include <cmath>
 
-#include "core/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"
+#include "core/game_state.h"
 #include "core/level.h"
 
 BotShotFunction gBotShot = FireShot;

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/game_state.h"
 #include "bots/waypoints.h"
+#include "core/game_state.h"
 
 namespace {
 

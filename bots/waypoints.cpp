@@ -2,8 +2,8 @@
 // questions the bots ask every tick.
 #include "bots/waypoints.h"
 
-#include "core/game_state.h"
 #include "bots/waypoint_data.h"
+#include "core/game_state.h"
 #include "core/level.h"
 
 namespace {

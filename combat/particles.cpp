@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/game_state.h"
 #include "combat/billboard.h"
+#include "core/game_state.h"
 #include "core/level.h"
 #include "platform/platform.h"
 

@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "combat/bot_hit_box.h"
 #include "combat/billboard.h"
+#include "combat/bot_hit_box.h"
 #include "combat/effects.h"
 #include "combat/sound.h"
 #include "core/game_state.h"

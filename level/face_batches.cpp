@@ -12,8 +12,8 @@
 #include <algorithm>
 
 #include "core/game_state.h"
-#include "level/face_arrays.h"
 #include "core/level.h"
+#include "level/face_arrays.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "core/game_state.h"
-#include "level/face_arrays.h"
 #include "core/level.h"
+#include "level/face_arrays.h"
 
 namespace {
 

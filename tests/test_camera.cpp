@@ -2,8 +2,8 @@
 // the re-centring of the cursor within the game window.
 #include <gtest/gtest.h>
 
-#include "core/game_state.h"
 #include "core/camera.h"
+#include "core/game_state.h"
 #include "support/fake_platform.h"
 
 namespace {

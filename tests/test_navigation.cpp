@@ -11,13 +11,13 @@
 #include <set>
 #include <string>
 
-#include "core/game_state.h"
 #include "bots/bot.h"
 #include "bots/graph_builder.h"
 #include "bots/level_bots.h"
 #include "bots/navmesh.h"
 #include "bots/waypoint_data.h"
 #include "bots/waypoints.h"
+#include "core/game_state.h"
 #include "core/level.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/game_state.h"
 #include "combat/effects.h"
 #include "combat/emitter.h"
+#include "core/game_state.h"
 #include "core/particles.h"
 #include "core/random.h"
 #include "support/fake_platform.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/game_state.h"
 #include "combat/billboard.h"
 #include "combat/emitter.h"
+#include "core/game_state.h"
 #include "core/particles.h"
 #include "player/physics.h"
 #include "render/texture.h"
