@@ -6,7 +6,10 @@
 #include <GL/gl.h>
 
 #include "app/game.h"
-#include "app/game_state.h"
+#include "bots/bot.h"
+#include "bots/waypoints.h"
+#include "combat/shots.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
 #include "player/physics.h"
 #include "render/text.h"

@@ -3,10 +3,10 @@
 #include <GL/gl.h>
 
 #include "app/game.h"
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "combat/shots.h"
 #include "combat/sound.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include "app/command_line.h"
 #include "app/data_setup.h"
 #include "app/game.h"
-#include "app/game_state.h"
 #include "app/headless.h"
 #include "combat/sound.h"
+#include "core/game_state.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 

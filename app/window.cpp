@@ -4,7 +4,7 @@
 #include <GL/glu.h>
 
 #include "app/game.h"
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
 
 bool InitializeGL(int width, int height) {

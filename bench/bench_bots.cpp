@@ -14,9 +14,10 @@
 
 #include "app/game.h"
 #include "bench/bench_gl.h"
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
+#include "combat/shots.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
 
 namespace {

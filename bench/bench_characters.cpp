@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_gl.h"
 #include "app/game.h"
-#include "app/game_state.h"
-#include "models/character.h"
+#include "bench/bench_gl.h"
+#include "core/character.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 #ifdef KORVALIS_HAVE_LEVEL_BUILDER

@@ -23,11 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_gl.h"
 #include "app/config.h"
 #include "app/game.h"
-#include "app/game_state.h"
+#include "bench/bench_gl.h"
+#include "bots/bot.h"
 #include "combat/effects.h"
+#include "core/game_state.h"
 #include "core/random.h"
 #include "platform/platform.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/game.h"
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
 
 // Processor time of the whole process (all of the renderer's threads), milliseconds: on a

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "app/game.h"
-#include "app/game_state.h"
 #include "bench/bench_gl.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
 #include "render/hud_tiles.h"
 #include "render/text.h"

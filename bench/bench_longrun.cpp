@@ -36,10 +36,10 @@
 #include <vector>
 
 #include "app/game.h"
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "combat/shots.h"
 #include "combat/sound.h"
+#include "core/game_state.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 

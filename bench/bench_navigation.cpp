@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/game_state.h"
 #include "bots/graph_builder.h"
 #include "bots/waypoints.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "support/nav_level.h"
 
 namespace {

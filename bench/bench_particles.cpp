@@ -33,13 +33,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_gl.h"
 #include "app/game.h"
-#include "app/game_state.h"
+#include "bench/bench_gl.h"
 #include "combat/billboard.h"
 #include "combat/effects.h"
-#include "combat/particles.h"
 #include "combat/shots.h"
+#include "core/game_state.h"
+#include "core/particles.h"
 #include "core/random.h"
 #include "platform/platform.h"
 #include "render/text.h"

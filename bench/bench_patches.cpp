@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/bench_gl.h"
-#include "level/level.h"
+#include "core/level.h"
 #include "platform/files.h"
 #include "support/face_types_level.h"
 

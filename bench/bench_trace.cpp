@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/config.h"
-#include "level/level.h"
+#include "core/level.h"
 #ifdef KORVALIS_HAVE_LEVEL_BUILDER
 #include "support/level_builder.h"
 #endif

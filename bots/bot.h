@@ -1,53 +1,13 @@
-// The two computer-controlled opponents: their record, perception, drawing and behaviour.
+// What the two computer-controlled opponents do: perception, drawing and behaviour (their
+// record is core/bot.h).
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "combat/bot_hit_box.h"
+#include "core/bot.h"
 #include "core/vec3.h"
-
-struct Bot {
-  Vec3 position;                 // centre of the hit box and of the traces
-  Vec3 previousPosition;         // before the last movement step
-  Vec3 facing;                   // direction of motion and fire
-  Vec3 moveDirection;            // unit vector toward the steering point
-  Vec3 aimPoint;                 // steering point while attacking
-  Vec3 lastSeenPlayerPosition;
-  int lastSeenPlayerWaypoint = 0;
-  int lastWaypoint = 0;
-  int targetWaypoint = 0;
-  int goalWaypoint = 0;
-  float walkSpeed = 0;           // units per tick
-  float runSpeed = 0;
-  float heading = 0;             // degrees in [0, 360]; the drawn rotation
-  float desiredHeading = 0;
-  bool seesPlayer = false;
-  bool torsoAnimationDirty = false;
-  bool legsAnimationDirty = false;
-  int state = 0;                 // 10 search, 11 attack, 12 hunt
-  int moveMode = 0;              // 0 stand, 1 walk, 2 run
-  int steerMode = 0;             // 666 target waypoint, 333 aimPoint
-  int stuckTicks = 0;
-  float lastShotTime = 0;        // ms of the last shot opportunity
-};
-
-constexpr int BotCount = 2;
-
-// Behaviour states. The retreat and collect codes are only stored, never acted on.
-constexpr int StateSearch = 10;
-constexpr int StateAttack = 11;
-constexpr int StateHunt = 12;
-constexpr int StateRetreatCover = 20;
-constexpr int StateRetreatCamp = 21;
-constexpr int StateRetreatRetreat = 22;
-constexpr int StateCollectPower = 30;
-constexpr int StateCollectWeapon = 31;
-
-constexpr int MoveStand = 0, MoveWalk = 1, MoveRun = 2;
-constexpr int SteerAtWaypoint = 666, SteerAtAimPoint = 333;
-
-constexpr int BotWeapon = 13;              // the grenade launcher
-constexpr float BotFeetBelowCentre = 54;   // the drawn soles lie this far below `position`
 
 // The name the information panel prints for a state ("" for an unknown code).
 const char* BotStateName(int state);
@@ -82,9 +42,6 @@ struct PanelLine {
 std::vector<PanelLine> BotInfoPanelLines();
 void DrawBots();
 void DrawBotInfoPanel();
-// How far the drawn character is moved up (positive) or down so that its soles rest on the
-// floor found by a short trace below the bot; 0 when no floor is near.
-float BotDrawnFloorOffset(int index);
 
 // The legs of the movement step, shared with the graph builder's trial walks: `heading`
 // turned one step toward `desired` the short way round (snapping within 3 degrees), and the
@@ -98,9 +55,6 @@ constexpr float BotArrivalRadius = 30.0f;    // on x and on z, inclusive; height
 // drawn, in world coordinates; without a loaded character, 50 ahead along `facing` and 20
 // above the centre.
 Vec3 BotMuzzle(int index);
-// The box shots test against bot `index`: the figure as drawn, from its soles (set down on
-// the floor as DrawBots does) to the top of its head, 17 to either side on x and z.
-void BotHitBox(int index, Vec3* mins, Vec3* maxs);
 
 // Keys: Insert flips running and walking; Delete sends both bots to the player.
 void SetBotsRun();

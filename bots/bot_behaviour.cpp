@@ -2,12 +2,12 @@
 // step with arrival, steering, turning, collision and unsticking. Distances are per tick.
 #include <cmath>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "core/random.h"
-#include "level/level.h"
 #include "platform/platform.h"
 
 namespace {

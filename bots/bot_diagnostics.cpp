@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
+#include "core/game_state.h"
 
 namespace {
 

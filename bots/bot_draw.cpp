@@ -6,26 +6,15 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "render/text.h"
 
 namespace {
 
 constexpr float DrawnDrop = 13.0f;      // the model's origin lies this far below `position`
 constexpr float DrawnScale = 1.5f;
-// The floor trace starts just inside the bot's box (whose bottom is 45 below `position`)
-// and looks this far below the soles; a floor further down leaves the drawing alone.
-constexpr float FloorTraceStart = 44.0f;
-constexpr float FloorTraceReach = 64.0f;
-// The soles' footprint: the highest floor under it carries the character, so a bot at the
-// edge of a bridge is drawn on the bridge, not on the floor far below its centre.
-const Vec3 FootExtents(10, 0, 10);
-// The figures drawn, soles to the top of the head (level units): "fidget" and "jack" with
-// his helmet (docs/characters.md).
-constexpr float FigureHeight[BotCount] = {58, 62};
-constexpr float FigureHalfWidth = 17;
 // The muzzle of a bot without a loaded character: ahead along `facing` and up.
 constexpr float FallbackMuzzleForward = 50, FallbackMuzzleUp = 20;
 constexpr float DegreesToRadians = 0.017453293f;
@@ -72,16 +61,6 @@ void ApplyBotAnimations() {
   }
 }
 
-float BotDrawnFloorOffset(int index) {
-  const Vec3 p = gGame.bots[index].position;
-  const float feet = p.y - BotFeetBelowCentre;
-  const TraceResult down = gGame.level.Trace(Vec3(p.x, p.y - FloorTraceStart, p.z),
-                                             Vec3(p.x, feet - FloorTraceReach, p.z), FootExtents);
-  if (down.allSolid) return 0.0f;
-  if (down.fraction == 1.0f) return 0.0f;
-  return down.end.y - feet;
-}
-
 Vec3 BotMuzzle(int index) {
   const Bot& bot = gGame.bots[index];
   Vec3 m;
@@ -95,13 +74,6 @@ Vec3 BotMuzzle(int index) {
   const Vec3 turned(up.x * std::cos(a) + up.z * std::sin(a), up.y, -up.x * std::sin(a) + up.z * std::cos(a));
   const Vec3 origin(bot.position.x, bot.position.y - DrawnDrop + BotDrawnFloorOffset(index), bot.position.z);
   return origin + turned * DrawnScale;
-}
-
-void BotHitBox(int index, Vec3* mins, Vec3* maxs) {
-  const Vec3 p = gGame.bots[index].position;
-  const float soles = p.y - BotFeetBelowCentre + BotDrawnFloorOffset(index);
-  *mins = Vec3(p.x - FigureHalfWidth, soles, p.z - FigureHalfWidth);
-  *maxs = Vec3(p.x + FigureHalfWidth, soles + FigureHeight[index], p.z + FigureHalfWidth);
 }
 
 void DrawBots() {

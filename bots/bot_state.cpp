@@ -2,11 +2,11 @@
 // keys that command both bots.
 #include <cmath>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 
 BotShotFunction gBotShot = FireShot;
 

@@ -13,7 +13,7 @@
 
 #include "bots/graph_builder.h"
 #include "bots/navmesh.h"
-#include "level/level.h"
+#include "core/level.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/graph_builder.h"
 #include "bots/waypoints.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "level/entities.h"
-#include "level/level.h"
 
 namespace {
 

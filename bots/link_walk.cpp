@@ -4,7 +4,7 @@
 
 #include "bots/bot.h"
 #include "bots/graph_builder.h"
-#include "level/level.h"
+#include "core/level.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "level/level.h"
+#include "core/level.h"
 
 namespace {
 

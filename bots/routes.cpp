@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/game_state.h"
 #include "bots/waypoints.h"
+#include "core/game_state.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // white line for every link (each link is drawn once from each end).
 #include <GL/gl.h>
 
-#include "app/game_state.h"
 #include "bots/waypoints.h"
+#include "core/game_state.h"
 #include "render/texture_units.h"
 
 namespace {

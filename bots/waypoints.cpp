@@ -2,9 +2,9 @@
 // questions the bots ask every tick.
 #include "bots/waypoints.h"
 
-#include "app/game_state.h"
 #include "bots/waypoint_data.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 
 namespace {
 

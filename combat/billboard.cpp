@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Trail particles and impact sparks: their random life, size, scatter and speed.
 #include "combat/effects.h"
 
-#include "app/game_state.h"
 #include "combat/billboard.h"
+#include "core/game_state.h"
 #include "core/random.h"
 
 namespace {

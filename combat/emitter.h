@@ -1,6 +1,6 @@
 // The game's steam jet: a steady stream of small blue-grey particles from a vent.
 #pragma once
-#include "combat/particles.h"
+#include "core/particles.h"
 
 // Where the jet leaves its vent (world units).
 const Vec3 SteamJetPosition(0, 0, -804);

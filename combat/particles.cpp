@@ -1,12 +1,12 @@
 // The particle list: adding, removing, the fixed-step update and the interpolated drawing.
-#include "combat/particles.h"
+#include "core/particles.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/game_state.h"
 #include "combat/billboard.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "platform/platform.h"
 
 namespace {

@@ -13,10 +13,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/game_state.h"
 #include "combat/billboard.h"
+#include "combat/bot_hit_box.h"
 #include "combat/effects.h"
 #include "combat/sound.h"
+#include "core/game_state.h"
 #include "core/random.h"
 #include "platform/platform.h"
 

@@ -2,19 +2,8 @@
 // its weapon's speed, glows as a billboard with a trail, and ends with sparks and a sound
 // where it first meets a bot that did not fire it or the level.
 #pragma once
+#include "core/shot.h"
 #include "core/vec3.h"
-
-constexpr int ShotSlots = 1000;
-
-struct Shot {
-  Vec3 position;
-  Vec3 previousPosition;     // before the last step: the start of the hit test
-  Vec3 direction;            // the step per tick is the weapon's speed times this
-  int owner = 0;             // 9123 the player, 0 or 1 that bot
-  int weapon = 0;            // 10..13
-  bool active = false;
-  float colour[4] = {0, 0, 0, 0};  // red, green, blue on 0..255, alpha
-};
 
 // Per weapon code 10..13: speed in units per tick, billboard half-size, sparks at impact.
 float ShotSpeed(int weapon);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "level/level.h"
+#include "core/level.h"
 
 namespace {
 

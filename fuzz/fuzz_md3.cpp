@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "models/md3_format.h"
+#include "core/md3_format.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "models/character.h"
+#include "core/character.h"
 #include "models/model_files.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "level/bsp_format.h"
+#include "core/bsp_format.h"
 
 namespace {
 

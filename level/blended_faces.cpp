@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "app/game_state.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 
 namespace {
 

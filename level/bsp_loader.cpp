@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"

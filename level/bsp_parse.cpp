@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "level/level.h"
+#include "core/level.h"
 #include "level/patch_surface.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // 4-byte aligned. Used by the level compiler and by tests that build small levels.
 #include <cstring>
 
-#include "level/bsp_format.h"
+#include "core/bsp_format.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "level/level.h"
+#include "core/level.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <GL/gl.h>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 
 CurrentColour ReadCurrentColour() {
   CurrentColour colour;

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstddef>
 
-#include "level/bsp_format.h"
+#include "core/bsp_format.h"
 
 // The current GL colour: drawing with a colour array leaves it undefined, so it is read
 // before and put back after.

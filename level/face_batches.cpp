@@ -11,9 +11,9 @@
 
 #include <algorithm>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "level/face_arrays.h"
-#include "level/level.h"
 
 namespace {
 

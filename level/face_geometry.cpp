@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "level/level.h"
+#include "core/level.h"
 #include "level/patch_surface.h"
 
 namespace {

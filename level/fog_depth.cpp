@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "level/level.h"
+#include "core/level.h"
 
 namespace {
 

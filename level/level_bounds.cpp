@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "level/level.h"
+#include "core/level.h"
 
 namespace {
 

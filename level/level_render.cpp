@@ -9,9 +9,9 @@
 
 #include <limits>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "level/face_arrays.h"
-#include "level/level.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <cmath>
 #include <vector>
 
-#include "app/game_state.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "level/bsp_format.h"
+#include "core/bsp_format.h"
 
 // How far (level units) a straight segment of the triangle grid may stray from the surface.
 constexpr float PatchTolerance = 2.0f;

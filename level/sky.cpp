@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/game_state.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "render/texture_lookup.h"
 
 namespace {

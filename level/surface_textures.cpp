@@ -8,8 +8,9 @@
 #include <set>
 #include <string>
 
-#include "app/game_state.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
+#include "level/shader_script.h"
 #include "render/texture.h"
 #include "render/texture_lookup.h"
 

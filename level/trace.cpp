@@ -5,8 +5,8 @@
 // Also the sliding move and the two helpers that work on the game's level.
 #include <cmath>
 
-#include "app/game_state.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "models/character.h"
+#include "core/character.h"
 #include "models/model_files.h"
 #include "render/texture.h"
 

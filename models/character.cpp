@@ -1,12 +1,13 @@
 // Loading a character: its three body parts, their skins, textures and clips, the weapon,
 // and the tags that join them; choosing the clips the bodies play.
-#include "models/character.h"
+#include "core/character.h"
 
 #include <strings.h>
 
 #include <algorithm>
 #include <string>
 
+#include "models/model_files.h"
 #include "platform/platform.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/game_state.h"
-#include "models/character.h"
+#include "core/character.h"
+#include "core/game_state.h"
 #include "models/quaternion.h"
 #include "platform/platform.h"
 

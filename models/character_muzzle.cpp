@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "models/character.h"
+#include "core/character.h"
 #include "models/quaternion.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "models/md3_format.h"
+#include "core/md3_format.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "models/md3_format.h"
+#include "core/md3_format.h"
 
 class CharacterModel;
 
@@ -17,8 +17,6 @@ class CharacterModel;
 // are ignored. Entry 6 must be the first torso clip and entry 13 the first legs clip.
 constexpr int MaxClipLines = 25;
 constexpr size_t MaxClipNameLength = 255;
-// Texture slots of a character; further distinct texture files are drawn untextured.
-constexpr int MaxCharacterTextures = 1000;
 
 // Calls fn(line, lineNumber) for each line of text, numbered from 1.
 template <typename Fn>

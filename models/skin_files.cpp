@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "models/character.h"
+#include "core/character.h"
 #include "models/model_files.h"
 #include "platform/platform.h"
 #include "render/texture.h"

@@ -1,16 +1,15 @@
 // The player's camera: mouse look with a vertical limit, keyboard walking, strafing and
 // flying at a speed scaled by the measured frame time, and the view transform.
-#include "player/camera.h"
+#include "core/camera.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <cmath>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
-
-MouseLookState mouseLook;
+#include "player/frame_counter.h"
 
 void Camera::PositionCamera(float positionX, float positionY, float positionZ, float viewX,
                             float viewY, float viewZ, float upX, float upY, float upZ) {

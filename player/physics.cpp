@@ -11,7 +11,7 @@
 
 #include <cstdio>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "render/text.h"
 
 PlayerPhysicsState gPlayerPhysics;

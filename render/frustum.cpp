@@ -1,6 +1,6 @@
 // The view frustum: six planes taken from the combined projection and model-view matrix,
 // and the point, sphere, cube and box tests the level renderer culls leaves with.
-#include "render/frustum.h"
+#include "core/frustum.h"
 
 #include <GL/gl.h>
 

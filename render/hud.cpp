@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "render/hud_tiles.h"
 #include "render/text.h"
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "platform/platform.h"
 #include "render/texture_units.h"
 

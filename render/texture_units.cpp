@@ -4,7 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 
 void DisableTexturingOnEveryUnit() {
   glDisable(GL_TEXTURE_2D);

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "render/text.h"
 #include "render/texture.h"
 #include "support/gl_context.h"

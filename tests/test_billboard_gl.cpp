@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/game_state.h"
 #include "combat/billboard.h"
+#include "core/game_state.h"
 #include "core/random.h"
 #include "support/gl_context.h"
 

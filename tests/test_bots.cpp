@@ -6,10 +6,10 @@
 #include <cmath>
 #include <vector>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"
+#include "core/game_state.h"
 #include "core/random.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"

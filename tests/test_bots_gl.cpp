@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoints.h"
+#include "core/game_state.h"
 #include "support/default_level.h"
 
 namespace {

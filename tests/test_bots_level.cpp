@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/waypoint_data.h"
 #include "bots/waypoints.h"
+#include "combat/shots.h"
+#include "core/game_state.h"
 #include "core/random.h"
 #include "support/fake_platform.h"
 

@@ -2,8 +2,8 @@
 // the re-centring of the cursor within the game window.
 #include <gtest/gtest.h>
 
-#include "app/game_state.h"
-#include "player/camera.h"
+#include "core/camera.h"
+#include "core/game_state.h"
 #include "support/fake_platform.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "models/character.h"
+#include "core/character.h"
 #include "models/quaternion.h"
 #include "support/fake_platform.h"
 

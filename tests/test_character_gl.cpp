@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <map>
 
-#include "app/game_state.h"
-#include "models/character.h"
+#include "core/character.h"
+#include "core/game_state.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/md3_writer.h"

@@ -17,8 +17,9 @@
 #include <map>
 #include <tuple>
 
-#include "app/game_state.h"
-#include "models/character.h"
+#include "core/character.h"
+#include "core/game_state.h"
+#include "models/model_files.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/scratch_dir.h"

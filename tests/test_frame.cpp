@@ -7,7 +7,7 @@
 
 #include "app/frame.h"
 #include "app/game.h"
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "render/text.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"

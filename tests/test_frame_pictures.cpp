@@ -17,8 +17,9 @@
 #include <vector>
 
 #include "app/game.h"
-#include "app/game_state.h"
+#include "bots/bot.h"
 #include "bots/waypoint_data.h"
+#include "core/game_state.h"
 #include "render/hud_tiles.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "render/frustum.h"
+#include "core/frustum.h"
 
 namespace {
 

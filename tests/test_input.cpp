@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/game.h"
-#include "app/game_state.h"
+#include "core/game_state.h"
+#include "player/frame_counter.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 

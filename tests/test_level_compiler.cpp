@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/game_state.h"
 #include "bots/waypoint_data.h"
+#include "core/game_state.h"
 #include "player/physics.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
-#include "level/level.h"
-#include "models/character.h"
+#include "core/character.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "models/model_files.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
 #include "bots/waypoint_data.h"
+#include "core/game_state.h"
 #include "support/default_level.h"
 #include "tools/levelc/map_source.h"
 

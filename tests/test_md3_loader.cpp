@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "models/md3_format.h"
+#include "core/md3_format.h"
 #include "support/fake_platform.h"
 #include "support/md3_writer.h"
 #include "support/scratch_dir.h"

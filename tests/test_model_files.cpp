@@ -2,7 +2,7 @@
 // split between the upper and lower body.
 #include <gtest/gtest.h>
 
-#include "models/character.h"
+#include "core/character.h"
 #include "models/model_files.h"
 
 namespace {

@@ -11,14 +11,14 @@
 #include <set>
 #include <string>
 
-#include "app/game_state.h"
 #include "bots/bot.h"
 #include "bots/graph_builder.h"
 #include "bots/level_bots.h"
 #include "bots/navmesh.h"
 #include "bots/waypoint_data.h"
 #include "bots/waypoints.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"
 #include "support/nav_level.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
 #include "combat/effects.h"
 #include "combat/emitter.h"
-#include "combat/particles.h"
+#include "core/game_state.h"
+#include "core/particles.h"
 #include "core/random.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "player/physics.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"

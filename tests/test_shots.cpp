@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
 #include "combat/billboard.h"
 #include "combat/shots.h"
 #include "combat/sound.h"
+#include "core/game_state.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/level_builder.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/game.h"
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
 #include "combat/billboard.h"
 #include "combat/emitter.h"
-#include "combat/particles.h"
+#include "core/game_state.h"
+#include "core/particles.h"
 #include "player/physics.h"
 #include "render/texture.h"
 #include "support/default_level.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 #include "render/hud_tiles.h"
 #include "render/text.h"
 #include "render/texture.h"

@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "app/game_state.h"
-#include "level/level.h"
+#include "core/game_state.h"
+#include "core/level.h"
 #include "support/face_types_level.h"
 #include "support/level_builder.h"
 

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "app/game_state.h"
 #include "bots/waypoint_data.h"
 #include "bots/waypoints.h"
+#include "core/game_state.h"
 #include "support/level_builder.h"
 #include "support/waypoint_graph.h"
 

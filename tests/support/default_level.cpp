@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "app/game.h"
-#include "app/game_state.h"
+#include "core/game_state.h"
 
 void DefaultLevelTest::SetUp() {
   ResetGameState();

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 
 GLTestContext::GLTestContext(int width, int height) : width_(width), height_(height) {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);

@@ -13,7 +13,7 @@
 #include <map>
 #include <tuple>
 
-#include "level/level.h"
+#include "core/level.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/bsp_format.h"
 #include "core/vec3.h"
-#include "level/bsp_format.h"
 
 class Level;
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "level/level.h"
+#include "core/level.h"
 #include "support/level_builder.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Small waypoint graphs for tests.
 #include "support/waypoint_graph.h"
 
-#include "app/game_state.h"
+#include "core/game_state.h"
 
 void SetWaypointGraph(const std::vector<Vec3>& points, const std::vector<std::pair<int, int>>& links) {
   gGame.waypoints = WaypointGraph();

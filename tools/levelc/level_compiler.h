@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "level/bsp_format.h"
+#include "core/bsp_format.h"
 #include "tools/levelc/map_source.h"
 
 struct CompileOptions {

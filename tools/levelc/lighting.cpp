@@ -6,7 +6,7 @@
 #include <cmath>
 #include <thread>
 
-#include "level/bsp_format.h"
+#include "core/bsp_format.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "level/bsp_format.h"
+#include "core/bsp_format.h"
 #include "tools/levelc/bsp_tree.h"
 
 // Appends the patches' faces, vertices and leaf entries. textureIndex(material, solid) gives

@@ -2,7 +2,9 @@
 // and writes the frames of each whole second into the window title.
 #include <cstdio>
 
-#include "app/game_state.h"
+#include "player/frame_counter.h"
+
+#include "core/game_state.h"
 #include "platform/platform.h"
 
 void UpdateFrameRate() {

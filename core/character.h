@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "models/md3_format.h"
-#include "models/model_files.h"
-#include "render/texture.h"
+#include "core/md3_format.h"
+#include "core/texture.h"
+
+// Texture slots of a character; further distinct texture files are drawn untextured.
+constexpr int MaxCharacterTextures = 1000;
 
 class CharacterModel {
  public:

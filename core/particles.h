@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-#include "combat/billboard.h"
+#include "core/billboard.h"
 #include "core/vec3.h"
 
 struct TraceResult;

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/bsp_format.h"
+#include "core/shader_entry.h"
+#include "core/texture.h"
 #include "core/vec3.h"
-#include "level/bsp_format.h"
-#include "level/shader_script.h"
-#include "render/texture.h"
 
 constexpr int MaxLevelTextures = 1000;   // textureNames 0..999: surfaces
 constexpr int LightmapTextureBase = 1000;  // textureNames 1000..1999: lightmaps

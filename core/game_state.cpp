@@ -1,9 +1,11 @@
-#include "app/game_state.h"
+// The one game state and frame counter of the process, and their reset for tests.
+#include "core/game_state.h"
 
 #include "core/random.h"
 
 GameState gGame;
 FrameCounter gFrameCounter;
+MouseLookState mouseLook;
 
 void ResetGameState() {
   gGame = GameState();

@@ -5,17 +5,17 @@
 #include <cstdint>
 #include <memory>
 
-#include "bots/bot.h"
-#include "bots/waypoints.h"
-#include "combat/particles.h"
-#include "combat/shots.h"
+#include "core/bot.h"
+#include "core/camera.h"
+#include "core/character.h"
+#include "core/frustum.h"
+#include "core/hud_tiles.h"
+#include "core/level.h"
+#include "core/particles.h"
+#include "core/shot.h"
+#include "core/texture.h"
 #include "core/vec3.h"
-#include "level/level.h"
-#include "models/character.h"
-#include "player/camera.h"
-#include "render/frustum.h"
-#include "render/hud_tiles.h"
-#include "render/texture.h"
+#include "core/waypoint_graph.h"
 
 // The multitexture entry points looked up at start-up (null until then).
 typedef void (*ActiveTextureProc)(unsigned int texture);
@@ -92,7 +92,8 @@ struct GameState {
 
 extern GameState gGame;
 
-// Frame-rate counter: measures the interval between frames for all time-scaled movement.
+// Frame-rate counter: the interval between frames for all time-scaled movement
+// (UpdateFrameRate, player/frame_counter.h, measures it).
 struct FrameCounter {
   float frameInterval = 0;          // seconds between the last two runs
   uint32_t lastTime = 0;            // ms of the previous run (integer: exact for long runs)
@@ -102,7 +103,6 @@ struct FrameCounter {
   char title[64] = "";
 };
 extern FrameCounter gFrameCounter;
-void UpdateFrameRate();
 
 // Resets the game state, the frame counter, the mouse state and the random sequence to
 // their defaults (tests).

@@ -1,0 +1,47 @@
+// The record of a computer-controlled opponent, with the codes of its states and modes:
+// the two bots live in the game state; bots/bot.h holds what they do.
+#pragma once
+#include "core/vec3.h"
+
+struct Bot {
+  Vec3 position;                 // centre of the hit box and of the traces
+  Vec3 previousPosition;         // before the last movement step
+  Vec3 facing;                   // direction of motion and fire
+  Vec3 moveDirection;            // unit vector toward the steering point
+  Vec3 aimPoint;                 // steering point while attacking
+  Vec3 lastSeenPlayerPosition;
+  int lastSeenPlayerWaypoint = 0;
+  int lastWaypoint = 0;
+  int targetWaypoint = 0;
+  int goalWaypoint = 0;
+  float walkSpeed = 0;           // units per tick
+  float runSpeed = 0;
+  float heading = 0;             // degrees in [0, 360]; the drawn rotation
+  float desiredHeading = 0;
+  bool seesPlayer = false;
+  bool torsoAnimationDirty = false;
+  bool legsAnimationDirty = false;
+  int state = 0;                 // 10 search, 11 attack, 12 hunt
+  int moveMode = 0;              // 0 stand, 1 walk, 2 run
+  int steerMode = 0;             // 666 target waypoint, 333 aimPoint
+  int stuckTicks = 0;
+  float lastShotTime = 0;        // ms of the last shot opportunity
+};
+
+constexpr int BotCount = 2;
+
+// Behaviour states. The retreat and collect codes are only stored, never acted on.
+constexpr int StateSearch = 10;
+constexpr int StateAttack = 11;
+constexpr int StateHunt = 12;
+constexpr int StateRetreatCover = 20;
+constexpr int StateRetreatCamp = 21;
+constexpr int StateRetreatRetreat = 22;
+constexpr int StateCollectPower = 30;
+constexpr int StateCollectWeapon = 31;
+
+constexpr int MoveStand = 0, MoveWalk = 1, MoveRun = 2;
+constexpr int SteerAtWaypoint = 666, SteerAtAimPoint = 333;
+
+constexpr int BotWeapon = 13;              // the grenade launcher
+constexpr float BotFeetBelowCentre = 54;   // the drawn soles lie this far below `position`
