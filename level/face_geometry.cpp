@@ -1,11 +1,13 @@
 // The triangles of every face, built once when the level is read (Level::Parse has checked
 // the fields read here): polygons and meshes from their index lists (a polygon without one
 // as the fan over its vertices), patches tessellated into grids appended behind the file's
-// vertices, and the triangles of the solid patches kept for the tracer.
+// vertices (patches that share an edge cut and welded alike along it), and the triangles of
+// the solid patches kept for the tracer.
 #include <algorithm>
 #include <cmath>
 
 #include "core/level.h"
+#include "level/patch_stitching.h"
 #include "level/patch_surface.h"
 
 namespace {
@@ -22,20 +24,31 @@ void Level::BuildFaceGeometry() {
   collisionTriangles.clear();
   collisionSurfaces.clear();
 
-  // The finest cut per piece that keeps all the level's patches within the vertex budget.
-  int cap = MaxPieceSubdivisions;
-  std::vector<int> columns, rows;
-  for (; cap > 1; cap /= 2) {
+  // The patches and the edges they share; the finest cut per piece that keeps all the
+  // level's patches, their shared edges cut alike, within the vertex budget.
+  std::vector<PatchCut> patches;
+  std::vector<int> patchOfFace(faces.size(), -1);
+  for (size_t i = 0; i < faces.size(); ++i) {
+    const BspFace& f = faces[i];
+    if (f.type != FaceTypePatch) continue;
+    patchOfFace[i] = static_cast<int>(patches.size());
+    PatchCut cut;
+    cut.controls = &vertices[f.firstVertex];
+    cut.width = f.patchSize[0];
+    cut.height = f.patchSize[1];
+    patches.push_back(cut);
+  }
+  const std::vector<PatchEdgeMatch> shared = FindSharedPatchEdges(patches);
+  for (int cap = MaxPieceSubdivisions; cap >= 1; cap /= 2) {
     int64_t total = 0;
-    for (const BspFace& f : faces) {
-      if (f.type != FaceTypePatch) continue;
-      PatchSubdivisions(&vertices[f.firstVertex], f.patchSize[0], f.patchSize[1], cap, &columns, &rows);
-      total += PatchGridVertexCount(columns, rows);
-    }
+    for (PatchCut& p : patches) PatchSubdivisions(p.controls, p.width, p.height, cap, &p.columns, &p.rows);
+    AgreeSharedEdgeCounts(shared, &patches);
+    for (const PatchCut& p : patches) total += PatchGridVertexCount(p.columns, p.rows);
     if (total <= MaxPatchVertices) break;
   }
 
   std::vector<BspVertex> controls;
+  std::vector<size_t> patchFirstVertex(patches.size(), 0);
   for (size_t i = 0; i < faces.size(); ++i) {
     const BspFace& f = faces[i];
     FaceGeometry& g = faceGeometry[i];
@@ -43,10 +56,11 @@ void Level::BuildFaceGeometry() {
     if (!Drawn(f)) continue;
     if (f.type == FaceTypePatch) {
       // The grid is appended to the array the controls live in: copy them first.
-      const int width = f.patchSize[0], height = f.patchSize[1];
-      controls.assign(vertices.begin() + f.firstVertex, vertices.begin() + f.firstVertex + width * height);
+      const PatchCut& cut = patches[patchOfFace[i]];
+      controls.assign(vertices.begin() + f.firstVertex, vertices.begin() + f.firstVertex + cut.width * cut.height);
       g.firstVertex = static_cast<int32_t>(vertices.size());
-      g.vertexCount = TessellatePatch(controls.data(), width, height, cap, &vertices, &faceIndices);
+      patchFirstVertex[patchOfFace[i]] = vertices.size();
+      g.vertexCount = TessellatePatch(controls.data(), cut.width, cut.columns, cut.rows, &vertices, &faceIndices);
     } else {
       g.firstVertex = f.firstVertex;
       g.vertexCount = f.vertexCount;
@@ -62,7 +76,13 @@ void Level::BuildFaceGeometry() {
       }
     }
     g.indexCount = static_cast<uint32_t>(faceIndices.size()) - g.firstIndex;
+  }
+  // Patches that meet edge to edge meet in the same points.
+  WeldSharedEdgeVertices(shared, patches, patchFirstVertex, &vertices);
 
+  for (size_t i = 0; i < faces.size(); ++i) {
+    const BspFace& f = faces[i];
+    const FaceGeometry& g = faceGeometry[i];
     // Solid patches stop moves on the triangles they are drawn with.
     if (f.type != FaceTypePatch || g.indexCount == 0) continue;
     if ((textures[f.textureIndex].contents & SolidContentsMask) == 0) continue;

@@ -97,10 +97,8 @@ int64_t PatchGridVertexCount(const std::vector<int>& columns, const std::vector<
   return across * down;
 }
 
-int TessellatePatch(const BspVertex* controls, int width, int height, int maxPerPiece, std::vector<BspVertex>* vertices,
-                    std::vector<uint32_t>* indices) {
-  std::vector<int> columns, rows;
-  PatchSubdivisions(controls, width, height, maxPerPiece, &columns, &rows);
+int TessellatePatch(const BspVertex* controls, int width, const std::vector<int>& columns, const std::vector<int>& rows,
+                    std::vector<BspVertex>* vertices, std::vector<uint32_t>* indices) {
   // Grid lines: (piece, parameter) along each direction; a line between two pieces is the
   // start of the next piece (the same point as the end of the previous one).
   struct Line {

@@ -29,12 +29,13 @@ void PatchSubdivisions(const BspVertex* controls, int width, int height, int max
 // weights cancel it), colours rounded to bytes.
 BspVertex EvaluatePatchPiece(const BspVertex* controls, int width, int pieceColumn, int pieceRow, float u, float v);
 
-// Appends the patch's grid of surface points to *vertices and its triangles to *indices,
-// as offsets from the first appended vertex; returns the number of vertices appended. The
-// triangles are wound like the level's polygons (clockwise seen from the side the control
-// vertices' normals point to).
-int TessellatePatch(const BspVertex* controls, int width, int height, int maxPerPiece, std::vector<BspVertex>* vertices,
-                    std::vector<uint32_t>* indices);
+// Appends the patch's grid of surface points, cut by the given segment counts (from
+// PatchSubdivisions, perhaps grown to agree with neighbouring patches), to *vertices and its
+// triangles to *indices, as offsets from the first appended vertex; returns the number of
+// vertices appended. The triangles are wound like the level's polygons (clockwise seen from
+// the side the control vertices' normals point to).
+int TessellatePatch(const BspVertex* controls, int width, const std::vector<int>& columns, const std::vector<int>& rows,
+                    std::vector<BspVertex>* vertices, std::vector<uint32_t>* indices);
 
 // The number of surface points TessellatePatch makes for the given segment counts.
 int64_t PatchGridVertexCount(const std::vector<int>& columns, const std::vector<int>& rows);

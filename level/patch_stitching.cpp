@@ -1,0 +1,170 @@
+// Stitching of patches that share an edge: the edges are found by their control points,
+// their pieces tied together and cut by the largest count among them, and the tessellated
+// vertices along them welded to one set of positions.
+#include "level/patch_stitching.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+bool AlongRow(int edge) { return edge == PatchEdgeFirstRow || edge == PatchEdgeLastRow; }
+
+int EdgePointCount(const PatchCut& p, int edge) { return AlongRow(edge) ? p.width : p.height; }
+
+const float* EdgePoint(const PatchCut& p, int edge, int i) {
+  size_t index = 0;
+  switch (edge) {
+    case PatchEdgeFirstRow: index = static_cast<size_t>(i); break;
+    case PatchEdgeLastRow: index = static_cast<size_t>(p.height - 1) * p.width + i; break;
+    case PatchEdgeFirstColumn: index = static_cast<size_t>(i) * p.width; break;
+    default: index = static_cast<size_t>(i) * p.width + p.width - 1; break;
+  }
+  return p.controls[index].position;
+}
+
+bool Near(const float* a, const float* b) {
+  for (int k = 0; k < 3; ++k)
+    if (!(std::fabs(a[k] - b[k]) <= PatchEdgeWeld)) return false;
+  return true;
+}
+
+struct EdgeRef {
+  int patch, edge;
+  double key;  // the sum of both end points' coordinates: the same for either order
+};
+
+// Whether the edges are the same curve, and in which order; false when they are not.
+bool SameEdge(const PatchCut& a, int edgeA, const PatchCut& b, int edgeB, bool* reversed) {
+  const int n = EdgePointCount(a, edgeA);
+  if (EdgePointCount(b, edgeB) != n) return false;
+  for (int order = 0; order < 2; ++order) {
+    bool all = true;
+    for (int i = 0; i < n && all; ++i)
+      all = Near(EdgePoint(a, edgeA, i), EdgePoint(b, edgeB, order == 0 ? i : n - 1 - i));
+    if (all) {
+      *reversed = order == 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+// An edge worth matching: finite, and not all in one point.
+bool Usable(const PatchCut& p, int edge) {
+  const int n = EdgePointCount(p, edge);
+  bool spread = false;
+  for (int i = 0; i < n; ++i) {
+    const float* q = EdgePoint(p, edge, i);
+    if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2])) return false;
+    spread = spread || !Near(q, EdgePoint(p, edge, 0));
+  }
+  return spread;
+}
+
+int Root(std::vector<int>* parent, int slot) {
+  while ((*parent)[slot] != slot) {
+    (*parent)[slot] = (*parent)[(*parent)[slot]];
+    slot = (*parent)[slot];
+  }
+  return slot;
+}
+
+// The grid vertex (offset from the grid's first) at position i along the edge.
+size_t EdgeGridVertex(const PatchCut& p, int edge, int i) {
+  const size_t across = 1 + static_cast<size_t>(std::accumulate(p.columns.begin(), p.columns.end(), 0));
+  const size_t down = 1 + static_cast<size_t>(std::accumulate(p.rows.begin(), p.rows.end(), 0));
+  switch (edge) {
+    case PatchEdgeFirstRow: return static_cast<size_t>(i);
+    case PatchEdgeLastRow: return (down - 1) * across + i;
+    case PatchEdgeFirstColumn: return static_cast<size_t>(i) * across;
+    default: return static_cast<size_t>(i) * across + across - 1;
+  }
+}
+
+}  // namespace
+
+std::vector<PatchEdgeMatch> FindSharedPatchEdges(const std::vector<PatchCut>& patches) {
+  std::vector<EdgeRef> edges;
+  for (size_t p = 0; p < patches.size(); ++p)
+    for (int e = 0; e < PatchEdgeCount; ++e) {
+      if (!Usable(patches[p], e)) continue;
+      const float* first = EdgePoint(patches[p], e, 0);
+      const float* last = EdgePoint(patches[p], e, EdgePointCount(patches[p], e) - 1);
+      double key = 0;
+      for (int k = 0; k < 3; ++k) key += static_cast<double>(first[k]) + last[k];
+      edges.push_back({static_cast<int>(p), e, key});
+    }
+  // Matching edges' keys differ by at most six welds: only neighbours in key order are tried.
+  std::sort(edges.begin(), edges.end(), [](const EdgeRef& a, const EdgeRef& b) { return a.key < b.key; });
+  const double reach = 6.0 * PatchEdgeWeld + 1e-3;
+  std::vector<PatchEdgeMatch> matches;
+  for (size_t i = 0; i < edges.size(); ++i)
+    for (size_t j = i + 1; j < edges.size() && edges[j].key - edges[i].key <= reach; ++j) {
+      EdgeRef a = edges[i], b = edges[j];
+      if (b.patch < a.patch || (b.patch == a.patch && b.edge < a.edge)) std::swap(a, b);
+      PatchEdgeMatch m;
+      if (!SameEdge(patches[a.patch], a.edge, patches[b.patch], b.edge, &m.reversed)) continue;
+      m.patchA = a.patch, m.edgeA = a.edge, m.patchB = b.patch, m.edgeB = b.edge;
+      matches.push_back(m);
+    }
+  // Welding goes in this order: an edge takes its final positions before it passes them on.
+  std::sort(matches.begin(), matches.end(), [](const PatchEdgeMatch& a, const PatchEdgeMatch& b) {
+    return a.patchA != b.patchA ? a.patchA < b.patchA : a.edgeA < b.edgeA;
+  });
+  return matches;
+}
+
+void AgreeSharedEdgeCounts(const std::vector<PatchEdgeMatch>& matches, std::vector<PatchCut>* patches) {
+  if (matches.empty()) return;
+  // One slot per column and per row of pieces of every patch; tied slots join one set.
+  std::vector<int> base(patches->size() + 1, 0);
+  for (size_t p = 0; p < patches->size(); ++p)
+    base[p + 1] = base[p] + static_cast<int>((*patches)[p].columns.size() + (*patches)[p].rows.size());
+  auto slot = [&](int patch, int edge, int piece) {
+    const PatchCut& p = (*patches)[patch];
+    return base[patch] + (AlongRow(edge) ? piece : static_cast<int>(p.columns.size()) + piece);
+  };
+  std::vector<int> parent(base.back());
+  std::iota(parent.begin(), parent.end(), 0);
+  for (const PatchEdgeMatch& m : matches) {
+    const int pieces = (EdgePointCount((*patches)[m.patchA], m.edgeA) - 1) / 2;
+    for (int k = 0; k < pieces; ++k) {
+      const int a = Root(&parent, slot(m.patchA, m.edgeA, k));
+      const int b = Root(&parent, slot(m.patchB, m.edgeB, m.reversed ? pieces - 1 - k : k));
+      parent[b] = a;
+    }
+  }
+  // Each set's largest count, then every slot of the set takes it.
+  std::vector<int> largest(parent.size(), 0);
+  auto count = [&](int s) -> int& {
+    const size_t p = static_cast<size_t>(std::upper_bound(base.begin(), base.end(), s) - base.begin()) - 1;
+    PatchCut& cut = (*patches)[p];
+    const size_t at = static_cast<size_t>(s - base[p]);
+    return at < cut.columns.size() ? cut.columns[at] : cut.rows[at - cut.columns.size()];
+  };
+  for (int s = 0; s < static_cast<int>(parent.size()); ++s) {
+    const int r = Root(&parent, s);
+    largest[r] = std::max(largest[r], count(s));
+  }
+  for (int s = 0; s < static_cast<int>(parent.size()); ++s) count(s) = largest[Root(&parent, s)];
+}
+
+void WeldSharedEdgeVertices(const std::vector<PatchEdgeMatch>& matches, const std::vector<PatchCut>& patches,
+                            const std::vector<size_t>& firstVertex, std::vector<BspVertex>* vertices) {
+  for (const PatchEdgeMatch& m : matches) {
+    const PatchCut& a = patches[m.patchA];
+    const PatchCut& b = patches[m.patchB];
+    const std::vector<int>& countsA = AlongRow(m.edgeA) ? a.columns : a.rows;
+    const std::vector<int>& countsB = AlongRow(m.edgeB) ? b.columns : b.rows;
+    const int n = 1 + std::accumulate(countsA.begin(), countsA.end(), 0);
+    // Cut alike unless the counts were not agreed: then there is nothing to pair up.
+    if (n != 1 + std::accumulate(countsB.begin(), countsB.end(), 0)) continue;
+    for (int i = 0; i < n; ++i) {
+      const BspVertex& from = (*vertices)[firstVertex[m.patchA] + EdgeGridVertex(a, m.edgeA, i)];
+      BspVertex& to = (*vertices)[firstVertex[m.patchB] + EdgeGridVertex(b, m.edgeB, m.reversed ? n - 1 - i : i)];
+      for (int k = 0; k < 3; ++k) to.position[k] = from.position[k];
+    }
+  }
+}
