@@ -71,16 +71,19 @@ int Root(std::vector<int>* parent, int slot) {
   return slot;
 }
 
-// The grid vertex (offset from the grid's first) at position i along the edge.
-size_t EdgeGridVertex(const PatchCut& p, int edge, int i) {
-  const size_t across = 1 + static_cast<size_t>(std::accumulate(p.columns.begin(), p.columns.end(), 0));
-  const size_t down = 1 + static_cast<size_t>(std::accumulate(p.rows.begin(), p.rows.end(), 0));
+// The grid vertex (offset from the grid's first) at position i along the edge of a grid
+// `across` vertices wide and `down` high.
+size_t EdgeGridVertex(int edge, size_t across, size_t down, size_t i) {
   switch (edge) {
-    case PatchEdgeFirstRow: return static_cast<size_t>(i);
+    case PatchEdgeFirstRow: return i;
     case PatchEdgeLastRow: return (down - 1) * across + i;
-    case PatchEdgeFirstColumn: return static_cast<size_t>(i) * across;
-    default: return static_cast<size_t>(i) * across + across - 1;
+    case PatchEdgeFirstColumn: return i * across;
+    default: return i * across + across - 1;
   }
+}
+
+size_t GridLine(const std::vector<int>& counts) {
+  return 1 + static_cast<size_t>(std::accumulate(counts.begin(), counts.end(), 0));
 }
 
 }  // namespace
@@ -96,12 +99,15 @@ std::vector<PatchEdgeMatch> FindSharedPatchEdges(const std::vector<PatchCut>& pa
       for (int k = 0; k < 3; ++k) key += static_cast<double>(first[k]) + last[k];
       edges.push_back({static_cast<int>(p), e, key});
     }
-  // Matching edges' keys differ by at most six welds: only neighbours in key order are tried.
+  // Matching edges' keys differ by at most six welds: only neighbours in key order are tried,
+  // and no more than a few dozen of them, so a file of many patches heaped in one place
+  // cannot make the load take quadratic time.
   std::sort(edges.begin(), edges.end(), [](const EdgeRef& a, const EdgeRef& b) { return a.key < b.key; });
   const double reach = 6.0 * PatchEdgeWeld + 1e-3;
+  const size_t mostTried = 64;
   std::vector<PatchEdgeMatch> matches;
   for (size_t i = 0; i < edges.size(); ++i)
-    for (size_t j = i + 1; j < edges.size() && edges[j].key - edges[i].key <= reach; ++j) {
+    for (size_t j = i + 1; j < edges.size() && j - i <= mostTried && edges[j].key - edges[i].key <= reach; ++j) {
       EdgeRef a = edges[i], b = edges[j];
       if (b.patch < a.patch || (b.patch == a.patch && b.edge < a.edge)) std::swap(a, b);
       PatchEdgeMatch m;
@@ -156,14 +162,15 @@ void WeldSharedEdgeVertices(const std::vector<PatchEdgeMatch>& matches, const st
   for (const PatchEdgeMatch& m : matches) {
     const PatchCut& a = patches[m.patchA];
     const PatchCut& b = patches[m.patchB];
-    const std::vector<int>& countsA = AlongRow(m.edgeA) ? a.columns : a.rows;
-    const std::vector<int>& countsB = AlongRow(m.edgeB) ? b.columns : b.rows;
-    const int n = 1 + std::accumulate(countsA.begin(), countsA.end(), 0);
+    const size_t acrossA = GridLine(a.columns), downA = GridLine(a.rows);
+    const size_t acrossB = GridLine(b.columns), downB = GridLine(b.rows);
+    const size_t n = AlongRow(m.edgeA) ? acrossA : downA;
     // Cut alike unless the counts were not agreed: then there is nothing to pair up.
-    if (n != 1 + std::accumulate(countsB.begin(), countsB.end(), 0)) continue;
-    for (int i = 0; i < n; ++i) {
-      const BspVertex& from = (*vertices)[firstVertex[m.patchA] + EdgeGridVertex(a, m.edgeA, i)];
-      BspVertex& to = (*vertices)[firstVertex[m.patchB] + EdgeGridVertex(b, m.edgeB, m.reversed ? n - 1 - i : i)];
+    if (n != (AlongRow(m.edgeB) ? acrossB : downB)) continue;
+    for (size_t i = 0; i < n; ++i) {
+      const size_t along = m.reversed ? n - 1 - i : i;
+      const BspVertex& from = (*vertices)[firstVertex[m.patchA] + EdgeGridVertex(m.edgeA, acrossA, downA, i)];
+      BspVertex& to = (*vertices)[firstVertex[m.patchB] + EdgeGridVertex(m.edgeB, acrossB, downB, along)];
       for (int k = 0; k < 3; ++k) to.position[k] = from.position[k];
     }
   }

@@ -35,7 +35,8 @@ struct PatchEdgeMatch {
   bool reversed = false;
 };
 
-// Every pair of matching edges among the patches, ordered by (patchA, edgeA). Edges whose
+// The pairs of matching edges among the patches, ordered by (patchA, edgeA); each edge is
+// tried against the few dozen edges nearest it in a sort by their end points. Edges whose
 // control points all lie in one point are left out: nothing can open along them.
 std::vector<PatchEdgeMatch> FindSharedPatchEdges(const std::vector<PatchCut>& patches);
 
