@@ -1,4 +1,4 @@
-// Patches meeting along a shared curved edge (see patch_seam_level.h).
+// Patches meeting along shared curved seams (see patch_seam_level.h).
 #include "support/patch_seam_level.h"
 
 #include <vector>
@@ -7,46 +7,53 @@
 
 namespace {
 
-// A 3 x 3 control grid from rows of world points, lit from above.
-std::vector<BspVertex> Grid(const Vec3 (&rows)[3][3]) {
+using Rows = std::vector<std::vector<Vec3>>;
+
+// Three control rows from a first and a last one, the middle row halfway between them.
+Rows Band(const std::vector<Vec3>& first, const std::vector<Vec3>& last) {
+  Rows rows = {first, {}, last};
+  for (size_t i = 0; i < first.size(); ++i) rows[1].push_back((first[i] + last[i]) * 0.5f);
+  return rows;
+}
+
+std::vector<Vec3> Shifted(std::vector<Vec3> row, Vec3 by) {
+  for (Vec3& p : row) p = p + by;
+  return row;
+}
+
+std::vector<BspVertex> Grid(const Rows& rows) {
   std::vector<BspVertex> out;
   for (const auto& row : rows)
     for (const Vec3& p : row) out.push_back(WorldVertex(p, Vec3(0, 1, 0), p.x / 64, p.z / 64));
   return out;
 }
 
+const std::vector<Vec3> Seam = {Vec3(-64, 0, 0), Vec3(-32, 0, -32), Vec3(0, 0, 0), Vec3(32, 0, 16), Vec3(64, 0, 0)};
+
 }  // namespace
 
-void PatchSeamCurve(Vec3 out[3]) {
-  out[0] = Vec3(-64, 0, 0);
-  out[1] = Vec3(0, 0, -32);
-  out[2] = Vec3(64, 0, 0);
+float PatchSeamZ(float x) {
+  const bool left = x < 0;
+  const float u = left ? (x + 64) / 64 : x / 64;
+  return 2 * u * (1 - u) * (left ? -32.0f : 16.0f);
 }
 
 LevelBuilder PatchSeamLevel(bool turned, PatchSeamFaces* faces) {
-  Vec3 e[3];
-  PatchSeamCurve(e);
-  // A: from a steep ridge at z = -64 (bulging 200 units up) to the seam.
-  const Vec3 a[3][3] = {{Vec3(-64, 0, -64), Vec3(0, 200, -64), Vec3(64, 0, -64)},
-                        {Vec3(-64, 0, -32), Vec3(0, 100, -48), Vec3(64, 0, -32)},
-                        {e[0], e[1], e[2]}};
-  // B: from the seam to the straight line at z = 64.
-  const Vec3 b[3][3] = {{e[0], e[1], e[2]},
-                        {Vec3(-64, 0, 32), Vec3(0, 0, 16), Vec3(64, 0, 32)},
-                        {Vec3(-64, 0, 64), Vec3(0, 0, 64), Vec3(64, 0, 64)}};
-  const Vec3 c[3][3] = {{b[2][0], b[2][1], b[2][2]},
-                        {Vec3(-64, 0, 96), Vec3(0, 0, 96), Vec3(64, 0, 96)},
-                        {Vec3(-64, 0, 128), Vec3(0, 0, 128), Vec3(64, 0, 128)}};
-  Vec3 stored[3][3];
-  for (int row = 0; row < 3; ++row)
-    for (int column = 0; column < 3; ++column)
+  const Rows a = Band({Vec3(-64, 0, -64), Vec3(-32, 0, -264), Vec3(0, 0, -64), Vec3(32, 0, -64), Vec3(64, 0, -64)}, Seam);
+  const std::vector<Vec3> far = {Vec3(-64, 0, 64), Vec3(-32, 0, 64), Vec3(0, 0, 64), Vec3(32, 0, 64), Vec3(64, 0, 64)};
+  Rows b = Band(Shifted(Seam, Vec3(0, 1.0f / 128, 0)), Shifted(far, Vec3(0, 1.0f / 128, 0)));
+  b[1][3].y = -120;  // a dip in the middle of the right half
+  const Rows c = Band(far, Shifted(far, Vec3(0, 0, 64)));
+  Rows stored(turned ? 5 : 3, std::vector<Vec3>(turned ? 3 : 5));
+  for (size_t row = 0; row < stored.size(); ++row)
+    for (size_t column = 0; column < stored[row].size(); ++column)
       // Turned: column 2 read downwards is the seam from x = 64 back to -64.
-      stored[row][column] = turned ? b[2 - column][2 - row] : b[row][column];
+      stored[row][column] = turned ? b[2 - column][4 - row] : b[row][column];
   LevelBuilder builder;
   PatchSeamFaces ids;
-  ids.a = builder.AddRawFace(FaceTypePatch, Grid(a), {}, 0, -1, 3, 3);
-  ids.b = builder.AddRawFace(FaceTypePatch, Grid(stored), {}, 0, -1, 3, 3);
-  ids.c = builder.AddRawFace(FaceTypePatch, Grid(c), {}, 0, -1, 3, 3);
+  ids.a = builder.AddRawFace(FaceTypePatch, Grid(a), {}, 0, -1, 5, 3);
+  ids.b = builder.AddRawFace(FaceTypePatch, Grid(stored), {}, 0, -1, turned ? 3 : 5, turned ? 5 : 3);
+  ids.c = builder.AddRawFace(FaceTypePatch, Grid(c), {}, 0, -1, 5, 3);
   if (faces) *faces = ids;
   return builder;
 }

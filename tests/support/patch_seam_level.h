@@ -1,12 +1,15 @@
-// Three flat-lying patches of different faces in a row along z, for the seam tests: A's far
-// side bulges up steeply, so it is cut much finer along x than B, whose near edge A shares
-// (a curve bending in the floor's plane); B's far, straight edge is shared in turn with C.
-// B is stored either plainly (its first control row is the shared curve, in A's order) or
-// turned (its last control column is the curve, in the reversed order).
+// Three patches of different faces in a row along z, meeting along shared edges, for the
+// seam tests. A and B share a curved seam; each is cut finely where its own far part bends a
+// lot and coarsely where only the seam bends it: A (its far side bowing out in the plane) is
+// fine and B coarse along the seam's left piece, B (dipping down behind the seam) is fine and
+// A coarse along the right piece, so each would leave a sliver open beside the other where
+// the seam bows towards it. B's straight far edge is shared in turn with the flat C. B lies
+// 1/128 unit above the others and is stored either plainly (its first control row is the
+// seam, in A's order) or turned (its last control column is the seam, reversed).
 //
-// World coordinates (y up): the seam runs from x = -64 to 64 along z = 0, bowing to z = -16
-// at x = 0 (so B's coarse chords alone would leave a sliver open between it and A); A lies
-// on the -z side, B from the seam to z = 64, C from 64 to 128; all face up.
+// World coordinates (y up, all faces facing up): the seam runs from x = -64 to 64 near z = 0,
+// bowing to z = -16 at x = -32 and to z = 8 at x = 32; A lies on the -z side, B and C beyond,
+// both flat but for B's dip.
 #pragma once
 #include "support/level_builder.h"
 
@@ -14,8 +17,8 @@ struct PatchSeamFaces {
   int a, b, c;
 };
 
-// The shared curve's control points, in A's order (x growing).
-void PatchSeamCurve(Vec3 out[3]);
+// The seam's world z at x in [-64, 64].
+float PatchSeamZ(float x);
 
 // The level; *faces receives the face indices when given.
 LevelBuilder PatchSeamLevel(bool turned, PatchSeamFaces* faces = nullptr);
