@@ -66,6 +66,32 @@ bool Save(const std::string& dir, const char* name, const BspFileData& f) {
   return std::fclose(out) == 0;
 }
 
+// Two 3 x 3 patches of different faces meeting along a curved edge, the second's control
+// points running the other way: the loader cuts the edge alike in both and welds it.
+BspFileData TwoPatchesSharingAnEdge() {
+  BspFileData f = TwoLeaves();
+  f.vertices.clear();
+  for (int side = 0; side < 2; ++side)
+    for (int row = 0; row < 3; ++row)
+      for (int column = 0; column < 3; ++column) {
+        const float x = static_cast<float>(32 * column), bulge = column == 1 ? 24.0f : 0.0f;
+        const float y = side == 0 ? static_cast<float>(32 * row) : static_cast<float>(-32 * row);
+        const float z = (row == 0 ? bulge : 4.0f * side + 8.0f * row);
+        f.vertices.push_back(Vertex(side == 0 ? x : 64 - x, y, z));
+      }
+  BspFace a{};
+  a.type = FaceTypePatch;
+  a.vertexCount = 9;
+  a.lightmapIndex = -1;
+  a.patchSize[0] = a.patchSize[1] = 3;
+  BspFace b = a;
+  b.firstVertex = 9;
+  f.faces = {a, b};
+  f.leaves[0].leafFaceCount = 2;
+  f.leafFaces = {0, 1, 0};
+  return f;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +117,6 @@ int main(int argc, char** argv) {
   deep.faces.push_back(patch);
   deep.leafFaces = {0, 1};
   bool ok = Save(dir, "two_leaves.bsp", TwoLeaves()) && Save(dir, "no_visibility.bsp", noVis) &&
-            Save(dir, "node_chain.bsp", deep);
+            Save(dir, "node_chain.bsp", deep) && Save(dir, "patch_seam.bsp", TwoPatchesSharingAnEdge());
   return ok ? 0 : 1;
 }
