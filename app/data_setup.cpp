@@ -46,19 +46,38 @@ bool UseArchiveLevel(const std::string& archive, std::string* levelName, std::st
   return true;
 }
 
+// The folders of a data tree that hold what a level uses: pictures, shader scripts, sky boxes,
+// models and sounds.
+const char* const LevelDataFolders[] = {"textures", "scripts", "env", "gfx", "models", "sound", "sprites", "maps"};
+
+// Mounts the level data folders of a tree and the archives at its top, and nothing else of
+// it: the tree may be a home folder that happens to hold maps/ and scripts/.
+void MountLevelTree(const fs::path& tree) {
+  std::error_code failure;
+  for (const auto& entry : fs::directory_iterator(tree, failure)) {
+    const std::string name = files::NormalName(entry.path().filename().string());
+    if (!entry.is_directory(failure)) continue;
+    for (const char* wanted : LevelDataFolders) {
+      if (name != wanted) continue;
+      std::string reason;
+      if (!files::MountDirectoryAs(entry.path().string(), name, &reason))
+        std::fprintf(stderr, "Data folder skipped: %s\n", reason.c_str());
+    }
+  }
+  files::MountArchivesIn(tree.string());
+}
+
 // A .bsp named by its path. When it sits in a maps/ folder of a data tree (one with
-// textures/ or scripts/ beside maps/), that tree is mounted too, so its pictures are found.
+// textures/ or scripts/ beside maps/), that tree's level data is mounted too, so its pictures
+// are found.
 void UseLevelFile(const std::string& path, std::string* levelName) {
   const fs::path file = fs::absolute(path);
   const fs::path folder = file.parent_path();
   if (files::NormalName(folder.filename().string()) == "maps") {
     const fs::path tree = folder.parent_path();
     std::error_code failure;
-    if (fs::is_directory(tree / "textures", failure) || fs::is_directory(tree / "scripts", failure)) {
-      std::string reason;
-      if (!files::MountDirectory(tree.string(), &reason))
-        std::fprintf(stderr, "Data folder skipped: %s\n", reason.c_str());
-    }
+    if (fs::is_directory(tree / "textures", failure) || fs::is_directory(tree / "scripts", failure))
+      MountLevelTree(tree);
   }
   *levelName = "maps/" + file.filename().string();
   files::AddLooseFile(*levelName, file.string());

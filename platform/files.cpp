@@ -113,10 +113,10 @@ void RefreshIndex() {
   gSearch.indexStale = false;
 }
 
-bool MountOne(const std::string& path, std::string* error) {
+bool MountOne(const std::string& path, std::string* error, const char* mountPoint = nullptr) {
   if (!EnsureInitialised(error)) return false;
   // Prepending puts the new mount in front of the search, so it overrides everything before.
-  if (!PHYSFS_mount(path.c_str(), nullptr, 0)) {
+  if (!PHYSFS_mount(path.c_str(), mountPoint, 0)) {
     if (error) *error = path + ": cannot be read (" + LastPhysfsError() + ")";
     return false;
   }
@@ -201,7 +201,22 @@ bool MountDirectory(const std::string& directory, std::string* error) {
     return false;
   }
   if (!MountOne(directory, error)) return false;
-  // The folder's archives, in name order, each above the one before.
+  MountArchivesIn(directory);
+  return true;
+}
+
+bool MountDirectoryAs(const std::string& directory, const std::string& mountPoint, std::string* error) {
+  std::error_code failure;
+  if (!std::filesystem::is_directory(directory, failure)) {
+    if (error) *error = directory + ": not a folder";
+    return false;
+  }
+  return MountOne(directory, error, mountPoint.c_str());
+}
+
+void MountArchivesIn(const std::string& directory) {
+  // In name order, each above the one before.
+  std::error_code failure;
   std::vector<std::string> archives;
   for (const auto& entry : std::filesystem::directory_iterator(directory, failure)) {
     const std::string name = entry.path().filename().string();
@@ -213,7 +228,6 @@ bool MountDirectory(const std::string& directory, std::string* error) {
     if (!MountOne(directory + "/" + name, &reason))
       std::fprintf(stderr, "Archive skipped: %s\n", reason.c_str());
   }
-  return true;
 }
 
 bool MountArchive(const std::string& path, std::string* error) { return MountOne(path, error); }

@@ -23,6 +23,12 @@ constexpr size_t DefaultMaxFileBytes = size_t{256} << 20;
 // An archive that cannot be opened (not a zip, truncated) is skipped with a line on stderr;
 // false (and the reason) when the folder itself cannot be mounted.
 bool MountDirectory(const std::string& directory, std::string* error);
+// Mounts a folder's own files (no archives) as the folder `mountPoint` of the search path:
+// "textures" makes DIRECTORY/wall.tga readable as textures/wall.tga.
+bool MountDirectoryAs(const std::string& directory, const std::string& mountPoint, std::string* error);
+// Mounts every *.pk3 directly in a folder, in name order, on top of what is mounted already;
+// one that cannot be opened is skipped with a line on stderr.
+void MountArchivesIn(const std::string& directory);
 // Mounts one archive on top of everything else (a .pk3 named on the command line).
 bool MountArchive(const std::string& path, std::string* error);
 // The same for an archive held in memory, which must outlive the mount (the fuzz target).

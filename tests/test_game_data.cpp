@@ -210,8 +210,23 @@ TEST_F(GameDataTest, LevelByNameByFileAndByArchive) {
     EXPECT_EQ(ReadText(options.levelName), c.contents);
     EXPECT_EQ(ReadText("maps/korvalis.bsp"), "default level");
   }
-  // The loose level's data tree and the archive's pictures came with them.
+  // The archive's pictures came with it.
   EXPECT_EQ(ReadText("textures/packed.jpg"), "packed picture");
+
+  // A loose level's data tree: its level folders (any case) and top archives, nothing else.
+  WriteText(elsewhere / "Scripts/walls.shader", "a script");
+  WriteText(elsewhere / "photos/holiday.jpg", "not game data");
+  WriteText(elsewhere / "notes.txt", "not game data");
+  files::UnmountAll();
+  CommandLine loose;
+  loose.level = (elsewhere / "maps/loose.bsp").string();
+  std::string error;
+  ASSERT_TRUE(SetUpGameData(&loose, installed.string(), &error)) << error;
+  EXPECT_EQ(ReadText("TEXTURES/floor.tga"), "floor picture");
+  EXPECT_EQ(ReadText("scripts/walls.shader"), "a script");
+  EXPECT_EQ(ReadText("textures/packed.jpg"), "packed picture");
+  EXPECT_FALSE(files::Exists("photos/holiday.jpg"));
+  EXPECT_FALSE(files::Exists("notes.txt"));
   EXPECT_TRUE(IsDefaultLevelName("Maps\\KORVALIS.bsp"));
   EXPECT_FALSE(IsDefaultLevelName("maps/arena.bsp"));
 
