@@ -19,13 +19,6 @@
 
 namespace {
 
-Level Load(const LevelBuilder& builder) {
-  Level level;
-  std::string error;
-  EXPECT_TRUE(builder.LoadInto(&level, &error)) << error;
-  return level;
-}
-
 // Parameter lines of one direction of a patch grid, as (piece, t) pairs.
 std::vector<std::pair<int, float>> Lines(const std::vector<int>& counts) {
   std::vector<std::pair<int, float>> out;
@@ -57,7 +50,7 @@ std::vector<float> ReadDepth(int width, int height) {
 // control points lie on straight lines is cut once per piece.
 TEST(PatchSurface, GridLiesOnTheSurfaceAndPiecesShareEdges) {
   FaceRoomFaces ids;
-  Level level = Load(FaceTypesRoom(&ids));
+  Level level = LoadedLevel(FaceTypesRoom(&ids));
   const struct {
     int face, width, height;
     bool flatAlongU;
@@ -189,7 +182,7 @@ TEST(LevelFacesGL, SealedRoomLeavesNoPixelUncovered) {
   ResetGameState();
   GLTestContext gl(96, 96);
   REQUIRE_GL(gl);
-  Level level = Load(FaceTypesRoom());
+  Level level = LoadedLevel(FaceTypesRoom());
   glViewport(0, 0, 96, 96);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -226,7 +219,7 @@ TEST(LevelFacesGL, IndexListPolygonDrawsWithoutSpikes) {
   std::vector<int32_t> list(room.meshVertices.begin() + wall.firstMeshVertex,
                             room.meshVertices.begin() + wall.firstMeshVertex + wall.meshVertexCount);
   auto coverage = [&](const LevelBuilder& builder) {
-    Level level = Load(builder);
+    Level level = LoadedLevel(builder);
     glViewport(0, 0, 80, 80);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

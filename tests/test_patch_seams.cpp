@@ -20,13 +20,6 @@
 
 namespace {
 
-Level Load(const LevelBuilder& builder) {
-  Level level;
-  std::string error;
-  EXPECT_TRUE(builder.LoadInto(&level, &error)) << error;
-  return level;
-}
-
 std::array<uint32_t, 3> BitsOf(const BspVertex& v) {
   std::array<uint32_t, 3> bits;
   std::memcpy(bits.data(), v.position, sizeof bits);
@@ -39,7 +32,7 @@ TEST(PatchSeams, SharedCurvedEdgesGiveIdenticalVertices) {
   for (bool turned : {false, true}) {
     SCOPED_TRACE(turned);
     PatchSeamFaces ids;
-    Level level = Load(PatchSeamLevel(turned, &ids));
+    Level level = LoadedLevel(PatchSeamLevel(turned, &ids));
     const BspFace& fa = level.faces[ids.a];
     const BspFace& fb = level.faces[ids.b];
     std::vector<int> columnsA, rowsA, columnsB, rowsB;
@@ -78,7 +71,7 @@ TEST(PatchSeamsGL, CurvedSeamsLeaveNoPixelOpen) {
   GLTestContext gl(96, 96);
   REQUIRE_GL(gl);
   for (bool turned : {false, true}) {
-    Level level = Load(PatchSeamLevel(turned));
+    Level level = LoadedLevel(PatchSeamLevel(turned));
     glViewport(0, 0, 96, 96);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -14,13 +14,6 @@
 
 namespace {
 
-Level Load(const LevelBuilder& builder) {
-  Level level;
-  std::string error;
-  EXPECT_TRUE(builder.LoadInto(&level, &error)) << error;
-  return level;
-}
-
 
 void ExpectVec(Vec3 actual, Vec3 expected, float tolerance = 1e-4f) {
   EXPECT_NEAR(actual.x, expected.x, tolerance);
@@ -33,7 +26,7 @@ void ExpectVec(Vec3 actual, Vec3 expected, float tolerance = 1e-4f) {
 TEST(Trace, RayAndBoxStopJustBeforeTheFace) {
   LevelBuilder builder;
   builder.AddWorldBox(Vec3(-100, -100, 50), Vec3(100, 100, 150));
-  Level level = Load(builder);
+  Level level = LoadedLevel(builder);
 
   TraceResult ray = level.Trace(Vec3(0, 0, 0), Vec3(0, 0, 100), Vec3(0, 0, 0));
   EXPECT_FLOAT_EQ(ray.fraction, 0.4996875f);
@@ -65,7 +58,7 @@ TEST(Trace, RayAndBoxStopJustBeforeTheFace) {
 TEST(Trace, MissesZeroLengthMovesAndMovesFromInside) {
   LevelBuilder builder;
   builder.AddWorldBox(Vec3(-100, -100, 50), Vec3(100, 100, 150));
-  Level level = Load(builder);
+  Level level = LoadedLevel(builder);
 
   TraceResult miss = level.Trace(Vec3(0, 0, 0), Vec3(0, 0, -500), Vec3(17, 50, 17));
   EXPECT_EQ(miss.fraction, 1.0f);
@@ -102,7 +95,7 @@ TEST(Trace, OnlyBrushesWithSolidContentsStop) {
   const int clip = builder.AddTexture("textures/test/clip", 0x10000);  // bit 16 of the mask
   builder.AddWorldBox(Vec3(-100, -100, 50), Vec3(100, 100, 60), water);
   builder.AddWorldBox(Vec3(-100, -100, 200), Vec3(100, 100, 210), clip);
-  Level level = Load(builder);
+  Level level = LoadedLevel(builder);
 
   TraceResult r = level.Trace(Vec3(0, 0, 0), Vec3(0, 0, 300), Vec3(0, 0, 0));
   EXPECT_LT(r.fraction, 1.0f);
@@ -163,7 +156,7 @@ TEST(Trace, TreeWalkAgreesWithTestingEveryBrush) {
     const Vec3 p(coordinate(random), coordinate(random) * 0.2f + 200, coordinate(random));
     builder.AddWorldBox(p, p + Vec3(size(random), size(random), size(random)));
   }
-  Level level = Load(builder);
+  Level level = LoadedLevel(builder);
   Level brute = AllBrushesInOneLeaf(level);
   brute.skipDistantBrushes = false;  // every side of every brush, as the tree walk's check
   EXPECT_GT(level.leaves.size(), 20u);
@@ -215,7 +208,7 @@ TEST(LevelBuilder, FacesAreListedInTheLeavesTheyTouch) {
   const int lightmap = builder.AddLightmap(10, 20, 30);
   const int face = builder.AddWorldFace({Vec3(-200, 0, 200), Vec3(200, 0, 200), Vec3(200, 0, -200), Vec3(-200, 0, -200)},
                                         0, lightmap);
-  Level level = Load(builder);
+  Level level = LoadedLevel(builder);
   ASSERT_EQ(level.faces.size(), 1u);
   EXPECT_EQ(level.faces[0].type, FaceTypePolygon);
   EXPECT_EQ(level.NumLightmaps(), 1);
@@ -237,7 +230,7 @@ TEST(LevelBuilder, FacesAreListedInTheLeavesTheyTouch) {
 // pushed along the bulging wall (stopped, then sliding, as the bots move) follows its curve
 // without entering it; a ray from above meets the tessellated floor, not the brush beneath.
 TEST(Trace, BoxesRestOnCurvedFloorsAndSlideAlongCurvedWalls) {
-  Level level = Load(FaceTypesRoom());
+  Level level = LoadedLevel(FaceTypesRoom());
   const Vec3 box(17, 17, 17);
   const Vec3 fall(0, -20, 0);
   Vec3 p(-150, 100, 60), previous;

@@ -7,6 +7,8 @@
 // first, as the loader requires.
 #include "support/level_builder.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -480,4 +482,11 @@ Level AllBrushesInOneLeaf(const Level& level) {
   brute.leafBrushes.clear();
   for (int i = 0; i < all.leafBrushCount; ++i) brute.leafBrushes.push_back(i);
   return brute;
+}
+
+Level LoadedLevel(const LevelBuilder& builder) {
+  Level level;
+  std::string error;
+  EXPECT_TRUE(builder.LoadInto(&level, &error)) << error;
+  return level;
 }

@@ -80,3 +80,6 @@ class LevelBuilder {
 // The same level with one leaf that lists every brush, so each trace tests them all:
 // the reference that the tree walk is checked and measured against.
 Level AllBrushesInOneLeaf(const Level& level);
+
+// The builder's level, parsed; a test failure with the reason when it does not load.
+Level LoadedLevel(const LevelBuilder& builder);
