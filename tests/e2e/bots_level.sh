@@ -28,9 +28,7 @@ echo "bots_level: $graph_line"
 echo "$graph_line" | grep -q 'waypoints' || fail "no waypoint graph was built"
 echo "$graph_line" | grep -q 'none could be built' && fail "no waypoint graph was built"
 
-# Fields of a position line: bots T ms: 0 at X Y Z state S, 1 at X Y Z state S, waypoints A B,
-# grenades G H, ticks K. Game time is K / 85 seconds (a slow machine runs fewer ticks a second).
-field() { awk -v n="$2" '{gsub(/,/, ""); print $n}' <<<"$1"; }
+# Game time in a position line is its ticks / 85 seconds (a slow machine runs fewer ticks a second).
 first="$(grep -m1 '^bots ' "$log")"
 [ -n "$first" ] || { wait_until 60 grep -q '^bots ' "$log"; first="$(grep -m1 '^bots ' "$log")"; }
 [ -n "$first" ] || fail "no bot positions printed"
@@ -39,24 +37,13 @@ line_at() {  # the first position line at or after $1 ms of game time from the f
   awk -v t="$((t0 + $1 * 85 / 1000))" '/^bots / {n = $NF} /^bots / && n >= t {print; exit}' "$log"
 }
 has_line_at() { [ -n "$(line_at "$1")" ]; }
-# A bot that walks a loop can come back near where it was, so a window is judged on the
-# farthest each bot got from where it stood at the window's start.
-farthest() {  # $1: the X field (6 or 13); $2, $3: the window's first and last tick
-  awk -v o="$1" -v from="$2" -v to="$3" '/^bots / {
-      gsub(/,/, ""); t = $NF
-      if (t == from) { x = $o; y = $(o + 1); z = $(o + 2); started = 1 }
-      else if (started && t > from && t <= to) {
-        d = sqrt(($o - x) ^ 2 + ($(o + 1) - y) ^ 2 + ($(o + 2) - z) ^ 2); if (d > m) m = d
-      }
-    } END {print m + 0}' "$log"
-}
 previous="$first"
 for at in 20000 40000 60000; do
   wait_until 500 has_line_at "$at" || fail "no position line $at ms of game time after the first"
   now="$(line_at "$at")"
   echo "bots_level: $now"
   for o in 6 13; do  # the X of bot 0 and of bot 1
-    d="$(farthest "$o" "$(field "$previous" 25)" "$(field "$now" 25)")"
+    d="$(bot_farthest "$o" "$(field "$previous" 25)" "$(field "$now" 25)")"
     awk -v d="$d" 'BEGIN {exit !(d > 50)}' || fail "a bot (field $o) stood still until $at ms: got only $d away"
   done
   previous="$now"

@@ -34,14 +34,10 @@ first="$(grep '^bots ' "$log" | head -n 2 | tail -n 1)"
 last="$(grep '^bots ' "$log" | tail -n 1)"
 echo "bots_move: $first"
 echo "bots_move: $last"
-# Fields: bots T ms: 0 at X Y Z state S, 1 at X Y Z state S (bot 0 X is field 6, bot 1 X field 13)
-moved() {
-  awk -v a="$first" -v b="$last" -v i="$1" 'BEGIN {
-    split(a, p, /[ ,]+/); split(b, q, /[ ,]+/)
-    o = (i == 0) ? 6 : 13  # the X after "at"
-    d = (p[o] - q[o]) ^ 2 + (p[o + 1] - q[o + 1]) ^ 2 + (p[o + 2] - q[o + 2]) ^ 2
-    exit !(d > 100 * 100)
-  }'
+moved() {  # bot $1 got more than 100 units from where it stood at the first line
+  local d
+  d="$(bot_farthest $((6 + 7 * $1)) "$(field "$first" 25)" "$(field "$last" 25)")"
+  awk -v d="$d" 'BEGIN {exit !(d > 100)}'
 }
 moved 0 || fail "bot 0 did not move: $first / $last"
 moved 1 || fail "bot 1 did not move: $first / $last"

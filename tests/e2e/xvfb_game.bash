@@ -195,3 +195,20 @@ white_pixels() {
   convert "$out/$1.png" -crop "$2" +repage -fill black +opaque white -fill white -opaque white \
     -format '%[fx:int(mean*w*h+0.5)]' info:
 }
+
+# The bot position lines (KORVALIS_BOT_POSITIONS) read: bots T ms: 0 at X Y Z state S, 1 at X Y Z
+# state S, waypoints A B, grenades G H, ticks K. field: field $2 of such a line $1, commas dropped
+# (bot 0's X is field 6, bot 1's X field 13, the ticks field 25).
+field() { awk -v n="$2" '{gsub(/,/, ""); print $n}' <<<"$1"; }
+# The farthest a bot got in the log from where it stood at tick $2, until tick $3; $1 is its X
+# field. A bot walking a loop can come back near its place, so a net move between two lines
+# says little.
+bot_farthest() {
+  awk -v o="$1" -v from="$2" -v to="$3" '/^bots / {
+      gsub(/,/, ""); t = $NF
+      if (t == from) { x = $o; y = $(o + 1); z = $(o + 2); started = 1 }
+      else if (started && t > from && t <= to) {
+        d = sqrt(($o - x) ^ 2 + ($(o + 1) - y) ^ 2 + ($(o + 2) - z) ^ 2); if (d > m) m = d
+      }
+    } END {print m + 0}' "$log"
+}
