@@ -69,6 +69,8 @@ struct SurfaceMaterial {
   bool nodraw = false;  // never drawn
   bool sky = false;     // drawn as a view into the sky box (or the flat sky colour)
   SurfaceBlend blend = SurfaceBlend::Opaque;  // non-opaque faces are drawn after the rest
+  AlphaTest alphaTest = AlphaTest::None;      // texels failing it are not drawn
+  bool twoSided = false;                      // drawn without face culling
 };
 
 // The sky box's sides, in file (z-up) directions: +x, +y, -x, -y, +z, -z.
@@ -178,6 +180,7 @@ class Level {
     uint32_t firstIndex = 0, indexCount = 0;
     bool alone = false;    // one face reaching outside the view, drawn on its own
     bool colours = false;  // faces lit by their vertex colours
+    uint8_t look = 0;      // FaceLook of its faces' material
   };
   void DrawFaceBatches(Vec3 cameraPosition);
   // Faces the scripts set apart from the opaque batches: nodraw faces are dropped, sky and

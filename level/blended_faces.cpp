@@ -1,19 +1,65 @@
 // Faces the shader scripts set apart from the opaque batches: nodraw faces are never drawn,
-// sky faces go to the sky pass (sky.cpp), and faces whose picture is blended (added, or mixed
-// by its alpha) are drawn after everything opaque, far to near, without writing depth, so
-// what lies behind them shows through.
+// sky faces go to the sky pass (sky.cpp), and faces whose picture is blended (added, mixed
+// by its alpha, or multiplying) are drawn after everything opaque, far to near, without
+// writing depth, so what lies behind them shows through. A multiplying picture is drawn
+// untinted and under white fog: the colour and fog behind it are already in the frame, and
+// it only scales them.
 #include <GL/gl.h>
 
 #include <algorithm>
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/face_arrays.h"
+#include "level/face_looks.h"
 
 namespace {
 
 void ActiveTexture(unsigned int unit) {
   if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
 }
+
+void BlendFunctionOf(SurfaceBlend blend) {
+  switch (blend) {
+    case SurfaceBlend::Additive:
+      glBlendFunc(GL_ONE, GL_ONE);
+      break;
+    case SurfaceBlend::Filter:
+      glBlendFunc(GL_DST_COLOR, GL_ZERO);
+      break;
+    case SurfaceBlend::Opaque:
+    case SurfaceBlend::Alpha:
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      break;
+  }
+}
+
+// The colour and fog colour of multiplying pictures, and the ones they replace.
+class FilterLook {
+ public:
+  void Set(bool on) {
+    if (on == on_) return;
+    if (on) {
+      if (!saved_) {
+        colour_ = ReadCurrentColour();
+        glGetFloatv(GL_FOG_COLOR, fog_);
+        saved_ = true;
+      }
+      const float white[4] = {1, 1, 1, 1};
+      glColor4fv(white);
+      glFogfv(GL_FOG_COLOR, white);
+    } else {
+      glColor4fv(colour_.rgba);
+      glFogfv(GL_FOG_COLOR, fog_);
+    }
+    on_ = on;
+  }
+
+ private:
+  bool on_ = false, saved_ = false;
+  CurrentColour colour_;
+  float fog_[4] = {0, 0, 0, 1};
+};
 
 }  // namespace
 
@@ -69,12 +115,14 @@ void Level::DrawBlendedFaces(Vec3 eye) {
   glDisable(GL_TEXTURE_2D);
   ActiveTexture(GL_TEXTURE0_ARB);
   glEnable(GL_TEXTURE_2D);
+  FaceLooks looks;
+  FilterLook filter;
   for (const auto& entry : order) {
     const BspFace& face = faces[entry.second];
-    if (materials[face.textureIndex].blend == SurfaceBlend::Additive)
-      glBlendFunc(GL_ONE, GL_ONE);
-    else
-      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    const SurfaceMaterial& material = materials[face.textureIndex];
+    BlendFunctionOf(material.blend);
+    filter.Set(material.blend == SurfaceBlend::Filter);
+    looks.Apply(LookOf(material));
     glBindTexture(GL_TEXTURE_2D, gGame.texturesOn ? textureNames[face.textureIndex] : 0);
     blendedIndices_.clear();
     AppendFaceTriangles(entry.second, &blendedIndices_);
@@ -82,6 +130,8 @@ void Level::DrawBlendedFaces(Vec3 eye) {
       glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(blendedIndices_.size()), GL_UNSIGNED_INT,
                      blendedIndices_.data());
   }
+  filter.Set(false);
+  looks.Restore();
   glBlendFunc(static_cast<GLenum>(source), static_cast<GLenum>(destination));
   if (!blend) glDisable(GL_BLEND);
   glDepthMask(depthWrites);

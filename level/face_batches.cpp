@@ -6,7 +6,8 @@
 // their vertices in the same order. A face that reaches outside the view is drawn on its own,
 // as before: a clipped triangle in a batch makes Mesa send the whole batch down its clipping
 // path, which puts a few edge pixels on the other side. Faces lit by their vertex colours
-// carry them, times the current colour, in the copied vertices.
+// carry them, times the current colour, in the copied vertices. Faces whose material asks
+// for an alpha test or no culling (face_looks.h) form batches of their own.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "core/game_state.h"
 #include "core/level.h"
 #include "level/face_arrays.h"
+#include "level/face_looks.h"
 
 namespace {
 
@@ -140,14 +142,16 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
     const Texture texture = facePairs_[entry.second].first, lightmap = facePairs_[entry.second].second;
     const bool colours = gGame.lightmapsOn && !HasLightmap(record);
     const bool clipped = NeedsClipping(&vertices[face.firstVertex], face.vertexCount);
+    const uint8_t look = FaceLookOf(*this, record);
     if (clipped || batches_.empty() || batches_.back().alone || batches_.back().texture != texture ||
-        batches_.back().lightmap != lightmap || batches_.back().colours != colours) {
+        batches_.back().lightmap != lightmap || batches_.back().colours != colours || batches_.back().look != look) {
       FaceBatch batch;
       batch.texture = texture;
       batch.lightmap = lightmap;
       batch.firstIndex = static_cast<uint32_t>(batchIndices_.size());
       batch.alone = clipped;
       batch.colours = colours;
+      batch.look = look;
       batches_.push_back(batch);
     }
     // The face's triangles, the same ones wound the same way.
@@ -166,6 +170,7 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
   }
 
   bool coloursOn = false;
+  FaceLooks looks;
   PointFaceArrays(batchVertices_.data(), false);
   for (size_t b = 0; b < batches_.size(); ++b) {
     const FaceBatch& batch = batches_[b];
@@ -178,11 +183,13 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
         EndVertexColours(colour);
       coloursOn = batch.colours;
     }
+    looks.Apply(batch.look);
     if (batch.indexCount > 0)
       glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.indexCount), GL_UNSIGNED_INT,
                      batchIndices_.data() + batch.firstIndex);
   }
   if (coloursOn) EndVertexColours(colour);
+  looks.Restore();
   // Leave the arrays on the level's records, as the face-by-face path does (RenderLevel then
   // binds the textures of the leaves' last face).
   PointFaceArrays(vertices.data(), false);

@@ -2,7 +2,8 @@
 // from it or that lie outside the view frustum, and draws the triangles of each face of the
 // rest once per frame (polygons, meshes and tessellated patches; face_geometry.cpp), surface
 // texture on unit 0 and lightmap on unit 1 in one pass. Faces without a lightmap page take
-// their vertex colours in its place. Faces
+// their vertex colours in its place; alpha-tested and two-sided faces set their look
+// (face_looks.h). Faces
 // wholly beyond the depth where black fog leaves nothing (fog_depth.cpp) are not drawn.
 // Parse checked every index this file follows, so nothing here is re-checked per frame.
 #include <GL/gl.h>
@@ -12,6 +13,7 @@
 #include "core/game_state.h"
 #include "core/level.h"
 #include "level/face_arrays.h"
+#include "level/face_looks.h"
 #include "level/fog_depth.h"
 
 namespace {
@@ -149,8 +151,11 @@ void Level::RenderFace(int faceIndex) {
     records = colouredVertices_.data();
   }
   PointFaceArrays(records, colours);
+  FaceLooks looks;
+  looks.Apply(FaceLookOf(*this, face));
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(geometry.indexCount), GL_UNSIGNED_INT,
                  &faceIndices[geometry.firstIndex]);
+  looks.Restore();
   if (colours) EndVertexColours(colour);
   PointFaceArrays(vertices.data(), false);
   ++facesDrawnLastFrame;

@@ -1,6 +1,6 @@
 // Reading shader scripts: a tokenizer (white space, // and /* */ comments, quoted words,
-// braces as words of their own) and a parser that keeps the entries' pictures, blends, sky
-// and nodraw marks. Keyword arguments end with their line, so a keyword with too few
+// braces as words of their own) and a parser that keeps the entries' pictures, blends, alpha
+// tests, clamping, culling, sky and nodraw marks. Keyword arguments end with their line, so a keyword with too few
 // arguments never takes the next line's keyword for one.
 #include "level/shader_script.h"
 
@@ -98,21 +98,33 @@ SurfaceBlend BlendOf(const Line& line) {
   if (Is(a, "blend")) return SurfaceBlend::Alpha;
   if (Is(a, "gl_one") && Is(b, "gl_one")) return SurfaceBlend::Additive;
   if (Is(a, "gl_src_alpha") && Is(b, "gl_one_minus_src_alpha")) return SurfaceBlend::Alpha;
+  if (Is(a, "filter")) return SurfaceBlend::Filter;
+  if ((Is(a, "gl_dst_color") && Is(b, "gl_zero")) || (Is(a, "gl_zero") && Is(b, "gl_src_color")))
+    return SurfaceBlend::Filter;
   return SurfaceBlend::Opaque;
+}
+
+// An unknown or missing value leaves the test as it was.
+void ReadAlphaTest(const Line& line, AlphaTest* test) {
+  const std::string_view a = line.Arg(0);
+  if (Is(a, "gt0")) *test = AlphaTest::GT0;
+  if (Is(a, "lt128")) *test = AlphaTest::LT128;
+  if (Is(a, "ge128")) *test = AlphaTest::GE128;
 }
 
 struct Stage {
   std::string image;      // map or clampMap of an image
+  bool clamp = false;     // the image came from clampMap
   std::string animFrame;  // first frame of animMap
   SurfaceBlend blend = SurfaceBlend::Opaque;
+  AlphaTest alphaTest = AlphaTest::None;
 };
 
 // Everything an entry collects while it is read.
 struct EntryState {
   ShaderEntry entry;
   std::string editorImage;
-  std::string animFrame;
-  SurfaceBlend animBlend = SurfaceBlend::Opaque;
+  Stage anim;  // the first stage with an animMap
 
   void EntryKeyword(std::string_view keyword, const Line& line) {
     if (Is(keyword, "surfaceparm")) {
@@ -123,35 +135,50 @@ struct EntryState {
       entry.skyBox = box == "-" ? std::string() : std::string(box);
     } else if (Is(keyword, "qer_editorimage")) {
       editorImage = std::string(line.Arg(0));
+    } else if (Is(keyword, "cull")) {
+      // One side is culled for back and front alike: the side the face is wound towards is
+      // the one seen. An unknown or missing value changes nothing.
+      const std::string_view side = line.Arg(0);
+      if (Is(side, "none") || Is(side, "twosided") || Is(side, "disable")) entry.twoSided = true;
+      if (Is(side, "back") || Is(side, "front")) entry.twoSided = false;
     }
   }
 
   static void StageKeyword(std::string_view keyword, const Line& line, Stage* stage) {
     if (Is(keyword, "map") || Is(keyword, "clampmap")) {
       const std::string_view image = line.Arg(0);
-      if (!image.empty() && image[0] != '$') stage->image = std::string(image);
+      if (!image.empty() && image[0] != '$') {
+        stage->image = std::string(image);
+        stage->clamp = Is(keyword, "clampmap");
+      }
     } else if (Is(keyword, "animmap")) {
       if (line.Args() >= 2) stage->animFrame = std::string(line.Arg(1));
     } else if (Is(keyword, "blendfunc")) {
       stage->blend = BlendOf(line);
+    } else if (Is(keyword, "alphafunc")) {
+      ReadAlphaTest(line, &stage->alphaTest);
     }
   }
 
+  // The picture and how it is drawn, from the stage that gives it.
+  void TakePicture(const std::string& picture, const Stage& stage) {
+    entry.picture = picture;
+    entry.blend = stage.blend;
+    entry.alphaTest = stage.alphaTest;
+    entry.clamp = stage.clamp;
+  }
+
   void EndStage(const Stage& stage) {
-    if (entry.picture.empty() && !stage.image.empty()) {
-      entry.picture = stage.image;
-      entry.blend = stage.blend;
-    }
-    if (animFrame.empty() && !stage.animFrame.empty()) {
-      animFrame = stage.animFrame;
-      animBlend = stage.blend;
+    if (entry.picture.empty() && !stage.image.empty()) TakePicture(stage.image, stage);
+    if (anim.animFrame.empty() && !stage.animFrame.empty()) {
+      anim = stage;
+      anim.clamp = false;  // frames are repeated
     }
   }
 
   ShaderEntry Finish() {
-    if (entry.picture.empty() && !animFrame.empty()) {
-      entry.picture = animFrame;
-      entry.blend = animBlend;
+    if (entry.picture.empty() && !anim.animFrame.empty()) {
+      TakePicture(anim.animFrame, anim);
     } else if (entry.picture.empty()) {
       entry.picture = editorImage;
     }

@@ -1,7 +1,8 @@
 // Shader scripts (scripts/*.shader): the few things a level's surface names take from them.
 // A script holds entries `NAME { keywords... { stage... } ... }`. Of those, the drawing uses
-// which picture stands for the name, how that picture is blended, and whether the surface is
-// never drawn or is sky (with the six pictures of its sky box). Every other keyword is read
+// which picture stands for the name, how that picture is blended, alpha-tested and wrapped,
+// whether both sides of the surface are seen, and whether it is never drawn or is sky (with
+// the six pictures of its sky box). Every other keyword is read
 // past without complaint.
 #pragma once
 #include <cstddef>

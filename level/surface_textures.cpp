@@ -1,10 +1,14 @@
 // The pictures and materials of a level's texture records. A record's name is looked up as
 // an image file (with or without ".jpg"/".tga"), else through the shader scripts, which also
-// mark surfaces that are never drawn, sky, or blended. The default level keeps the plain
+// mark surfaces that are never drawn, sky, blended, alpha-tested or two-sided, and pictures
+// that are clamped. Each record makes its own texture, so a picture clamped by one entry and
+// repeated by another is two textures. The default level keeps the plain
 // texture loading with its message boxes; on any other level a missing or unreadable picture
 // is one line on stderr per name and a checker texture, however many there are.
 #include <cstdio>
 #include <cstring>
+
+#include <GL/gl.h>
 #include <set>
 #include <string>
 
@@ -38,6 +42,13 @@ std::string PictureFile(const std::string& name, const ShaderEntry* entry) {
   return file;
 }
 
+// The picture is not repeated: coordinates past its edges take the edge texels.
+void ClampToEdge(Texture texture) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
 }  // namespace
 
 void Level::LoadSurfaceTextures() {
@@ -63,6 +74,8 @@ void Level::LoadSurfaceTextures() {
       materials[i].nodraw = entry->nodraw;
       materials[i].sky = entry->sky;
       materials[i].blend = entry->blend;
+      materials[i].alphaTest = entry->alphaTest;
+      materials[i].twoSided = entry->twoSided;
       if (entry->sky && skyBoxName.empty()) skyBoxName = entry->skyBox;
       if (entry->nodraw || entry->sky) continue;  // no picture of their own is drawn
     }
@@ -71,12 +84,13 @@ void Level::LoadSurfaceTextures() {
       missing(name, "no image file", &textureNames[i]);
       continue;
     }
-    if (gGame.defaultLevel) {
-      CreateTexture(textureNames[i], file.c_str());
-      continue;
-    }
     std::string reason;
-    if (!CreateTextureQuietly(textureNames[i], file, &reason)) missing(name, file + ": " + reason, &textureNames[i]);
+    if (gGame.defaultLevel ? CreateTexture(textureNames[i], file.c_str())
+                           : CreateTextureQuietly(textureNames[i], file, &reason)) {
+      if (entry && entry->clamp) ClampToEdge(textureNames[i]);
+    } else if (!gGame.defaultLevel) {
+      missing(name, file + ": " + reason, &textureNames[i]);
+    }
   }
   if (!skyBoxName.empty()) LoadSkyBox(skyBoxName);
 }

@@ -221,7 +221,7 @@ TEST(LevelMaterials, PicturesByNameScriptAndCheckerOnAnotherLevel) {
   EXPECT_TRUE(level.materials[Sky].sky);
   EXPECT_EQ(level.materials[Glow].blend, SurfaceBlend::Additive);
   EXPECT_EQ(level.materials[Veil].blend, SurfaceBlend::Alpha);
-  EXPECT_EQ(level.materials[Scripted].blend, SurfaceBlend::Opaque);  // filter is drawn opaque
+  EXPECT_EQ(level.materials[Scripted].blend, SurfaceBlend::Filter);
 
   // One line per missing name: the builder's own texture and textures/m/missing.
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;

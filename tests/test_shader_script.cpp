@@ -1,4 +1,4 @@
-// Shader scripts read into entries (picture, blend, sky, nodraw), malformed scripts, the
+// Shader scripts read into entries (picture, blend, alpha test, clamp, culling, sky, nodraw), malformed scripts, the
 // library over scripts/*.shader, and image files found by picture names in either format.
 #include <gtest/gtest.h>
 
@@ -23,15 +23,19 @@ struct ParseCase {
   SurfaceBlend blend;
   bool nodraw, sky;
   const char* skyBox;
+  AlphaTest alphaTest = AlphaTest::None;
+  bool clamp = false, twoSided = false;
 };
 
 TEST(ShaderScript, ReadsTheEntriesThatMatter) {
-  const SurfaceBlend O = SurfaceBlend::Opaque, A = SurfaceBlend::Additive, B = SurfaceBlend::Alpha;
+  const SurfaceBlend O = SurfaceBlend::Opaque, A = SurfaceBlend::Additive, B = SurfaceBlend::Alpha,
+                     F = SurfaceBlend::Filter;
+  const AlphaTest None = AlphaTest::None, GT0 = AlphaTest::GT0, LT = AlphaTest::LT128, GE = AlphaTest::GE128;
   const ParseCase cases[] = {
       {"first image stage", "t/a { { map $lightmap } { map t/a.tga blendFunc filter } { map t/b.tga } }", "t/a.tga", O,
        false, false, ""},
       {"$whiteimage is no picture", "t/a\n{\n{\nmap $whiteimage\n}\n{\nclampMap t/c.jpg\n}\n}", "t/c.jpg", O, false,
-       false, ""},
+       false, "", None, true},
       {"animMap first frame", "t/a { qer_editorimage t/e.tga { animMap 8 t/f1.tga t/f2.tga } }", "t/f1.tga", O,
        false, false, ""},
       {"editor image last", "t/a { qer_editorimage t/e.tga { map $lightmap } }", "t/e.tga", O, false, false, ""},
@@ -42,8 +46,34 @@ TEST(ShaderScript, ReadsTheEntriesThatMatter) {
       {"blendFunc blend", "t/a { { map t/g.tga\n blendfunc BLEND } }", "t/g.tga", B, false, false, ""},
       {"alpha by GL names", "t/a { { map t/g.tga\n blendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA } }", "t/g.tga", B,
        false, false, ""},
-      {"filter stays opaque", "t/a { { map t/g.tga\n blendFunc GL_DST_COLOR GL_ZERO } }", "t/g.tga", O, false, false,
+      {"filter by GL names", "t/a { { map t/g.tga\n blendFunc GL_DST_COLOR GL_ZERO } }", "t/g.tga", F, false, false,
        ""},
+      {"filter by the other GL names", "t/a { { map t/g.tga\n blendFunc gl_zero GL_SRC_COLOR } }", "t/g.tga", F, false,
+       false, ""},
+      {"an unknown blend pair is opaque", "t/a { { map t/g.tga\n blendFunc GL_DST_COLOR GL_ONE } }", "t/g.tga", O,
+       false, false, ""},
+      {"alphaFunc GT0", "t/a { { map t/g.tga\n alphaFunc gt0 } }", "t/g.tga", O, false, false, "", GT0},
+      {"alphaFunc LT128", "t/a { { map t/g.tga\n alphaFunc LT128 } }", "t/g.tga", O, false, false, "", LT},
+      {"alphaFunc GE128 with blend", "t/a { { map t/g.tga\n blendFunc blend\n alphaFunc GE128 } }", "t/g.tga", B,
+       false, false, "", GE},
+      {"alphaFunc of an unknown value or none", "t/a { { map t/g.tga\n alphaFunc GT128\n } { alphaFunc\n } }",
+       "t/g.tga", O, false, false, "", None},
+      {"an unknown alphaFunc keeps the known one", "t/a { { map t/g.tga\n alphaFunc LT128\n alphaFunc x } }",
+       "t/g.tga", O, false, false, "", LT},
+      {"alphaFunc of a later stage is not the picture's", "t/a { { map t/g.tga } { map $lightmap\n alphaFunc GT0 } }",
+       "t/g.tga", O, false, false, "", None},
+      {"animMap frame keeps its stage's test, never clamps", "t/a { { animMap 4 t/f.tga\n alphaFunc GE128 } }",
+       "t/f.tga", O, false, false, "", GE},
+      {"clampMap of $lightmap gives no clamp", "t/a { { clampMap $lightmap } { map t/m.tga } }", "t/m.tga", O, false,
+       false, ""},
+      {"cull none", "t/a { cull none\n { map t/g.tga } }", "t/g.tga", O, false, false, "", None, false, true},
+      {"cull twosided", "t/a { CULL TwoSided }", "", O, false, false, "", None, false, true},
+      {"cull disable", "t/a { cull disable }", "", O, false, false, "", None, false, true},
+      {"cull none then back: one side", "t/a { cull none\n cull back }", "", O, false, false, ""},
+      {"cull none then front: one side", "t/a { cull none\n cull FRONT }", "", O, false, false, ""},
+      {"an unknown or bare cull changes nothing", "t/a { cull none\n cull sideways\n cull\n }", "", O, false, false, "",
+       None, false, true},
+      {"cull in a stage is no entry keyword", "t/a { { map t/g.tga\n cull none } }", "t/g.tga", O, false, false, ""},
       {"nodraw, keywords in capitals", "t/a { SurfaceParm NoDraw }", "", O, true, false, ""},
       {"sky with a box", "t/a { surfaceparm sky\n skyParms env/s 512 - }", "", O, false, true, "env/s"},
       {"sky without a box", "t/a { surfaceparm sky\n skyparms - 512 - }", "", O, false, true, ""},
@@ -68,6 +98,9 @@ TEST(ShaderScript, ReadsTheEntriesThatMatter) {
     EXPECT_EQ(entries[0].nodraw, c.nodraw);
     EXPECT_EQ(entries[0].sky, c.sky);
     EXPECT_EQ(entries[0].skyBox, c.skyBox);
+    EXPECT_EQ(entries[0].alphaTest, c.alphaTest);
+    EXPECT_EQ(entries[0].clamp, c.clamp);
+    EXPECT_EQ(entries[0].twoSided, c.twoSided);
   }
 }
 
