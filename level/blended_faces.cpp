@@ -2,8 +2,9 @@
 // sky faces go to the sky pass (sky.cpp), and faces whose picture is blended (added, mixed
 // by its alpha, or multiplying) are drawn after everything opaque, far to near, without
 // writing depth, so what lies behind them shows through. A multiplying picture is drawn
-// untinted and under white fog: the colour and fog behind it are already in the frame, and
-// it only scales them.
+// untinted and unfogged: the tint and fog of what lies behind it are already in the frame,
+// and it only scales them (fog between the eye and the picture dims that light as much as
+// it would have dimmed it anyway).
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -34,7 +35,7 @@ void BlendFunctionOf(SurfaceBlend blend) {
   }
 }
 
-// The colour and fog colour of multiplying pictures, and the ones they replace.
+// Multiplying pictures: white, without fog; and the colour and fog they set aside.
 class FilterLook {
  public:
   void Set(bool on) {
@@ -42,23 +43,21 @@ class FilterLook {
     if (on) {
       if (!saved_) {
         colour_ = ReadCurrentColour();
-        glGetFloatv(GL_FOG_COLOR, fog_);
+        fog_ = glIsEnabled(GL_FOG);
         saved_ = true;
       }
-      const float white[4] = {1, 1, 1, 1};
-      glColor4fv(white);
-      glFogfv(GL_FOG_COLOR, white);
+      glColor4f(1, 1, 1, 1);
+      glDisable(GL_FOG);
     } else {
       glColor4fv(colour_.rgba);
-      glFogfv(GL_FOG_COLOR, fog_);
+      if (fog_) glEnable(GL_FOG);
     }
     on_ = on;
   }
 
  private:
-  bool on_ = false, saved_ = false;
+  bool on_ = false, saved_ = false, fog_ = false;
   CurrentColour colour_;
-  float fog_[4] = {0, 0, 0, 1};
 };
 
 }  // namespace

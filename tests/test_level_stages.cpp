@@ -1,0 +1,345 @@
+// How shader script stages are drawn on an offscreen GL context: two-sided surfaces seen
+// from behind, alpha-tested grates, multiplying (filter) pictures and clamped pictures, each
+// over a wall of known colour, with pixels read back. Scripts and pictures are written here.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/game_state.h"
+#include "core/level.h"
+#include "support/fake_platform.h"
+#include "support/gl_context.h"
+#include "support/level_builder.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+constexpr int Size = 128;
+
+class InScratch {
+ public:
+  explicit InScratch(const std::string& name) : dir_(ScratchDir(name)), old_(std::filesystem::current_path()) {
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    std::filesystem::current_path(dir_);
+  }
+  ~InScratch() {
+    std::filesystem::current_path(old_);
+    std::filesystem::remove_all(dir_);
+  }
+
+ private:
+  std::filesystem::path dir_, old_;
+};
+
+struct Texel {
+  uint8_t r, g, b, a;
+};
+
+// An 8 x 8 Targa whose column c is `columns[c]` (32 bits: alpha kept).
+void WriteTga(const std::string& path, const std::vector<Texel>& columns) {
+  std::vector<uint8_t> bytes(18, 0);
+  bytes[2] = 2;
+  bytes[12] = 8;
+  bytes[14] = 8;
+  bytes[16] = 32;
+  for (int i = 0; i < 64; ++i) {
+    const Texel& t = columns[i % 8];
+    bytes.insert(bytes.end(), {t.b, t.g, t.r, t.a});
+  }
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+void WriteTga(const std::string& path, Texel colour) { WriteTga(path, std::vector<Texel>(8, colour)); }
+
+enum Material { Wall, Plain, Banner, GrateGT0, GrateLT128, GrateGE128, Window, Clamped, Repeated, Count };
+const char* const Names[Count] = {"textures/s/wall",   "textures/s/plain",   "textures/s/banner",
+                                  "textures/s/gt0",    "textures/s/lt128",   "textures/s/ge128",
+                                  "textures/s/window", "textures/s/clamped", "textures/s/repeated"};
+
+const Texel WallColour = {200, 160, 80, 255}, PlainColour = {255, 0, 0, 255}, BannerColour = {0, 0, 255, 255};
+const Texel GrateColour = {255, 255, 0, 255}, WindowColour = {128, 255, 64, 255};
+// The grate's columns: 0-3 alpha 0, 4-5 alpha 64, 6-7 alpha 255.
+const uint8_t GrateAlpha[8] = {0, 0, 0, 0, 64, 64, 255, 255};
+
+void WriteStageData() {
+  WriteTga("textures/test/solid.tga", WallColour);  // the builder's own texture 0
+  WriteTga("textures/s/wall.tga", WallColour);
+  WriteTga("textures/s/plain.tga", PlainColour);
+  WriteTga("textures/s/pictures/banner.tga", BannerColour);
+  std::vector<Texel> grate(8, GrateColour), halves(8, Texel{255, 0, 0, 255});
+  for (int c = 0; c < 8; ++c) grate[c].a = GrateAlpha[c];
+  for (int c = 4; c < 8; ++c) halves[c] = Texel{0, 0, 255, 255};
+  WriteTga("textures/s/pictures/grate.tga", grate);
+  WriteTga("textures/s/pictures/window.tga", WindowColour);
+  WriteTga("textures/s/pictures/halves.tga", halves);
+  std::filesystem::create_directories("scripts");
+  std::ofstream("scripts/stages.shader", std::ios::binary)
+      << "textures/s/banner { cull none\n { map textures/s/pictures/banner.tga } }\n"
+         "textures/s/gt0 { { map textures/s/pictures/grate.tga\n alphaFunc GT0 } }\n"
+         "textures/s/lt128 { { map textures/s/pictures/grate.tga\n alphaFunc LT128 } }\n"
+         "textures/s/ge128 { cull twosided\n { map textures/s/pictures/grate.tga\n alphaFunc GE128 } }\n"
+         "textures/s/window { { map textures/s/pictures/window.tga\n blendFunc filter } }\n"
+         "textures/s/clamped { { clampMap textures/s/pictures/halves.tga } }\n"
+         "textures/s/repeated { { map textures/s/pictures/halves.tga } }\n";
+}
+
+// A sealed box around the origin whose inner faces all show the wall, 128 units from the eye.
+LevelBuilder Room() {
+  LevelBuilder builder;
+  for (int i = 0; i < Count; ++i) builder.AddTexture(Names[i], SolidContents);
+  const float h = 128, t = 16;
+  const int w = Wall + 1;  // the builder's texture 0 comes first
+  builder.AddWorldBox(Vec3(-h - t, -h - t, -h - t), Vec3(h + t, h + t, -h), w);
+  builder.AddWorldBox(Vec3(-h - t, -h - t, h), Vec3(h + t, h + t, h + t), w);
+  builder.AddWorldBox(Vec3(-h - t, -h - t, -h), Vec3(-h, h + t, h), w);
+  builder.AddWorldBox(Vec3(h, -h - t, -h), Vec3(h + t, h + t, h), w);
+  builder.AddWorldBox(Vec3(-h, -h - t, -h), Vec3(h, -h, h), w);
+  builder.AddWorldBox(Vec3(-h, h, -h), Vec3(h, h + t, h), w);
+  // Wound clockwise seen from inside, as the game's faces are (it culls counter-clockwise ones).
+  builder.AddWorldFace({Vec3(-h, h, -h), Vec3(h, h, -h), Vec3(h, -h, -h), Vec3(-h, -h, -h)}, w);
+  builder.AddWorldFace({Vec3(h, -h, h), Vec3(h, h, h), Vec3(-h, h, h), Vec3(-h, -h, h)}, w);
+  builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(-h, h, -h), Vec3(-h, -h, -h)}, w);
+  builder.AddWorldFace({Vec3(h, h, -h), Vec3(h, h, h), Vec3(h, -h, h), Vec3(h, -h, -h)}, w);
+  builder.AddWorldFace({Vec3(h, -h, -h), Vec3(h, -h, h), Vec3(-h, -h, h), Vec3(-h, -h, -h)}, w);
+  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -h), Vec3(-h, h, -h)}, w);
+  return builder;
+}
+
+// A rectangle 64 units ahead (world z = -64) from x0 to x1 and y0 to y1, its picture's u
+// running from 0 to `repeats` left to right. Wound as the room's walls, it faces the eye;
+// `fromBehind` winds it the other way.
+void AddPanel(LevelBuilder* builder, Material m, float x0, float x1, float y0, float y1, float repeats = 1,
+              bool fromBehind = false) {
+  const Vec3 corners[4] = {Vec3(x0, y0, -64), Vec3(x1, y0, -64), Vec3(x1, y1, -64), Vec3(x0, y1, -64)};
+  const float u[4] = {0, repeats, repeats, 0}, v[4] = {1, 1, 0, 0};
+  std::vector<BspVertex> vertices;
+  for (int k = 0; k < 4; ++k) {
+    BspVertex vertex = {};
+    const Vec3 p = WorldToFile(corners[k]);
+    vertex.position[0] = p.x;
+    vertex.position[1] = p.y;
+    vertex.position[2] = p.z;
+    vertex.texCoord[0] = u[k];
+    vertex.texCoord[1] = v[k];
+    vertex.normal[1] = fromBehind ? -1.0f : 1.0f;
+    for (uint8_t& c : vertex.color) c = 255;
+    vertices.push_back(vertex);
+  }
+  const std::vector<int32_t> facing = {0, 2, 1, 0, 3, 2}, away = {0, 1, 2, 0, 2, 3};
+  builder->AddRawFace(FaceTypePolygon, vertices, fromBehind ? away : facing, m + 1);
+}
+
+// The eye at the origin looking down -z, as the game draws: depth test, front faces culled.
+void View() {
+  glViewport(0, 0, Size, Size);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(90, 1, 1, 4000);
+  LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+// Pixel (x, y), y from the bottom; world x -64..64 at the panels' depth spans 0..Size.
+Texel PixelAt(const std::vector<uint8_t>& pixels, int x, int y) {
+  const uint8_t* p = &pixels[(static_cast<size_t>(y) * Size + x) * 4];
+  return {p[0], p[1], p[2], p[3]};
+}
+
+::testing::AssertionResult Near(Texel got, Texel want, int slack = 6) {
+  if (std::abs(got.r - want.r) <= slack && std::abs(got.g - want.g) <= slack && std::abs(got.b - want.b) <= slack)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got " << int(got.r) << "," << int(got.g) << "," << int(got.b) << " want "
+                                       << int(want.r) << "," << int(want.g) << "," << int(want.b);
+}
+
+// The level built and loaded from the scratch folder (not the default level).
+class StageLevel {
+ public:
+  explicit StageLevel(const LevelBuilder& builder) {
+    gGame.defaultLevel = false;
+    const std::vector<uint8_t> bytes = builder.BuildFile();
+    std::ofstream("stages.bsp", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    testing::internal::CaptureStderr();
+    ok = level.LoadBSP("stages.bsp");
+    said = testing::internal::GetCapturedStderr();
+  }
+  ~StageLevel() { level.Destroy(); }
+  std::vector<uint8_t> Draw(GLTestContext& gl, bool batched) {
+    View();
+    level.batchedDrawing = batched;
+    level.RenderLevel(Vec3(0, 0, 0));
+    return gl.ReadPixels();
+  }
+  Level level;
+  bool ok = false;
+  std::string said;
+};
+
+void ExpectStateRestored(bool fogOn = false) {
+  EXPECT_EQ(glIsEnabled(GL_FOG), fogOn);
+  EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+  EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+
+}
+
+// The test room of the README picture: a two-sided banner and a one-sided plain panel both
+// seen from behind, a GE128 grate and a filter window, over the wall.
+TEST(LevelStages, TwoSidedFacesShowFromBehindOneSidedOnesDoNot) {
+  ResetGameState();
+  FakePlatform fake;
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  InScratch scratch("korvalis_level_stages_sides");
+  WriteStageData();
+  LevelBuilder builder = Room();
+  AddPanel(&builder, GrateGE128, -64, 0, 0, 64, 2);
+  AddPanel(&builder, Banner, 0, 64, 0, 64, 1, true);
+  AddPanel(&builder, Plain, -64, 0, -64, 0, 1, true);
+  AddPanel(&builder, Window, 0, 64, -64, 0);
+  gGame.lightmapsOn = false;
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  EXPECT_TRUE(stage.said.empty()) << stage.said;
+  for (bool batched : {true, false}) {
+    SCOPED_TRACE(batched ? "batched" : "face by face");
+    const std::vector<uint8_t> pixels = stage.Draw(gl, batched);
+    if (batched) SaveShot(pixels, Size, Size, "level-stages-grate-banner-filter", "-filter point -resize 400%");
+    EXPECT_TRUE(Near(PixelAt(pixels, 96, 96), BannerColour));  // the banner from behind
+    EXPECT_TRUE(Near(PixelAt(pixels, 32, 32), WallColour));    // the plain panel is culled
+    EXPECT_TRUE(Near(PixelAt(pixels, 2, 126), WallColour));    // the wall beside them
+    ExpectStateRestored();
+  }
+}
+
+TEST(LevelStages, AlphaTestedGratesShowTheWallThroughTheirHoles) {
+  ResetGameState();
+  FakePlatform fake;
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  InScratch scratch("korvalis_level_stages_grates");
+  WriteStageData();
+  LevelBuilder builder = Room();
+  // Three strips across the view, one per test; u runs 0..1, 16 pixels a texel column.
+  const struct {
+    Material grate;
+    float y0;
+    int row;               // a pixel row inside the strip
+    bool drawn[3];         // columns of alpha 0, 64 and 255
+  } cases[] = {
+      {GrateGT0, 32, 112, {false, true, true}},
+      {GrateLT128, -16, 64, {true, true, false}},
+      {GrateGE128, -64, 16, {false, false, true}},
+  };
+  for (const auto& c : cases) AddPanel(&builder, c.grate, -64, 64, c.y0, c.y0 + 32);
+  gGame.lightmapsOn = true;  // faces without a lightmap: vertex colours, white
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  for (bool batched : {true, false}) {
+    const std::vector<uint8_t> pixels = stage.Draw(gl, batched);
+    for (const auto& c : cases) {
+      for (int kind = 0; kind < 3; ++kind) {
+        const int column = kind == 0 ? 1 : kind == 1 ? 4 : 7;  // away from the columns' edges
+        SCOPED_TRACE(std::string(Names[c.grate]) + (batched ? " batched" : " face by face") + " column " +
+                     std::to_string(column));
+        EXPECT_TRUE(Near(PixelAt(pixels, column * 16 + 8, c.row), c.drawn[kind] ? GrateColour : WallColour));
+      }
+    }
+    // The grates write depth: the nearest surface there is 64 units away, not the wall's 128.
+    float depth = 0;
+    glReadPixels(7 * 16 + 8, 16, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    float wallDepth = 0;
+    glReadPixels(1 * 16 + 8, 16, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &wallDepth);
+    EXPECT_LT(depth, wallDepth);
+    ExpectStateRestored();
+  }
+}
+
+TEST(LevelStages, FilterWindowsMultiplyWhatIsBehindThem) {
+  ResetGameState();
+  FakePlatform fake;
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  InScratch scratch("korvalis_level_stages_filter");
+  WriteStageData();
+  LevelBuilder builder = Room();
+  AddPanel(&builder, Window, -64, 0, -64, 64);  // the left half of the view
+  gGame.lightmapsOn = false;
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  EXPECT_EQ(stage.level.materials[Window + 1].blend, SurfaceBlend::Filter);
+  // The wall on the right is what the window has behind it: the window scales it by its
+  // picture, whatever fog and tint the wall already carries.
+  const struct {
+    const char* what;
+    float density;
+    float tint[3];
+  } cases[] = {{"plain", 0, {1, 1, 1}}, {"black fog", 0.006f, {1, 1, 1}}, {"night vision tint", 0, {0, 0.6f, 0}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.density > 0) {
+      const float black[4] = {0, 0, 0, 1};
+      glFogi(GL_FOG_MODE, GL_EXP2);
+      glFogfv(GL_FOG_COLOR, black);
+      glFogf(GL_FOG_DENSITY, c.density);
+      glEnable(GL_FOG);
+    }
+    glColor4f(c.tint[0], c.tint[1], c.tint[2], 1);
+    const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+    ExpectStateRestored(c.density > 0);
+    glDisable(GL_FOG);
+    const Texel behind = PixelAt(pixels, 96, 64), seen = PixelAt(pixels, 32, 64);
+    EXPECT_GT(behind.g, 60);
+    const Texel want = {static_cast<uint8_t>(behind.r * WindowColour.r / 255),
+                        static_cast<uint8_t>(behind.g * WindowColour.g / 255),
+                        static_cast<uint8_t>(behind.b * WindowColour.b / 255), 255};
+    EXPECT_TRUE(Near(seen, want, 3));
+    float colour[4] = {0, 0, 0, 0};
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[1], c.tint[1]);  // the tint is put back
+  }
+}
+
+TEST(LevelStages, ClampedPicturesDoNotRepeatPastTheirEdge) {
+  ResetGameState();
+  FakePlatform fake;
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  InScratch scratch("korvalis_level_stages_clamp");
+  WriteStageData();
+  LevelBuilder builder = Room();
+  // The same picture, red then blue halves, twice across each strip: clamped above, repeated below.
+  AddPanel(&builder, Clamped, -64, 64, 0, 64, 2);
+  AddPanel(&builder, Repeated, -64, 64, -64, 0, 2);
+  gGame.lightmapsOn = false;
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  const Texel red = {255, 0, 0, 255}, blue = {0, 0, 255, 255};
+  const struct {
+    int x;
+    Texel clamped, repeated;
+  } cases[] = {{16, red, red}, {48, blue, blue}, {80, blue, red}, {112, blue, blue}};
+  const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.x);
+    EXPECT_TRUE(Near(PixelAt(pixels, c.x, 96), c.clamped));
+    EXPECT_TRUE(Near(PixelAt(pixels, c.x, 32), c.repeated));
+  }
+}
+
+}  // namespace
