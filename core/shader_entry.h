@@ -1,5 +1,6 @@
 // What the shader scripts say about a surface name: its picture, how it is blended, tested
-// and wrapped, whether both sides are seen, and whether it is never drawn or is sky. The level keeps these records; level/shader_script.h reads them.
+// and wrapped, whether both sides are seen, and whether it is never drawn or is sky. The
+// level keeps these records; level/shader_script.h reads them.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -15,6 +15,7 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "render/texture.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/level_builder.h"
@@ -119,7 +120,7 @@ LevelBuilder Room() {
 // running from 0 to `repeats` left to right. Wound as the room's walls, it faces the eye;
 // `fromBehind` winds it the other way.
 void AddPanel(LevelBuilder* builder, Material m, float x0, float x1, float y0, float y1, float repeats = 1,
-              bool fromBehind = false) {
+              bool fromBehind = false, int lightmap = -1) {
   const Vec3 corners[4] = {Vec3(x0, y0, -64), Vec3(x1, y0, -64), Vec3(x1, y1, -64), Vec3(x0, y1, -64)};
   const float u[4] = {0, repeats, repeats, 0}, v[4] = {1, 1, 0, 0};
   std::vector<BspVertex> vertices;
@@ -131,12 +132,13 @@ void AddPanel(LevelBuilder* builder, Material m, float x0, float x1, float y0, f
     vertex.position[2] = p.z;
     vertex.texCoord[0] = u[k];
     vertex.texCoord[1] = v[k];
+    vertex.lightmapCoord[0] = vertex.lightmapCoord[1] = 0.5f;
     vertex.normal[1] = fromBehind ? -1.0f : 1.0f;
     for (uint8_t& c : vertex.color) c = 255;
     vertices.push_back(vertex);
   }
   const std::vector<int32_t> facing = {0, 2, 1, 0, 3, 2}, away = {0, 1, 2, 0, 2, 3};
-  builder->AddRawFace(FaceTypePolygon, vertices, fromBehind ? away : facing, m + 1);
+  builder->AddRawFace(FaceTypePolygon, vertices, fromBehind ? away : facing, m + 1, lightmap);
 }
 
 // The eye at the origin looking down -z, as the game draws: depth test, front faces culled.
@@ -246,17 +248,22 @@ TEST(LevelStages, AlphaTestedGratesShowTheWallThroughTheirHoles) {
       {GrateLT128, -16, 64, {true, true, false}},
       {GrateGE128, -64, 16, {false, false, true}},
   };
-  for (const auto& c : cases) AddPanel(&builder, c.grate, -64, 64, c.y0, c.y0 + 32);
-  gGame.lightmapsOn = true;  // faces without a lightmap: vertex colours, white
-  StageLevel stage(builder);
-  ASSERT_TRUE(stage.ok) << stage.said;
-  for (bool batched : {true, false}) {
+  // The GE128 strip has a white lightmap page, the others white vertex colours.
+  const int page = builder.AddLightmap();
+  for (const auto& c : cases)
+    AddPanel(&builder, c.grate, -64, 64, c.y0, c.y0 + 32, 1, false, c.grate == GrateGE128 ? page : -1);
+  gGame.lightmapsOn = true;
+  for (int run = 0; run < 4; ++run) {
+    const bool batched = run % 2 == 0;
+    gFourByteTexels = run < 2;  // three-channel texels are kept in three bytes, four in four
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
     const std::vector<uint8_t> pixels = stage.Draw(gl, batched);
     for (const auto& c : cases) {
       for (int kind = 0; kind < 3; ++kind) {
         const int column = kind == 0 ? 1 : kind == 1 ? 4 : 7;  // away from the columns' edges
-        SCOPED_TRACE(std::string(Names[c.grate]) + (batched ? " batched" : " face by face") + " column " +
-                     std::to_string(column));
+        SCOPED_TRACE(std::string(Names[c.grate]) + (batched ? " batched" : " face by face") +
+                     (gFourByteTexels ? "" : " packed texels") + " column " + std::to_string(column));
         EXPECT_TRUE(Near(PixelAt(pixels, column * 16 + 8, c.row), c.drawn[kind] ? GrateColour : WallColour));
       }
     }
@@ -268,6 +275,7 @@ TEST(LevelStages, AlphaTestedGratesShowTheWallThroughTheirHoles) {
     EXPECT_LT(depth, wallDepth);
     ExpectStateRestored();
   }
+  gFourByteTexels = true;
 }
 
 TEST(LevelStages, FilterWindowsMultiplyWhatIsBehindThem) {
