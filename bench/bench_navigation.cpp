@@ -31,7 +31,12 @@ long PeakResidentKb() {
   return usage.ru_maxrss;
 }
 
-size_t HeapInUse() { return mallinfo2().uordblks; }
+// Blocks in use in every arena, and the large ones malloc maps on their own (where the graph's
+// tables go once no large block was freed before them).
+size_t HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
 
 }  // namespace
 
