@@ -13,6 +13,7 @@
 #include "bots/bot.h"
 #include "bots/level_bots.h"
 #include "combat/billboard.h"
+#include "combat/emitter.h"
 #include "core/game_state.h"
 #include "level/entities.h"
 #include "platform/platform.h"

@@ -30,6 +30,7 @@
 #include "combat/effects.h"
 #include "core/game_state.h"
 #include "core/random.h"
+#include "level/fog_depth.h"
 #include "platform/platform.h"
 
 namespace {

@@ -37,6 +37,7 @@
 #include "bench/bench_gl.h"
 #include "combat/billboard.h"
 #include "combat/effects.h"
+#include "combat/emitter.h"
 #include "combat/shots.h"
 #include "core/game_state.h"
 #include "core/particles.h"

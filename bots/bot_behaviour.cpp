@@ -8,6 +8,7 @@
 #include "core/game_state.h"
 #include "core/level.h"
 #include "core/random.h"
+#include "level/trace.h"
 #include "platform/platform.h"
 
 namespace {

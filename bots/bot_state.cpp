@@ -7,6 +7,7 @@
 #include "combat/shots.h"
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/trace.h"
 
 BotShotFunction gBotShot = FireShot;
 

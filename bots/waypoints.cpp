@@ -5,6 +5,7 @@
 #include "bots/waypoint_data.h"
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/trace.h"
 
 namespace {
 

@@ -7,3 +7,6 @@ const Vec3 SteamJetPosition(0, 0, -804);
 
 // Sets the system's gravity and adds the jet's emitter, set up as the game always had it.
 void SetUpSteamJet(ParticleSystem& system);
+
+// The game's system with its gravity and its one start-up emitter (the steady jet).
+std::unique_ptr<ParticleSystem> CreateGameParticleSystem();

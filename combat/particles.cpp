@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "combat/billboard.h"
+#include "combat/particle_look.h"
 #include "core/game_state.h"
 #include "core/level.h"
 #include "platform/platform.h"

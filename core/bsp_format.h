@@ -115,6 +115,3 @@ struct BspFileData {
   int32_t bytesPerCluster = 0;
   std::vector<uint8_t> visibility;            // clusterCount * bytesPerCluster
 };
-
-// Serialises the lumps in index order behind the header (little-endian host assumed).
-std::vector<uint8_t> WriteBspFile(const BspFileData& file);

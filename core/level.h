@@ -240,14 +240,3 @@ class Level {
   bool SweptBoxMisses(int brush) const;
   int lightmapCount_ = 0;
 };
-
-// The eye depth (level units) beyond which the current fog and clear colour make every
-// fragment black: infinity unless fog is on, black, and the clear colour black too.
-float FogHidingDepth();
-
-// Brightens one 128 x 128 page in place by the factor, keeping channel ratios.
-void BrightenLightmap(uint8_t* texels, int texelCount, float factor);
-
-// The game's one level: TraceHits and MoveWithSlide work on it.
-bool TraceHits(Vec3 start, Vec3 end, Vec3 extents);
-Vec3 MoveWithSlide(Vec3 start, Vec3 end);

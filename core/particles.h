@@ -159,16 +159,3 @@ class ParticleSystem {
 
 // The emitter particles' look: a cold blue-grey steam drawn with the smoke-puff picture.
 constexpr int SteamKind = 55;
-
-// How a particle is drawn: the billboard's centre, colour (0..255), alpha, half-size and shape.
-struct ParticleLook {
-  Vec3 position;
-  float red, green, blue, alpha, size;
-  BillboardShape shape;
-};
-// The look of a particle at `at` (its place between its last two positions). False when it
-// is left out: steam thins out as it widens (see particles.cpp).
-bool DrawnParticle(const Particle& p, Vec3 at, ParticleLook* look);
-
-// The game's system with its gravity and its one start-up emitter (the steady jet).
-std::unique_ptr<ParticleSystem> CreateGameParticleSystem();

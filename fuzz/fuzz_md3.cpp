@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/md3_format.h"
+#include "models/md3_loader.h"
 
 namespace {
 

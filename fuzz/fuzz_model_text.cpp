@@ -8,6 +8,7 @@
 
 #include "core/character.h"
 #include "models/model_files.h"
+#include "models/model_tags.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/bsp_format.h"
+#include "level/bsp_writer.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/lightmaps.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"

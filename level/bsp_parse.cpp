@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/level.h"
+#include "level/lightmaps.h"
 #include "level/patch_surface.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/bsp_format.h"
+#include "level/bsp_writer.h"
 
 namespace {
 

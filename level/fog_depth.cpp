@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "core/level.h"
+#include "level/fog_depth.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "core/game_state.h"
 #include "core/level.h"
 #include "level/face_arrays.h"
+#include "level/fog_depth.h"
 
 namespace {
 

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <string>
 
+#include "models/md3_loader.h"
 #include "models/model_files.h"
+#include "models/model_tags.h"
 #include "platform/platform.h"
 
 namespace {

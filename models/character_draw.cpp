@@ -9,6 +9,7 @@
 
 #include "core/character.h"
 #include "core/game_state.h"
+#include "models/model_tags.h"
 #include "models/quaternion.h"
 #include "platform/platform.h"
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/md3_format.h"
+#include "models/md3_loader.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"

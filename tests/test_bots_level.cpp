@@ -18,6 +18,7 @@
 #include "combat/shots.h"
 #include "core/game_state.h"
 #include "core/random.h"
+#include "level/trace.h"
 #include "support/fake_platform.h"
 
 namespace {

@@ -14,6 +14,8 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/bsp_writer.h"
+#include "level/lightmaps.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/md3_writer.h"

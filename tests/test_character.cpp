@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/character.h"
+#include "models/model_tags.h"
 #include "models/quaternion.h"
 #include "support/fake_platform.h"
 

@@ -19,6 +19,7 @@
 
 #include "core/character.h"
 #include "core/game_state.h"
+#include "models/md3_loader.h"
 #include "models/model_files.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"

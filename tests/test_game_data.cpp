@@ -15,6 +15,7 @@
 #include "app/game.h"
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/bsp_writer.h"
 #include "level/entities.h"
 #include "platform/files.h"
 #include "support/fake_platform.h"

@@ -12,6 +12,8 @@
 
 #include "bots/waypoint_data.h"
 #include "core/game_state.h"
+#include "level/bsp_writer.h"
+#include "level/trace.h"
 #include "player/physics.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"

@@ -13,6 +13,7 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/bsp_writer.h"
 #include "level/patch_surface.h"
 #include "support/face_types_level.h"
 #include "support/gl_context.h"

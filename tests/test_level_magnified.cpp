@@ -12,6 +12,7 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/bsp_writer.h"
 #include "support/gl_context.h"
 
 namespace {

@@ -13,6 +13,8 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/bsp_writer.h"
+#include "level/fog_depth.h"
 #include "support/gl_context.h"
 
 namespace {

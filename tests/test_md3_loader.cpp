@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "core/md3_format.h"
+#include "models/md3_loader.h"
 #include "support/fake_platform.h"
 #include "support/md3_writer.h"
 #include "support/scratch_dir.h"

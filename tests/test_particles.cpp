@@ -9,6 +9,7 @@
 
 #include "combat/effects.h"
 #include "combat/emitter.h"
+#include "combat/particle_look.h"
 #include "core/game_state.h"
 #include "core/particles.h"
 #include "core/random.h"

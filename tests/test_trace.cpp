@@ -9,6 +9,7 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/trace.h"
 #include "support/face_types_level.h"
 #include "support/level_builder.h"
 

@@ -12,6 +12,7 @@
 
 #include "core/bsp_format.h"
 #include "core/vec3.h"
+#include "level/bsp_writer.h"
 
 class Level;
 

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "level/bsp_writer.h"
 #include "tools/levelc/bsp_tree.h"
 #include "tools/levelc/geometry.h"
 #include "tools/levelc/lighting.h"
