@@ -77,6 +77,18 @@ void CopyPolygons(const rcPolyMesh& pm, int width, int height, const float origi
   }
 }
 
+// The top of a column's highest solid has nothing above it in the whole level: it is the
+// outside of the level's shell (the roof over it), where the graph never puts a waypoint.
+// Recast would otherwise carry those surfaces, as large as the level, through every step.
+void DropOpenSkySpans(rcHeightfield& solid) {
+  for (int i = 0; i < solid.width * solid.height; ++i) {
+    rcSpan* top = solid.spans[i];
+    if (!top) continue;
+    while (top->next) top = top->next;
+    top->area = RC_NULL_AREA;
+  }
+}
+
 int Find(std::vector<int>& parent, int i) {
   while (parent[i] != i) i = parent[i] = parent[parent[i]];
   return i;
@@ -112,6 +124,7 @@ bool BuildNavTile(const NavGeometry& geometry, const rcConfig& cfg, const float 
   std::vector<int>().swap(tris);
   std::vector<unsigned char>().swap(areas);
   rcFilterLowHangingWalkableObstacles(&ctx, cfg.walkableClimb, *parts.solid);
+  DropOpenSkySpans(*parts.solid);
   // No ledge filter: the erosion below already keeps the bot's radius from every drop.
   rcFilterWalkableLowHeightSpans(&ctx, cfg.walkableHeight, *parts.solid);
 
