@@ -13,6 +13,7 @@
 
 #include "bots/graph_builder.h"
 #include "bots/navmesh.h"
+#include "bots/worker_threads.h"
 #include "core/level.h"
 
 namespace {
@@ -74,12 +75,13 @@ bool FloorInPolygon(const NavPolygon& polygon, float x, float z, float* y) {
   return false;
 }
 
-// Places where portals meet first (they carry bots from floor to floor), then polygon
-// centres, then a grid over the larger polygons.
+// Places where portals meet first (they carry bots from floor to floor; a portal that only
+// joins two tiles of the mesh build does not), then polygon centres, then a grid over the
+// larger polygons.
 std::vector<Candidate> Candidates(const NavMesh& mesh, float gridStep) {
   std::vector<Candidate> out;
   for (const NavPortal& portal : mesh.portals)
-    out.push_back(Candidate{portal.midpoint, mesh.polygons[portal.polygonA].component});
+    if (!portal.tileBorder) out.push_back(Candidate{portal.midpoint, mesh.polygons[portal.polygonA].component});
   for (const NavPolygon& polygon : mesh.polygons) {
     if (polygon.corners.empty()) continue;
     Vec3 sum;
@@ -127,8 +129,20 @@ int Find(std::vector<int>& parent, int i) {
   return i;
 }
 
+// A trial of one link: an open line at centre height, then walks both ways.
+struct LinkTrial {
+  bool walked = false;
+  long ticks = 0;   // of the walks made
+};
+
+LinkTrial TryLink(Level& level, Vec3 a, Vec3 b, float speed) {
+  LinkTrial trial;
+  trial.walked = level.Trace(a, b, Vec3()).fraction == 1.0f && WalkReaches(level, a, b, speed, &trial.ticks) &&
+                 WalkReaches(level, b, a, speed, &trial.ticks);
+  return trial;
+}
+
 struct Linker {
-  Level& level;
   const GraphBuildSettings& s;
   const std::vector<Place>& places;
   std::vector<std::vector<std::pair<int, float>>> neighbours;  // (place, length) per place
@@ -136,17 +150,14 @@ struct Linker {
   long ticks = 0;
   int links = 0;
 
-  // Tries the link a-b of length d: an open line at centre height, then walks both ways.
-  bool Try(int a, int b, float d) {
-    const Vec3 pa = places[a].centre, pb = places[b].centre;
-    if (level.Trace(pa, pb, Vec3()).fraction < 1.0f) return false;
-    if (!WalkReaches(level, pa, pb, s.runSpeed, &ticks) || !WalkReaches(level, pb, pa, s.runSpeed, &ticks))
-      return false;
+  // Takes the trial of the link a-b of length d: the link when both walks got through.
+  void Take(int a, int b, float d, const LinkTrial& trial) {
+    ticks += trial.ticks;
+    if (!trial.walked) return;
     neighbours[a].push_back({b, d});
     neighbours[b].push_back({a, d});
     parent[Find(parent, a)] = Find(parent, b);
     ++links;
-    return true;
   }
 
   // Whether a waypoint linked to both a and b makes a path at most `detour` times d.
@@ -178,6 +189,32 @@ std::vector<Pair> PairsWithin(const std::vector<Place>& places, float range) {
   return pairs;
 }
 
+// Goes through the pairs in order as
+//   for each pair: if (!skip(pair) && !take(pair, TryLink(pair))) stop;
+// where a pair once skipped stays skipped as links are taken. The trials of the next pairs
+// not yet skipped are made in a batch on the worker threads (one tracing level each), then
+// taken in order, each asked skip again first: the same graph with any number of workers.
+template <typename Skip, typename Take>
+void TryPairs(const std::vector<Pair>& pairs, const std::vector<Place>& places, const std::vector<Level*>& tracers,
+              float speed, Skip skip, Take take) {
+  const int workers = static_cast<int>(tracers.size());
+  const size_t batchSize = workers == 1 ? 1 : 32 * static_cast<size_t>(workers);
+  std::vector<size_t> batch;
+  std::vector<LinkTrial> trials;
+  for (size_t next = 0; next < pairs.size();) {
+    batch.clear();
+    for (; next < pairs.size() && batch.size() < batchSize; ++next)
+      if (!skip(pairs[next])) batch.push_back(next);
+    trials.assign(batch.size(), LinkTrial());
+    RunOnWorkers(static_cast<int>(batch.size()), workers, [&](int k, int worker) {
+      const Pair& p = pairs[batch[k]];
+      trials[k] = TryLink(*tracers[worker], places[p.a].centre, places[p.b].centre, speed);
+    });
+    for (size_t k = 0; k < batch.size(); ++k)
+      if (!skip(pairs[batch[k]]) && !take(pairs[batch[k]], trials[k])) return;
+  }
+}
+
 }  // namespace
 
 bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, WaypointGraph* graph,
@@ -188,7 +225,7 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
   GraphBuildSettings s = settings;
   {
     NavMesh mesh;
-    if (!BuildNavMesh(level, NavMeshSettings(), &mesh, error)) return false;
+    if (!BuildNavMesh(level, s.mesh, &mesh, error)) return false;
     // A level too large for the graph's capacity gets its waypoints further apart.
     for (;;) {
       places = SpreadPlaces(level, Candidates(mesh, s.gridStep), s);
@@ -204,19 +241,34 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
   }
 
   const int count = static_cast<int>(places.size());
-  Linker linker{level, s, places, std::vector<std::vector<std::pair<int, float>>>(count), std::vector<int>(count)};
+  Linker linker{s, places, std::vector<std::vector<std::pair<int, float>>>(count), std::vector<int>(count)};
   std::iota(linker.parent.begin(), linker.parent.end(), 0);
-  for (const Pair& p : PairsWithin(places, s.linkRange))
-    if (!linker.Detoured(p.a, p.b, p.length)) linker.Try(p.a, p.b, p.length);
+  // The calling thread traces on the level itself, every other worker on its own copy.
+  std::vector<Level> copies(WorkerThreadCount(s.workers) - 1);
+  std::vector<Level*> tracers = {&level};
+  for (Level& copy : copies) {
+    copy = TracingCopy(level);
+    tracers.push_back(&copy);
+  }
+  TryPairs(
+      PairsWithin(places, s.linkRange), places, tracers, s.runSpeed,
+      [&](const Pair& p) { return linker.Detoured(p.a, p.b, p.length); },
+      [&](const Pair& p, const LinkTrial& trial) {
+        linker.Take(p.a, p.b, p.length, trial);
+        return true;
+      });
   // Parts of the graph on one connected floor: join them with the shortest walkable links.
   int walks = 0;
-  for (const Pair& p : PairsWithin(places, 2 * s.linkRange)) {
-    if (walks >= MaxJoiningWalks) break;
-    if (places[p.a].component != places[p.b].component) continue;
-    if (Find(linker.parent, p.a) == Find(linker.parent, p.b)) continue;
-    ++walks;
-    linker.Try(p.a, p.b, p.length);
-  }
+  TryPairs(
+      PairsWithin(places, 2 * s.linkRange), places, tracers, s.runSpeed,
+      [&](const Pair& p) {
+        return places[p.a].component != places[p.b].component || Find(linker.parent, p.a) == Find(linker.parent, p.b);
+      },
+      [&](const Pair& p, const LinkTrial& trial) {
+        linker.Take(p.a, p.b, p.length, trial);
+        return ++walks < MaxJoiningWalks;
+      });
+  std::vector<Level>().swap(copies);
 
   *graph = WaypointGraph(count);
   graph->count = count;

@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 
+#include "bots/navmesh.h"
 #include "bots/waypoints.h"
 #include "core/vec3.h"
 
@@ -17,6 +18,9 @@ struct GraphBuildSettings {
   float detour = 1.3f;      // a link is left out when two shorter ones already make it with
                             // a path at most this much longer
   float runSpeed = 4;       // the trial walks move as a running bot
+  int workers = 0;          // threads for the trial walks; 0: one per core (at most 8). The
+                            // graph is the same with any number.
+  NavMeshSettings mesh;     // the navigation mesh the waypoints are spread over
 };
 
 struct GraphBuildReport {
@@ -36,6 +40,11 @@ bool RestingBodyCentre(Level& level, Vec3 nearFloor, Vec3* centre);
 // every tick, turning at most 5 degrees a tick, sliding along what stops it, never stuck for
 // 30 ticks in a row and never without a floor under its body.
 bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks = nullptr);
+
+// A level holding only what the tracer reads (the tree, brushes, planes, contents, solid
+// curved surfaces), so that another thread can trace on it with its own working state:
+// Level::Trace keeps the trace in progress in the level.
+Level TracingCopy(const Level& level);
 
 // Builds the graph of the level: waypoints, links (both ways walked) and the generated flag.
 // false with the reason when the level has no floor a bot can stand on.

@@ -1,5 +1,6 @@
 // The graph builder's trial walks: where a bot's body rests on a floor, and whether the bots'
-// own movement step (steer, turn, slide) gets a bot from one waypoint to the next.
+// own movement step (steer, turn, slide) gets a bot from one waypoint to the next; and the
+// copy of a level's tracing data a worker thread walks on.
 #include <cmath>
 
 #include "bots/bot.h"
@@ -34,6 +35,21 @@ bool FloorBelow(Level& level, Vec3 centre) {
 }
 
 }  // namespace
+
+Level TracingCopy(const Level& level) {
+  Level copy;
+  copy.nodes = level.nodes;
+  copy.leaves = level.leaves;
+  copy.leafBrushes = level.leafBrushes;
+  copy.planes = level.planes;
+  copy.brushes = level.brushes;
+  copy.brushSides = level.brushSides;
+  copy.textures = level.textures;
+  copy.collisionTriangles = level.collisionTriangles;
+  copy.collisionSurfaces = level.collisionSurfaces;
+  copy.skipDistantBrushes = level.skipDistantBrushes;
+  return copy;
+}
 
 bool RestingBodyCentre(Level& level, Vec3 nearFloor, Vec3* centre) {
   const float bodyHalf = BodyExtents.y;

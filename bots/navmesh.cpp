@@ -4,13 +4,13 @@
 // of their brush, so floors face up and Recast can tell them from walls and ceilings.
 #include "bots/navmesh.h"
 
-#include <Recast.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numeric>
 
+#include "bots/navmesh_tiles.h"
+#include "bots/worker_threads.h"
 #include "core/level.h"
 
 namespace {
@@ -58,58 +58,6 @@ std::vector<Vec3> SideFace(const Level& level, const BspBrush& brush, int side) 
   return face;
 }
 
-struct RecastParts {
-  rcHeightfield* solid = nullptr;
-  rcCompactHeightfield* compact = nullptr;
-  rcContourSet* contours = nullptr;
-  rcPolyMesh* polygons = nullptr;
-  ~RecastParts() {
-    rcFreePolyMesh(polygons);
-    rcFreeContourSet(contours);
-    rcFreeCompactHeightfield(compact);
-    rcFreeHeightField(solid);
-  }
-};
-
-int Find(std::vector<int>& parent, int i) {
-  while (parent[i] != i) i = parent[i] = parent[parent[i]];
-  return i;
-}
-
-// Copies Recast's polygons, their portals and connected parts into the plain mesh.
-void CopyPolygons(const rcPolyMesh& pm, NavMesh* mesh) {
-  const int nvp = pm.nvp;
-  std::vector<int> parent(pm.npolys);
-  std::iota(parent.begin(), parent.end(), 0);
-  mesh->polygons.resize(pm.npolys);
-  for (int p = 0; p < pm.npolys; ++p) {
-    const unsigned short* poly = pm.polys + p * nvp * 2;
-    int corners = 0;
-    while (corners < nvp && poly[corners] != RC_MESH_NULL_IDX) ++corners;
-    for (int j = 0; j < corners; ++j) {
-      const unsigned short* v = pm.verts + poly[j] * 3;
-      mesh->polygons[p].corners.push_back(
-          Vec3(pm.bmin[0] + v[0] * pm.cs, pm.bmin[1] + v[1] * pm.ch, pm.bmin[2] + v[2] * pm.cs));
-    }
-    for (int j = 0; j < corners; ++j) {
-      const int q = poly[nvp + j];
-      if (q == RC_MESH_NULL_IDX || (q & 0x8000) || q >= pm.npolys) continue;
-      parent[Find(parent, p)] = Find(parent, q);
-      if (q < p) continue;  // each portal once
-      const Vec3 a = mesh->polygons[p].corners[j];
-      const Vec3 b = mesh->polygons[p].corners[(j + 1) % corners];
-      mesh->portals.push_back(NavPortal{(a + b) * 0.5f, p, q});
-    }
-  }
-  std::vector<int> number(pm.npolys, -1);
-  mesh->componentCount = 0;
-  for (int p = 0; p < pm.npolys; ++p) {
-    const int root = Find(parent, p);
-    if (number[root] < 0) number[root] = mesh->componentCount++;
-    mesh->polygons[p].component = number[root];
-  }
-}
-
 }  // namespace
 
 std::vector<Vec3> SolidTriangles(const Level& level) {
@@ -139,24 +87,18 @@ std::vector<Vec3> SolidTriangles(const Level& level) {
 
 bool BuildNavMesh(const Level& level, const NavMeshSettings& s, NavMesh* mesh, std::string* error) {
   *mesh = NavMesh();
-  std::vector<float> verts;
-  {
-    const std::vector<Vec3> triangles = SolidTriangles(level);
-    verts.reserve(triangles.size() * 3);
-    for (const Vec3& p : triangles) verts.insert(verts.end(), {p.x, p.y, p.z});
-  }
-  const int nv = static_cast<int>(verts.size() / 3), nt = nv / 3;
+  NavGeometry geometry;
+  for (const Vec3& p : SolidTriangles(level)) geometry.verts.insert(geometry.verts.end(), {p.x, p.y, p.z});
+  const int nv = static_cast<int>(geometry.verts.size() / 3), nt = nv / 3;
   if (nt == 0) {
     *error = "the level has no solid faces to stand on";
     return false;
   }
-  std::vector<int> tris(nv);
-  std::iota(tris.begin(), tris.end(), 0);
 
   rcConfig cfg;
   std::memset(&cfg, 0, sizeof cfg);
-  rcCalcBounds(verts.data(), nv, cfg.bmin, cfg.bmax);
-  // Cells of a quarter of the radius erode exactly the radius; wider ones for huge levels.
+  rcCalcBounds(geometry.verts.data(), nv, cfg.bmin, cfg.bmax);
+  // Cells of a third of the radius erode exactly the radius; wider ones for huge levels.
   float cs = s.agentRadius / static_cast<float>(s.cellsPerRadius);
   const double area = static_cast<double>(cfg.bmax[0] - cfg.bmin[0]) * (cfg.bmax[2] - cfg.bmin[2]);
   if (area / (cs * cs) > static_cast<double>(s.maxCells))
@@ -175,54 +117,57 @@ bool BuildNavMesh(const Level& level, const NavMeshSettings& s, NavMesh* mesh, s
   rcCalcGridSize(cfg.bmin, cfg.bmax, cfg.cs, &cfg.width, &cfg.height);
   mesh->cellSize = cfg.cs;
 
-  rcContext ctx(false);
-  RecastParts parts;
-  parts.solid = rcAllocHeightfield();
-  if (!parts.solid ||
-      !rcCreateHeightfield(&ctx, *parts.solid, cfg.width, cfg.height, cfg.bmin, cfg.bmax, cfg.cs, cfg.ch)) {
-    *error = "no memory for the navigation grid";
-    return false;
-  }
   {
-    std::vector<unsigned char> areas(nt, RC_NULL_AREA);
-    rcMarkWalkableTriangles(&ctx, cfg.walkableSlopeAngle, verts.data(), nv, tris.data(), nt, areas.data());
-    if (!rcRasterizeTriangles(&ctx, verts.data(), nv, tris.data(), areas.data(), nt, *parts.solid,
-                              cfg.walkableClimb)) {
-      *error = "the level's faces could not be rasterised";
+    rcContext ctx(false);
+    std::vector<int> tris(nv);
+    std::iota(tris.begin(), tris.end(), 0);
+    geometry.areas.assign(nt, RC_NULL_AREA);
+    rcMarkWalkableTriangles(&ctx, cfg.walkableSlopeAngle, geometry.verts.data(), nv, tris.data(), nt,
+                            geometry.areas.data());
+  }
+  geometry.bounds.resize(4 * static_cast<size_t>(nt));
+  for (int t = 0; t < nt; ++t) {
+    const float* v = &geometry.verts[9 * static_cast<size_t>(t)];
+    float* b = &geometry.bounds[4 * static_cast<size_t>(t)];
+    b[0] = std::min({v[0], v[3], v[6]}), b[1] = std::min({v[2], v[5], v[8]});
+    b[2] = std::max({v[0], v[3], v[6]}), b[3] = std::max({v[2], v[5], v[8]});
+  }
+
+  // A grid of at most one tile is built whole; a larger one in tiles of tileCells squared,
+  // each with a border of the bot's radius and a few cells more, so that the erosion and the
+  // regions near a tile's side see the floor beyond it.
+  const int tileCells = std::max(16, s.tileCells);
+  const float origin[3] = {cfg.bmin[0], cfg.bmin[1], cfg.bmin[2]};
+  std::vector<NavTile> tiles;
+  std::vector<rcConfig> configs;
+  if (cfg.width <= tileCells && cfg.height <= tileCells) {
+    tiles.resize(1);
+    configs.push_back(cfg);
+  } else {
+    const int border = cfg.walkableRadius + 3;
+    for (int z = 0; z < cfg.height; z += tileCells)
+      for (int x = 0; x < cfg.width; x += tileCells) {
+        NavTile tile;
+        tile.cellX = x, tile.cellZ = z;
+        tiles.push_back(tile);
+        rcConfig c = cfg;
+        c.borderSize = border;
+        c.width = c.height = tileCells + 2 * border;
+        c.bmin[0] = origin[0] + static_cast<float>(x - border) * cs;
+        c.bmin[2] = origin[2] + static_cast<float>(z - border) * cs;
+        c.bmax[0] = origin[0] + static_cast<float>(x + tileCells + border) * cs;
+        c.bmax[2] = origin[2] + static_cast<float>(z + tileCells + border) * cs;
+        configs.push_back(c);
+      }
+  }
+  const int workers = tiles.size() == 1 ? 1 : WorkerThreadCount(s.workers);
+  RunOnWorkers(static_cast<int>(tiles.size()), workers,
+               [&](int t, int) { BuildNavTile(geometry, configs[t], origin, &tiles[t]); });
+  for (const NavTile& tile : tiles)
+    if (!tile.error.empty()) {
+      *error = tile.error;
       return false;
     }
-  }
-  std::vector<float>().swap(verts);
-  std::vector<int>().swap(tris);
-  rcFilterLowHangingWalkableObstacles(&ctx, cfg.walkableClimb, *parts.solid);
-  // No ledge filter: the erosion below already keeps the bot's radius from every drop.
-  rcFilterWalkableLowHeightSpans(&ctx, cfg.walkableHeight, *parts.solid);
-
-  parts.compact = rcAllocCompactHeightfield();
-  if (!parts.compact ||
-      !rcBuildCompactHeightfield(&ctx, cfg.walkableHeight, cfg.walkableClimb, *parts.solid, *parts.compact)) {
-    *error = "no memory for the compact navigation grid";
-    return false;
-  }
-  rcFreeHeightField(parts.solid);
-  parts.solid = nullptr;
-  if (!rcErodeWalkableArea(&ctx, cfg.walkableRadius, *parts.compact) ||
-      !rcBuildDistanceField(&ctx, *parts.compact) ||
-      !rcBuildRegions(&ctx, *parts.compact, 0, cfg.minRegionArea, cfg.mergeRegionArea)) {
-    *error = "the walkable floors could not be divided into regions";
-    return false;
-  }
-  parts.contours = rcAllocContourSet();
-  if (!parts.contours ||
-      !rcBuildContours(&ctx, *parts.compact, cfg.maxSimplificationError, cfg.maxEdgeLen, *parts.contours)) {
-    *error = "the outlines of the walkable floors could not be traced";
-    return false;
-  }
-  parts.polygons = rcAllocPolyMesh();
-  if (!parts.polygons || !rcBuildPolyMesh(&ctx, *parts.contours, cfg.maxVertsPerPoly, *parts.polygons)) {
-    *error = "the walkable floors could not be cut into polygons";
-    return false;
-  }
-  CopyPolygons(*parts.polygons, mesh);
+  JoinNavTiles(tiles, origin, cfg.cs, cfg.ch, cfg.walkableClimb, mesh);
   return true;
 }

@@ -1,8 +1,8 @@
 // The walkable floor of a level as a navigation mesh: the solid brushes and curved surfaces
 // the tracer stops at are turned into triangles and handed to Recast, which keeps the floors where a bot's body
-// (radius 17, height 90) fits and joins them where a step up or down is small enough. The
-// result is plain convex polygons in world coordinates; every Recast structure is freed
-// before BuildNavMesh returns.
+// (radius 17, height 90) fits and joins them where a step up or down is small enough. A large
+// level is built in tiles on several threads. The result is plain convex polygons in world
+// coordinates; every Recast structure is freed before BuildNavMesh returns.
 #pragma once
 #include <string>
 #include <vector>
@@ -21,6 +21,10 @@ struct NavMeshSettings {
   // a 40-unit door open; a level too large for that many cells gets coarser ones.
   int cellsPerRadius = 3;
   long maxCells = 2000000;   // grid columns at most
+  // A grid wider or deeper than this many cells is built in tiles of this size, side by side
+  // on worker threads, and joined across their borders; a smaller one is built whole.
+  int tileCells = 384;
+  int workers = 0;           // threads for the tiles; 0: one per core (at most 8)
 };
 
 struct NavPolygon {
@@ -32,6 +36,7 @@ struct NavPolygon {
 struct NavPortal {
   Vec3 midpoint;
   int polygonA = 0, polygonB = 0;
+  bool tileBorder = false;    // on a border between two tiles the mesh was built in
 };
 
 struct NavMesh {

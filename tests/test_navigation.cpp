@@ -35,10 +35,10 @@ class Navigation : public ::testing::Test {
   void TearDown() override { ResetGameState(); }
 
   // Builds the level's graph into the game with its routes.
-  void BuildGraph(GraphBuildReport* report) {
+  void BuildGraph(GraphBuildReport* report, const GraphBuildSettings& settings = GraphBuildSettings()) {
     std::string error;
     WaypointGraph graph;
-    ASSERT_TRUE(BuildLevelWaypointGraph(gGame.level, GraphBuildSettings(), &graph, report, &error)) << error;
+    ASSERT_TRUE(BuildLevelWaypointGraph(gGame.level, settings, &graph, report, &error)) << error;
     gGame.waypoints = graph;
     BuildRouteTable();
   }
@@ -127,6 +127,86 @@ TEST_F(Navigation, EveryLinkIsWalkedByTheBotsAndTheGraphHoldsTogetherWhereTheLev
   ASSERT_GE(pit, 0);
   ASSERT_GE(outside, 0);
   EXPECT_EQ(report.components, 2);
+}
+
+// The component of the mesh polygon holding the floor point, or -1 when none does.
+int ComponentAt(const NavMesh& mesh, Vec3 floor) {
+  for (const NavPolygon& polygon : mesh.polygons) {
+    const std::vector<Vec3>& c = polygon.corners;
+    bool left = true, right = true, near = false;
+    for (size_t k = 0; k < c.size(); ++k) {
+      const Vec3 a = c[k], b = c[(k + 1) % c.size()];
+      const float side = (b.x - a.x) * (floor.z - a.z) - (b.z - a.z) * (floor.x - a.x);
+      left = left && side >= 0, right = right && side <= 0;
+      near = near || std::fabs(a.y - floor.y) < 8;
+    }
+    if (!c.empty() && (left || right) && near) return polygon.component;
+  }
+  return -1;
+}
+
+TEST_F(Navigation, AMeshBuiltInTilesIsJoinedAcrossTheirBordersAsOneBuiltWhole) {
+  // Floors of rooms A, B, C and D (one walkable part) and the pit.
+  const Vec3 places[] = {Vec3(100, 0, 100), Vec3(300, 96, 1000), Vec3(1000, -64, 300), Vec3(1000, -64, 1000),
+                         Vec3(1264, -192, 164)};
+  const Vec3 roof(700, 332, 600);  // the top of the ceiling, under open sky: no floor
+  std::string error;
+  NavMesh whole;
+  ASSERT_TRUE(BuildNavMesh(gGame.level, NavMeshSettings(), &whole, &error)) << error;
+  for (const NavPortal& portal : whole.portals) EXPECT_FALSE(portal.tileBorder);
+  EXPECT_EQ(ComponentAt(whole, roof), -1);
+  // Tiles of 200 cells cut the level (260 x 224 cells) in four, through rooms B, C and D;
+  // smaller ones through every room, the stairs, the ramp and the door.
+  for (int tileCells : {200, 100, 64, 32}) {
+    NavMeshSettings settings;
+    settings.tileCells = tileCells;
+    NavMesh tiled;
+    ASSERT_TRUE(BuildNavMesh(gGame.level, settings, &tiled, &error)) << error;
+    EXPECT_EQ(tiled.componentCount, whole.componentCount) << tileCells;
+    int borders = 0;
+    for (const NavPortal& portal : tiled.portals) {
+      borders += portal.tileBorder;
+      EXPECT_EQ(tiled.polygons[portal.polygonA].component, tiled.polygons[portal.polygonB].component);
+    }
+    EXPECT_GT(borders, 0) << tileCells;
+    EXPECT_EQ(ComponentAt(tiled, roof), -1) << tileCells;
+    for (const Vec3& a : places)
+      for (const Vec3& b : places) {
+        ASSERT_GE(ComponentAt(tiled, a), 0) << tileCells << " at " << a.x << " " << a.z;
+        EXPECT_EQ(ComponentAt(tiled, a) == ComponentAt(tiled, b), ComponentAt(whole, a) == ComponentAt(whole, b))
+            << tileCells << ": " << a.x << " " << a.z << " and " << b.x << " " << b.z;
+      }
+  }
+  // The graph on four tiles holds together where the level does: all but the pit.
+  GraphBuildSettings settings;
+  settings.mesh.tileCells = 200;
+  GraphBuildReport report;
+  BuildGraph(&report, settings);
+  EXPECT_EQ(report.components, 2);
+}
+
+TEST_F(Navigation, TheGraphIsTheSameWithAnyNumberOfWorkerThreads) {
+  // Trial walks on one thread or four, and mesh tiles (64 cells: 20 of them) likewise.
+  for (int tileCells : {384, 64}) {
+    WaypointGraph graphs[2];
+    GraphBuildReport reports[2];
+    for (int run = 0; run < 2; ++run) {
+      GraphBuildSettings settings;
+      settings.workers = settings.mesh.workers = run == 0 ? 1 : 4;
+      settings.mesh.tileCells = tileCells;
+      std::string error;
+      ASSERT_TRUE(BuildLevelWaypointGraph(gGame.level, settings, &graphs[run], &reports[run], &error)) << error;
+    }
+    const WaypointGraph &one = graphs[0], &four = graphs[1];
+    ASSERT_EQ(one.count, four.count) << tileCells;
+    EXPECT_EQ(reports[0].links, reports[1].links);
+    EXPECT_EQ(reports[0].walkTicks, reports[1].walkTicks);
+    EXPECT_EQ(reports[0].components, reports[1].components);
+    for (int i = 0; i < one.count; ++i) {
+      EXPECT_EQ(Vec3(one.x[i], one.y[i], one.z[i]), Vec3(four.x[i], four.y[i], four.z[i])) << i;
+      for (int j = 0; j < one.count; ++j) EXPECT_EQ(one.links[i][j], four.links[i][j]) << i << " " << j;
+    }
+  }
 }
 
 TEST_F(Navigation, WalkingAndSlowMotionBotsReachTenWaypointsInARow) {
