@@ -133,14 +133,16 @@ bool BuildNavMesh(const Level& level, const NavMeshSettings& s, NavMesh* mesh, s
     b[2] = std::max({v[0], v[3], v[6]}), b[3] = std::max({v[2], v[5], v[8]});
   }
 
-  // A grid of at most one tile is built whole; a larger one in tiles of tileCells squared,
-  // each with a border of the bot's radius and a few cells more, so that the erosion and the
-  // regions near a tile's side see the floor beyond it.
+  // A grid of at most one tile, or of at most tileAboveCells columns, is built whole; a
+  // larger one in tiles of tileCells squared, each with a border of the bot's radius and a
+  // few cells more, so that the erosion and the regions near a tile's side see the floor
+  // beyond it.
   const int tileCells = std::max(16, s.tileCells);
   const float origin[3] = {cfg.bmin[0], cfg.bmin[1], cfg.bmin[2]};
   std::vector<NavTile> tiles;
   std::vector<rcConfig> configs;
-  if (cfg.width <= tileCells && cfg.height <= tileCells) {
+  if ((cfg.width <= tileCells && cfg.height <= tileCells) ||
+      static_cast<long>(cfg.width) * cfg.height <= s.tileAboveCells) {
     tiles.resize(1);
     configs.push_back(cfg);
   } else {

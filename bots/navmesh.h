@@ -21,9 +21,13 @@ struct NavMeshSettings {
   // a 40-unit door open; a level too large for that many cells gets coarser ones.
   int cellsPerRadius = 3;
   long maxCells = 2000000;   // grid columns at most
-  // A grid wider or deeper than this many cells is built in tiles of this size, side by side
-  // on worker threads, and joined across their borders; a smaller one is built whole.
+  // A grid of more than tileAboveCells columns, and wider or deeper than tileCells, is built
+  // in tiles of tileCells square, side by side on worker threads, and joined across their
+  // borders; a smaller one is built whole. Tiles bound the build's memory and share it among
+  // the cores, but they move waypoints, and a link up a stair can be lost with them (a walk
+  // climbs steps only where it happens to meet them well): only the largest levels are tiled.
   int tileCells = 384;
+  long tileAboveCells = 1500000;
   int workers = 0;           // threads for the tiles; 0: one per core (at most 8)
 };
 

@@ -160,6 +160,7 @@ TEST_F(Navigation, AMeshBuiltInTilesIsJoinedAcrossTheirBordersAsOneBuiltWhole) {
   for (int tileCells : {200, 100, 64, 32}) {
     NavMeshSettings settings;
     settings.tileCells = tileCells;
+    settings.tileAboveCells = 0;
     NavMesh tiled;
     ASSERT_TRUE(BuildNavMesh(gGame.level, settings, &tiled, &error)) << error;
     EXPECT_EQ(tiled.componentCount, whole.componentCount) << tileCells;
@@ -180,6 +181,7 @@ TEST_F(Navigation, AMeshBuiltInTilesIsJoinedAcrossTheirBordersAsOneBuiltWhole) {
   // The graph on four tiles holds together where the level does: all but the pit.
   GraphBuildSettings settings;
   settings.mesh.tileCells = 200;
+  settings.mesh.tileAboveCells = 0;
   GraphBuildReport report;
   BuildGraph(&report, settings);
   EXPECT_EQ(report.components, 2);
@@ -194,6 +196,7 @@ TEST_F(Navigation, TheGraphIsTheSameWithAnyNumberOfWorkerThreads) {
       GraphBuildSettings settings;
       settings.workers = settings.mesh.workers = run == 0 ? 1 : 4;
       settings.mesh.tileCells = tileCells;
+      settings.mesh.tileAboveCells = 0;
       std::string error;
       ASSERT_TRUE(BuildLevelWaypointGraph(gGame.level, settings, &graphs[run], &reports[run], &error)) << error;
     }
