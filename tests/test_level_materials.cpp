@@ -29,22 +29,6 @@ namespace {
 
 constexpr int Size = 64;
 
-class InScratch {
- public:
-  explicit InScratch(const std::string& name) : dir_(ScratchDir(name)), old_(std::filesystem::current_path()) {
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    std::filesystem::current_path(dir_);
-  }
-  ~InScratch() {
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
-  }
-
- private:
-  std::filesystem::path dir_, old_;
-};
-
 void MakeFolderOf(const std::string& path) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   if (!folder.empty()) std::filesystem::create_directories(folder);

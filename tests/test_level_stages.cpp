@@ -25,22 +25,6 @@ namespace {
 
 constexpr int Size = 128;
 
-class InScratch {
- public:
-  explicit InScratch(const std::string& name) : dir_(ScratchDir(name)), old_(std::filesystem::current_path()) {
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    std::filesystem::current_path(dir_);
-  }
-  ~InScratch() {
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
-  }
-
- private:
-  std::filesystem::path dir_, old_;
-};
-
 struct Texel {
   uint8_t r, g, b, a;
 };

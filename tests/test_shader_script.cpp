@@ -138,23 +138,6 @@ TEST(ShaderScript, MalformedScriptsKeepTheEntriesBeforeTheFault) {
   EXPECT_EQ(entries.at(0).name.size(), MaxShaderTokenLength);
 }
 
-// Runs a test in a fresh scratch folder as the working directory (names are plain paths).
-class InScratch {
- public:
-  explicit InScratch(const std::string& name) : dir_(ScratchDir(name)), old_(std::filesystem::current_path()) {
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    std::filesystem::current_path(dir_);
-  }
-  ~InScratch() {
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
-  }
-
- private:
-  std::filesystem::path dir_, old_;
-};
-
 void Write(const std::string& path, const std::string& text) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << text;
