@@ -55,18 +55,18 @@ void Level::LoadSurfaceTextures() {
   const ShaderLibrary library = LoadShaderLibrary();
   materials.assign(textures.size(), SurfaceMaterial());
   std::set<std::string> reported;  // names already said to be missing
-  auto missing = [&](const std::string& name, const std::string& why, Texture* slot) {
+  auto missing = [&](const std::string& name, const std::string& why, size_t record) {
     if (gGame.defaultLevel) return;  // the default level's data keeps the plain behaviour
     if (reported.insert(name).second) std::fprintf(stderr, "Missing picture %s (%s): drawn as a checker\n", name.c_str(), why.c_str());
-    CreateCheckerTexture(*slot);
+    CreateCheckerTexture(textureNames[record]);
+    materials[record].alphaTest = AlphaTest::None;  // the checker is opaque: no test may hide it
   };
 
   std::string skyBoxName;
   for (size_t i = 0; i < textures.size(); ++i) {
     std::string name;
     if (!RecordName(textures[i], &name)) {
-      missing(std::string(textures[i].name, strnlen(textures[i].name, TextureNameField)), "name too long",
-              &textureNames[i]);
+      missing(std::string(textures[i].name, strnlen(textures[i].name, TextureNameField)), "name too long", i);
       continue;
     }
     const ShaderEntry* entry = library.Find(name);
@@ -81,7 +81,7 @@ void Level::LoadSurfaceTextures() {
     }
     const std::string file = PictureFile(name, entry);
     if (file.empty()) {
-      missing(name, "no image file", &textureNames[i]);
+      missing(name, "no image file", i);
       continue;
     }
     std::string reason;
@@ -89,7 +89,7 @@ void Level::LoadSurfaceTextures() {
                            : CreateTextureQuietly(textureNames[i], file, &reason)) {
       if (entry && entry->clamp) ClampToEdge(textureNames[i]);
     } else if (!gGame.defaultLevel) {
-      missing(name, file + ": " + reason, &textureNames[i]);
+      missing(name, file + ": " + reason, i);
     }
   }
   if (!skyBoxName.empty()) LoadSkyBox(skyBoxName);
