@@ -17,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (entry.name.size() > MaxShaderTokenLength || entry.picture.size() > MaxShaderTokenLength ||
         entry.skyBox.size() > MaxShaderTokenLength)
       __builtin_trap();
+    if (entry.blend > SurfaceBlend::Filter || entry.alphaTest > AlphaTest::GE128) __builtin_trap();
+    if (entry.clamp && entry.picture.empty()) __builtin_trap();
   }
   // Every entry needs at least its name and two braces.
   if (entries.size() > size / 3 + 1) __builtin_trap();
