@@ -182,18 +182,27 @@ void ExpectStateRestored(bool fogOn = false) {
   EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
   EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
-
 }
 
-// The test room of the README picture: a two-sided banner and a one-sided plain panel both
-// seen from behind, a GE128 grate and a filter window, over the wall.
-TEST(LevelStages, TwoSidedFacesShowFromBehindOneSidedOnesDoNot) {
-  ResetGameState();
+// Each test: a fresh game state, an offscreen context and the stage pictures and script
+// written to a scratch folder.
+class LevelStages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_GL(gl);
+    WriteStageData();
+  }
+  struct Reset {
+    Reset() { ResetGameState(); }
+  } reset;
   FakePlatform fake;
-  GLTestContext gl(Size, Size);
-  REQUIRE_GL(gl);
-  InScratch scratch("korvalis_level_stages_sides");
-  WriteStageData();
+  GLTestContext gl{Size, Size};
+  InScratch scratch{"korvalis_level_stages"};
+};
+
+// The test room of the saved shot: a two-sided banner and a one-sided plain panel both
+// seen from behind, a GE128 grate and a filter window, over the wall.
+TEST_F(LevelStages, TwoSidedFacesShowFromBehindOneSidedOnesDoNot) {
   LevelBuilder builder = Room();
   AddPanel(&builder, GrateGE128, -64, 0, 0, 64, 2);
   AddPanel(&builder, Banner, 0, 64, 0, 64, 1, true);
@@ -213,13 +222,7 @@ TEST(LevelStages, TwoSidedFacesShowFromBehindOneSidedOnesDoNot) {
   }
 }
 
-TEST(LevelStages, AlphaTestedGratesShowTheWallThroughTheirHoles) {
-  ResetGameState();
-  FakePlatform fake;
-  GLTestContext gl(Size, Size);
-  REQUIRE_GL(gl);
-  InScratch scratch("korvalis_level_stages_grates");
-  WriteStageData();
+TEST_F(LevelStages, AlphaTestedGratesShowTheWallThroughTheirHoles) {
   LevelBuilder builder = Room();
   // Three strips across the view, one per test; u runs 0..1, 16 pixels a texel column.
   const struct {
@@ -266,13 +269,7 @@ TEST(LevelStages, AlphaTestedGratesShowTheWallThroughTheirHoles) {
   gFourByteTexels = true;
 }
 
-TEST(LevelStages, FilterWindowsMultiplyWhatIsBehindThem) {
-  ResetGameState();
-  FakePlatform fake;
-  GLTestContext gl(Size, Size);
-  REQUIRE_GL(gl);
-  InScratch scratch("korvalis_level_stages_filter");
-  WriteStageData();
+TEST_F(LevelStages, FilterWindowsMultiplyWhatIsBehindThem) {
   LevelBuilder builder = Room();
   AddPanel(&builder, Window, -64, 0, -64, 64);  // the left half of the view
   gGame.lightmapsOn = false;
@@ -311,13 +308,7 @@ TEST(LevelStages, FilterWindowsMultiplyWhatIsBehindThem) {
   }
 }
 
-TEST(LevelStages, ClampedPicturesDoNotRepeatPastTheirEdge) {
-  ResetGameState();
-  FakePlatform fake;
-  GLTestContext gl(Size, Size);
-  REQUIRE_GL(gl);
-  InScratch scratch("korvalis_level_stages_clamp");
-  WriteStageData();
+TEST_F(LevelStages, ClampedPicturesDoNotRepeatPastTheirEdge) {
   LevelBuilder builder = Room();
   // The same picture, red then blue halves, twice across each strip: clamped above, repeated below.
   AddPanel(&builder, Clamped, -64, 64, 0, 64, 2);
