@@ -184,11 +184,7 @@ TEST(LevelFacesGL, SealedRoomLeavesNoPixelUncovered) {
   GLTestContext gl(96, 96);
   REQUIRE_GL(gl);
   Level level = LoadedLevel(FaceTypesRoom());
-  glViewport(0, 0, 96, 96);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(90, 1, 1, 4000);
-  glEnable(GL_DEPTH_TEST);
+  SetSquareView(96, 1, 4000);
   glEnable(GL_CULL_FACE);
   glCullFace(GL_FRONT);
   const Vec3 eye(0, 128, 0);
@@ -221,11 +217,7 @@ TEST(LevelFacesGL, IndexListPolygonDrawsWithoutSpikes) {
                             room.meshVertices.begin() + wall.firstMeshVertex + wall.meshVertexCount);
   auto coverage = [&](const LevelBuilder& builder) {
     Level level = LoadedLevel(builder);
-    glViewport(0, 0, 80, 80);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90, 1, 1, 4000);
-    glEnable(GL_DEPTH_TEST);
+    SetSquareView(80, 1, 4000);
     glDisable(GL_CULL_FACE);
     LookAt(Vec3(150, 128, 40), Vec3(-FaceRoomHalf, 128, 0));
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

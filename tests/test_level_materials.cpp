@@ -158,13 +158,8 @@ bool LoadRoom(Level* level, const LevelBuilder& builder) {
 }
 
 void View(Vec3 target) {
-  glViewport(0, 0, Size, Size);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(90, 1, 1, 4000);
+  SetSquareView(Size, 1, 4000);
   LookAt(Vec3(0, 0, 0), target);
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LESS);
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }

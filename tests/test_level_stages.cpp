@@ -128,13 +128,8 @@ void AddPanel(LevelBuilder* builder, Material m, float x0, float x1, float y0, f
 
 // The eye at the origin looking down -z, as the game draws: depth test, front faces culled.
 void View() {
-  glViewport(0, 0, Size, Size);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(90, 1, 1, 4000);
+  SetSquareView(Size, 1, 4000);
   LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LESS);
   glEnable(GL_CULL_FACE);
   glCullFace(GL_FRONT);
   glClearColor(0, 0, 0, 1);

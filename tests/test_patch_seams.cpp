@@ -72,11 +72,7 @@ TEST(PatchSeamsGL, CurvedSeamsLeaveNoPixelOpen) {
   REQUIRE_GL(gl);
   for (bool turned : {false, true}) {
     Level level = LoadedLevel(PatchSeamLevel(turned));
-    glViewport(0, 0, 96, 96);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90, 1, 0.5, 1000);
-    glEnable(GL_DEPTH_TEST);
+    SetSquareView(96, 0.5, 1000);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
     for (float x : {-44.8f, -32.0f, 24.0f, 40.0f}) {

@@ -56,6 +56,15 @@ void ResetGameStateKeepingGL() {
   gGame.multitexture = procs;
 }
 
+void SetSquareView(int size, double nearPlane, double farPlane) {
+  glViewport(0, 0, size, size);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(90, 1, nearPlane, farPlane);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+}
+
 void LookAt(Vec3 eye, Vec3 target) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();

@@ -30,6 +30,10 @@ class GLTestContext {
 // context looked up, so GL tests start each case from a clean state.
 void ResetGameStateKeepingGL();
 
+// A square viewport of `size` pixels seen through a 90-degree perspective from nearPlane to
+// farPlane, depth-tested (GL_LESS), as the level is drawn; culling is left to the caller.
+void SetSquareView(int size, double nearPlane, double farPlane);
+
 // Eye at `eye` looking at `target`, y up, on a fresh modelview matrix; the frustum follows.
 void LookAt(Vec3 eye, Vec3 target);
 
