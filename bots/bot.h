@@ -1,12 +1,12 @@
 // What the two computer-controlled opponents do: perception, drawing and behaviour (their
-// record is core/bot.h).
+// record is core/bot_record.h).
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "combat/bot_hit_box.h"
-#include "core/bot.h"
+#include "core/bot_record.h"
 #include "core/vec3.h"
 
 // The name the information panel prints for a state ("" for an unknown code).

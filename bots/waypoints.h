@@ -2,7 +2,7 @@
 // questions the bots ask, and the diagnostic drawing of the graph.
 #pragma once
 #include "core/vec3.h"
-#include "core/waypoint_graph.h"
+#include "core/waypoint_graph_record.h"
 
 // Fills the graph from the built-in table (heights raised by 4) and builds the route table.
 void LoadBuiltInWaypoints();

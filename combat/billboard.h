@@ -1,8 +1,8 @@
 // Billboards of the effects: the type codes that pick the effect picture and whether its
 // alpha is used, the measured reach of each picture, and DrawBillboard, a batch of one
-// (core/billboard.h) that puts exactly the pixels a larger batch would.
+// (core/billboard_batch.h) that puts exactly the pixels a larger batch would.
 #pragma once
-#include "core/billboard.h"
+#include "core/billboard_batch.h"
 #include "core/vec3.h"
 
 // Type codes of the effects that carry them.

@@ -1,6 +1,6 @@
 // How a particle is drawn: its billboard, taken between its last two positions.
 #pragma once
-#include "core/billboard.h"
+#include "core/billboard_batch.h"
 #include "core/particles.h"
 
 // How a particle is drawn: the billboard's centre, colour (0..255), alpha, half-size and shape.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/md3_format.h"
-#include "core/texture.h"
+#include "core/texture_records.h"
 
 // Texture slots of a character; further distinct texture files are drawn untextured.
 constexpr int MaxCharacterTextures = 1000;

@@ -5,17 +5,17 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/bot.h"
+#include "core/bot_record.h"
 #include "core/camera.h"
 #include "core/character.h"
 #include "core/frustum.h"
-#include "core/hud_tiles.h"
+#include "core/hud_tile_masks.h"
 #include "core/level.h"
 #include "core/particles.h"
 #include "core/shot.h"
-#include "core/texture.h"
+#include "core/texture_records.h"
 #include "core/vec3.h"
-#include "core/waypoint_graph.h"
+#include "core/waypoint_graph_record.h"
 
 // The multitexture entry points looked up at start-up (null until then).
 typedef void (*ActiveTextureProc)(unsigned int texture);

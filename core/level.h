@@ -10,7 +10,7 @@
 
 #include "core/bsp_format.h"
 #include "core/shader_entry.h"
-#include "core/texture.h"
+#include "core/texture_records.h"
 #include "core/vec3.h"
 
 constexpr int MaxLevelTextures = 1000;   // textureNames 0..999: surfaces

@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/billboard.h"
+#include "core/billboard_batch.h"
 #include "core/vec3.h"
 
 struct TraceResult;

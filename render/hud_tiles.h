@@ -1,10 +1,10 @@
-// Finding the overlay's screen tiles (core/hud_tiles.h) from each picture as it was
+// Finding the overlay's screen tiles (core/hud_tile_masks.h) from each picture as it was
 // uploaded, and the combined and screen-sized textures that draw the overlay cheaply.
 #pragma once
 #include <cstdint>
 #include <vector>
 
-#include "core/hud_tiles.h"
+#include "core/hud_tile_masks.h"
 #include "render/texture.h"
 
 // The tiles of the texture, analysed on first use (needs the GL context; leaves the

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/texture.h"
+#include "core/texture_records.h"
 
 // Memory decoders: true and a filled image, or false and the message to show in *error.
 // An empty message means "no image, say nothing" (a Targa depth the game does not use).

@@ -44,9 +44,18 @@ faults="$(awk -v ranks="$rank_list" -v root="$root/" '
   }
 ' "${files[@]}")"
 
+# A base name says what a file holds, so no two files of the house share one (a header and
+# the source that pairs with it aside).
+same_names="$(cd "$root" && find core platform render level models player combat bots app tools tests bench fuzz \
+    -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null |
+  awk -F/ '{ base = $NF; sub(/\.(h|cpp)$/, "", base); dir = $0; sub(/\/[^\/]*$/, "", dir)
+             if ((base in seen) && seen[base] != dir) printf "%s/ and %s/ both hold a file named %s\n", seen[base], dir, base
+             else seen[base] = dir }')"
+faults="$faults${faults:+${same_names:+$'\n'}}$same_names"
+
 if [ -n "$faults" ]; then
   echo "$faults"
-  echo "include_layers: includes must point down the layers: ${layers[*]}" >&2
+  echo "include_layers: includes must point down the layers (${layers[*]}) and base names be unique" >&2
   exit 1
 fi
 echo "include_layers: ${#files[@]} files, every include points down (${layers[*]})"

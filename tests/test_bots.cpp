@@ -13,7 +13,7 @@
 #include "core/random.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"
-#include "support/waypoint_graph.h"
+#include "support/small_graphs.h"
 
 namespace {
 

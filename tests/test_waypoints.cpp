@@ -8,7 +8,7 @@
 #include "bots/waypoints.h"
 #include "core/game_state.h"
 #include "support/level_builder.h"
-#include "support/waypoint_graph.h"
+#include "support/small_graphs.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Small waypoint graphs for tests.
-#include "support/waypoint_graph.h"
+#include "support/small_graphs.h"
 
 #include "core/game_state.h"
 

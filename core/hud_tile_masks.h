@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/texture.h"
+#include "core/texture_records.h"
 
 constexpr int HudScreenWidth = 1024;
 constexpr int HudScreenHeight = 768;
