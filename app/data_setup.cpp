@@ -15,8 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* DefaultLevelName = "maps/korvalis.bsp";
-
 bool HasExtension(const std::string& path, const char* extension) {
   return files::NormalName(fs::path(path).extension().string()) == extension;
 }
@@ -83,6 +81,25 @@ void UseLevelFile(const std::string& path, std::string* levelName) {
   files::AddLooseFile(*levelName, file.string());
 }
 
+// What --level names: a .pk3 or .bsp file by its path, else a level name, maps/NAME.bsp in the
+// search path ("NAME.bsp" and "maps/NAME" work too).
+bool ChooseLevel(const std::string& level, std::string* levelName, std::string* error) {
+  if (HasExtension(level, ".pk3") && IsFile(level)) return UseArchiveLevel(level, levelName, error);
+  if (HasExtension(level, ".bsp") && IsFile(level)) {
+    UseLevelFile(level, levelName);
+    return true;
+  }
+  std::string name = files::NormalName(level);
+  if (name.rfind("maps/", 0) != 0) name = "maps/" + name;
+  if (!HasExtension(name, ".bsp")) name += ".bsp";
+  if (!files::Exists(name)) {
+    *error = "no level " + level + ": neither a .bsp or .pk3 file nor " + name + " in the game data";
+    return false;
+  }
+  *levelName = name;
+  return true;
+}
+
 }  // namespace
 
 std::string InstalledDataDirectory() {
@@ -112,23 +129,12 @@ bool SetUpGameData(CommandLine* options, const std::string& installed, std::stri
       return false;
     }
   }
-  const std::string& level = options->level;
-  if (level.empty()) return true;
-  if (HasExtension(level, ".pk3") && IsFile(level)) return UseArchiveLevel(level, &options->levelName, error);
-  if (HasExtension(level, ".bsp") && IsFile(level)) {
-    UseLevelFile(level, &options->levelName);
-    return true;
-  }
-  // A level name: maps/NAME.bsp in the search path ("NAME.bsp" and "maps/NAME" work too).
-  std::string name = files::NormalName(level);
-  if (name.rfind("maps/", 0) != 0) name = "maps/" + name;
-  if (!HasExtension(name, ".bsp")) name += ".bsp";
-  if (!files::Exists(name)) {
-    *error = "no level " + level + ": neither a .bsp or .pk3 file nor " + name + " in the game data";
-    return false;
-  }
-  options->levelName = name;
-  return true;
+  if (options->level.empty()) return true;
+  return ChooseLevel(options->level, &options->levelName, error);
 }
 
-bool IsDefaultLevelName(const std::string& levelName) { return files::NormalName(levelName) == DefaultLevelName; }
+std::string ConfigLevelName(const std::string& configured) {
+  if (configured.empty() || files::Exists(configured)) return configured;
+  std::string name, error;
+  return ChooseLevel(configured, &name, &error) ? name : configured;
+}

@@ -17,5 +17,7 @@ std::string InstalledDataDirectory();
 // False with the reason when a --data folder or the --level level cannot be found.
 bool SetUpGameData(CommandLine* options, const std::string& installedDir, std::string* error);
 
-// True for the level our own data ships (maps/korvalis.bsp, in any case or separator).
-bool IsDefaultLevelName(const std::string& levelName);
+// The level Config.ini names, as the data name to load: the name itself when the search path
+// has it; else what --level makes of it (a .bsp or .pk3 by its path, mounted as --level
+// mounts it, or maps/NAME.bsp); else unchanged, and the loader says it cannot be found.
+std::string ConfigLevelName(const std::string& configured);

@@ -12,6 +12,7 @@
 #include "app/game.h"
 #include "bots/bot.h"
 #include "bots/level_bots.h"
+#include "bots/waypoint_data.h"
 #include "combat/billboard.h"
 #include "combat/emitter.h"
 #include "core/game_state.h"
@@ -92,8 +93,8 @@ bool InitializeGame() {
     FailStartup("18 Could not find Config.ini file!");
     return false;
   }
-  if (!gCommandLine.levelName.empty()) config.levelPath = gCommandLine.levelName;
-  gGame.defaultLevel = IsDefaultLevelName(config.levelPath);
+  // Config.ini may name its level by any path, as --level does.
+  config.levelPath = gCommandLine.levelName.empty() ? ConfigLevelName(config.levelPath) : gCommandLine.levelName;
   gGame.lightmapBrightness = config.lightmapBrightness;
 
   // Loading goes on without multitexturing so every later message still shows.
@@ -103,10 +104,10 @@ bool InitializeGame() {
     ok = false;
   }
 
-  // The loader shows its own numbered message (13).
+  // The loader shows its own numbered message (13), and tells our own level by its content.
   std::printf("Level: %s\n", config.levelPath.c_str());
   std::fflush(stdout);
-  if (!gGame.level.LoadBSP(config.levelPath.c_str())) {
+  if (!gGame.level.LoadBSP(config.levelPath.c_str(), DefaultLevelChecksum)) {
     FailStartup(nullptr);
     return false;
   }

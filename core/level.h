@@ -99,7 +99,9 @@ class Level {
   // Reads the file, validates and converts it, creates textures and lightmaps (GL context
   // current). A missing file shows "13 Could not find BSP file!", a bad one
   // "13 Invalid BSP file: <reason>"; either returns false and leaves the level empty.
-  bool LoadBSP(const char* fileName);
+  // When ownLevelChecksum is not 0, gGame.defaultLevel becomes whether the file's CRC-32 is
+  // that one, before the pictures are loaded: our own level is known by its content.
+  bool LoadBSP(const char* fileName, uint32_t ownLevelChecksum = 0);
   // The GL-free part of loading: validate and convert the bytes of a level file.
   // On failure *error holds the reason and the level is left empty.
   bool Parse(const uint8_t* data, size_t size, std::string* error);

@@ -1,6 +1,7 @@
 // Texture names and decoded pictures: the records the texture loaders fill and the game
 // state holds. The decoders and the GL uploads are in render/texture.h.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,10 @@ struct ImageData {
 // GL implementation's largest texture; fuzzers lower maxPixels to keep runs fast.
 constexpr int32_t MaxImageSide = 16384;
 constexpr int64_t MaxImagePixels = int64_t{4096} * 4096;
+// The largest picture file the decoders are given: a run-length Targa of one-pixel packets
+// takes five bytes a pixel of the largest picture, and headers, palettes and comments fit in
+// a megabyte more. A larger file (or archive member) is refused before it is read.
+constexpr size_t MaxImageFileBytes = static_cast<size_t>(MaxImagePixels) * 5 + (size_t{1} << 20);
 struct ImageLimits {
   int32_t maxSide = MaxImageSide;       // pixels per side
   int64_t maxPixels = MaxImagePixels;   // width * height

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/crc32.h"
 #include "core/game_state.h"
 #include "core/level.h"
 #include "level/lightmaps.h"
@@ -31,7 +32,7 @@ void UploadLightmap(Texture* texture, const uint8_t* texels) {
 
 }  // namespace
 
-bool Level::LoadBSP(const char* fileName) {
+bool Level::LoadBSP(const char* fileName, uint32_t ownLevelChecksum) {
   Destroy();  // there is no reload, but never leak what an earlier call made
   std::vector<uint8_t> bytes;
   if (!fileName || !files::ReadFile(fileName, &bytes)) {
@@ -44,6 +45,7 @@ bool Level::LoadBSP(const char* fileName) {
     platform::ShowError(text.c_str());
     return false;
   }
+  if (ownLevelChecksum != 0) gGame.defaultLevel = Crc32(bytes.data(), bytes.size()) == ownLevelChecksum;
   bytes.clear();
   bytes.shrink_to_fit();
 

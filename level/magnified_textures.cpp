@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include "core/game_state.h"
@@ -62,8 +63,17 @@ void Level::MakeMagnifiedTwins() {
   GLint bound = 0;
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   std::vector<uint8_t> texels;
+  std::map<Texture, int> twinOf;  // slots sharing a texture share its twin
   for (int i = 0; i < TextureNameSlots; ++i) {
     if (textureNames[i] == 0) continue;
+    const auto shared = twinOf.find(textureNames[i]);
+    if (shared != twinOf.end()) {
+      magnifiedNames_[i] = magnifiedNames_[shared->second];
+      textureSizes_[i][0] = textureSizes_[shared->second][0];
+      textureSizes_[i][1] = textureSizes_[shared->second][1];
+      continue;
+    }
+    twinOf[textureNames[i]] = i;
     glBindTexture(GL_TEXTURE_2D, textureNames[i]);
     GLint width = 0, height = 0, format = 0, minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);

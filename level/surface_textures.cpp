@@ -1,7 +1,8 @@
 // The pictures and materials of a level's texture records. A record's name is looked up as
 // an image file (with or without ".jpg"/".tga"), else through the shader scripts, which also
 // mark surfaces that are never drawn, sky, blended, alpha-tested or two-sided, and pictures
-// that are clamped. Each record makes its own texture, so a picture clamped by one entry and
+// that are clamped. Records that use one picture alike share its texture, so each picture file
+// is read and decoded once however many records name it; a picture clamped by one entry and
 // repeated by another is two textures. The default level keeps the plain
 // texture loading with its message boxes; on any other level a missing or unreadable picture
 // is one line on stderr per name and a checker texture, however many there are.
@@ -9,12 +10,15 @@
 #include <cstring>
 
 #include <GL/gl.h>
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "core/game_state.h"
 #include "core/level.h"
 #include "level/shader_script.h"
+#include "platform/files.h"
 #include "render/texture.h"
 #include "render/texture_lookup.h"
 
@@ -55,12 +59,21 @@ void Level::LoadSurfaceTextures() {
   const ShaderLibrary library = LoadShaderLibrary();
   materials.assign(textures.size(), SurfaceMaterial());
   std::set<std::string> reported;  // names already said to be missing
+  Texture checker = 0;             // one checker for every missing picture
   auto missing = [&](const std::string& name, const std::string& why, size_t record) {
     if (gGame.defaultLevel) return;  // the default level's data keeps the plain behaviour
     if (reported.insert(name).second) std::fprintf(stderr, "Missing picture %s (%s): drawn as a checker\n", name.c_str(), why.c_str());
-    CreateCheckerTexture(textureNames[record]);
+    if (checker == 0) CreateCheckerTexture(checker);
+    textureNames[record] = checker;
     materials[record].alphaTest = AlphaTest::None;  // the checker is opaque: no test may hide it
   };
+  // Per picture file (as the search path compares names) and clamping, the texture made of it,
+  // or 0 and why it could not be made.
+  struct Made {
+    Texture texture = 0;
+    std::string reason;
+  };
+  std::map<std::pair<std::string, bool>, Made> made;
 
   std::string skyBoxName;
   for (size_t i = 0; i < textures.size(); ++i) {
@@ -84,13 +97,20 @@ void Level::LoadSurfaceTextures() {
       missing(name, "no image file", i);
       continue;
     }
-    std::string reason;
-    if (gGame.defaultLevel ? CreateTexture(textureNames[i], file.c_str())
-                           : CreateTextureQuietly(textureNames[i], file, &reason)) {
-      if (entry && entry->clamp) ClampToEdge(textureNames[i]);
-    } else if (!gGame.defaultLevel) {
-      missing(name, file + ": " + reason, i);
+    const bool clamp = entry && entry->clamp;
+    auto found = made.find({files::NormalName(file), clamp});
+    if (found == made.end()) {
+      Made texture;
+      if (gGame.defaultLevel ? CreateTexture(texture.texture, file.c_str())
+                             : CreateTextureQuietly(texture.texture, file, &texture.reason)) {
+        if (clamp) ClampToEdge(texture.texture);
+      }
+      found = made.emplace(std::make_pair(files::NormalName(file), clamp), texture).first;
     }
+    if (found->second.texture != 0)
+      textureNames[i] = found->second.texture;
+    else if (!gGame.defaultLevel)
+      missing(name, file + ": " + found->second.reason, i);
   }
   if (!skyBoxName.empty()) LoadSkyBox(skyBoxName);
 }

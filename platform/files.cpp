@@ -32,6 +32,7 @@ struct SearchPath {
 };
 
 SearchPath gSearch;
+uint64_t gContentReads = 0;
 
 const char* LastPhysfsError() { return PHYSFS_getErrorByCode(PHYSFS_getLastErrorCode()); }
 
@@ -131,6 +132,7 @@ bool MountOne(const std::string& path, std::string* error, const char* mountPoin
 bool ReadOsFile(const std::string& path, std::vector<uint8_t>* bytes, size_t maxBytes) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
+  ++gContentReads;
   uint8_t chunk[65536];
   bool ok = true;
   for (;;) {
@@ -165,6 +167,7 @@ bool ReadMountedFile(const std::string& realName, std::vector<uint8_t>* bytes, s
     return false;
   }
   bytes->resize(static_cast<size_t>(length));
+  ++gContentReads;
   const PHYSFS_sint64 got = PHYSFS_readBytes(file, bytes->data(), static_cast<PHYSFS_uint64>(length));
   PHYSFS_close(file);
   if (got != length) {
@@ -280,6 +283,8 @@ bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes, size_t maxBy
   }
   return ok;
 }
+
+uint64_t ContentReads() { return gContentReads; }
 
 bool Exists(const std::string& name) {
   if (!Mounted()) {

@@ -45,6 +45,9 @@ bool Mounted();
 bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes,
               size_t maxBytes = DefaultMaxFileBytes);
 bool Exists(const std::string& name);
+// How many times ReadFile has read a file's contents (inflated an archive member or read a
+// loose file) since the program started: tests count the reads a load makes.
+uint64_t ContentReads();
 // The size a file has (or an archive member claims), without reading it; -1 when missing.
 int64_t Size(const std::string& name);
 // The files directly in a folder of the search path (or anywhere below it, with

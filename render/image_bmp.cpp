@@ -308,7 +308,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* 
 std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFailure,
                                        const ImageLimits& limits) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, &bytes)) {
+  if (!ReadWholeFile(fileName, &bytes, MaxImageFileBytes)) {
     platform::ShowError(openFailure);
     return nullptr;
   }

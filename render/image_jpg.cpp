@@ -106,7 +106,7 @@ bool DecodeJpg(const uint8_t* data, size_t size, ImageData* image, std::string* 
 
 std::unique_ptr<ImageData> LoadJpg(const char* fileName, const ImageLimits& limits) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, &bytes)) {
+  if (!ReadWholeFile(fileName, &bytes, MaxImageFileBytes)) {
     platform::ShowError(JpgError);
     return nullptr;
   }

@@ -122,7 +122,7 @@ bool DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* 
 
 std::unique_ptr<ImageData> LoadTga(const char* fileName, const ImageLimits& limits) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, &bytes)) {
+  if (!ReadWholeFile(fileName, &bytes, MaxImageFileBytes)) {
     platform::ShowError("Unable to load TGA File!");
     return nullptr;
   }

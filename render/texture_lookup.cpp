@@ -47,7 +47,7 @@ bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string*
     return false;
   }
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName.c_str(), &bytes)) {
+  if (!ReadWholeFile(fileName.c_str(), &bytes, MaxImageFileBytes)) {
     *error = "cannot be read";
     return false;
   }

@@ -8,6 +8,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,10 +21,12 @@
 #include "core/game_state.h"
 #include "core/level.h"
 #include "models/model_files.h"
+#include "platform/files.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/level_builder.h"
 #include "support/scratch_dir.h"
+#include "support/zip_writer.h"
 
 namespace {
 
@@ -338,6 +341,54 @@ TEST(LevelMaterials, DefaultLevelKeepsPlainLoadingAndSkyWithoutBoxIsFlat) {
 }  // namespace
 
 namespace {
+
+// Up to a thousand records may name one picture: it is read (inflated from its archive) once,
+// and a member larger than any picture (256 MB claimed) is never inflated at all.
+TEST(LevelMaterials, EachPictureIsReadOnceHoweverManyRecordsNameIt) {
+  ResetGameState();
+  FakePlatform fake;
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  InScratch scratch("korvalis_level_reads");
+  WriteTga("green.tga", 0, 255, 0);
+  std::ifstream in("green.tga", std::ios::binary);
+  const std::vector<uint8_t> green((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  WriteBytes("data/pictures.pk3", WriteZip({ZipMember{"textures/green.tga", green},
+                                            ZipMember{"textures/huge.tga", std::vector<uint8_t>(4096, 7), 256u << 20}}));
+  files::UnmountAll();
+  std::string error;
+  ASSERT_TRUE(files::MountDirectory("data", &error)) << error;
+  gGame.defaultLevel = false;
+  double seconds[2] = {0, 0};
+  for (int withHuge = 0; withHuge < 2; ++withHuge) {
+    LevelBuilder builder;
+    builder.AddBox(Vec3(-64, -64, -16), Vec3(64, 64, 0));
+    for (int k = 1; k < MaxLevelTextures; ++k)
+      builder.AddTexture(withHuge && k % 2 == 0 ? "textures/HUGE" : "Textures/green", SolidContents);
+    const std::vector<uint8_t> file = builder.BuildFile();
+    Level level;
+    ASSERT_TRUE(level.Parse(file.data(), file.size(), &error)) << error;
+    const uint64_t readsBefore = files::ContentReads();
+    testing::internal::CaptureStderr();
+    const auto started = std::chrono::steady_clock::now();
+    level.LoadSurfaceTextures();
+    seconds[withHuge] = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(files::ContentReads() - readsBefore, 1u) << "the green picture, once";
+    EXPECT_EQ(TexelOf(level.textureNames[1]), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(level.textureNames[MaxLevelTextures - 1], level.textureNames[1]);
+    if (withHuge) {
+      EXPECT_EQ(TexelOf(level.textureNames[2]), (std::vector<int>{255, 0, 255}));  // the checker
+      size_t refusals = 0;
+      for (size_t at = said.find("claims"); at != std::string::npos; at = said.find("claims", at + 1)) ++refusals;
+      EXPECT_EQ(refusals, 1u) << said;
+    }
+    level.Destroy();
+  }
+  std::printf("textures of 999 records: %.3f s naming one picture, %.3f s with half naming a 256 MB member\n",
+              seconds[0], seconds[1]);
+  files::UnmountAll();
+}
 
 TEST(LevelMaterials, SkinsFindTheirPictureInTheOtherFormat) {
   ResetGameState();

@@ -9,10 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/data_setup.h"
 #include "app/game.h"
 #include "core/game_state.h"
+#include "platform/files.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
+#include "support/level_builder.h"
 
 namespace {
 
@@ -168,7 +172,47 @@ TEST_F(StartupTest, DefaultGameDataStartsCompletely) {
   glGetIntegerv(GL_CULL_FACE_MODE, &cull);
   EXPECT_EQ(cull, GL_FRONT);
   EXPECT_TRUE(glIsEnabled(GL_FOG));
+  EXPECT_TRUE(gGame.defaultLevel);
+  EXPECT_FALSE(gGame.waypoints.generated);  // the built-in graph
   gGame.level.Destroy();
+}
+
+// Config.ini naming, by its absolute path, a level of its own that happens to be called
+// korvalis.bsp: it is played (not refused), and being another level than ours, it gets the
+// camera at its start and a graph built for it, not our fixed camera and built-in waypoints.
+TEST_F(StartupTest, ConfigNamesALevelByPathAndOnlyOurOwnLevelIsTreatedAsOurs) {
+  REQUIRE_GL(ctx);
+  const fs::path game(KORVALIS_GAME_DIR);
+  if (!fs::exists(game / "Config.ini")) GTEST_SKIP() << "no generated game data in " << game;
+  LevelBuilder room;
+  room.AddBox(Vec3(-512, -512, -16), Vec3(512, 512, 0));
+  room.AddBox(Vec3(-512, -512, 256), Vec3(512, 512, 272));
+  const std::string start = "{ \"classname\" \"info_player_start\" \"origin\" \"100 -40 24\" }";
+  BspFileData data = room.Build();
+  data.entities.assign(start.begin(), start.end());
+  fs::create_directories(dir / "elsewhere/maps");
+  const std::vector<uint8_t> bytes = WriteBspFile(data);
+  FILE* file = std::fopen((dir / "elsewhere/maps/korvalis.bsp").c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  WriteText(dir / "Config.ini", "level " + (dir / "elsewhere/maps/korvalis.bsp").string() + " brightness 4\n");
+
+  gCommandLine = CommandLine();
+  gCommandLine.dataDirs = {game.string()};  // the characters and the rest of our data
+  std::string error;
+  ASSERT_TRUE(SetUpGameData(&gCommandLine, std::string(), &error)) << error;
+  const bool started = InitializeGame();
+  for (const std::string& m : fake.messages) ADD_FAILURE() << m;
+  EXPECT_TRUE(started);
+  EXPECT_FALSE(gGame.defaultLevel);
+  EXPECT_EQ(gGame.level.entityText, start);
+  EXPECT_NEAR(gGame.camera.position.x, 100, 0.01);
+  EXPECT_NEAR(gGame.camera.position.y, 50, 0.1);
+  EXPECT_TRUE(gGame.waypoints.generated);
+  gGame.level.Destroy();
+  files::UnmountAll();
+  gCommandLine = CommandLine();
 }
 
 }  // namespace
