@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ bool UseArchiveLevel(const std::string& archive, std::string* levelName, std::st
 // The folders of a data tree that hold what a level uses: pictures, shader scripts, sky boxes,
 // models and sounds.
 const char* const LevelDataFolders[] = {"textures", "scripts", "env", "gfx", "models", "sound", "sprites", "maps"};
+// The folders of our own data besides those: the characters and their weapon.
+const char* const OwnDataFolders[] = {"fidget", "jack", "weapons"};
 
 // Mounts the level data folders of a tree and the archives at its top, and nothing else of
 // it: the tree may be a home folder that happens to hold maps/ and scripts/.
@@ -121,8 +124,15 @@ bool SetUpGameData(CommandLine* options, const std::string& installed, std::stri
   // A working directory that holds Config.ini is the game's data folder, as it always was
   // (build/game/, or a copy of the data): it stands in for the installed data, so what it
   // leaves out stays missing. Otherwise the installed data is the base.
-  const std::string base = !failure && IsFile(ConfigFileName) ? working.string() : installed;
-  if (!base.empty() && !files::MountDirectory(base, error)) return false;
+  // Of a working directory, only the game's own files and folders are read: it may hold
+  // anything else besides.
+  if (!failure && IsFile(ConfigFileName)) {
+    std::vector<std::string> folders(std::begin(LevelDataFolders), std::end(LevelDataFolders));
+    folders.insert(folders.end(), std::begin(OwnDataFolders), std::end(OwnDataFolders));
+    if (!files::MountGameDirectory(working.string(), folders, error)) return false;
+  } else if (!installed.empty() && !files::MountDirectory(installed, error)) {
+    return false;
+  }
   for (const std::string& dir : options->dataDirs) {
     if (!files::MountDirectory(dir, error)) {
       *error = "--data " + *error;

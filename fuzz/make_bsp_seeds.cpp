@@ -93,6 +93,29 @@ BspFileData TwoPatchesSharingAnEdge() {
   return f;
 }
 
+// Records sharing ranges, as hostile files have them: polygons and patches drawn over one range
+// of vertices (within the build budget at this size), and brushes sharing sides.
+BspFileData SharedRanges(bool overlappingBrushes, int brushSides) {
+  BspFileData f = TwoLeaves();
+  f.vertices.clear();
+  for (int row = 0; row < 9; ++row)
+    for (int column = 0; column < 9; ++column)
+      f.vertices.push_back(Vertex(8.0f * column, 8.0f * row, (row % 2) * 6.0f + (column % 3) * 4.0f));
+  f.faces.clear();
+  for (int k = 0; k < 24; ++k) {
+    BspFace face{};
+    face.type = k % 2 ? FaceTypePatch : FaceTypePolygon;
+    face.vertexCount = 81;
+    face.lightmapIndex = -1;
+    face.patchSize[0] = face.patchSize[1] = k % 2 ? 9 : 0;
+    f.faces.push_back(face);
+  }
+  f.leafFaces = {0, 1};
+  f.brushSides.assign(static_cast<size_t>(brushSides), BspBrushSide{1, 0});
+  f.brushes = {{0, brushSides, 0}, {overlappingBrushes ? brushSides / 2 : 0, overlappingBrushes ? brushSides / 2 : 0, 0}};
+  return f;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,6 +141,9 @@ int main(int argc, char** argv) {
   deep.faces.push_back(patch);
   deep.leafFaces = {0, 1};
   bool ok = Save(dir, "two_leaves.bsp", TwoLeaves()) && Save(dir, "no_visibility.bsp", noVis) &&
-            Save(dir, "node_chain.bsp", deep) && Save(dir, "patch_seam.bsp", TwoPatchesSharingAnEdge());
+            Save(dir, "node_chain.bsp", deep) && Save(dir, "patch_seam.bsp", TwoPatchesSharingAnEdge()) &&
+            Save(dir, "shared_ranges.bsp", SharedRanges(false, 6)) &&
+            Save(dir, "shared_brush_sides.bsp", SharedRanges(true, 40)) &&
+            Save(dir, "many_brush_sides.bsp", SharedRanges(false, 129));
   return ok ? 0 : 1;
 }

@@ -52,6 +52,10 @@ def main():
         "claims.pk3": claim(archive([("big.bin", b"\0" * 64)], zipfile.ZIP_DEFLATED), 0x7FFFFFFF),
         "small-claim.pk3": claim(archive([("short.bin", b"x" * 200)], zipfile.ZIP_DEFLATED), 20),
         "empty.pk3": archive([]),
+        "middle-parent.pk3": archive([("textures/../../x.tga", b"parent in the middle"), ("textures/./y.tga", b"y"),
+                                      ("textures/a/../b.tga", b"b")]),
+        "huge-picture.pk3": claim(archive([("textures/huge.tga", bytes(18) + b"\x80" * 12)], zipfile.ZIP_DEFLATED),
+                                  256 << 20),
     }
     for name, data in seeds.items():
         with open(os.path.join(OUT, name), "wb") as f:

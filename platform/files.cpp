@@ -21,6 +21,13 @@ namespace {
 struct IndexEntry {
   std::string realName;  // the name as PhysicsFS knows it
   size_t priority = 0;   // position of its mount in mount order: higher overrides lower
+  std::string osPath;    // set for a game folder's own file, read directly (not by PhysicsFS)
+};
+
+// The own files of a folder mounted by MountGameDirectory, at their place in the mount order.
+struct FolderFiles {
+  size_t priority = 0;
+  std::map<std::string, std::string> files;  // NormalName -> OS path
 };
 
 struct SearchPath {
@@ -28,6 +35,7 @@ struct SearchPath {
   std::vector<std::string> mounts;                       // mount order, lowest priority first
   std::map<std::string, std::string> looseFiles;        // NormalName -> OS path, above all mounts
   std::map<std::string, IndexEntry> index;              // NormalName -> file
+  std::vector<FolderFiles> folderFiles;                 // game folders' own files
   bool indexStale = true;
 };
 
@@ -78,6 +86,39 @@ PHYSFS_EnumerateCallbackResult CollectName(void* data, const char*, const char* 
 // A folder holding more files than any game's data stops being indexed at MaxIndexedFiles.
 constexpr size_t MaxIndexedFiles = 1000000;
 
+void AddToIndex(const std::string& name, const IndexEntry& entry) {
+  auto [it, added] = gSearch.index.emplace(NormalName(name), entry);
+  if (!added && entry.priority > it->second.priority) it->second = entry;
+}
+
+// A folder of the operating system under a data name (what a linked folder points to), read
+// directly: PhysicsFS lists a link to a folder but not what the folder holds.
+void IndexOsFolder(const std::filesystem::path& folder, const std::string& name, size_t priority, int depth) {
+  std::error_code failure;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, failure)) {
+    if (depth > 32 || gSearch.index.size() >= MaxIndexedFiles) return;
+    const std::string path = name + "/" + entry.path().filename().string();
+    if (entry.is_directory(failure))
+      IndexOsFolder(entry.path(), path, priority, depth + 1);
+    else if (entry.is_regular_file(failure))
+      AddToIndex(path, IndexEntry{std::string(), priority, entry.path().string()});
+  }
+}
+
+// The folder of the operating system a linked data folder points to; empty when the link is
+// not in a mounted folder or does not lead to a folder.
+std::filesystem::path LinkedFolder(const std::string& path) {
+  const char* realDir = PHYSFS_getRealDir(path.c_str());
+  const char* mountPoint = realDir ? PHYSFS_getMountPoint(realDir) : nullptr;
+  if (!mountPoint) return std::filesystem::path();
+  std::string prefix = mountPoint;
+  while (!prefix.empty() && prefix[0] == '/') prefix.erase(0, 1);
+  if (path.compare(0, prefix.size(), prefix) != 0) return std::filesystem::path();
+  const std::filesystem::path target = std::filesystem::path(realDir) / path.substr(prefix.size());
+  std::error_code failure;
+  return std::filesystem::is_directory(target, failure) ? target : std::filesystem::path();
+}
+
 void IndexDirectory(const std::string& directory, int depth) {
   if (depth > 32 || gSearch.index.size() >= MaxIndexedFiles) return;
   WalkState walk;
@@ -91,18 +132,20 @@ void IndexDirectory(const std::string& directory, int depth) {
     }
     PHYSFS_Stat stat;
     if (!PHYSFS_stat(path.c_str(), &stat)) continue;
-    // A symbolic link is a folder when it can be listed, else a file.
-    bool folder = stat.filetype == PHYSFS_FILETYPE_DIRECTORY;
+    // A symbolic link to a folder is followed through the operating system; any other is a
+    // file, read through it.
+    const size_t priority = MountPriority(PHYSFS_getRealDir(path.c_str()));
     if (stat.filetype == PHYSFS_FILETYPE_SYMLINK) {
-      WalkState probe;
-      folder = PHYSFS_enumerate(path.c_str(), CollectName, &probe) && !probe.names.empty();
+      const std::filesystem::path linked = LinkedFolder(path);
+      if (!linked.empty()) {
+        IndexOsFolder(linked, path, priority, depth + 1);
+        continue;
+      }
     }
-    if (folder) {
+    if (stat.filetype == PHYSFS_FILETYPE_DIRECTORY) {
       IndexDirectory(path, depth + 1);
     } else if (stat.filetype == PHYSFS_FILETYPE_REGULAR || stat.filetype == PHYSFS_FILETYPE_SYMLINK) {
-      IndexEntry entry{path, MountPriority(PHYSFS_getRealDir(path.c_str()))};
-      auto [it, added] = gSearch.index.emplace(NormalName(path), entry);
-      if (!added && entry.priority > it->second.priority) it->second = entry;
+      AddToIndex(path, IndexEntry{path, priority, std::string()});
     }
   }
 }
@@ -111,6 +154,8 @@ void RefreshIndex() {
   if (!gSearch.indexStale) return;
   gSearch.index.clear();
   if (gSearch.initialised && !gSearch.mounts.empty()) IndexDirectory("", 0);
+  for (const FolderFiles& folder : gSearch.folderFiles)
+    for (const auto& [key, osPath] : folder.files) AddToIndex(key, IndexEntry{std::string(), folder.priority, osPath});
   gSearch.indexStale = false;
 }
 
@@ -212,6 +257,38 @@ bool MountDirectory(const std::string& directory, std::string* error) {
   return true;
 }
 
+bool MountGameDirectory(const std::string& directory, const std::vector<std::string>& folders, std::string* error) {
+  namespace fs = std::filesystem;
+  std::error_code failure;
+  if (!fs::is_directory(directory, failure)) {
+    if (error) *error = directory + ": not a folder";
+    return false;
+  }
+  if (!EnsureInitialised(error)) return false;
+  FolderFiles own;
+  own.priority = gSearch.mounts.size();
+  std::vector<fs::path> wanted;
+  for (const auto& entry : fs::directory_iterator(directory, failure)) {
+    const std::string name = NormalName(entry.path().filename().string());
+    if (entry.is_regular_file(failure)) {
+      own.files[name] = entry.path().string();
+    } else if (entry.is_directory(failure) && std::find(folders.begin(), folders.end(), name) != folders.end()) {
+      wanted.push_back(entry.path());
+    }
+  }
+  gSearch.mounts.push_back(directory);  // its own files' place in the mount order
+  gSearch.folderFiles.push_back(std::move(own));
+  gSearch.indexStale = true;
+  std::sort(wanted.begin(), wanted.end());
+  for (const fs::path& folder : wanted) {
+    std::string reason;
+    if (!MountOne(folder.string(), &reason, NormalName(folder.filename().string()).c_str()))
+      std::fprintf(stderr, "Data folder skipped: %s\n", reason.c_str());
+  }
+  MountArchivesIn(directory);
+  return true;
+}
+
 bool MountDirectoryAs(const std::string& directory, const std::string& mountPoint, std::string* error) {
   std::error_code failure;
   if (!std::filesystem::is_directory(directory, failure)) {
@@ -274,7 +351,9 @@ bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes, size_t maxBy
     } else {
       RefreshIndex();
       auto it = gSearch.index.find(key);
-      ok = it != gSearch.index.end() && ReadMountedFile(it->second.realName, bytes, maxBytes);
+      ok = it != gSearch.index.end() && (it->second.osPath.empty()
+                                             ? ReadMountedFile(it->second.realName, bytes, maxBytes)
+                                             : ReadOsFile(it->second.osPath, bytes, maxBytes));
     }
   }
   if (!ok) {
@@ -312,6 +391,10 @@ int64_t Size(const std::string& name) {
   }
   RefreshIndex();
   auto it = gSearch.index.find(key);
+  if (it != gSearch.index.end() && !it->second.osPath.empty()) {
+    const uintmax_t size = std::filesystem::file_size(it->second.osPath, failure);
+    return failure ? -1 : static_cast<int64_t>(size);
+  }
   PHYSFS_Stat stat;
   if (it == gSearch.index.end() || !PHYSFS_stat(it->second.realName.c_str(), &stat)) return -1;
   return stat.filesize;

@@ -23,6 +23,10 @@ constexpr size_t DefaultMaxFileBytes = size_t{256} << 20;
 // An archive that cannot be opened (not a zip, truncated) is skipped with a line on stderr;
 // false (and the reason) when the folder itself cannot be mounted.
 bool MountDirectory(const std::string& directory, std::string* error);
+// Mounts a folder as the game's own data folder: its own files, its sub-folders named in
+// `folders` (any case) with everything below them, then its *.pk3 in name order. Nothing else
+// below it is looked at, so a working directory full of other things costs nothing to index.
+bool MountGameDirectory(const std::string& directory, const std::vector<std::string>& folders, std::string* error);
 // Mounts a folder's own files (no archives) as the folder `mountPoint` of the search path:
 // "textures" makes DIRECTORY/wall.tga readable as textures/wall.tga.
 bool MountDirectoryAs(const std::string& directory, const std::string& mountPoint, std::string* error);

@@ -96,7 +96,9 @@ TEST_F(GameDataTest, HostileArchivesAreSkippedOrRefusedWithBoundedMemory) {
   WriteBytes(data / "2-truncated.pk3", std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2));
   WriteBytes(data / "3-names.pk3", WriteZip({TextMember("../escaped.txt", "parent"),
                                              TextMember("/absolute.txt", "absolute"),
-                                             TextMember("c:/drive.txt", "drive")}));
+                                             TextMember("c:/drive.txt", "drive"),
+                                             TextMember("textures/../../middle.txt", "parent in the middle"),
+                                             TextMember("textures/./fine.txt", "fine")}));
   // A zip bomb of 1 MB: ten members of 100 KB each claiming a gigabyte (10 GB in all).
   std::vector<ZipMember> bomb;
   for (int i = 0; i < 10; ++i)
@@ -106,8 +108,10 @@ TEST_F(GameDataTest, HostileArchivesAreSkippedOrRefusedWithBoundedMemory) {
   std::string error;
   ASSERT_TRUE(files::MountDirectory(data.string(), &error)) << error;
   EXPECT_EQ(ReadText("maps/readme.txt"), "fine");  // the good archive still counts
-  for (const char* name : {"../escaped.txt", "escaped.txt", "/absolute.txt", "absolute.txt", "c:/drive.txt"})
+  for (const char* name : {"../escaped.txt", "escaped.txt", "/absolute.txt", "absolute.txt", "c:/drive.txt",
+                           "textures/../../middle.txt", "../middle.txt", "middle.txt"})
     EXPECT_EQ(ReadText(name), "<missing>") << name;
+  for (const std::string& name : files::List("", "", true)) EXPECT_EQ(name.find(".."), std::string::npos) << name;
   EXPECT_FALSE(fs::exists(root / "escaped.txt"));
   for (int i = 0; i < 10; ++i) EXPECT_EQ(ReadText("bomb/" + std::to_string(i) + ".bin"), "<missing>");
   // A member within the budget but larger than what the caller allows is refused too.
@@ -116,6 +120,37 @@ TEST_F(GameDataTest, HostileArchivesAreSkippedOrRefusedWithBoundedMemory) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   EXPECT_LT(usage.ru_maxrss, 400L * 1024) << "peak resident KB";
+}
+
+// A working directory that stands in for the installed data: its own files and game folders
+// are read, nothing else of it; a folder linked into a data folder is followed like a file.
+TEST_F(GameDataTest, WorkingDirectoryGivesItsGameFoldersAndLinksAreFollowed) {
+  const fs::path work = root / "work", pictures = root / "pictures", more = root / "more";
+  WriteText(work / "Config.ini", "Level maps/work.bsp Brightness 7");
+  WriteText(work / "hud-famas1.bmp", "hud");
+  WriteText(work / "fidget/lower.md3", "legs");
+  WriteText(work / "Textures/wall.tga", "wall");
+  WriteText(work / "photos/holiday.jpg", "not game data");
+  WriteText(work / "build/CMakeFiles/x.o", "not game data");
+  WriteText(pictures / "linked.tga", "linked picture");
+  WriteText(more / "textures/own.tga", "own");
+  fs::create_directory_symlink(pictures, work / "Textures/linked");
+  fs::create_directory_symlink(pictures, more / "textures/elsewhere");
+  fs::current_path(work);
+  CommandLine options;
+  options.dataDirs = {more.string()};
+  std::string error;
+  ASSERT_TRUE(SetUpGameData(&options, std::string(), &error)) << error;
+  EXPECT_EQ(ReadText("hud-famas1.bmp"), "hud");
+  EXPECT_EQ(ReadText("Fidget/lower.md3"), "legs");
+  EXPECT_EQ(ReadText("textures/wall.tga"), "wall");
+  EXPECT_EQ(ReadText("textures/linked/linked.tga"), "linked picture");
+  EXPECT_EQ(ReadText("textures/elsewhere/linked.tga"), "linked picture");
+  EXPECT_EQ(ReadText("textures/own.tga"), "own");
+  EXPECT_EQ(files::Source("hud-famas1.bmp"), work.string());
+  EXPECT_EQ(files::Size("fidget/lower.md3"), 4);
+  for (const char* other : {"photos/holiday.jpg", "build/CMakeFiles/x.o"}) EXPECT_FALSE(files::Exists(other)) << other;
+  EXPECT_EQ(files::List("", "", true).size(), 7u);  // Config.ini, the picture and five data files
 }
 
 TEST(CommandLineTest, OptionsAndMistakes) {

@@ -278,3 +278,56 @@ TEST(Trace, BoxesRestOnCurvedFloorsAndSlideAlongCurvedWalls) {
   }
   EXPECT_GT(q.z, 100.0f);  // slid along the wall
 }
+
+// A curved surface is thin, not flat: a shot or a box crossing it anywhere, straight on or at a
+// grazing angle, through the middle of a triangle, along a shared edge or through a grid
+// corner, is stopped on the side it came from; nothing slips through between its triangles.
+TEST(Trace, CurvedSurfacesStopBoxesAndShotsEverywhere) {
+  // A wall across x = 0 in the file (y-z plane), bulging toward +x by up to 24, 256 square.
+  std::vector<BspVertex> controls;
+  for (int row = 0; row < 3; ++row)
+    for (int column = 0; column < 3; ++column) {
+      BspVertex v{};
+      v.position[0] = (row == 1 && column == 1) ? 48.0f : (row == 1 || column == 1) ? 24.0f : 0.0f;
+      v.position[1] = -128.0f + 128.0f * column;
+      v.position[2] = 128.0f * row;
+      v.normal[0] = 1;
+      controls.push_back(v);
+    }
+  LevelBuilder builder;
+  builder.AddBox(Vec3(-512, -512, -64), Vec3(512, 512, -16));
+  builder.AddRawFace(FaceTypePatch, controls, {}, 0, -1, 3, 3);
+  Level level;
+  std::string error;
+  ASSERT_TRUE(builder.LoadInto(&level, &error)) << error;
+  ASSERT_FALSE(level.collisionTriangles.empty());
+
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> across(-90, 90), height(40, 216), slant(-0.4f, 0.4f);
+  int crossings = 0;
+  for (int k = 0; k < 2000; ++k) {
+    // In world coordinates the wall is the plane x = 0 bulging to +x; moves cross it from
+    // x = -60 to x = 140 (past the bulge), some straight, some at a grazing slant, some
+    // through the grid's vertices (every 16 units along the patch's cut lines).
+    Vec3 hit(0, height(random), across(random));
+    if (k % 4 == 1) hit = Vec3(0, std::round(hit.y / 16) * 16, std::round(hit.z / 16) * 16);
+    const Vec3 slope = k % 4 == 2 ? Vec3(1, slant(random), slant(random)) : Vec3(1, 0, 0);
+    const Vec3 start = hit - slope * 60.0f, end = hit + slope * 140.0f;
+    for (Vec3 extents : {Vec3(), Vec3(4, 4, 4)}) {
+      for (int backward = 0; backward < 2; ++backward) {
+        const Vec3 from = backward ? end : start, to = backward ? start : end;
+        const TraceResult r = level.Trace(from, to, extents);
+        ++crossings;
+        EXPECT_LT(r.fraction, 1.0f) << "through at " << from.x << " " << from.y << " " << from.z << " extents "
+                                    << extents.x;
+        if (r.fraction < 1.0f) {
+          // Stopped on its own side: moving the rest of the way from there is stopped at once.
+          const TraceResult again = level.Trace(r.end, to, extents);
+          EXPECT_LT(again.fraction, 0.01f);
+          EXPECT_FALSE(again.allSolid);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(crossings, 8000);
+}
