@@ -9,12 +9,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <unordered_map>
 
 #include "bots/graph_builder.h"
 #include "bots/navmesh.h"
 #include "bots/worker_threads.h"
+#include "core/disjoint_sets.h"
 #include "core/level.h"
 
 namespace {
@@ -125,11 +125,6 @@ std::vector<Place> SpreadPlaces(Level& level, const std::vector<Candidate>& cand
   return places;
 }
 
-int Find(std::vector<int>& parent, int i) {
-  while (parent[i] != i) i = parent[i] = parent[parent[i]];
-  return i;
-}
-
 // Below this height difference a pair whose straight line is blocked is no drop worth a walk.
 constexpr float MinDropHeight = 48;
 
@@ -189,7 +184,7 @@ struct Linker {
     if (ba) out[b].push_back({a, d});
     if (!ab && !ba) return;
     const bool both = Linked(a, b) && Linked(b, a);
-    if (both) parent[Find(parent, a)] = Find(parent, b);
+    if (both) JoinSets(parent, a, b);
     // A link one way that the other way now joins counts once, as a link both ways.
     if (ab && ba) {
       ++links;
@@ -299,8 +294,7 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
   }
 
   const int count = static_cast<int>(places.size());
-  Linker linker{s, places, std::vector<std::vector<std::pair<int, float>>>(count), std::vector<int>(count)};
-  std::iota(linker.parent.begin(), linker.parent.end(), 0);
+  Linker linker{s, places, std::vector<std::vector<std::pair<int, float>>>(count), SeparateSets(count)};
   // The calling thread traces on the level itself, every other worker on its own copy.
   std::vector<Level> copies(WorkerThreadCount(s.workers) - 1);
   std::vector<Level*> tracers = {&level};
@@ -321,7 +315,7 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
   TryPairs(
       PairsWithin(places, 2 * s.linkRange), places, tracers, s.runSpeed, s.drops, false,
       [&](const Pair& p) {
-        return places[p.a].component != places[p.b].component || Find(linker.parent, p.a) == Find(linker.parent, p.b);
+        return places[p.a].component != places[p.b].component || FindSet(linker.parent, p.a) == FindSet(linker.parent, p.b);
       },
       [&](const Pair& p, const LinkTrial& trial) {
         linker.Take(p.a, p.b, p.length, trial);
@@ -333,21 +327,21 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
     std::vector<std::vector<int>> droppedInto(count);  // the parts each place drops into
     for (int a = 0; a < count; ++a)
       for (const auto& [b, length] : linker.out[a])
-        if (!linker.Linked(b, a)) droppedInto[a].push_back(Find(linker.parent, b));
+        if (!linker.Linked(b, a)) droppedInto[a].push_back(FindSet(linker.parent, b));
     auto dropped = [&](const Pair& p) {
       const std::vector<int>& parts = droppedInto[p.a];
-      return std::find(parts.begin(), parts.end(), Find(linker.parent, p.b)) != parts.end();
+      return std::find(parts.begin(), parts.end(), FindSet(linker.parent, p.b)) != parts.end();
     };
     walks = 0;
     TryPairs(
         DropPairs(places, s.linkRange), places, tracers, s.runSpeed, true, true,
         [&](const Pair& p) {
-          return Find(linker.parent, p.a) == Find(linker.parent, p.b) || dropped(p) ||
+          return FindSet(linker.parent, p.a) == FindSet(linker.parent, p.b) || dropped(p) ||
                  linker.Detoured(p.a, p.b, p.length);
         },
         [&](const Pair& p, const LinkTrial& trial) {
           linker.Take(p.a, p.b, p.length, trial);
-          if (trial.forward) droppedInto[p.a].push_back(Find(linker.parent, p.b));
+          if (trial.forward) droppedInto[p.a].push_back(FindSet(linker.parent, p.b));
           return ++walks < MaxJoiningWalks;
         });
   }
