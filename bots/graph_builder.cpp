@@ -21,6 +21,10 @@ namespace {
 
 constexpr float OpenSkyReach = 1.0e5f;   // a floor with nothing above it this far is outside
 constexpr int MaxJoiningWalks = 4000;    // trial pairs spent joining the parts of one floor
+// The most pairs of waypoints whose links are tried by walking (a few dozen per waypoint on an
+// open floor): floors stacked close above each other multiply them, and past it the waypoints
+// are spread further apart, so the graph is coarser, never missing.
+constexpr size_t MaxTrialPairs = 60000;
 
 struct Candidate {
   Vec3 floor;      // a point on the floor the navigation mesh found
@@ -279,10 +283,13 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
   {
     NavMesh mesh;
     if (!BuildNavMesh(level, s.mesh, &mesh, error)) return false;
-    // A level too large for the graph's capacity gets its waypoints further apart.
+    // A level too large for the graph's capacity, or for the trial walks' budget, gets its
+    // waypoints further apart.
     for (;;) {
       places = SpreadPlaces(level, Candidates(mesh, s.gridStep), s);
-      if (static_cast<int>(places.size()) <= MaxGeneratedWaypoints) break;
+      if (static_cast<int>(places.size()) <= MaxGeneratedWaypoints &&
+          PairsWithin(places, s.linkRange).size() <= MaxTrialPairs)
+        break;
       s.spacing *= 1.3f;
       s.gridStep *= 1.3f;
       s.linkRange *= 1.3f;
