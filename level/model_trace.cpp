@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "core/level.h"
+#include "level/trace.h"
 
 namespace {
 
@@ -25,6 +26,8 @@ Vec3 Turned(Vec3 v, int axis, float degrees) {
 Vec3 IntoModel(const ModelPlacement& p, Vec3 world) { return Turned(world - p.offset, p.axis, -p.degrees); }
 
 }  // namespace
+
+Vec3 TurnedAbout(Vec3 v, int axis, float degrees) { return Turned(v, axis, degrees); }
 
 void Level::PlacedModelBox(int model, float mins[3], float maxs[3]) const {
   const BspModel& m = models[model];
