@@ -75,7 +75,6 @@ void RenderFrame() {
 
   if (GameTickDue(platform::Ticks())) RunGameTick();
   PrintBotPositions(platform::Ticks());
-  PrintPlayerPosition(platform::Ticks());
 
   // The level's moving parts carry and push the player and the bots (the player only while
   // collision is on).
@@ -88,6 +87,7 @@ void RenderFrame() {
     StepPlayerFlight(gFrameCounter.frameInterval);
     PlayerInTriggers();
   }
+  PrintPlayerPosition(platform::Ticks());
   for (const std::string& sound : gGame.movers.sounds) {
     OpenEffect(sound.c_str());
     PlayEffect(MoverSoundVolume);
