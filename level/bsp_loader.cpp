@@ -110,6 +110,8 @@ void Level::Destroy() {
   leafBrushes = {};
   brushes = {};
   brushSides = {};
+  models = {};
+  modelPlacements = {};
   textures = {};
   lightmapTexels = {};
   visibility = {};
