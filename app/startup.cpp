@@ -16,6 +16,7 @@
 #include "combat/emitter.h"
 #include "core/game_state.h"
 #include "level/entities.h"
+#include "movers/level_bodies.h"
 #include "platform/platform.h"
 #include "render/text.h"
 #include "render/texture.h"
@@ -110,6 +111,7 @@ bool InitializeGame() {
     FailStartup(nullptr);
     return false;
   }
+  SetUpLevelMovers();
 
   // The characters; the loaders show their own numbered messages.
   const char* characterNames[2] = {"fidget", "jack"};

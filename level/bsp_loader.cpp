@@ -108,6 +108,8 @@ void Level::Destroy() {
   leafBrushes = {};
   brushes = {};
   brushSides = {};
+  models = {};
+  modelPlacements = {};
   textures = {};
   lightmapTexels = {};
   visibility = {};

@@ -117,6 +117,7 @@ void Level::RenderLevel(Vec3 cameraPosition) {
     }
   }
   if (batchedDrawing) DrawFaceBatches(cameraPosition);
+  RenderModels(cameraPosition);
   DrawSky(cameraPosition);
   DrawBlendedFaces(cameraPosition);
   // Leave the textures of the leaves' last face bound, drawn or not, as drawing every face
