@@ -6,6 +6,7 @@
 // and facing) and fire volume; `gGame.movers.movers` every door and lift with its rest and
 // far offsets, speed and phase. MoverReady says when a lift is down to be boarded or a door
 // open to pass; PlaceAfter where a mover will be after some seconds if nothing blocks it.
+// (The records and this interface are on main since commit 731a6b0.)
 #pragma once
 #include "core/level.h"
 #include "core/mover_records.h"
