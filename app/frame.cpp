@@ -38,6 +38,15 @@ bool GameTickDue(uint32_t nowMs) {
   return true;
 }
 
+void AdvanceSurfaceClock(uint32_t nowMs) {
+  if (gGame.surfaceClockStarted) {
+    const double seconds = static_cast<double>(nowMs - gGame.surfaceClockTicks) / 1000.0;
+    gGame.surfaceSeconds += gGame.slowMotion ? seconds / SlowMotionFactor : seconds;
+  }
+  gGame.surfaceClockTicks = nowMs;
+  gGame.surfaceClockStarted = true;
+}
+
 void RunGameTick() {
   ++gGame.gameTicks;
   UpdateBot(0);
@@ -68,6 +77,7 @@ void RenderFrame() {
   if (gGame.hudOn) MaskScreenUnderHud();  // spares shading what the overlay covers
 
   if (GameTickDue(platform::Ticks())) RunGameTick();
+  AdvanceSurfaceClock(platform::Ticks());
   PrintBotPositions(platform::Ticks());
 
   // Collision, stairs, jump and gravity; with collision off the player flies freely.

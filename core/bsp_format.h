@@ -85,6 +85,12 @@ struct BspBrushSide {
   int32_t textureIndex;
 };
 
+struct BspFogRecord {       // lump 12
+  char name[64];            // the fog's shader entry, NUL-terminated
+  int32_t brush;            // the brush that bounds the fog
+  int32_t visibleSide;      // the side seen from outside, -1 for none
+};
+
 static_assert(sizeof(BspVertex) == 44, "vertex record");
 static_assert(sizeof(BspFace) == 104, "face record");
 static_assert(sizeof(BspTextureRecord) == 72, "texture record");
@@ -111,6 +117,7 @@ struct BspFileData {
   std::vector<int32_t> meshVertices;
   std::vector<BspFace> faces;
   std::vector<uint8_t> lightmaps;             // pages of LightmapBytes
+  std::vector<BspFogRecord> fogs;            // lump 12
   int32_t clusterCount = 0;                   // visibility: 0 clusters writes an empty lump
   int32_t bytesPerCluster = 0;
   std::vector<uint8_t> visibility;            // clusterCount * bytesPerCluster

@@ -189,6 +189,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     lightmapTexels.clear();
     visibility.clear();
     facesDrawn.clear();
+    fogs.clear();
     clusterCount = 0;
     bytesPerCluster = 0;
     lightmapCount_ = 0;
@@ -291,6 +292,15 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     }
     for (size_t i = 0; i < brushSides.size(); ++i) {
       if (!IndexInside(brushSides[i].plane, planes.size())) return failAt("brush side", i, "index");
+    }
+    std::vector<BspFogRecord> fogRecords;
+    if (!reader.Records(LumpEffects, &fogRecords, &reason)) return false;
+    for (size_t i = 0; i < fogRecords.size(); ++i) {
+      if (!IndexInside(fogRecords[i].brush, brushes.size())) return failAt("fog", i, "brush index");
+      FogVolume fog;
+      fog.name.assign(fogRecords[i].name, strnlen(fogRecords[i].name, sizeof(fogRecords[i].name)));
+      fog.brush = fogRecords[i].brush;
+      fogs.push_back(fog);
     }
 
     // All good: convert to y-up and keep the lightmap pages for upload.

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -46,10 +47,15 @@ void WriteTga(const std::string& path, const std::vector<Texel>& columns) {
 
 void WriteTga(const std::string& path, Texel colour) { WriteTga(path, std::vector<Texel>(8, colour)); }
 
-enum Material { Wall, Plain, Banner, GrateGT0, GrateLT128, GrateGE128, Window, Clamped, Repeated, Lost, Count };
+enum Material {
+  Wall, Plain, Banner, GrateGT0, GrateLT128, GrateGE128, Window, Clamped, Repeated, Lost,
+  LitWall, Unscripted, Scroll, Pulse, Anim, Glow, Clouds, Fog, Oriented, Count
+};
 const char* const Names[Count] = {"textures/s/wall",    "textures/s/plain",   "textures/s/banner", "textures/s/gt0",
                                   "textures/s/lt128",   "textures/s/ge128",   "textures/s/window", "textures/s/clamped",
-                                  "textures/s/repeated", "textures/s/lost"};
+                                  "textures/s/repeated", "textures/s/lost",   "textures/s/litwall", "textures/s/unscripted",
+                                  "textures/s/scroll",  "textures/s/pulse",   "textures/s/anim",   "textures/s/glow",
+                                  "textures/s/clouds",  "textures/s/fog",     "textures/s/oriented"};
 
 const Texel WallColour = {200, 160, 80, 255}, PlainColour = {255, 0, 0, 255}, BannerColour = {0, 0, 255, 255};
 const Texel GrateColour = {255, 255, 0, 255}, WindowColour = {128, 255, 64, 255};
@@ -76,11 +82,27 @@ void WriteStageData() {
          "textures/s/window { { map textures/s/pictures/window.tga\n blendFunc filter } }\n"
          "textures/s/clamped { { clampMap textures/s/pictures/halves.tga } }\n"
          "textures/s/repeated { { map textures/s/pictures/halves.tga } }\n"
-         "textures/s/lost { { map textures/s/pictures/none.tga\n alphaFunc LT128 } }\n";
+         "textures/s/lost { { map textures/s/pictures/none.tga\n alphaFunc LT128 } }\n"
+         "textures/s/litwall { { map $lightmap } { map textures/s/pictures/window.tga\n blendFunc filter } }\n"
+         "textures/s/scroll { { map textures/s/pictures/halves.tga\n tcMod scroll 0.25 0 } }\n"
+         "textures/s/pulse { { map textures/s/pictures/white.tga\n rgbGen wave sin 0.5 0.5 0 1 } }\n"
+         "textures/s/anim { { animMap 2 textures/s/pictures/red.tga textures/s/pictures/green.tga "
+         "textures/s/pictures/blue.tga } }\n"
+         "textures/s/glow { { map textures/s/pictures/dim.tga } { map textures/s/pictures/glow.tga\n blendFunc add } }\n"
+         "textures/s/clouds { surfaceparm sky\n skyParms - 512 -\n { map textures/s/pictures/halves.tga\n"
+         " tcMod scroll 0.1 0.1 } }\n"
+         "textures/s/fog { surfaceparm fog\n surfaceparm trans\n fogparms ( 0 0 1 ) 40 }\n";
+  WriteTga("textures/s/unscripted.tga", WindowColour);
+  WriteTga("textures/s/pictures/white.tga", Texel{255, 255, 255, 255});
+  WriteTga("textures/s/pictures/red.tga", Texel{255, 0, 0, 255});
+  WriteTga("textures/s/pictures/green.tga", Texel{0, 255, 0, 255});
+  WriteTga("textures/s/pictures/blue.tga", Texel{0, 0, 255, 255});
+  WriteTga("textures/s/pictures/dim.tga", Texel{100, 50, 20, 255});
+  WriteTga("textures/s/pictures/glow.tga", Texel{100, 100, 100, 255});
 }
 
 // A sealed box around the origin whose inner faces all show the wall, 128 units from the eye.
-LevelBuilder Room() {
+LevelBuilder Room(Material ceiling = Wall) {
   LevelBuilder builder;
   for (int i = 0; i < Count; ++i) builder.AddTexture(Names[i], SolidContents);
   const float h = 128, t = 16;
@@ -97,7 +119,7 @@ LevelBuilder Room() {
   builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(-h, h, -h), Vec3(-h, -h, -h)}, w);
   builder.AddWorldFace({Vec3(h, h, -h), Vec3(h, h, h), Vec3(h, -h, h), Vec3(h, -h, -h)}, w);
   builder.AddWorldFace({Vec3(h, -h, -h), Vec3(h, -h, h), Vec3(-h, -h, h), Vec3(-h, -h, -h)}, w);
-  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -h), Vec3(-h, h, -h)}, w);
+  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -h), Vec3(-h, h, -h)}, ceiling + 1);
   return builder;
 }
 
@@ -321,6 +343,133 @@ TEST_F(LevelStages, ClampedPicturesDoNotRepeatPastTheirEdge) {
     SCOPED_TRACE(c.x);
     EXPECT_TRUE(Near(PixelAt(pixels, c.x, 96), c.clamped));
     EXPECT_TRUE(Near(PixelAt(pixels, c.x, 32), c.repeated));
+  }
+}
+
+// The most common entry of other tools' levels, a lightmap stage under a multiplying picture,
+// is an opaque wall that writes depth, pixel for pixel the wall of the same picture without a
+// script; and it is drawn in the one-pass batches.
+TEST_F(LevelStages, LightmapThenFilterIsTheUnscriptedWall) {
+  gGame.lightmapsOn = true;
+  std::vector<uint8_t> pictures[2];
+  float depths[2] = {0, 0};
+  for (int k = 0; k < 2; ++k) {
+    LevelBuilder builder = Room();
+    const int page = builder.AddLightmap(120, 200, 255);
+    AddPanel(&builder, k == 0 ? LitWall : Unscripted, -64, 64, -64, 64, 1, false, page);
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    EXPECT_EQ(stage.level.materials[LitWall + 1].blend, SurfaceBlend::Opaque);
+    EXPECT_EQ(stage.level.materials[LitWall + 1].staged, -1);
+    pictures[k] = stage.Draw(gl, true);
+    glReadPixels(64, 64, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depths[k]);
+    ExpectStateRestored();
+  }
+  EXPECT_TRUE(pictures[0] == pictures[1]);
+  EXPECT_FALSE(Near(PixelAt(pictures[0], 64, 64), WallColour, 20));  // the panel, not the wall behind
+  EXPECT_EQ(depths[0], depths[1]);
+  EXPECT_LT(depths[0], 1.0f);
+}
+
+// Stages that move with the surfaces' clock: a scrolling picture, a pulsing colour, an
+// animation and an additive glow over a base, each a panel filling the view, at set times.
+TEST_F(LevelStages, StagesFollowTheSurfacesClock) {
+  const Texel red = {255, 0, 0, 255}, green = {0, 255, 0, 255}, blue = {0, 0, 255, 255};
+  const struct {
+    Material material;
+    double seconds;
+    Texel want;  // at the centre
+  } cases[] = {
+      {Pulse, 0.0, {128, 128, 128, 255}}, {Pulse, 0.25, {255, 255, 255, 255}}, {Pulse, 0.75, {0, 0, 0, 255}},
+      {Anim, 0.2, red},  {Anim, 0.7, green}, {Anim, 1.2, blue}, {Anim, 1.7, red},
+      {Glow, 0.0, {200, 150, 120, 255}},
+  };
+  gGame.lightmapsOn = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(Names[c.material]) + " at " + std::to_string(c.seconds));
+    LevelBuilder builder = Room();
+    AddPanel(&builder, c.material, -64, 64, -64, 64);
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    EXPECT_GE(stage.level.materials[c.material + 1].staged, 0);
+    gGame.surfaceSeconds = c.seconds;
+    const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+    EXPECT_TRUE(Near(PixelAt(pixels, 64, 64), c.want, 4));
+    ExpectStateRestored();
+  }
+  // The red | blue halves scroll a quarter repeat (two texels, 32 pixels) a second: the first
+  // blue column of a row moves from the middle to a quarter of the way across.
+  LevelBuilder builder = Room();
+  AddPanel(&builder, Scroll, -64, 64, -64, 64);
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  const struct {
+    double seconds;
+    int firstBlue;
+  } scrolls[] = {{0, 64}, {1, 32}, {2, 0}};
+  for (const auto& c : scrolls) {
+    gGame.surfaceSeconds = c.seconds;
+    const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+    int firstBlue = -1;
+    for (int x = 0; x < Size && firstBlue < 0; ++x)
+      if (PixelAt(pixels, x, 64).b > PixelAt(pixels, x, 64).r) firstBlue = x;
+    EXPECT_NEAR(firstBlue, c.firstBlue, 1) << "at " << c.seconds << " s";
+  }
+}
+
+// A cloud sky (no box): the ceiling is sky, the clouds move between two times, and every
+// pixel has a depth: the sky faces keep theirs.
+TEST_F(LevelStages, CloudSkyMovesAndKeepsItsDepth) {
+  LevelBuilder builder = Room(Clouds);
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  ASSERT_GE(stage.level.clouds.staged, 0);
+  std::vector<uint8_t> pictures[2];
+  for (int k = 0; k < 2; ++k) {
+    gGame.surfaceSeconds = k * 2.5;
+    SetSquareView(Size, 1, 4000);
+    LookAt(Vec3(0, 0, 0), Vec3(0, 1, -0.3f));
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    stage.level.RenderLevel(Vec3(0, 0, 0));
+    pictures[k] = gl.ReadPixels();
+    std::vector<float> depth(Size * Size);
+    glReadPixels(0, 0, Size, Size, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    EXPECT_EQ(std::count(depth.begin(), depth.end(), 1.0f), 0);
+    ExpectStateRestored();
+    if (k == 0) SaveShot(pictures[k], Size, Size, "level-stages-clouds", "-filter point -resize 400%");
+  }
+  long differing = 0;
+  for (size_t i = 0; i < pictures[0].size(); ++i) differing += pictures[0][i] != pictures[1][i];
+  EXPECT_GT(differing, Size * Size / 4);
+  EXPECT_TRUE(Near(PixelAt(pictures[0], 64, 2), WallColour));  // the wall below the sky stays
+}
+
+// A fog volume (blue, hiding everything at 40 units) between the eye and the wall 128 units
+// ahead: the wall takes the fog colour in proportion to the fog it is seen through, also from
+// inside; the fog's own side is no picture.
+TEST_F(LevelStages, FogVolumesFadeWhatLiesBehindThem) {
+  const struct {
+    float nearZ, farZ;  // world z of the fog box's faces across the view
+    float share;        // of the fog colour at the centre
+  } cases[] = {{-30, -40, 0.25f}, {-30, -50, 0.5f}, {-20, -60, 1.0f}, {-10, -90, 1.0f}, {10, -20, 0.5f}, {200, 150, 0}};
+  gGame.lightmapsOn = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE("fog from z " + std::to_string(c.nearZ) + " to " + std::to_string(c.farZ));
+    LevelBuilder builder = Room();
+    const int brush = builder.AddWorldBox(Vec3(-127, -127, c.farZ), Vec3(127, 127, c.nearZ), Fog + 1);
+    builder.AddFog(Names[Fog], brush);
+    AddPanel(&builder, Fog, -64, 64, -64, 64);  // a side of the fog: never drawn
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    ASSERT_EQ(stage.level.fogs.size(), 1u);
+    const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+    const Texel want = {static_cast<uint8_t>(WallColour.r * (1 - c.share) + 0.5f),
+                        static_cast<uint8_t>(WallColour.g * (1 - c.share) + 0.5f),
+                        static_cast<uint8_t>(WallColour.b * (1 - c.share) + 255 * c.share + 0.5f), 255};
+    EXPECT_TRUE(Near(PixelAt(pixels, 64, 64), want, 4));
+    ExpectStateRestored();
   }
 }
 
