@@ -12,6 +12,7 @@
 #include "core/game_state.h"
 #include "platform/platform.h"
 #include "player/physics.h"
+#include "render/screenshot.h"
 #include "render/text.h"
 
 namespace {
@@ -131,6 +132,13 @@ void RenderFrame() {
     SetWorldColour(1.0f);
   }
 
+  // A screenshot is this frame exactly as the swap is about to show it.
+  if (gGame.screenshotRequested) {
+    gGame.screenshotRequested = false;
+    int width = 0, height = 0;
+    platform::Current().GetClientSize(&width, &height);
+    TakeScreenshot(width, height);
+  }
   platform::Current().SwapBuffers();
 
   // The renderer's per-frame buffers come and go with the number of particles: once a second

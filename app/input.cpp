@@ -67,6 +67,7 @@ void HandleKey(int key) {
     case KeyEscape: PostQuit(0); break;
     case KeyInsert: SetBotsRun(); break;
     case KeyDelete: SendBotsToPlayer(); break;
+    case KeyPrintScreen: gGame.screenshotRequested = true; break;
     case Key1: gGame.currentWeapon = WeaponRifle; break;
     case Key2: gGame.currentWeapon = WeaponLauncher; break;
     case KeyF:
@@ -125,12 +126,39 @@ void HandleMouseButton(platform::MouseButton button) {
   }
 }
 
+// A game pad's buttons do what the mouse buttons and the most used keys do.
+void HandlePadButton(platform::PadButton button) {
+  using platform::PadButton;
+  using namespace platform;
+  switch (button) {
+    case PadButton::RightTrigger: HandleMouseButton(MouseButton::Left); break;  // fire
+    case PadButton::LeftTrigger: HandleMouseButton(MouseButton::Right); break;  // jump
+    case PadButton::LeftShoulder:
+    case PadButton::RightShoulder:  // the other weapon
+      HandleKey(gGame.currentWeapon == WeaponRifle ? Key2 : Key1);
+      break;
+    case PadButton::A: HandleKey(KeyN); break;             // night vision
+    case PadButton::B: HandleKey(KeyF); break;             // fog
+    case PadButton::X: HandleKey(KeyReturn); break;        // weapon overlay
+    case PadButton::Y: HandleKey(KeyF11); break;           // slow motion
+    case PadButton::Back: HandleKey(KeyDelete); break;     // bots to the player
+    case PadButton::Start: HandleKey(KeyInsert); break;    // bots run or walk
+    case PadButton::DpadUp: HandleKey(KeyAdd); break;      // thicker fog
+    case PadButton::DpadDown: HandleKey(KeySubtract); break;
+    case PadButton::DpadLeft: HandleKey(KeyF4); break;     // diagnostic text
+    case PadButton::DpadRight: HandleKey(KeyF5); break;    // waypoint graph
+    case PadButton::LeftStick:
+    case PadButton::RightStick: break;  // pressed by accident too often to mean anything
+  }
+}
+
 }  // namespace
 
 void HandleEvent(const platform::Event& event) {
   switch (event.type) {
     case platform::Event::KeyDown: HandleKey(event.key); break;
     case platform::Event::MouseDown: HandleMouseButton(event.button); break;
+    case platform::Event::PadDown: HandlePadButton(event.padButton); break;
     case platform::Event::CloseRequest: platform::PostQuit(0); break;
     case platform::Event::Resized:
       // Full screen keeps its projection.

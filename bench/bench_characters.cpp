@@ -21,6 +21,7 @@
 #include "bench/bench_gl.h"
 #include "core/character.h"
 #include "core/game_state.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 #ifdef KORVALIS_HAVE_LEVEL_BUILDER

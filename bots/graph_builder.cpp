@@ -8,12 +8,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <unordered_map>
 
 #include "bots/graph_builder.h"
 #include "bots/navmesh.h"
 #include "bots/worker_threads.h"
+#include "core/disjoint_sets.h"
 #include "core/level.h"
 
 namespace {
@@ -124,11 +124,6 @@ std::vector<Place> SpreadPlaces(Level& level, const std::vector<Candidate>& cand
   return places;
 }
 
-int Find(std::vector<int>& parent, int i) {
-  while (parent[i] != i) i = parent[i] = parent[parent[i]];
-  return i;
-}
-
 // A trial of one link: an open line at centre height, then walks both ways.
 struct LinkTrial {
   bool walked = false;
@@ -156,7 +151,7 @@ struct Linker {
     if (!trial.walked) return;
     neighbours[a].push_back({b, d});
     neighbours[b].push_back({a, d});
-    parent[Find(parent, a)] = Find(parent, b);
+    JoinSets(parent, a, b);
     ++links;
   }
 
@@ -241,8 +236,7 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
   }
 
   const int count = static_cast<int>(places.size());
-  Linker linker{s, places, std::vector<std::vector<std::pair<int, float>>>(count), std::vector<int>(count)};
-  std::iota(linker.parent.begin(), linker.parent.end(), 0);
+  Linker linker{s, places, std::vector<std::vector<std::pair<int, float>>>(count), SeparateSets(count)};
   // The calling thread traces on the level itself, every other worker on its own copy.
   std::vector<Level> copies(WorkerThreadCount(s.workers) - 1);
   std::vector<Level*> tracers = {&level};
@@ -262,7 +256,7 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
   TryPairs(
       PairsWithin(places, 2 * s.linkRange), places, tracers, s.runSpeed,
       [&](const Pair& p) {
-        return places[p.a].component != places[p.b].component || Find(linker.parent, p.a) == Find(linker.parent, p.b);
+        return places[p.a].component != places[p.b].component || FindSet(linker.parent, p.a) == FindSet(linker.parent, p.b);
       },
       [&](const Pair& p, const LinkTrial& trial) {
         linker.Take(p.a, p.b, p.length, trial);
@@ -281,7 +275,7 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
   }
   report->waypoints = count;
   report->links = linker.links;
-  for (int i = 0; i < count; ++i) report->components += Find(linker.parent, i) == i ? 1 : 0;
+  for (int i = 0; i < count; ++i) report->components += FindSet(linker.parent, i) == i ? 1 : 0;
   report->walkTicks = linker.ticks;
   report->milliseconds =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <numeric>
 #include <utility>
+
+#include "core/disjoint_sets.h"
 
 namespace {
 
@@ -89,11 +90,6 @@ void DropOpenSkySpans(rcHeightfield& solid) {
   }
 }
 
-int Find(std::vector<int>& parent, int i) {
-  while (parent[i] != i) i = parent[i] = parent[parent[i]];
-  return i;
-}
-
 // The edge's height (cell heights) at `at` along it.
 float HeightAt(const NavTileEdge& e, float at) {
   return e.yFrom + (e.yTo - e.yFrom) * (at - e.from) / static_cast<float>(e.to - e.from);
@@ -163,9 +159,8 @@ void JoinNavTiles(const std::vector<NavTile>& tiles, const float origin[3], floa
     }
   }
   const int count = static_cast<int>(mesh->polygons.size());
-  std::vector<int> parent(count);
-  std::iota(parent.begin(), parent.end(), 0);
-  for (const NavPortal& portal : mesh->portals) parent[Find(parent, portal.polygonA)] = Find(parent, portal.polygonB);
+  std::vector<int> parent = SeparateSets(count);
+  for (const NavPortal& portal : mesh->portals) JoinSets(parent, portal.polygonA, portal.polygonB);
 
   // Edges on a high side, by (axis, line), in tile order; each low-side edge looks its partners up.
   std::map<std::pair<int, int>, std::vector<std::pair<const NavTileEdge*, int>>> highSides;
@@ -190,14 +185,14 @@ void JoinNavTiles(const std::vector<NavTile>& tiles, const float origin[3], floa
         const float along = (e.side == 0 ? origin[2] : origin[0]) + middle * cs;
         const Vec3 midpoint = e.side == 0 ? Vec3(across, y, along) : Vec3(along, y, across);
         mesh->portals.push_back(NavPortal{midpoint, otherPolygon, polygon, true});
-        parent[Find(parent, polygon)] = Find(parent, otherPolygon);
+        JoinSets(parent, polygon, otherPolygon);
       }
     }
 
   std::vector<int> number(count, -1);
   mesh->componentCount = 0;
   for (int p = 0; p < count; ++p) {
-    const int root = Find(parent, p);
+    const int root = FindSet(parent, p);
     if (number[root] < 0) number[root] = mesh->componentCount++;
     mesh->polygons[p].component = number[root];
   }

@@ -83,6 +83,7 @@ struct GameState {
   bool lightmapsBeforeNightVision = false;
   bool jumping = false;
   float jumpOffset = 0;
+  bool screenshotRequested = false; // Print Screen: the next frame is saved before it shows
   Vec3 playerBoxExtents{17, 50, 17};
   uint32_t lastTickTime = 0;        // ms of the last game tick
   // The clock of moving surfaces (shader stages), seconds: it follows the game clock and runs

@@ -63,6 +63,18 @@ struct CollisionSurface {
 
 // The most tessellated patch vertices a level keeps; past it, patches are cut more coarsely.
 constexpr int64_t MaxPatchVertices = int64_t{1} << 21;
+// The most sides one brush may have: a box has 6, with bevels a few more, a round column a few
+// dozen. Cutting a brush's sides into faces takes work that grows with the cube of its sides.
+constexpr int32_t MaxBrushSides = 128;
+// What a level's faces may cost once built, in bytes: the vertices each face draws from (its
+// range, or its patch's grid), its triangle indices and its collision triangles. Faces may
+// share one range of a file's vertices, so the file alone bounds nothing: a level whose faces
+// cost more than this even with every patch at its coarsest is refused.
+constexpr int64_t LevelBuildBaseBytes = int64_t{64} << 20;
+constexpr int64_t LevelBuildBytesPerFileByte = 32;
+inline int64_t LevelBuildBudget(size_t fileBytes) {
+  return LevelBuildBaseBytes + LevelBuildBytesPerFileByte * static_cast<int64_t>(fileBytes);
+}
 
 // What the shader scripts say about the faces of one texture record.
 struct SurfaceMaterial {
@@ -260,7 +272,11 @@ class Level {
   float boundsMins_[3] = {}, boundsMaxs_[3] = {};  // around leaves and vertices (ComputeBounds)
   bool CheckTree(std::string* reason) const;
   bool CheckFace(size_t index, std::string* reason) const;  // any lightmap index is fine
-  void BuildFaceGeometry();  // after conversion: index lists, patch grids, collision triangles
+  bool CheckBrushSidesApart(std::string* reason) const;
+  // After conversion: index lists, patch grids, collision triangles, all within
+  // LevelBuildBudget(fileBytes); false with the reason (nothing built) when even the coarsest
+  // patches cost more.
+  bool BuildFaceGeometry(size_t fileBytes, std::string* reason);
   Texture LightmapOf(const BspFace& face) const;  // the page, or white for vertex colours
   Texture whiteTexture_ = 0;                 // 1 x 1 white: the lightmap of faces without one
   std::vector<BspVertex> colouredVertices_;  // RenderFace's scratch: colours times the current colour

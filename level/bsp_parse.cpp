@@ -9,9 +9,11 @@
 // colours", never a refusal. Node children must point further down the array (the level compiler writes nodes
 // parent first), which makes every walk of the tree end; and the nodes must form one tree
 // of bounded depth (see CheckTree), which keeps every walk short.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/level.h"
@@ -164,6 +166,25 @@ bool Level::CheckTree(std::string* reason) const {
   return true;
 }
 
+// No two brushes may share a side: the work of cutting a brush's sides into faces (the
+// navigation mesh) grows with the square of its sides, and brushes sharing one long range
+// would repeat it for each. Level compilers give each brush a range of its own.
+bool Level::CheckBrushSidesApart(std::string* reason) const {
+  std::vector<std::pair<int32_t, size_t>> starts;  // (first side, brush) of brushes with sides
+  for (size_t i = 0; i < brushes.size(); ++i)
+    if (brushes[i].sideCount > 0) starts.push_back({brushes[i].firstSide, i});
+  std::sort(starts.begin(), starts.end());
+  for (size_t k = 1; k < starts.size(); ++k) {
+    const BspBrush& before = brushes[starts[k - 1].second];
+    if (static_cast<int64_t>(before.firstSide) + before.sideCount > starts[k].first) {
+      *reason = "brush " + std::to_string(starts[k].second) + " shares sides with brush " +
+                std::to_string(starts[k - 1].second);
+      return false;
+    }
+  }
+  return true;
+}
+
 bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
   std::string reason;
   // Nothing of an earlier or a refused file stays behind.
@@ -288,8 +309,10 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     for (size_t i = 0; i < brushes.size(); ++i) {
       const BspBrush& b = brushes[i];
       if (!RangeInside(b.firstSide, b.sideCount, brushSides.size())) return failAt("brush", i, "side range");
+      if (b.sideCount > MaxBrushSides) return failAt("brush", i, "has too many sides");
       if (!IndexInside(b.textureIndex, textures.size())) return failAt("brush", i, "texture index");
     }
+    if (!CheckBrushSidesApart(&reason)) return false;
     for (size_t i = 0; i < brushSides.size(); ++i) {
       if (!IndexInside(brushSides[i].plane, planes.size())) return failAt("brush side", i, "index");
     }
@@ -317,7 +340,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     lightmapCount_ = static_cast<int>(lightmaps);
     facesDrawn.assign(faces.size() / 32 + 1, 0);
     fileVertexCount = vertices.size();
-    BuildFaceGeometry();
+    if (!BuildFaceGeometry(size, &reason)) return false;
     ComputeBounds();
     return true;
   };

@@ -99,11 +99,23 @@ std::vector<PlayerStart> FindPlayerStarts(const std::string& entityText) {
 }
 
 bool DropToFloor(Level& level, Vec3 origin, Vec3 extents, Vec3* rest) {
-  // Stored origins sit a little above the floor, nearer to it than our box reaches below its
-  // centre: first try the box with its bottom at the origin and lower it from there. A start
-  // a little into a slope or a step is lifted clear; a low room may only fit the box centred.
-  const float lifts[] = {extents.y, extents.y + 8, extents.y + 16, extents.y + 32, extents.y + 64, 0};
   constexpr float MaxDrop = 4096;
+  // Stored origins sit a little above the floor, nearer to it than our box reaches below its
+  // centre. The floor straight under the origin (a line traced down) carries the box: stood on
+  // it, the box fits wherever the room is tall enough, however low.
+  constexpr float Clearance = 1;  // above the floor, so the box starts clear of it
+  const TraceResult line = level.Trace(origin, Vec3(origin.x, origin.y - MaxDrop, origin.z), Vec3());
+  if (!line.allSolid && line.fraction < 1) {
+    const Vec3 standing(origin.x, line.end.y + extents.y + Clearance, origin.z);
+    if (!level.Trace(standing, standing, extents).allSolid) {
+      *rest = level.Trace(standing, Vec3(standing.x, standing.y - MaxDrop, standing.z), extents).end;
+      return true;
+    }
+  }
+  // Else (the origin a little into a slope or a step, or the box catching on something beside
+  // the line): the box with its bottom at the origin, lifted clear of a step, then centred,
+  // lowered from there.
+  const float lifts[] = {extents.y, extents.y + 8, extents.y + 16, extents.y + 32, extents.y + 64, 0};
   for (float lift : lifts) {
     const Vec3 top(origin.x, origin.y + lift, origin.z);
     if (level.Trace(top, top, extents).allSolid) continue;  // in a wall: try another height

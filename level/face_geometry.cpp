@@ -5,6 +5,8 @@
 // the solid patches kept for the tracer.
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "core/level.h"
 #include "level/patch_stitching.h"
@@ -16,13 +18,52 @@ bool Drawn(const BspFace& face) {
   return face.type == FaceTypePolygon || face.type == FaceTypeMesh || face.type == FaceTypePatch;
 }
 
+// The triangle indices of a polygon or mesh face: its list's whole triangles, else (a polygon)
+// the fan over its vertices.
+int64_t ListedIndexCount(const BspFace& f) {
+  if (f.meshVertexCount > 0) return f.meshVertexCount / 3 * 3;
+  return f.type == FaceTypePolygon && f.vertexCount > 2 ? 3 * (int64_t{f.vertexCount} - 2) : 0;
+}
+
+// What a patch costs built with the given cuts: its grid's vertices, two triangles a cell
+// drawn, and two more to collide with when it is solid.
+int64_t PatchCost(const std::vector<int>& columns, const std::vector<int>& rows, bool solid) {
+  int64_t across = 0, down = 0;
+  for (int n : columns) across += n;
+  for (int n : rows) down += n;
+  const int64_t cells = across * down;
+  return (across + 1) * (down + 1) * int64_t{sizeof(BspVertex)} + 6 * cells * int64_t{sizeof(uint32_t)} +
+         (solid ? 2 * cells * int64_t{sizeof(CollisionTriangle)} : 0);
+}
+
 }  // namespace
 
-void Level::BuildFaceGeometry() {
-  faceGeometry.assign(faces.size(), FaceGeometry());
+bool Level::BuildFaceGeometry(size_t fileBytes, std::string* reason) {
+  faceGeometry.clear();
   faceIndices.clear();
   collisionTriangles.clear();
   collisionSurfaces.clear();
+
+  // The smallest cost of every face, patches at one segment a piece, before anything is built.
+  const int64_t budget = LevelBuildBudget(fileBytes);
+  int64_t fixedCost = 0;  // polygons and meshes: their ranges and lists as they are
+  int64_t coarsest = 0;
+  for (const BspFace& f : faces) {
+    if (!Drawn(f)) continue;
+    if (f.type == FaceTypePatch) {
+      const bool solid = (textures[f.textureIndex].contents & SolidContentsMask) != 0;
+      coarsest += PatchCost(std::vector<int>((f.patchSize[0] - 1) / 2, 1), std::vector<int>((f.patchSize[1] - 1) / 2, 1),
+                            solid);
+    } else {
+      fixedCost += int64_t{f.vertexCount} * int64_t{sizeof(BspVertex)} + ListedIndexCount(f) * int64_t{sizeof(uint32_t)};
+    }
+    if (fixedCost + coarsest > budget) {
+      *reason = "its faces take more than " + std::to_string(budget >> 20) + " MB to build (" +
+                std::to_string(fileBytes) + " bytes of file)";
+      return false;
+    }
+  }
+  faceGeometry.assign(faces.size(), FaceGeometry());
 
   // The patches and the edges they share; the finest cut per piece that keeps all the
   // level's patches, their shared edges cut alike, within the vertex budget.
@@ -33,18 +74,24 @@ void Level::BuildFaceGeometry() {
     if (f.type != FaceTypePatch) continue;
     patchOfFace[i] = static_cast<int>(patches.size());
     PatchCut cut;
-    cut.controls = &vertices[f.firstVertex];
+    cut.vertices = &vertices;
+    cut.firstControl = static_cast<size_t>(f.firstVertex);
     cut.width = f.patchSize[0];
     cut.height = f.patchSize[1];
+    cut.solid = (textures[f.textureIndex].contents & SolidContentsMask) != 0;
     patches.push_back(cut);
   }
   const std::vector<PatchEdgeMatch> shared = FindSharedPatchEdges(patches);
+  // Halving the cap ends at one segment a piece, which the budget was checked to hold.
   for (int cap = MaxPieceSubdivisions; cap >= 1; cap /= 2) {
-    int64_t total = 0;
-    for (PatchCut& p : patches) PatchSubdivisions(p.controls, p.width, p.height, cap, &p.columns, &p.rows);
+    int64_t vertexCount = 0, cost = fixedCost;
+    for (PatchCut& p : patches) PatchSubdivisions(PatchControls(p), p.width, p.height, cap, &p.columns, &p.rows);
     AgreeSharedEdgeCounts(shared, &patches);
-    for (const PatchCut& p : patches) total += PatchGridVertexCount(p.columns, p.rows);
-    if (total <= MaxPatchVertices) break;
+    for (const PatchCut& p : patches) {
+      vertexCount += PatchGridVertexCount(p.columns, p.rows);
+      cost += PatchCost(p.columns, p.rows, p.solid);
+    }
+    if (vertexCount <= MaxPatchVertices && cost <= budget) break;
   }
 
   std::vector<BspVertex> controls;
@@ -108,4 +155,5 @@ void Level::BuildFaceGeometry() {
     }
     collisionSurfaces.push_back(surface);
   }
+  return true;
 }

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "core/disjoint_sets.h"
+
 namespace {
 
 bool AlongRow(int edge) { return edge == PatchEdgeFirstRow || edge == PatchEdgeLastRow; }
@@ -21,7 +23,7 @@ const float* EdgePoint(const PatchCut& p, int edge, int i) {
     case PatchEdgeFirstColumn: index = static_cast<size_t>(i) * p.width; break;
     default: index = static_cast<size_t>(i) * p.width + p.width - 1; break;
   }
-  return p.controls[index].position;
+  return PatchControls(p)[index].position;
 }
 
 bool Near(const float* a, const float* b) {
@@ -61,14 +63,6 @@ bool Usable(const PatchCut& p, int edge) {
     spread = spread || !Near(q, EdgePoint(p, edge, 0));
   }
   return spread;
-}
-
-int Root(std::vector<int>* parent, int slot) {
-  while ((*parent)[slot] != slot) {
-    (*parent)[slot] = (*parent)[(*parent)[slot]];
-    slot = (*parent)[slot];
-  }
-  return slot;
 }
 
 // The grid vertex (offset from the grid's first) at position i along the edge of a grid
@@ -132,15 +126,11 @@ void AgreeSharedEdgeCounts(const std::vector<PatchEdgeMatch>& matches, std::vect
     const PatchCut& p = (*patches)[patch];
     return base[patch] + (AlongRow(edge) ? piece : static_cast<int>(p.columns.size()) + piece);
   };
-  std::vector<int> parent(base.back());
-  std::iota(parent.begin(), parent.end(), 0);
+  std::vector<int> parent = SeparateSets(base.back());
   for (const PatchEdgeMatch& m : matches) {
     const int pieces = (EdgePointCount((*patches)[m.patchA], m.edgeA) - 1) / 2;
-    for (int k = 0; k < pieces; ++k) {
-      const int a = Root(&parent, slot(m.patchA, m.edgeA, k));
-      const int b = Root(&parent, slot(m.patchB, m.edgeB, m.reversed ? pieces - 1 - k : k));
-      parent[b] = a;
-    }
+    for (int k = 0; k < pieces; ++k)
+      JoinSets(parent, slot(m.patchB, m.edgeB, m.reversed ? pieces - 1 - k : k), slot(m.patchA, m.edgeA, k));
   }
   // Each set's largest count, then every slot of the set takes it.
   std::vector<int> largest(parent.size(), 0);
@@ -151,10 +141,10 @@ void AgreeSharedEdgeCounts(const std::vector<PatchEdgeMatch>& matches, std::vect
     return at < cut.columns.size() ? cut.columns[at] : cut.rows[at - cut.columns.size()];
   };
   for (int s = 0; s < static_cast<int>(parent.size()); ++s) {
-    const int r = Root(&parent, s);
+    const int r = FindSet(parent, s);
     largest[r] = std::max(largest[r], count(s));
   }
-  for (int s = 0; s < static_cast<int>(parent.size()); ++s) count(s) = largest[Root(&parent, s)];
+  for (int s = 0; s < static_cast<int>(parent.size()); ++s) count(s) = largest[FindSet(parent, s)];
 }
 
 void WeldSharedEdgeVertices(const std::vector<PatchEdgeMatch>& matches, const std::vector<PatchCut>& patches,

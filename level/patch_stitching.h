@@ -21,12 +21,18 @@ enum PatchEdge {
   PatchEdgeCount
 };
 
-// One patch's control grid and the segment counts it is cut by.
+// One patch's control grid and the segment counts it is cut by. The grid is found through its
+// array and an offset, not a pointer: tessellated grids are appended to that same array.
 struct PatchCut {
-  const BspVertex* controls = nullptr;
+  const std::vector<BspVertex>* vertices = nullptr;  // the array holding the control grid
+  size_t firstControl = 0;                            // the grid's first vertex in it
   int width = 0, height = 0;
+  bool solid = false;              // collided with, as well as drawn
   std::vector<int> columns, rows;  // segments per column of pieces (along u), per row (along v)
 };
+
+// The control grid, row by row.
+inline const BspVertex* PatchControls(const PatchCut& p) { return p.vertices->data() + p.firstControl; }
 
 // Two edges that are the same curve: their control points lie together, in the same order or
 // reversed. (patchA, edgeA) comes before (patchB, edgeB).

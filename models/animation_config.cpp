@@ -14,7 +14,7 @@
 
 #include "core/character.h"
 #include "models/model_files.h"
-#include "render/texture.h"
+#include "platform/files.h"
 
 namespace {
 

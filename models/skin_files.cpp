@@ -5,6 +5,7 @@
 
 #include "core/character.h"
 #include "models/model_files.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 #include "render/texture_lookup.h"

@@ -126,11 +126,6 @@ bool MountOne(const std::string& path, std::string* error, const char* mountPoin
   return true;
 }
 
-bool EndsWithNoCase(const std::string& text, const std::string& ending) {
-  if (text.size() < ending.size()) return false;
-  return NormalName(text.substr(text.size() - ending.size())) == NormalName(ending);
-}
-
 // Reads at most maxBytes + 1 bytes, so a file that lies about its length still cannot make
 // us hold more than the budget.
 bool ReadOsFile(const std::string& path, std::vector<uint8_t>* bytes, size_t maxBytes) {
@@ -181,6 +176,15 @@ bool ReadMountedFile(const std::string& realName, std::vector<uint8_t>* bytes, s
 }
 
 }  // namespace
+
+bool EndsWithNoCase(const std::string& text, const std::string& ending) {
+  if (text.size() < ending.size()) return false;
+  const size_t start = text.size() - ending.size();
+  for (size_t i = 0; i < ending.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[start + i])) != std::tolower(static_cast<unsigned char>(ending[i])))
+      return false;
+  return true;
+}
 
 std::string NormalName(const std::string& name) {
   std::string out;
@@ -344,3 +348,8 @@ std::vector<std::string> List(const std::string& directory, const std::string& e
 }
 
 }  // namespace files
+
+bool ReadWholeFile(const char* fileName, std::vector<uint8_t>* bytes, size_t maxBytes) {
+  bytes->clear();
+  return fileName && files::ReadFile(fileName, bytes, maxBytes);
+}

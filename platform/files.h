@@ -60,4 +60,12 @@ std::string Source(const std::string& name);
 // "maps/a.bsp"); leading "./" and doubled separators are dropped.
 std::string NormalName(const std::string& name);
 
+// Whether a name ends with `ending`, letters compared without case (".PK3" ends with ".pk3").
+bool EndsWithNoCase(const std::string& text, const std::string& ending);
+
 }  // namespace files
+
+// Reads a whole data file through the search path; false when fileName is null, or the file is
+// missing, unreadable or larger than maxBytes.
+bool ReadWholeFile(const char* fileName, std::vector<uint8_t>* bytes,
+                   size_t maxBytes = files::DefaultMaxFileBytes);

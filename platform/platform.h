@@ -10,7 +10,7 @@ namespace platform {
 // Win32 virtual-key codes: the game's key tables are written in them.
 enum Key : int {
   KeyReturn = 13, KeyEscape = 27, KeyEnd = 35, KeyHome = 36, KeyLeft = 37, KeyUp = 38,
-  KeyRight = 39, KeyDown = 40, KeyInsert = 45, KeyDelete = 46,
+  KeyRight = 39, KeyDown = 40, KeyPrintScreen = 44, KeyInsert = 45, KeyDelete = 46,
   Key1 = 49, Key2 = 50, KeyA = 65, KeyD = 68, KeyF = 70, KeyN = 78, KeyS = 83, KeyW = 87,
   KeyAdd = 107, KeySubtract = 109,
   KeyF1 = 112, KeyF2 = 113, KeyF3 = 114, KeyF4 = 115, KeyF5 = 116, KeyF6 = 117,
@@ -19,11 +19,25 @@ enum Key : int {
 
 enum class MouseButton { Left, Right, Middle };
 
+// Game pad buttons by their place on an Xbox-style pad (A is the bottom face button whatever
+// it is labelled); a trigger counts as pressed once pulled past half way.
+enum class PadButton {
+  A, B, X, Y, Back, Start, LeftStick, RightStick, LeftShoulder, RightShoulder,
+  DpadUp, DpadDown, DpadLeft, DpadRight, LeftTrigger, RightTrigger,
+};
+
+// Where the game pads' sticks point, each axis -1 .. 1 with the dead zone around the centre
+// already 0: x grows to the right, y downwards (pushing a stick away from you gives y < 0).
+struct PadSticks {
+  float leftX = 0, leftY = 0, rightX = 0, rightY = 0;
+};
+
 struct Event {
-  enum Type { None, Quit, KeyDown, MouseDown, Resized, CloseRequest };
+  enum Type { None, Quit, KeyDown, MouseDown, PadDown, Resized, CloseRequest };
   Type type = None;
   int key = 0;                              // KeyDown: virtual-key code
   MouseButton button = MouseButton::Left;   // MouseDown
+  PadButton padButton = PadButton::A;       // PadDown
   int width = 0, height = 0;                // Resized: new client size in pixels
   int exitCode = 0;                         // Quit: the code given to PostQuit
 };
@@ -60,6 +74,9 @@ class Backend {
   virtual bool KeyHeld(int virtualKey) = 0;
   virtual void GetMouse(int* x, int* y) = 0;  // window client coordinates
   virtual void SetMouse(int x, int y) = 0;    // window client coordinates
+  // Game pads: the sticks of every connected pad added up (none connected: all 0). Pads are
+  // taken up and let go as they are plugged in and out; their buttons arrive as PadDown.
+  virtual PadSticks GetPadSticks() { return PadSticks(); }
   // Quit request: PollEvent returns a Quit event carrying the code once the queue is empty.
   virtual void PostQuit(int exitCode) = 0;
 };

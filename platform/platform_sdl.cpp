@@ -1,12 +1,13 @@
 // The SDL2 backend of the platform seam: window and display mode, the OpenGL context,
 // message boxes, key and mouse events in Win32 virtual-key codes, held-key polling, the
-// mouse-look cursor and the millisecond clock.
+// mouse-look cursor, game pads (game_pads_sdl.cpp) and the millisecond clock.
 #include <GL/gl.h>
 #include <SDL.h>
 
 #include <csignal>
 #include <cstdio>
 
+#include "platform/game_pads_sdl.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -28,6 +29,7 @@ int VirtualKeyFromSdl(SDL_Keycode key) {
     case SDLK_UP: return KeyUp;
     case SDLK_RIGHT: return KeyRight;
     case SDLK_DOWN: return KeyDown;
+    case SDLK_PRINTSCREEN: return KeyPrintScreen;
     case SDLK_INSERT: return KeyInsert;
     case SDLK_DELETE: return KeyDelete;  // SDL gives 127 here
     case SDLK_KP_PLUS: return KeyAdd;
@@ -51,6 +53,7 @@ SDL_Keycode SdlFromVirtualKey(int vk) {
     case KeyUp: return SDLK_UP;
     case KeyRight: return SDLK_RIGHT;
     case KeyDown: return SDLK_DOWN;
+    case KeyPrintScreen: return SDLK_PRINTSCREEN;
     case KeyInsert: return SDLK_INSERT;
     case KeyDelete: return SDLK_DELETE;
     case KeyAdd: return SDLK_KP_PLUS;
@@ -146,6 +149,7 @@ class SdlBackend : public Backend {
     // The window class (X11 WM_CLASS) is the game's name, not the executable's.
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", options.title, 0);
     if (!StartVideo()) return WindowResult::NoWindow;
+    pads_.Start();
     CatchCloseSignals();  // after SDL, which installs handlers of its own
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
@@ -231,6 +235,7 @@ class SdlBackend : public Backend {
       SDL_DestroyWindow(window_);
       window_ = nullptr;
     }
+    pads_.Stop();
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     SDL_Quit();  // the last of SDL: the display mode is back and nothing else is open
     timerStarted_ = false;
@@ -278,6 +283,7 @@ class SdlBackend : public Backend {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
       *event = Event();
+      if (pads_.HandleEvent(e, event)) return true;
       switch (e.type) {
         case SDL_QUIT:
           event->type = Event::CloseRequest;
@@ -354,6 +360,8 @@ class SdlBackend : public Backend {
     if (window_) SDL_WarpMouseInWindow(window_, x, y);
   }
 
+  PadSticks GetPadSticks() override { return pads_.Sticks(); }
+
   void PostQuit(int exitCode) override {
     // A failure code is never overwritten by a later request with code 0.
     if (!quitPosted_ || exitCode > quitCode_) quitCode_ = exitCode;
@@ -371,6 +379,7 @@ class SdlBackend : public Backend {
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   SDL_DisplayMode mode_ = {};
+  GamePadsSdl pads_;
   bool fullScreen_ = false;
   bool offscreen_ = false;      // SDL's offscreen video driver (headless runs)
   bool timerStarted_ = false;

@@ -1,5 +1,6 @@
 // The player's camera: mouse look with a vertical limit, keyboard walking, strafing and
-// flying at a speed scaled by the measured frame time, and the view transform.
+// flying at a speed scaled by the measured frame time (the game pad's sticks in
+// pad_control.cpp), and the view transform.
 #include "core/camera.h"
 
 #include <GL/gl.h>
@@ -10,6 +11,7 @@
 #include "core/game_state.h"
 #include "platform/platform.h"
 #include "player/frame_counter.h"
+#include "player/pad_control.h"
 
 void Camera::PositionCamera(float positionX, float positionY, float positionZ, float viewX,
                             float viewY, float viewZ, float upX, float upY, float upZ) {
@@ -24,6 +26,7 @@ void Camera::UpdateCamera() {
   strafe = Normalize(Cross(view - position, up));
   SetViewByMouse();
   CheckKeyboard();
+  MoveByPad(*this, platform::Current().GetPadSticks(), gFrameCounter.frameInterval);
 }
 
 void Camera::SetViewByMouse() {

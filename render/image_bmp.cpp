@@ -5,6 +5,7 @@
 // run and palette index is checked against the buffer before it is used.
 #include <new>
 
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 

@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 

@@ -4,6 +4,7 @@
 // bytes must be in the file.
 #include <new>
 
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/texture.h"
 

@@ -50,11 +50,6 @@ class TightRows {
 
 }  // namespace
 
-bool ReadWholeFile(const char* fileName, std::vector<uint8_t>* bytes) {
-  bytes->clear();
-  return fileName && files::ReadFile(fileName, bytes);
-}
-
 bool gFourByteTexels = true;
 
 int TexelInternalFormat(int channels) { return gFourByteTexels ? GL_RGBA8 : channels; }

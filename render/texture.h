@@ -53,7 +53,3 @@ int TexelInternalFormat(int channels);
 // the last row when it rescales a side that is not a power of two, so the buffer gets
 // slack first (its size grows; the picture stays the same). False when GLU fails.
 bool BuildMipmaps(int channels, int width, int height, std::vector<uint8_t>* pixels);
-
-// Reads a whole data file through the search path (platform/files.h); false when it is
-// missing, unreadable or larger than the file budget.
-bool ReadWholeFile(const char* fileName, std::vector<uint8_t>* bytes);

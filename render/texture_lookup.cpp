@@ -2,20 +2,13 @@
 #include "render/texture_lookup.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 #include "platform/files.h"
 
 namespace {
 
-bool EndsWithNoCase(const std::string& text, const char* ending) {
-  const std::string tail(ending);
-  if (text.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(text[text.size() - tail.size() + i])) != tail[i]) return false;
-  return true;
-}
+using files::EndsWithNoCase;
 
 enum class ImageKind { None, Jpeg, Targa };
 

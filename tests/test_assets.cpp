@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/game_state.h"
+#include "platform/files.h"
 #include "render/text.h"
 #include "render/texture.h"
 #include "support/gl_context.h"

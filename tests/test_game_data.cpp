@@ -293,6 +293,29 @@ TEST(LevelStartTest, PlayerStartsFromTheEntityText) {
     EXPECT_NEAR(facing.x, c.facing.x, 1e-4);
     EXPECT_NEAR(facing.z, c.facing.z, 1e-4);
   }
+
+  // A room 120 high, the start stored 24 above its floor: the player (100 high) and a bot (90)
+  // stand on the floor, though a box with its bottom at the start, or centred on it, fits nowhere.
+  LevelBuilder low;
+  low.AddBox(Vec3(-512, -512, -64), Vec3(512, 512, 0));
+  low.AddBox(Vec3(-512, -512, 120), Vec3(512, 512, 184));
+  BspFileData lowData = low.Build();
+  const char* lowStart = "{ \"classname\" \"info_player_start\" \"origin\" \"-300 20 24\" }";
+  lowData.entities.assign(lowStart, lowStart + std::strlen(lowStart));
+  const std::vector<uint8_t> lowFile = WriteBspFile(lowData);
+  Level lowLevel;
+  std::string error;
+  ASSERT_TRUE(lowLevel.Parse(lowFile.data(), lowFile.size(), &error)) << error;
+  LevelStart start;
+  ASSERT_TRUE(FindLevelStart(lowLevel, PlayerExtents, &start));
+  EXPECT_TRUE(start.fromPlayerStart);
+  EXPECT_NEAR(start.eye.x, -300, 0.01);
+  EXPECT_NEAR(start.eye.y, 50, 0.1);
+  EXPECT_NEAR(start.eye.z, -20, 0.01);
+  Vec3 bot;
+  ASSERT_TRUE(DropToFloor(lowLevel, Vec3(-300, 24, -20), BodyExtents, &bot));
+  EXPECT_NEAR(bot.y, 45, 0.1);
+  EXPECT_FALSE(lowLevel.Trace(bot, bot, BodyExtents).allSolid);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"
 
