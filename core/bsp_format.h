@@ -85,6 +85,12 @@ struct BspBrushSide {
   int32_t textureIndex;
 };
 
+struct BspLightGridCell {   // lump 15: the light around moving figures at one grid point
+  uint8_t ambient[3];
+  uint8_t directed[3];
+  uint8_t direction[2];     // towards the light: longitude, latitude in steps of 360 / 256 degrees
+};
+
 struct BspFogRecord {       // lump 12
   char name[64];            // the fog's shader entry, NUL-terminated
   int32_t brush;            // the brush that bounds the fog
@@ -118,6 +124,7 @@ struct BspFileData {
   std::vector<BspFace> faces;
   std::vector<uint8_t> lightmaps;             // pages of LightmapBytes
   std::vector<BspFogRecord> fogs;            // lump 12
+  std::vector<BspLightGridCell> lightGrid;   // lump 15
   int32_t clusterCount = 0;                   // visibility: 0 clusters writes an empty lump
   int32_t bytesPerCluster = 0;
   std::vector<uint8_t> visibility;            // clusterCount * bytesPerCluster

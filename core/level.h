@@ -107,6 +107,14 @@ struct FogVolume {
   float distance = 0;  // 0: its entry was not found, and it is not drawn
 };
 
+// The light grid (lump 15): cells of `size` units (file axes, z up) from `origin` over the
+// world model's box, x fastest, then y, then z. Empty: the level has none.
+struct LightGrid {
+  float origin[3] = {0, 0, 0}, size[3] = {64, 64, 128};
+  int32_t counts[3] = {0, 0, 0};
+  std::vector<BspLightGridCell> cells;
+};
+
 // A cloud sky: the stages of the sky's entry drawn on a dome around the eye.
 struct CloudSky {
   int32_t staged = -1;   // index into Level::stagedMaterials; -1: no clouds
@@ -210,6 +218,11 @@ class Level {
   std::vector<Texture> stageTextures;         // every texture the stages made (deleted with the level)
   CloudSky clouds;
   std::vector<FogVolume> fogs;                // lump 12, in file order
+  LightGrid lightGrid;
+  // Sizes the light grid's cells (read by Parse) for the world box (file axes) and the
+  // worldspawn's "gridsize"; a grid whose cells do not fill that box exactly is dropped
+  // (light_grid.cpp).
+  void SetUpLightGrid(const float worldMins[3], const float worldMaxs[3], bool haveBox);
   // Draws the faces stage by stage under the current model-view matrix (eye in its
   // coordinates): faces whose material has stages (stage_faces.cpp). `blended` picks the
   // faces whose first stage blends (drawn far to near) or the others.
@@ -244,6 +257,7 @@ class Level {
   void DrawCloudDome(Vec3 eye);       // the cloud sky behind everything drawn so far (cloud_sky.cpp)
   void DrawFogVolumes(Vec3 eye);      // fog over the faces seen in or through a fog (fog_volumes.cpp)
   void LoadStagedMaterial(const ShaderEntry& entry);  // surface_textures.cpp
+
   std::vector<BspVertex> stageVertices_;  // a face's vertices as a stage draws them
   std::vector<uint32_t> stageIndices_;
   std::vector<uint32_t> skyIndices_, blendedIndices_;

@@ -211,6 +211,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     visibility.clear();
     facesDrawn.clear();
     fogs.clear();
+    lightGrid = LightGrid();
     clusterCount = 0;
     bytesPerCluster = 0;
     lightmapCount_ = 0;
@@ -325,6 +326,13 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
       fog.brush = fogRecords[i].brush;
       fogs.push_back(fog);
     }
+    // The light grid covers the world model's box (the first record of the models lump).
+    LumpView modelLump;
+    if (!reader.Lump(LumpModels, &modelLump, &reason) || !reader.Records(LumpLightVolumes, &lightGrid.cells, &reason))
+      return false;
+    float worldBox[6] = {0, 0, 0, 0, 0, 0};
+    if (modelLump.length >= sizeof(worldBox)) std::memcpy(worldBox, modelLump.data, sizeof(worldBox));
+    SetUpLightGrid(worldBox, worldBox + 3, modelLump.length >= sizeof(worldBox));
 
     // All good: convert to y-up and keep the lightmap pages for upload.
     for (BspVertex& v : vertices) {
