@@ -9,13 +9,17 @@
 #include "bots/bot.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"
+#include "combat/sound.h"
 #include "core/game_state.h"
+#include "movers/level_bodies.h"
 #include "platform/platform.h"
 #include "player/physics.h"
 #include "render/screenshot.h"
 #include "render/text.h"
 
 namespace {
+
+constexpr int MoverSoundVolume = 160;  // of 255: doors, lifts, jump pads, teleporters
 
 // The current colour: green in night vision, else white. `green` is the green level used
 // in night vision (the level is drawn darker than the characters).
@@ -54,6 +58,7 @@ void RunGameTick() {
   UpdateBot(1);
   MoveBot(0);
   MoveBot(1);
+  BotsInTriggers(MoverSeconds(TickIntervalMs / 1000.0f));
   UpdateShots();
 }
 
@@ -81,8 +86,23 @@ void RenderFrame() {
   AdvanceSurfaceClock(platform::Ticks());
   PrintBotPositions(platform::Ticks());
 
-  // Collision, stairs, jump and gravity; with collision off the player flies freely.
-  if (gGame.collisionOn) ApplyPlayerPhysics();
+  // The level's moving parts carry and push the player and the bots (the player only while
+  // collision is on).
+  RunLevelMovers(MoverSeconds(gFrameCounter.frameInterval), gGame.collisionOn);
+  // Collision, stairs, jump and gravity; with collision off the player flies freely. A jump
+  // pad's throw, then the triggers the player is in.
+  if (gGame.collisionOn) {
+    HoldPlayerInFlight();
+    ApplyPlayerPhysics();
+    StepPlayerFlight(gFrameCounter.frameInterval);
+    PlayerInTriggers();
+  }
+  PrintPlayerPosition(platform::Ticks());
+  for (const std::string& sound : gGame.movers.sounds) {
+    OpenEffect(sound.c_str());
+    PlayEffect(MoverSoundVolume);
+  }
+  gGame.movers.sounds.clear();
 
   gGame.camera.Look();
 

@@ -17,6 +17,7 @@
 #include "combat/emitter.h"
 #include "core/game_state.h"
 #include "level/entities.h"
+#include "movers/level_bodies.h"
 #include "platform/platform.h"
 #include "render/text.h"
 #include "render/texture.h"
@@ -114,6 +115,7 @@ bool InitializeGame() {
     FailStartup(nullptr);
     return false;
   }
+  SetUpLevelMovers();
   if (!gGame.defaultLevel) {
     // Other levels bring their own look: our black distance fog starts off (F brings it), and
     // the far plane reaches across the whole level so every part in view is drawn.

@@ -31,6 +31,7 @@
 #include "core/game_state.h"
 #include "core/random.h"
 #include "level/fog_depth.h"
+#include "movers/level_bodies.h"
 #include "platform/platform.h"
 
 namespace {
@@ -390,6 +391,51 @@ int main() {
   std::printf("level load (median of 9): %s\n", config.levelPath.c_str());
   std::printf("  read the file's bytes        %8.3f ms\n", readBytes);
   std::printf("  Level::LoadBSP               %8.3f ms  = %.1fx reading\n", load, load / readBytes);
+  // The movers level seen from the south-east corner under the roof, every moving part in
+  // view, against the same view with the brush models taken out (the cost of drawing them).
+  gGame.level.Destroy();
+  if (!gGame.level.LoadBSP("maps/movers.bsp")) std::abort();
+  SetUpLevelMovers();
+  // Of a few views from the hall's corners under the roof, the one with the most movers in it.
+  const BenchView corners[] = {{"movers", Vec3(1000, 420, 1000), Vec3(420, 140, 380)},
+                               {"movers", Vec3(30, 430, 30), Vec3(900, 60, 800)},
+                               {"movers", Vec3(30, 430, 1000), Vec3(1000, 40, 300)},
+                               {"movers", Vec3(-400, 900, -400), Vec3(700, 0, 700)}};
+  UseFastPaths(true);
+  auto showModels = [](bool shown) {
+    for (size_t m = 1; m < gGame.level.modelPlacements.size(); ++m) gGame.level.modelPlacements[m].hidden = !shown;
+    for (const Trigger& t : gGame.movers.triggers) gGame.level.modelPlacements[t.model].hidden = true;
+  };
+  showModels(true);
+  BenchView moversView = corners[0];
+  int inView = -1;
+  for (const BenchView& v : corners) {
+    PlaceCamera(v);
+    glLoadIdentity();
+    gGame.camera.Look();
+    gGame.frustum.CalculateFrustum();
+    int seen = 0;
+    for (const Mover& m : gGame.movers.movers) {
+      float mins[3], maxs[3];
+      gGame.level.PlacedModelBox(m.model, mins, maxs);
+      if (gGame.frustum.BoxInFrustum(mins[0], mins[1], mins[2], maxs[0], maxs[1], maxs[2])) ++seen;
+    }
+    if (seen > inView) inView = seen, moversView = v;
+  }
+  std::vector<Case> movers;
+  movers.push_back({"one full-screen quad", nothing, [texture] { QuadFrame(texture); }});
+  movers.push_back({"movers level, every mover", [&] { PlaceCamera(moversView), showModels(true); }, LevelOnlyFrame});
+  movers.push_back({"  the same without them", [&] { PlaceCamera(moversView), showModels(false); }, LevelOnlyFrame});
+  RunInTurn(movers, 3, rounds);
+  std::printf("movers level, the level alone, %d of %zu movers in view from (%.0f %.0f %.0f) (medians of %d rounds)\n",
+              inView, gGame.movers.movers.size(), moversView.eye.x, moversView.eye.y, moversView.eye.z, rounds);
+  for (const Case& c : movers)
+    std::printf("  %-28s %8.3f ms = %5.2fx quad   game thread %6.3f ms\n", c.name.c_str(), c.Wall(),
+                c.Wall() / movers[0].Wall(), Median(c.threadMs));
+  std::printf("  movers cost                  %+7.1f %% of the frame without them\n",
+              100.0 * (movers[1].Wall() / movers[2].Wall() - 1));
+  showModels(true);
+
   platform::Current().DestroyWindow();
   return 0;
 }

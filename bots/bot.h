@@ -9,6 +9,8 @@
 #include "core/bot_record.h"
 #include "core/vec3.h"
 
+class Level;
+
 // The name the information panel prints for a state ("" for an unknown code).
 const char* BotStateName(int state);
 
@@ -50,6 +52,16 @@ float TurnToward(float heading, float desired, float step);
 Vec3 FacingFromHeading(float heading, float verticalPart);
 constexpr float BotTurnStep = 5.0f;          // degrees per tick
 constexpr float BotArrivalRadius = 30.0f;    // on x and on z, inclusive; height ignored
+
+// The body on a level with a generated graph (the default level's bots glide along their
+// links and never fall). A bot with no floor close under its soles falls at the player's fall
+// speed (256 units a second, 85 game ticks a second), the steering still carrying it across.
+constexpr float BotFallStep = 256.0f / 85.0f;  // units per tick
+// Whether a floor is close enough under the body at `centre` to hold it up.
+bool BodyOnFloor(Level& level, Vec3 centre);
+// One tick: `speed` along `facing` with the slide; falling, only across and down, then down
+// by `fallStep` onto whatever it meets.
+Vec3 BodyStep(Level& level, Vec3 position, Vec3 facing, float speed, bool falling, float fallStep);
 
 // Where bot `index`'s grenades start: the muzzle of the weapon its character holds as last
 // drawn, in world coordinates; without a loaded character, 50 ahead along `facing` and 20

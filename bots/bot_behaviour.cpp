@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "bots/bot.h"
+#include "bots/graph_builder.h"
+#include "bots/level_bots.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"
 #include "core/game_state.h"
@@ -23,6 +25,9 @@ constexpr float StuckJudgedStep = 4.0f;    // a running bot's step, for which pr
 constexpr float SlowMotionDivisor = 20.0f;
 constexpr int SlowMotionShotSkip = 20;     // opportunities skipped between slow-motion shots
 constexpr float DegreesToRadians = 0.017453293f;
+constexpr float NoProgressSeconds = 3;     // without coming closer to the target: re-plan
+constexpr float ProgressStep = 8;          // coming this much closer counts as progress
+constexpr float TicksPerSecond = 85;
 
 // The next waypoint from `from` toward `goal`. A pair without a route (only possible in a
 // graph that is not connected) keeps the bot on `from` rather than indexing with -2.
@@ -34,14 +39,24 @@ int NextHop(int from, int goal) {
 }
 
 // A random goal; waypoint 0 while no graph is loaded (nothing to divide by). In a graph of
-// several separate parts (a level with a pit or a ledge no bot gets out of) the draw moves
-// on to the first waypoint the bot's route reaches, so it never waits for an unreachable
-// goal; in a connected graph every draw is kept as it is.
+// several parts (a level with a pit or a ledge no bot gets out of, drops one way) the draw
+// moves on to the first waypoint of the largest part the bot's route reaches: it never waits
+// for an unreachable goal and never walks into a pit while more of the level is in reach. In
+// a connected graph every draw is kept as it is.
 int RandomWaypoint(int index) {
   const int count = gGame.waypoints.count;
   if (count <= 0) return 0;
   const int drawn = RandomInt() % count;
   const int from = gGame.bots[index].targetWaypoint;
+  if (gGame.waypoints.generated) {
+    int part = -1, size = 0;
+    for (int w = 0; w < count; ++w)
+      if (PartSize(w) > size && HasRoute(from, w)) part = WaypointPart(w), size = PartSize(w);
+    for (int k = 0; k < count; ++k) {
+      const int goal = (drawn + k) % count;
+      if (WaypointPart(goal) == part && HasRoute(from, goal)) return goal;
+    }
+  }
   for (int k = 0; k < count; ++k) {
     const int goal = (drawn + k) % count;
     if (HasRoute(from, goal)) return goal;
@@ -50,6 +65,18 @@ int RandomWaypoint(int index) {
 }
 
 int MovingMode() { return gGame.botsRun ? MoveRun : MoveWalk; }
+
+// Of the waypoints reachable from `from`, the one nearest to `goal` (from itself at worst).
+int NearestReachableTo(int from, int goal) {
+  const Vec3 wanted = WaypointPosition(goal);
+  int best = from;
+  float bestCost = WaypointCost(WaypointPosition(from), wanted);
+  for (int w = 0; w < gGame.waypoints.count; ++w) {
+    const float cost = WaypointCost(WaypointPosition(w), wanted);
+    if (cost < bestCost && HasRoute(from, w)) best = w, bestCost = cost;
+  }
+  return best;
+}
 
 // Attacking: face the player's last seen position and fire once a second.
 void Attack(int index) {
@@ -88,8 +115,43 @@ void Attack(int index) {
   bot.lastShotTime = now;
 }
 
+// Off its route on a generated graph (stuck, landed where its target is out of reach, or no
+// closer to its target for a few seconds): the bot walks to the nearest waypoint it reaches
+// and takes a new goal it can reach from there.
+void Replan(int index) {
+  Bot& bot = gGame.bots[index];
+  bot.targetWaypoint = NearestReachableWaypoint(bot.position);
+  bot.goalWaypoint = RandomWaypoint(index);
+  bot.moveDirection = NormalizeOrZero(WaypointPosition(bot.targetWaypoint) - bot.position);
+  bot.steerMode = SteerAtWaypoint;
+  bot.stuckTicks = 0;
+  bot.watchedTarget = -1;
+  if (bot.moveMode == MoveStand && bot.state != StateAttack) {
+    bot.moveMode = MovingMode();
+    bot.legsAnimationDirty = true;
+  }
+}
+
+// A bot walking its route on a generated graph must come closer to its target: when it has
+// not for NoProgressSeconds of game time (slow motion counted slowed), it re-plans.
+void WatchProgress(int index) {
+  Bot& bot = gGame.bots[index];
+  if (bot.steerMode != SteerAtWaypoint || bot.falling) return;
+  const Vec3 target = WaypointPosition(bot.targetWaypoint);
+  const float distance = std::hypot(target.x - bot.position.x, target.z - bot.position.z);
+  if (bot.watchedTarget != bot.targetWaypoint || distance < bot.closestToTarget - ProgressStep) {
+    bot.watchedTarget = bot.targetWaypoint;
+    bot.closestToTarget = distance;
+    bot.noProgressTicks = 0;
+    return;
+  }
+  const int limit = static_cast<int>(NoProgressSeconds * TicksPerSecond) * (gGame.slowMotion ? 20 : 1);
+  if (++bot.noProgressTicks >= limit) Replan(index);
+}
+
 // A bot that made no progress for too long heads for the nearest waypoint it can see, or
-// for a random goal when that is where it was going anyway. Retried every stuck tick.
+// for a random goal when that is where it was going anyway. Retried every stuck tick. On a
+// generated graph it re-plans instead, once every StuckLimit ticks while it stays stuck.
 // Progress is the travel cost of the move (per axis truncated) with the move scaled to a
 // running bot's step: a running bot is stuck at a progress of 1 or less, and a walking bot
 // (1 unit a tick) or any bot in slow motion is judged the same way for the distance it was
@@ -99,7 +161,9 @@ void Unstick(int index, float asked) {
   const float scale = asked > 0 ? StuckJudgedStep / asked : 1.0f;
   const float progress = WaypointCost((bot.position - bot.previousPosition) * scale, Vec3());
   const bool stuck = progress <= 1.0f;
-  if (bot.stuckTicks >= StuckLimit && stuck) {
+  if (bot.stuckTicks >= StuckLimit && stuck && gGame.waypoints.generated) {
+    Replan(index);
+  } else if (bot.stuckTicks >= StuckLimit && stuck) {
     const int w = NearestVisibleWaypoint(index);
     if (w == bot.targetWaypoint) {
       SetGoal(index, RandomWaypoint(index));
@@ -143,13 +207,12 @@ Vec3 FacingFromHeading(float heading, float verticalPart) {
 
 void SetGoal(int index, int goal) {
   Bot& bot = gGame.bots[index];
-  // On a generated graph of separate parts, a goal the bot's route cannot reach (the player
-  // down a pit) becomes the waypoint it walks to, so it arrives and decides again instead of
-  // standing there for ever.
+  // On a generated graph of several parts, a goal the bot's route cannot reach (the player
+  // on a ledge it cannot climb) becomes the reachable waypoint nearest to it.
   const int count = gGame.waypoints.count;
   if (gGame.waypoints.generated && bot.targetWaypoint >= 0 && bot.targetWaypoint < count &&
       !HasRoute(bot.targetWaypoint, goal))
-    goal = bot.targetWaypoint;
+    goal = NearestReachableTo(bot.targetWaypoint, goal);
   bot.goalWaypoint = goal;
   // The next hop is taken from the waypoint the bot was walking to, not from where it is.
   bot.targetWaypoint = NextHop(bot.targetWaypoint, goal);
@@ -239,7 +302,18 @@ void UpdateBot(int index) {
 
 void MoveBot(int index) {
   Bot& bot = gGame.bots[index];
-  if (bot.steerMode == SteerAtWaypoint) CheckArrival(index);
+  const bool generated = gGame.waypoints.generated;
+  if (generated) {
+    // Bodies fall on generated levels; one that lands where its target is out of its reach
+    // finds its way again.
+    const bool wasFalling = bot.falling;
+    bot.falling = !BodyOnFloor(gGame.level, bot.position);
+    if (wasFalling && !bot.falling && bot.steerMode == SteerAtWaypoint &&
+        !WalkReaches(gGame.level, bot.position, WaypointPosition(bot.targetWaypoint), StuckJudgedStep))
+      Replan(index);
+  }
+  // A falling bot arrives once it has landed.
+  if (bot.steerMode == SteerAtWaypoint && !bot.falling) CheckArrival(index);
   if (bot.lastWaypoint == bot.goalWaypoint && bot.moveMode != MoveStand) {
     bot.moveMode = MoveStand;  // the bot stops at its goal
     bot.legsAnimationDirty = true;
@@ -256,12 +330,20 @@ void MoveBot(int index) {
   bot.facing = FacingFromHeading(bot.heading, bot.moveDirection.y);
 
   float asked = 0;  // the step the bot was asked to take this tick (its speed)
-  if (bot.moveMode == MoveWalk || bot.moveMode == MoveRun) {
-    float speed = bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
+  const bool moving = bot.moveMode == MoveWalk || bot.moveMode == MoveRun;
+  if (moving || bot.falling) {
+    float speed = !moving ? 0 : bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
     if (gGame.slowMotion) speed /= SlowMotionDivisor;
     asked = speed;
     bot.previousPosition = bot.position;
-    bot.position = MoveWithSlide(bot.previousPosition, bot.position + bot.facing * speed);
+    if (generated)
+      bot.position = BodyStep(gGame.level, bot.previousPosition, bot.facing, speed, bot.falling,
+                              BotFallStep / (gGame.slowMotion ? SlowMotionDivisor : 1.0f));
+    else
+      bot.position = MoveWithSlide(bot.previousPosition, bot.position + bot.facing * speed);
   }
-  if (bot.moveMode != MoveStand) Unstick(index, asked);
+  if (bot.moveMode != MoveStand) {
+    Unstick(index, asked);
+    if (generated) WatchProgress(index);
+  }
 }

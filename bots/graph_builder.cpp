@@ -1,9 +1,10 @@
 // Building the waypoint graph of a level: candidate places from the navigation mesh (where
 // two floor polygons meet, the polygons' centres, and a grid over large floors), set on the
 // floor at a bot's centre height and kept when nothing closer was kept already; then links,
-// shortest first, each walked both ways by the bots' own movement. A link that two shorter
-// ones already make is left out, and parts of the graph on one connected floor are joined by
-// longer links where a walk finds one.
+// shortest first, each way walked by the bots' own movement (down from a ledge a link may go
+// one way only). A link that two shorter ones already make is left out, parts of the graph on
+// one connected floor are joined by longer links where a walk finds one, and drops of any
+// height lead from a part down into the parts below it.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -124,41 +125,81 @@ std::vector<Place> SpreadPlaces(Level& level, const std::vector<Candidate>& cand
   return places;
 }
 
-// A trial of one link: an open line at centre height, then walks both ways.
+// Below this height difference a pair whose straight line is blocked is no drop worth a walk.
+constexpr float MinDropHeight = 48;
+
+// The trial of a pair: the walks that got through, each way.
 struct LinkTrial {
-  bool walked = false;
-  long ticks = 0;   // of the walks made
+  bool forward = false;    // a -> b
+  bool backward = false;   // b -> a
+  long ticks = 0;          // of the walks made
 };
 
-LinkTrial TryLink(Level& level, Vec3 a, Vec3 b, float speed) {
+// With an open line at centre height, the walk down (or from a, on the level) first and back
+// only when that got through: whoever cannot walk down cannot climb either. With the line
+// blocked, only a drop: from the higher end, around the edge it falls from.
+LinkTrial TryLink(Level& level, Vec3 a, Vec3 b, float speed, bool drops) {
   LinkTrial trial;
-  trial.walked = level.Trace(a, b, Vec3()).fraction == 1.0f && WalkReaches(level, a, b, speed, &trial.ticks) &&
-                 WalkReaches(level, b, a, speed, &trial.ticks);
+  const bool aHigher = a.y >= b.y;
+  const Vec3 high = aHigher ? a : b, low = aHigher ? b : a;
+  bool down = false, up = false;
+  if (level.Trace(a, b, Vec3()).fraction == 1.0f) {
+    down = WalkReaches(level, high, low, speed, &trial.ticks);
+    up = down && WalkReaches(level, low, high, speed, &trial.ticks);
+  } else if (drops && high.y - low.y >= MinDropHeight) {
+    down = WalkReaches(level, high, low, speed, &trial.ticks);
+  }
+  trial.forward = aHigher ? down : up;
+  trial.backward = aHigher ? up : down;
+  return trial;
+}
+
+// A drop alone: the walk from the higher place down to the lower one.
+LinkTrial TryDrop(Level& level, Vec3 high, Vec3 low, float speed) {
+  LinkTrial trial;
+  trial.forward = WalkReaches(level, high, low, speed, &trial.ticks);
   return trial;
 }
 
 struct Linker {
   const GraphBuildSettings& s;
   const std::vector<Place>& places;
-  std::vector<std::vector<std::pair<int, float>>> neighbours;  // (place, length) per place
-  std::vector<int> parent;                                     // parts of the graph so far
+  std::vector<std::vector<std::pair<int, float>>> out;  // (place, length) of the links from a place
+  std::vector<int> parent;                              // parts joined both ways so far
   long ticks = 0;
-  int links = 0;
+  int links = 0;      // a link both ways counts once
+  int oneWay = 0;
 
-  // Takes the trial of the link a-b of length d: the link when both walks got through.
-  void Take(int a, int b, float d, const LinkTrial& trial) {
-    ticks += trial.ticks;
-    if (!trial.walked) return;
-    neighbours[a].push_back({b, d});
-    neighbours[b].push_back({a, d});
-    JoinSets(parent, a, b);
-    ++links;
+  bool Linked(int a, int b) const {
+    for (const auto& [c, length] : out[a])
+      if (c == b) return true;
+    return false;
   }
 
-  // Whether a waypoint linked to both a and b makes a path at most `detour` times d.
+  // Takes the trial of the pair a, b of length d: a link each way a walk got through.
+  void Take(int a, int b, float d, const LinkTrial& trial) {
+    ticks += trial.ticks;
+    const bool ab = trial.forward && !Linked(a, b), ba = trial.backward && !Linked(b, a);
+    if (ab) out[a].push_back({b, d});
+    if (ba) out[b].push_back({a, d});
+    if (!ab && !ba) return;
+    const bool both = Linked(a, b) && Linked(b, a);
+    if (both) JoinSets(parent, a, b);
+    // A link one way that the other way now joins counts once, as a link both ways.
+    if (ab && ba) {
+      ++links;
+    } else if (both) {
+      --oneWay;
+    } else {
+      ++links;
+      ++oneWay;
+    }
+  }
+
+  // Whether a waypoint linked from a and to b makes a path from a to b at most `detour` times d.
   bool Detoured(int a, int b, float d) const {
-    for (const auto& [c, ac] : neighbours[a])
-      for (const auto& [e, cb] : neighbours[c])
+    for (const auto& [c, ac] : out[a])
+      for (const auto& [e, cb] : out[c])
         if (e == b && ac + cb <= s.detour * d) return true;
     return false;
   }
@@ -184,6 +225,22 @@ std::vector<Pair> PairsWithin(const std::vector<Place>& places, float range) {
   return pairs;
 }
 
+// Pairs of a higher and a lower place at least MinDropHeight apart, within `range` across,
+// at any height: the higher one first, shortest across first.
+std::vector<Pair> DropPairs(const std::vector<Place>& places, float range) {
+  PlaceGrid grid(range);
+  for (size_t i = 0; i < places.size(); ++i) grid.Add(static_cast<int>(i), places[i].centre);
+  std::vector<Pair> pairs;
+  for (size_t i = 0; i < places.size(); ++i)
+    grid.Near(places[i].centre, 1, [&](int j) {
+      const Vec3 high = places[i].centre, low = places[j].centre;
+      const float d = Horizontal(high, low);
+      if (high.y - low.y >= MinDropHeight && d <= range) pairs.push_back(Pair{d, static_cast<int>(i), j});
+    });
+  std::sort(pairs.begin(), pairs.end());
+  return pairs;
+}
+
 // Goes through the pairs in order as
 //   for each pair: if (!skip(pair) && !take(pair, TryLink(pair))) stop;
 // where a pair once skipped stays skipped as links are taken. The trials of the next pairs
@@ -191,7 +248,7 @@ std::vector<Pair> PairsWithin(const std::vector<Place>& places, float range) {
 // taken in order, each asked skip again first: the same graph with any number of workers.
 template <typename Skip, typename Take>
 void TryPairs(const std::vector<Pair>& pairs, const std::vector<Place>& places, const std::vector<Level*>& tracers,
-              float speed, Skip skip, Take take) {
+              float speed, bool drops, bool dropsOnly, Skip skip, Take take) {
   const int workers = static_cast<int>(tracers.size());
   const size_t batchSize = workers == 1 ? 1 : 32 * static_cast<size_t>(workers);
   std::vector<size_t> batch;
@@ -203,7 +260,8 @@ void TryPairs(const std::vector<Pair>& pairs, const std::vector<Place>& places, 
     trials.assign(batch.size(), LinkTrial());
     RunOnWorkers(static_cast<int>(batch.size()), workers, [&](int k, int worker) {
       const Pair& p = pairs[batch[k]];
-      trials[k] = TryLink(*tracers[worker], places[p.a].centre, places[p.b].centre, speed);
+      trials[k] = dropsOnly ? TryDrop(*tracers[worker], places[p.a].centre, places[p.b].centre, speed)
+                            : TryLink(*tracers[worker], places[p.a].centre, places[p.b].centre, speed, drops);
     });
     for (size_t k = 0; k < batch.size(); ++k)
       if (!skip(pairs[batch[k]]) && !take(pairs[batch[k]], trials[k])) return;
@@ -244,17 +302,18 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
     copy = TracingCopy(level);
     tracers.push_back(&copy);
   }
+  auto take = [&](const Pair& p, const LinkTrial& trial) {
+    linker.Take(p.a, p.b, p.length, trial);
+    return true;
+  };
   TryPairs(
-      PairsWithin(places, s.linkRange), places, tracers, s.runSpeed,
-      [&](const Pair& p) { return linker.Detoured(p.a, p.b, p.length); },
-      [&](const Pair& p, const LinkTrial& trial) {
-        linker.Take(p.a, p.b, p.length, trial);
-        return true;
-      });
+      PairsWithin(places, s.linkRange), places, tracers, s.runSpeed, s.drops, false,
+      [&](const Pair& p) { return linker.Detoured(p.a, p.b, p.length) && linker.Detoured(p.b, p.a, p.length); },
+      take);
   // Parts of the graph on one connected floor: join them with the shortest walkable links.
   int walks = 0;
   TryPairs(
-      PairsWithin(places, 2 * s.linkRange), places, tracers, s.runSpeed,
+      PairsWithin(places, 2 * s.linkRange), places, tracers, s.runSpeed, s.drops, false,
       [&](const Pair& p) {
         return places[p.a].component != places[p.b].component || FindSet(linker.parent, p.a) == FindSet(linker.parent, p.b);
       },
@@ -262,6 +321,30 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
         linker.Take(p.a, p.b, p.length, trial);
         return ++walks < MaxJoiningWalks;
       });
+  // Drops of any height from one part to another: from each place, the shortest one into
+  // each part below it that it does not already reach by a link.
+  if (s.drops) {
+    std::vector<std::vector<int>> droppedInto(count);  // the parts each place drops into
+    for (int a = 0; a < count; ++a)
+      for (const auto& [b, length] : linker.out[a])
+        if (!linker.Linked(b, a)) droppedInto[a].push_back(FindSet(linker.parent, b));
+    auto dropped = [&](const Pair& p) {
+      const std::vector<int>& parts = droppedInto[p.a];
+      return std::find(parts.begin(), parts.end(), FindSet(linker.parent, p.b)) != parts.end();
+    };
+    walks = 0;
+    TryPairs(
+        DropPairs(places, s.linkRange), places, tracers, s.runSpeed, true, true,
+        [&](const Pair& p) {
+          return FindSet(linker.parent, p.a) == FindSet(linker.parent, p.b) || dropped(p) ||
+                 linker.Detoured(p.a, p.b, p.length);
+        },
+        [&](const Pair& p, const LinkTrial& trial) {
+          linker.Take(p.a, p.b, p.length, trial);
+          if (trial.forward) droppedInto[p.a].push_back(FindSet(linker.parent, p.b));
+          return ++walks < MaxJoiningWalks;
+        });
+  }
   std::vector<Level>().swap(copies);
 
   *graph = WaypointGraph(count);
@@ -271,11 +354,15 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
     graph->x[i] = places[i].centre.x;
     graph->y[i] = places[i].centre.y;
     graph->z[i] = places[i].centre.z;
-    for (const auto& [j, length] : linker.neighbours[i]) graph->links[i][j] = 1;
+    for (const auto& [j, length] : linker.out[i]) graph->links[i][j] = 1;
   }
   report->waypoints = count;
   report->links = linker.links;
-  for (int i = 0; i < count; ++i) report->components += FindSet(linker.parent, i) == i ? 1 : 0;
+  report->oneWay = linker.oneWay;
+  std::vector<int> part;
+  report->components = GraphParts(*graph, &part);
+  std::vector<int> sizes(report->components, 0);
+  for (int p : part) report->largest = std::max(report->largest, ++sizes[p]);
   report->walkTicks = linker.ticks;
   report->milliseconds =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();

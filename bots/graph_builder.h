@@ -18,6 +18,8 @@ struct GraphBuildSettings {
   float detour = 1.3f;      // a link is left out when two shorter ones already make it with
                             // a path at most this much longer
   float runSpeed = 4;       // the trial walks move as a running bot
+  bool drops = true;        // walks down from ledges where the straight line is blocked (links
+                            // one way); off, only pairs in sight are walked (the bench's switch)
   int workers = 0;          // threads for the trial walks; 0: one per core (at most 8). The
                             // graph is the same with any number.
   NavMeshSettings mesh;     // the navigation mesh the waypoints are spread over
@@ -25,8 +27,10 @@ struct GraphBuildSettings {
 
 struct GraphBuildReport {
   int waypoints = 0;
-  int links = 0;            // undirected
-  int components = 0;       // separate parts of the graph
+  int links = 0;            // a link both ways counts once
+  int oneWay = 0;           // links one way only
+  int components = 0;       // parts: waypoints that can all reach one another
+  int largest = 0;          // waypoints in the largest part
   long walkTicks = 0;       // ticks of the trial walks
   double milliseconds = 0;
 };
@@ -36,9 +40,9 @@ struct GraphBuildReport {
 bool RestingBodyCentre(Level& level, Vec3 nearFloor, Vec3* centre);
 
 // Whether a bot at `from`, already facing `to`, reaches `to` (within the arrival square and
-// close to its height) by the game's movement at `speed` units a tick: steering at `to`
-// every tick, turning at most 5 degrees a tick, sliding along what stops it, never stuck for
-// 30 ticks in a row and never without a floor under its body.
+// close to its height, landed) by the game's movement at `speed` units a tick: steering at
+// `to` every tick, turning at most 5 degrees a tick, sliding along what stops it, falling
+// where no floor holds it up, and never stuck for two ticks in a row.
 bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks = nullptr);
 
 // A level holding only what the tracer reads (the tree, brushes, planes, contents, solid
@@ -46,7 +50,8 @@ bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks = nu
 // Level::Trace keeps the trace in progress in the level.
 Level TracingCopy(const Level& level);
 
-// Builds the graph of the level: waypoints, links (both ways walked) and the generated flag.
+// Builds the graph of the level: waypoints, links (each way walked: down a ledge a link may go
+// one way only) and the generated flag.
 // false with the reason when the level has no floor a bot can stand on.
 bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, WaypointGraph* graph,
                              GraphBuildReport* report, std::string* error);

@@ -2,9 +2,11 @@
 // and placing the bots at the player starts the player does not take.
 #include "bots/level_bots.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "bots/bot.h"
 #include "bots/graph_builder.h"
@@ -17,6 +19,9 @@ namespace {
 
 // A start this close to the player's eye (horizontally) is the player's own.
 constexpr float PlayersStartReach = 48;
+// How many of the nearest waypoints a bot off the graph tries to walk to.
+constexpr size_t ReachCandidates = 12;
+constexpr float TrialSpeed = 4;  // the walks are a running bot's
 
 // The reachable waypoint farthest from the player and from the places already taken.
 Vec3 FarWaypoint(Vec3 player, const std::vector<Vec3>& taken) {
@@ -48,8 +53,9 @@ void LoadWaypointsForLevel(bool defaultLevel) {
   std::string error;
   if (BuildLevelWaypointGraph(gGame.level, GraphBuildSettings(), &graph, &report, &error)) {
     gGame.waypoints = std::move(graph);
-    std::printf("Waypoint graph: %d waypoints, %d links, %d parts, built in %.0f ms\n",
-                report.waypoints, report.links, report.components, report.milliseconds);
+    std::printf("Waypoint graph: %d waypoints, %d links (%d one-way), %d parts, largest %d, built in %.0f ms\n",
+                report.waypoints, report.links, report.oneWay, report.components, report.largest,
+                report.milliseconds);
   } else {
     const Vec3 p = gGame.camera.position;
     gGame.waypoints = WaypointGraph(1);
@@ -78,8 +84,24 @@ void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player) {
   for (int i = 0; i < BotCount; ++i) {
     Bot& bot = gGame.bots[i];
     bot.position = places[i];
-    bot.targetWaypoint = NearestVisibleWaypoint(i);
+    // The bot walks to the nearest waypoint it reaches, its goal one it can reach from there.
+    const int first = NearestReachableWaypoint(bot.position);
+    bot.targetWaypoint = first;
     bot.lastWaypoint = -1;  // none reached yet
     EnterState(i, StateSearch);
+    bot.targetWaypoint = first;
   }
+}
+
+int NearestReachableWaypoint(Vec3 position) {
+  const int count = gGame.waypoints.count;
+  std::vector<std::pair<float, int>> nearest;
+  nearest.reserve(count);
+  for (int w = 0; w < count; ++w) nearest.push_back({Magnitude(WaypointPosition(w) - position), w});
+  const size_t tried = std::min(ReachCandidates, nearest.size());
+  std::partial_sort(nearest.begin(), nearest.begin() + tried, nearest.end());
+  for (size_t k = 0; k < tried; ++k)
+    if (WalkReaches(gGame.level, position, WaypointPosition(nearest[k].second), TrialSpeed))
+      return nearest[k].second;
+  return count > 0 ? nearest[0].second : 0;
 }

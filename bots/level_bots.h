@@ -12,6 +12,10 @@ void LoadWaypointsForLevel(bool defaultLevel);
 
 // Places both bots on a generated graph: at the player starts (origins as in the level, in
 // their order) other than the one the player stands on, dropped onto the floor; where too few
-// remain, at reachable waypoints far from the player. Each starts searching from the nearest
-// waypoint it can see. `player` is where the player's eye starts.
+// remain, at reachable waypoints far from the player. Each walks first to the nearest waypoint
+// it can reach and searches on from there. `player` is where the player's eye starts.
 void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player);
+
+// The nearest of the few nearest waypoints that a bot at `position` reaches by the graph
+// builder's trial walk (falling included); the nearest of all when it reaches none of them.
+int NearestReachableWaypoint(Vec3 position);

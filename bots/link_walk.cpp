@@ -11,28 +11,18 @@ namespace {
 
 constexpr float RestSearchUp = 24;      // how far above the guessed floor the body is lowered from
 constexpr float RestSearchDown = 40;    // and how far below it a floor is looked for
-constexpr float FloorReach = 48;        // under a walking bot's soles there is floor this close
 constexpr float FloorCheckEvery = 16;   // level units walked between two floor checks
 constexpr float LevelWalk = 0.5f;       // a walk this level (height difference) can go straight
 constexpr float ArrivalHeight = 40;     // arrival also needs the height this close
+// ... or, above the target, within the reach of the floor that holds a bot up: one that
+// dropped lands there over the next ticks, as it does in the game.
+constexpr float ArrivalAbove = 50;
 // Stuck ticks in a row that end a walk. The game re-plans after 30, and in slow motion a bot
 // takes 20 ticks for each tick of this walk: a link must never hold a bot for two.
 constexpr int StuckLimit = 2;
 // A trial tick counts as stuck below this share of the distance asked for: a little more than
 // the game's, so no link needs a slide so shallow that a slower bot would count as stuck.
 constexpr float WalkStuckShare = 0.35f;
-
-// MoveWithSlide on the given level.
-Vec3 SlideMove(Level& level, Vec3 start, Vec3 end) {
-  TraceResult r = level.Trace(start, end, BodyExtents);
-  if (r.fraction != 1.0f) r = level.TraceSlide(start, end, BodyExtents);
-  return r.end;
-}
-
-bool FloorBelow(Level& level, Vec3 centre) {
-  const TraceResult down = level.Trace(centre, centre - Vec3(0, FloorReach, 0), BodyExtents);
-  return down.fraction < 1.0f || down.allSolid;
-}
 
 }  // namespace
 
@@ -73,7 +63,7 @@ bool StraightWalkReaches(Level& level, Vec3 from, Vec3 to) {
   const float length = Magnitude(to - from);
   const int checks = static_cast<int>(length / FloorCheckEvery) + 1;
   for (int k = 0; k <= checks; ++k)
-    if (!FloorBelow(level, from + (to - from) * (static_cast<float>(k) / checks))) return false;
+    if (!BodyOnFloor(level, from + (to - from) * (static_cast<float>(k) / checks))) return false;
   return true;
 }
 
@@ -88,25 +78,30 @@ bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks) {
   float heading = HeadingFromDirection(start.x, start.z);
   int stuckTicks = 0;
   float sinceFloorCheck = 0;
+  bool falling = false;
   bool reached = false;
   int tick = 0;
   for (; tick < tickLimit; ++tick) {
-    if (std::fabs(position.x - to.x) <= BotArrivalRadius && std::fabs(position.z - to.z) <= BotArrivalRadius) {
-      reached = std::fabs(position.y - to.y) <= ArrivalHeight;
+    // A falling bot arrives once it has landed, as in the game.
+    if (!falling && std::fabs(position.x - to.x) <= BotArrivalRadius &&
+        std::fabs(position.z - to.z) <= BotArrivalRadius) {
+      const float above = position.y - to.y;
+      reached = above >= -ArrivalHeight && above <= std::fmax(ArrivalHeight, ArrivalAbove);
       break;
     }
     const Vec3 direction = NormalizeOrZero(to - position);
     heading = TurnToward(heading, HeadingFromDirection(direction.x, direction.z), BotTurnStep);
-    const Vec3 wanted = position + FacingFromHeading(heading, direction.y) * speed;
+    const Vec3 facing = FacingFromHeading(heading, direction.y);
     const Vec3 previous = position;
-    position = SlideMove(level, previous, wanted);
+    position = BodyStep(level, previous, facing, speed, falling, BotFallStep);
     const float moved = Magnitude(position - previous);
-    stuckTicks = moved <= Magnitude(wanted - previous) * WalkStuckShare ? stuckTicks + 1 : 0;
+    stuckTicks = moved <= Magnitude(facing * speed) * WalkStuckShare ? stuckTicks + 1 : 0;
     if (stuckTicks >= StuckLimit) break;
+    // The floor is looked for every tick in the air, every FloorCheckEvery units on it.
     sinceFloorCheck += moved;
-    if (sinceFloorCheck >= FloorCheckEvery) {
+    if (falling || sinceFloorCheck >= FloorCheckEvery) {
       sinceFloorCheck = 0;
-      if (!FloorBelow(level, position)) break;  // gliding over a pit or out of the level
+      falling = !BodyOnFloor(level, position);
     }
   }
   if (ticks) *ticks += tick;

@@ -1,6 +1,7 @@
 // The all-pairs next-hop table. The built-in graph: one array-scan shortest-path search per
 // ordered pair (with at most 99 waypoints a plain scan is cheaper than keeping a priority
 // queue). A generated graph of hundreds of waypoints: one search per waypoint.
+#include <algorithm>
 #include <functional>
 #include <queue>
 #include <utility>
@@ -70,12 +71,23 @@ void FindRoute(int s, int t) {
 
 namespace {
 
+// The links into each waypoint (the waypoints that lead to it), with their costs.
+struct Into {
+  int from;
+  float cost;
+};
+std::vector<std::vector<Into>> LinksInto(const WaypointGraph& graph) {
+  std::vector<std::vector<Into>> into(graph.count);
+  for (int r = 0; r < graph.count; ++r)
+    for (int c = 0; c < graph.count; ++c)
+      if (graph.links[r][c] == 1) into[c].push_back(Into{r, WaypointCost(WaypointPosition(c), WaypointPosition(r))});
+  return into;
+}
+
 // The cheapest paths of the generated graph into target t, searched backwards from t: a
-// waypoint r reached from cur (a link r -> cur) walks to cur next on its way to t.
-void RoutesInto(int t, std::vector<float>* dist) {
-  const WaypointGraph& graph = gGame.waypoints;
-  const int count = graph.count;
-  dist->assign(count, FarAway);
+// waypoint r that leads to cur (a link r -> cur) walks to cur next on its way to t.
+void RoutesInto(int t, const std::vector<std::vector<Into>>& into, std::vector<float>* dist) {
+  dist->assign(into.size(), FarAway);
   (*dist)[t] = 0;
   typedef std::pair<float, int> Entry;
   std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
@@ -85,14 +97,12 @@ void RoutesInto(int t, std::vector<float>* dist) {
     open.pop();
     const int cur = e.second;
     if (e.first > (*dist)[cur]) continue;  // a stale entry
-    const Vec3 from = WaypointPosition(cur);
-    for (int r = 0; r < count; ++r) {
-      if (graph.links[r][cur] != 1) continue;
-      const float d = (*dist)[cur] + WaypointCost(from, WaypointPosition(r));
-      if (d < (*dist)[r]) {
-        (*dist)[r] = d;
-        gGame.routes.nextHop[r][t] = cur;
-        open.push(Entry(d, r));
+    for (const Into& link : into[cur]) {
+      const float d = (*dist)[cur] + link.cost;
+      if (d < (*dist)[link.from]) {
+        (*dist)[link.from] = d;
+        gGame.routes.nextHop[link.from][t] = cur;
+        open.push(Entry(d, link.from));
       }
     }
   }
@@ -103,8 +113,12 @@ void BuildGeneratedRouteTable() {
   gGame.routes = RouteTable(count);
   for (int i = 0; i < count; ++i)
     for (int j = 0; j < count; ++j) gGame.routes.nextHop[i][j] = i == j ? i : NoRoute;
+  const std::vector<std::vector<Into>> into = LinksInto(gGame.waypoints);
   std::vector<float> dist;
-  for (int t = 0; t < count; ++t) RoutesInto(t, &dist);
+  for (int t = 0; t < count; ++t) RoutesInto(t, into, &dist);
+  const int parts = GraphParts(gGame.waypoints, &gGame.routes.part);
+  gGame.routes.partSize.assign(parts, 0);
+  for (int p : gGame.routes.part) ++gGame.routes.partSize[p];
 }
 
 }  // namespace
@@ -131,4 +145,64 @@ void BuildRouteTable() {
       else
         FindRoute(i, j);
     }
+}
+
+int GraphParts(const WaypointGraph& graph, std::vector<int>* part) {
+  // Tarjan's search for strongly connected parts, with its own stack instead of recursion.
+  const int count = graph.count;
+  std::vector<std::vector<int>> out(count);
+  for (int a = 0; a < count; ++a)
+    for (int b = 0; b < count; ++b)
+      if (graph.links[a][b] == 1) out[a].push_back(b);
+  part->assign(count, -1);
+  std::vector<int> order(count, -1), low(count, 0), stack;
+  std::vector<bool> onStack(count, false);
+  std::vector<std::pair<int, size_t>> calls;  // (waypoint, next link to follow)
+  int visited = 0, parts = 0;
+  for (int root = 0; root < count; ++root) {
+    if (order[root] >= 0) continue;
+    calls.push_back({root, 0});
+    order[root] = low[root] = visited++;
+    stack.push_back(root);
+    onStack[root] = true;
+    while (!calls.empty()) {
+      auto& [v, next] = calls.back();
+      if (next < out[v].size()) {
+        const int w = out[v][next++];
+        if (order[w] < 0) {
+          order[w] = low[w] = visited++;
+          stack.push_back(w);
+          onStack[w] = true;
+          calls.push_back({w, 0});
+        } else if (onStack[w]) {
+          low[v] = std::min(low[v], order[w]);
+        }
+        continue;
+      }
+      const int done = v;
+      calls.pop_back();
+      if (!calls.empty()) low[calls.back().first] = std::min(low[calls.back().first], low[done]);
+      if (low[done] != order[done]) continue;
+      int w;
+      do {
+        w = stack.back();
+        stack.pop_back();
+        onStack[w] = false;
+        (*part)[w] = parts;
+      } while (w != done);
+      ++parts;
+    }
+  }
+  return parts;
+}
+
+int WaypointPart(int w) {
+  const std::vector<int>& part = gGame.routes.part;
+  return w >= 0 && w < static_cast<int>(part.size()) ? part[w] : 0;
+}
+
+int PartSize(int w) {
+  const std::vector<int>& size = gGame.routes.partSize;
+  const int p = WaypointPart(w);
+  return p < static_cast<int>(size.size()) ? size[p] : gGame.waypoints.count;
 }

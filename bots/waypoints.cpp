@@ -2,6 +2,10 @@
 // questions the bots ask every tick.
 #include "bots/waypoints.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "bots/waypoint_data.h"
 #include "core/game_state.h"
 #include "core/level.h"
@@ -11,6 +15,8 @@ namespace {
 
 // Half-size of the box whose trace decides whether a bot can see a waypoint.
 const Vec3 SightExtents(10, 10, 10);
+// The cheapest waypoints looked at for one in sight of the player.
+constexpr size_t InSightCandidates = 8;
 
 // The built-in table stores this on its diagonal; only 1 is a link.
 constexpr int DiagonalMark = 5;
@@ -64,9 +70,23 @@ int NearestWaypoint(Vec3 p) {
   return result;
 }
 
+int NearestWaypointInSight(Vec3 p) {
+  const int count = gGame.waypoints.count;
+  std::vector<std::pair<float, int>> cheapest;
+  cheapest.reserve(count);
+  for (int i = 0; i < count; ++i) cheapest.push_back({WaypointCost(WaypointPosition(i), p), i});
+  const size_t tried = std::min<size_t>(InSightCandidates, cheapest.size());
+  std::partial_sort(cheapest.begin(), cheapest.begin() + tried, cheapest.end());
+  for (size_t k = 0; k < tried; ++k)
+    if (!TraceHits(WaypointPosition(cheapest[k].second), p, SightExtents)) return cheapest[k].second;
+  return NearestWaypoint(p);
+}
+
 int UpdatePlayerWaypoint(Vec3 position) {
   gGame.trackedPlayerPosition = position;
-  gGame.playerWaypoint = NearestWaypoint(position);
+  // On a generated graph the nearest waypoint may lie on the floor below or behind a wall:
+  // the player's is the nearest one in sight.
+  gGame.playerWaypoint = gGame.waypoints.generated ? NearestWaypointInSight(position) : NearestWaypoint(position);
   return gGame.playerWaypoint;
 }
 

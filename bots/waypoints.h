@@ -1,6 +1,8 @@
 // The waypoint graph the bots walk, its all-pairs next-hop table, the nearest-waypoint
 // questions the bots ask, and the diagnostic drawing of the graph.
 #pragma once
+#include <vector>
+
 #include "core/vec3.h"
 #include "core/waypoint_graph_record.h"
 
@@ -20,10 +22,21 @@ void FindRoute(int source, int target);
 void BuildRouteTable();
 // Whether the route table leads from a to b.
 bool HasRoute(int a, int b);
+// The graph's parts: sets of waypoints that can all reach one another along its links (one
+// way or both). Numbers each waypoint's part into `part`; returns how many there are.
+int GraphParts(const WaypointGraph& graph, std::vector<int>* part);
+// The part of waypoint w and how many waypoints it holds, as the route table found them (the
+// built-in graph is one part).
+int WaypointPart(int w);
+int PartSize(int w);
 
 // The waypoint with the lowest cost to p; ties go to the lower index; 0 when none is near.
 int NearestWaypoint(Vec3 p);
+// The cheapest of the few cheapest waypoints with a clear (10, 10, 10) box trace to p; the
+// cheapest of all when none is in sight.
+int NearestWaypointInSight(Vec3 p);
 // Records the player's position and nearest waypoint (every frame); returns that waypoint.
+// On a generated graph the nearest in sight (NearestWaypointInSight).
 int UpdatePlayerWaypoint(Vec3 position);
 // The cheapest waypoint with a clear (10, 10, 10) box trace to the bot; 0 when none is.
 int NearestVisibleWaypoint(int botIndex);

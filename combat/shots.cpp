@@ -19,6 +19,7 @@
 #include "combat/sound.h"
 #include "core/game_state.h"
 #include "core/random.h"
+#include "movers/movers.h"
 #include "platform/platform.h"
 
 namespace {
@@ -84,9 +85,12 @@ float BotContact(const Shot& shot, int b) {
   return f;
 }
 
-float LevelContact(const Shot& shot) {
+// *model: what the shot hit (0 the world, N brush model N, -1 nothing).
+float LevelContact(const Shot& shot, int* model = nullptr) {
+  if (model) *model = -1;
   if (gGame.level.nodes.empty()) return 2;
   const TraceResult r = gGame.level.Trace(shot.previousPosition, shot.position, ShotExtents);
+  if (model) *model = r.model;
   return r.fraction == 1.0f ? 2 : r.fraction;
 }
 
@@ -166,7 +170,10 @@ void UpdateShots() {
     shot.previousPosition = shot.position;
     shot.position = shot.position + shot.direction * speed;
     // The earliest contact along the step wins: a bot behind a wall is safe.
-    const float f = std::min({BotContact(shot, 0), BotContact(shot, 1), LevelContact(shot)});
+    int model = -1;
+    const float level = LevelContact(shot, &model);
+    const float f = std::min({BotContact(shot, 0), BotContact(shot, 1), level});
+    if (f <= 1 && f == level && model > 0) ShootModel(gGame.movers, model);  // a door with health opens
     if (f <= 1)
       Explode(shot, PointAt(shot, f));
     else if (!gGame.level.Encloses(shot.position))

@@ -26,6 +26,12 @@ struct Bot {
   int steerMode = 0;             // 666 target waypoint, 333 aimPoint
   int stuckTicks = 0;
   float lastShotTime = 0;        // ms of the last shot opportunity
+  // On a level with a generated graph: the body falls where no floor is under it, and a bot
+  // that comes no closer to its target waypoint for a few seconds picks a new one.
+  bool falling = false;
+  int watchedTarget = -1;        // the target waypoint the two fields below are about
+  int noProgressTicks = 0;       // ticks since the bot last came closer to it
+  float closestToTarget = 0;     // the nearest it came (horizontal distance)
 };
 
 constexpr int BotCount = 2;

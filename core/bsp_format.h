@@ -19,6 +19,11 @@ constexpr int FaceTypePolygon = 1;   // triangles from its index list (or its fa
 constexpr int FaceTypePatch = 2;     // a grid of Bezier control vertices
 constexpr int FaceTypeMesh = 3;      // triangles from its index list
 constexpr int FaceTypeBillboard = 4; // a point for glare effects: not geometry
+// Texture record flags the level compiler writes for trigger brushes: a volume that is never
+// drawn (it has no faces) and blocks nothing; the entity that owns it reacts to bodies in it.
+constexpr int32_t ContentsTrigger = 0x40000000;
+constexpr int32_t SurfaceNoDraw = 0x80;
+constexpr const char* TriggerTextureName = "common/trigger";
 
 struct BspVertex {
   float position[3];
@@ -85,6 +90,18 @@ struct BspBrushSide {
   int32_t textureIndex;
 };
 
+// A brush model: model 0 is the world (its faces and brushes are the ones leaves list);
+// models 1, 2, ... belong to the entities whose "model" key is "*1", "*2", ...: their
+// faces and brushes are in no leaf, and the entity draws and collides them where it is.
+struct BspModel {
+  float mins[3];            // file coordinates, where the entity stands at rest
+  float maxs[3];
+  int32_t firstFace;
+  int32_t faceCount;
+  int32_t firstBrush;
+  int32_t brushCount;
+};
+
 struct BspLightGridCell {   // lump 15: the light around moving figures at one grid point
   uint8_t ambient[3];
   uint8_t directed[3];
@@ -98,6 +115,8 @@ struct BspFogRecord {       // lump 12
 };
 
 static_assert(sizeof(BspVertex) == 44, "vertex record");
+static_assert(sizeof(BspFogRecord) == 72, "fog record");
+static_assert(sizeof(BspLightGridCell) == 8, "light grid record");
 static_assert(sizeof(BspFace) == 104, "face record");
 static_assert(sizeof(BspTextureRecord) == 72, "texture record");
 static_assert(sizeof(BspPlane) == 16, "plane record");
@@ -105,6 +124,7 @@ static_assert(sizeof(BspNode) == 36, "node record");
 static_assert(sizeof(BspLeaf) == 48, "leaf record");
 static_assert(sizeof(BspBrush) == 12, "brush record");
 static_assert(sizeof(BspBrushSide) == 8, "brush side record");
+static_assert(sizeof(BspModel) == 40, "model record");
 
 // A whole level file in file coordinates (z up), as the level compiler and the tests build it.
 struct BspFileData {
@@ -117,6 +137,7 @@ struct BspFileData {
   std::vector<BspLeaf> leaves;
   std::vector<int32_t> leafFaces;
   std::vector<int32_t> leafBrushes;
+  std::vector<BspModel> models;               // empty: no models lump (a level without entity models)
   std::vector<BspBrush> brushes;
   std::vector<BspBrushSide> brushSides;
   std::vector<BspVertex> vertices;

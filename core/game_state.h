@@ -11,6 +11,7 @@
 #include "core/frustum.h"
 #include "core/hud_tile_masks.h"
 #include "core/level.h"
+#include "core/mover_records.h"
 #include "core/particles.h"
 #include "core/shot.h"
 #include "core/texture_records.h"
@@ -38,6 +39,9 @@ struct GameState {
   // Objects
   Camera camera;
   Level level;
+  LevelMovers movers;               // the level's moving entities and triggers (movers/)
+  BodyFlight playerFlight;          // the player thrown by a jump pad
+  BodyFlight botFlights[BotCount];
   Frustum frustum;
   CharacterModel characters[2];     // 0 "fidget" (bot 0), 1 "jack" (bot 1)
   std::unique_ptr<ParticleSystem> particles;  // none until start-up

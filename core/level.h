@@ -39,6 +39,17 @@ struct TraceResult {
   Vec3 extents;             // box half-sizes; (0, 0, 0) is a ray
   Vec3 normal;              // of the face that stopped the move; (0, 0, 0) when nothing did
   bool allSolid = false;    // a solid brush holds both the start and the requested end
+  int model = -1;           // what stopped the move: 0 the world, N the brush model N; -1 nothing
+};
+
+// Where an entity has put its brush model: a stored point p is drawn and collided at
+// offset + R p, R the turn of `degrees` about the game axis `axis` (0 x, 1 y, 2 z; -1 none).
+// A model whose entity has an origin is stored around (0, 0, 0) and placed at that origin.
+struct ModelPlacement {
+  Vec3 offset;
+  int axis = -1;
+  float degrees = 0;
+  bool hidden = false;      // neither drawn nor collided (trigger volumes, models of no entity)
 };
 
 // Where a face's triangles are: vertexCount vertices of Level::vertices from firstVertex (for
@@ -60,6 +71,11 @@ struct CollisionSurface {
   uint32_t firstTriangle = 0, triangleCount = 0;
   int32_t face = 0;
 };
+
+// Brush models: at most this many, each within this far of the origin on every axis (level
+// units); a file past either is refused.
+constexpr int MaxModels = 4096;
+constexpr float MaxModelSize = 262144.0f;
 
 // The most tessellated patch vertices a level keeps; past it, patches are cut more coarsely.
 constexpr int64_t MaxPatchVertices = int64_t{1} << 21;
@@ -184,6 +200,15 @@ class Level {
 
   TraceResult Trace(Vec3 start, Vec3 end, Vec3 extents);
   TraceResult TraceSlide(Vec3 start, Vec3 end, Vec3 extents);
+  // Whether a box at the position overlaps a solid brush of brush model `model` where its
+  // placement puts it (model_trace.cpp).
+  bool ModelHoldsBox(int model, Vec3 position, Vec3 extents);
+  // The box around brush model `model` where its placement puts it (a turning model: the
+  // box around every turn of it).
+  void PlacedModelBox(int model, float mins[3], float maxs[3]) const;
+  // Draws the brush models 1, 2, ... at their placements: those whose box is in view and
+  // touches a leaf that can be seen (model_render.cpp; RenderLevel calls it).
+  void RenderModels(Vec3 cameraPosition);
 
   // Converted records, read directly by the renderer and the tracer. Every index in them
   // was checked by Parse, so drawing and tracing can trust them.
@@ -204,6 +229,10 @@ class Level {
   std::vector<int32_t> leafBrushes;
   std::vector<BspBrush> brushes;
   std::vector<BspBrushSide> brushSides;
+  // The models lump, boxes converted to game coordinates (minimum below maximum). Empty
+  // for a level without one; model 0 is the world. Parse checked the face and brush ranges.
+  std::vector<BspModel> models;
+  std::vector<ModelPlacement> modelPlacements;  // one per model; Parse sets them at rest
   std::vector<BspTextureRecord> textures;     // kept for the contents flags
   std::string entityText;                     // lump 0 as text: "{ "key" "value" ... }" blocks
   std::vector<uint8_t> lightmapTexels;        // pages as read; LoadBSP brightens, uploads, frees
@@ -300,6 +329,8 @@ class Level {
   void CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1);
   void CheckLeaf(int leaf);
   void CheckBrush(const BspBrush& brush);
+  void CheckModels();   // brush models 1, 2, ... at their placements (model_trace.cpp)
+  bool BoxReachesVisibleLeaf(int node, const float mins[3], const float maxs[3], int cameraCluster) const;
   TraceResult trace_;       // working state of the trace in progress
   // Brushes already tested by the trace in progress (a brush is listed in every leaf it
   // reaches, and testing it again would give the same answer).

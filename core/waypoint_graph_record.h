@@ -54,7 +54,8 @@ struct WaypointGraph {
   std::vector<float> y;          // world y (height)
   std::vector<float> z;          // world z
   int count = 0;                 // waypoints 0 .. count-1 are in use
-  SquareTable links;             // [a][b] 1 = walkable straight line; anything else not
+  SquareTable links;             // [a][b] 1 = a bot goes from a to b (walking, or down a
+                                 // ledge); anything else not. The built-in links go both ways.
   // Built for the loaded level rather than read from the built-in table: its route table
   // comes from one search per waypoint instead of one per pair.
   bool generated = false;
@@ -64,4 +65,8 @@ struct WaypointGraph {
 struct RouteTable {
   explicit RouteTable(int capacity = MaxWaypoints) : nextHop(capacity) {}
   SquareTable nextHop;           // [from][to]; -2 = no route
+  // A generated graph's parts (waypoints that can all reach one another): each waypoint's
+  // part and each part's size. Empty for the built-in graph, which is one part.
+  std::vector<int> part;
+  std::vector<int> partSize;
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/level.h"
+#include "movers/movers.h"
 
 namespace {
 
@@ -37,6 +38,16 @@ void Touch(Level& level) {
   // Traces between the probes: a graph that is not a tree makes them take forever.
   for (Vec3 a : probes)
     for (Vec3 b : probes) sum += level.Trace(a, b, Vec3(17, 50, 17)).fraction < 1.0f;
+  // The level's movers from its entities, moved on with a body among them, and traced.
+  LevelMovers movers;
+  SetUpMovers(level, &movers);
+  Body body{Vec3(8, 8, 8), Vec3(17, 50, 17)};
+  for (int i = 0; i < 20; ++i) {
+    AdvanceMovers(movers, level, 0.1f, &body, 1);
+    sum += TouchTriggers(movers, level, body).thrown;
+    for (const Mover& m : movers.movers) ShootModel(movers, m.model);
+  }
+  for (Vec3 a : probes) sum += level.Trace(a, Vec3(8, 8, 8), Vec3(5, 5, 5)).model;
   gSink = sum;
 }
 

@@ -93,6 +93,29 @@ BspFileData TwoPatchesSharingAnEdge() {
   return f;
 }
 
+// A door, a turning part and a jump pad: model 1 (a face and a brush in no leaf) named by
+// their entities, and the pad's target.
+BspFileData BrushModels() {
+  BspFileData f = TwoLeaves();
+  const std::string text =
+      "{ \"classname\" \"worldspawn\" }\n"
+      "{ \"classname\" \"func_door\" \"model\" \"*1\" \"angle\" \"-1\" \"health\" \"5\" }\n"
+      "{ \"classname\" \"func_rotating\" \"model\" \"*1\" \"origin\" \"0 0 64\" \"spawnflags\" \"8\" }\n"
+      "{ \"classname\" \"func_train\" \"model\" \"*1\" \"target\" \"c\" }\n"
+      "{ \"classname\" \"path_corner\" \"targetname\" \"c\" \"target\" \"c\" \"origin\" \"8 8 8\" }\n"
+      "{ \"classname\" \"trigger_push\" \"model\" \"*1\" \"target\" \"t\" }\n"
+      "{ \"classname\" \"target_position\" \"targetname\" \"t\" \"origin\" \"0 0 200\" }\n";
+  f.entities.assign(text.begin(), text.end());
+  f.faces.push_back(f.faces[0]);
+  f.brushSides.push_back(f.brushSides[0]);
+  f.brushSides.push_back(f.brushSides[1]);
+  f.brushes.push_back({2, 2, 0});
+  BspModel world{{-64, -64, -64}, {64, 64, 64}, 0, 1, 0, 1};
+  BspModel door{{0, 0, 0}, {64, 64, 8}, 1, 1, 1, 1};
+  f.models = {world, door};
+  return f;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,6 +141,7 @@ int main(int argc, char** argv) {
   deep.faces.push_back(patch);
   deep.leafFaces = {0, 1};
   bool ok = Save(dir, "two_leaves.bsp", TwoLeaves()) && Save(dir, "no_visibility.bsp", noVis) &&
-            Save(dir, "node_chain.bsp", deep) && Save(dir, "patch_seam.bsp", TwoPatchesSharingAnEdge());
+            Save(dir, "node_chain.bsp", deep) && Save(dir, "patch_seam.bsp", TwoPatchesSharingAnEdge()) &&
+            Save(dir, "brush_models.bsp", BrushModels());
   return ok ? 0 : 1;
 }

@@ -113,6 +113,8 @@ void Level::Destroy() {
   leafBrushes = {};
   brushes = {};
   brushSides = {};
+  models = {};
+  modelPlacements = {};
   textures = {};
   lightmapTexels = {};
   visibility = {};

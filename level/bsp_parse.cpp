@@ -204,6 +204,8 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     leafBrushes.clear();
     brushes.clear();
     brushSides.clear();
+    models.clear();
+    modelPlacements.clear();
     brushTestedBy_.clear();  // the tracer's per-brush state is rebuilt for the new brushes
     textures.clear();
     entityText.clear();
@@ -240,7 +242,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
         !reader.Records(LumpLeafFaces, &leafFaces, &reason) || !reader.Records(LumpPlanes, &planes, &reason) ||
         !reader.Records(LumpLeafBrushes, &leafBrushes, &reason) ||
         !reader.Records(LumpBrushes, &brushes, &reason) ||
-        !reader.Records(LumpBrushSides, &brushSides, &reason)) {
+        !reader.Records(LumpBrushSides, &brushSides, &reason) || !reader.Records(LumpModels, &models, &reason)) {
       return false;
     }
     LumpView lightmapLump, visLump, entityLump;
@@ -317,6 +319,18 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     for (size_t i = 0; i < brushSides.size(); ++i) {
       if (!IndexInside(brushSides[i].plane, planes.size())) return failAt("brush side", i, "index");
     }
+    // Brush models: their faces and brushes inside their lumps, and a box that is a box of
+    // finite numbers no larger than MaxModelSize (the entity moves and turns it).
+    if (models.size() > static_cast<size_t>(MaxModels)) return fail("more than 4096 models");
+    for (size_t i = 0; i < models.size(); ++i) {
+      const BspModel& m = models[i];
+      if (!RangeInside(m.firstFace, m.faceCount, faces.size())) return failAt("model", i, "face range");
+      if (!RangeInside(m.firstBrush, m.brushCount, brushes.size())) return failAt("model", i, "brush range");
+      for (int a = 0; a < 3; ++a) {
+        if (!(m.mins[a] <= m.maxs[a]) || !(m.mins[a] >= -MaxModelSize) || !(m.maxs[a] <= MaxModelSize))
+          return failAt("model", i, "box");
+      }
+    }
     std::vector<BspFogRecord> fogRecords;
     if (!reader.Records(LumpEffects, &fogRecords, &reason)) return false;
     for (size_t i = 0; i < fogRecords.size(); ++i) {
@@ -326,13 +340,12 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
       fog.brush = fogRecords[i].brush;
       fogs.push_back(fog);
     }
-    // The light grid covers the world model's box (the first record of the models lump).
-    LumpView modelLump;
-    if (!reader.Lump(LumpModels, &modelLump, &reason) || !reader.Records(LumpLightVolumes, &lightGrid.cells, &reason))
-      return false;
-    float worldBox[6] = {0, 0, 0, 0, 0, 0};
-    if (modelLump.length >= sizeof(worldBox)) std::memcpy(worldBox, modelLump.data, sizeof(worldBox));
-    SetUpLightGrid(worldBox, worldBox + 3, modelLump.length >= sizeof(worldBox));
+    // The light grid covers the world model's box (model 0).
+    if (!reader.Records(LumpLightVolumes, &lightGrid.cells, &reason)) return false;
+    if (models.empty())
+      SetUpLightGrid(nullptr, nullptr, false);
+    else
+      SetUpLightGrid(models[0].mins, models[0].maxs, true);
 
     // All good: convert to y-up and keep the lightmap pages for upload.
     for (BspVertex& v : vertices) {
@@ -344,6 +357,15 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
       ToYUp(l.maxs);
     }
     for (BspPlane& p : planes) ToYUp(p.normal);
+    for (BspModel& m : models) {
+      // z-up (x, y, z) to y-up (x, z, -y): the y range flips sides.
+      const float minY = m.mins[1], maxY = m.maxs[1];
+      m.mins[1] = m.mins[2];
+      m.maxs[1] = m.maxs[2];
+      m.mins[2] = -maxY;
+      m.maxs[2] = -minY;
+    }
+    modelPlacements.assign(models.size(), ModelPlacement());
     lightmapTexels.assign(lightmapLump.data, lightmapLump.data + lightmaps * LightmapBytes);
     lightmapCount_ = static_cast<int>(lightmaps);
     facesDrawn.assign(faces.size() / 32 + 1, 0);

@@ -35,7 +35,7 @@ std::vector<uint8_t> WriteBspFile(const BspFileData& file) {
   AppendVector(&out, lumps, LumpLeaves, file.leaves);
   AppendVector(&out, lumps, LumpLeafFaces, file.leafFaces);
   AppendVector(&out, lumps, LumpLeafBrushes, file.leafBrushes);
-  AppendLump(&out, lumps, LumpModels, static_cast<const uint8_t*>(nullptr), 0);
+  AppendVector(&out, lumps, LumpModels, file.models);
   AppendVector(&out, lumps, LumpBrushes, file.brushes);
   AppendVector(&out, lumps, LumpBrushSides, file.brushSides);
   AppendVector(&out, lumps, LumpVertices, file.vertices);

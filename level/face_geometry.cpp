@@ -155,5 +155,16 @@ bool Level::BuildFaceGeometry(size_t fileBytes, std::string* reason) {
     }
     collisionSurfaces.push_back(surface);
   }
+  // Patches of brush models 1, 2, ... move with their entity: the tracer's fixed triangles
+  // are the world's only.
+  if (models.size() > 1) {
+    const auto inWorld = [&](const CollisionSurface& surface) {
+      const BspModel& world = models[0];
+      return surface.face >= world.firstFace && surface.face < world.firstFace + world.faceCount;
+    };
+    collisionSurfaces.erase(std::remove_if(collisionSurfaces.begin(), collisionSurfaces.end(),
+                                           [&](const CollisionSurface& s) { return !inWorld(s); }),
+                            collisionSurfaces.end());
+  }
   return true;
 }

@@ -120,6 +120,7 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   if (!skyFaces_.empty() && clouds.staged >= 0) DrawCloudDome(cameraPosition);
   if (batchedDrawing) DrawFaceBatches(cameraPosition);
   DrawStagedFaces(stagedFaces_, cameraPosition, false);
+  RenderModels(cameraPosition);
   DrawSky(cameraPosition);
   DrawFogVolumes(cameraPosition);
   DrawBlendedFaces(cameraPosition);

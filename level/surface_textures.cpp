@@ -72,6 +72,11 @@ void Level::LoadSurfaceTextures() {
       missing(std::string(textures[i].name, strnlen(textures[i].name, TextureNameField)), "name too long", i);
       continue;
     }
+    // Our compiler's trigger volumes have no faces and no picture.
+    if ((textures[i].surfaceFlags & SurfaceNoDraw) != 0 && (textures[i].contents & SolidContentsMask) == 0) {
+      materials[i].nodraw = true;
+      continue;
+    }
     const ShaderEntry* entry = library.Find(name);
     if (entry) {
       materials[i].nodraw = entry->nodraw;

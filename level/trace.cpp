@@ -90,6 +90,7 @@ TraceResult Level::Trace(Vec3 start, Vec3 end, Vec3 extents) {
   trace_.normal = Vec3();
   trace_.fraction = 1.0f;
   trace_.allSolid = false;
+  trace_.model = -1;
 
   if (brushTestedBy_.size() != brushes.size() || ++traceNumber_ == 0) {
     brushTestedBy_.assign(brushes.size(), 0);
@@ -107,6 +108,8 @@ TraceResult Level::Trace(Vec3 start, Vec3 end, Vec3 extents) {
   // Parse refuses a level without nodes; an empty Level (nothing loaded) stops nothing.
   if (!nodes.empty()) CheckNode(0, 0.0f, 1.0f, start, end);
   if (!collisionSurfaces.empty() && trace_.fraction > 0.0f) CheckCollisionSurfaces();
+  if (trace_.fraction < 1.0f) trace_.model = 0;
+  if (models.size() > 1 && trace_.fraction > 0.0f) CheckModels();
 
   if (trace_.fraction < 1.0f) trace_.end = start + (end - start) * trace_.fraction;
   return trace_;

@@ -133,7 +133,8 @@ void ApplyPlayerPhysics() {
     PrintLine(175, s.stepLine);
   }
 
-  if (gGame.gravityOn && !gGame.jumping) {
+  // A body thrown by a jump pad follows its own path (movers/) until it lands.
+  if (gGame.gravityOn && !gGame.jumping && !gGame.playerFlight.active) {
     if (gravitySeconds == gFrameCounter.frameInterval) {
       camera.ApplyGravity();
     } else {

@@ -24,9 +24,12 @@ std::vector<uint8_t> ReadFramePixels(int width, int height) {
   if (width <= 0 || height <= 0) return {};
   const size_t row = static_cast<size_t>(width) * 3;
   std::vector<uint8_t> bottomUp(row * height);
+  GLint alignment = 4;
+  glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+  glPixelStorei(GL_PACK_ALIGNMENT, alignment);
   // GL gives the bottom row first; pictures start at the top.
   std::vector<uint8_t> topDown(bottomUp.size());
   for (int y = 0; y < height; ++y)

@@ -7,7 +7,7 @@
 # Prints every include that points up (file:line: what it includes) and fails if there is one.
 set -euo pipefail
 root="${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
-layers=(core platform render level models player combat bots app)
+layers=(core platform render level models movers player combat bots app)
 
 rank_list=""
 for i in "${!layers[@]}"; do rank_list+="${layers[$i]}=$i "; done
@@ -46,7 +46,7 @@ faults="$(awk -v ranks="$rank_list" -v root="$root/" '
 
 # A base name says what a file holds, so no two files of the house share one (a header and
 # the source that pairs with it aside).
-same_names="$(cd "$root" && find core platform render level models player combat bots app tools tests bench fuzz \
+same_names="$(cd "$root" && find core platform render level models movers player combat bots app tools tests bench fuzz \
     -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null |
   awk -F/ '{ base = $NF; sub(/\.(h|cpp)$/, "", base); dir = $0; sub(/\/[^\/]*$/, "", dir)
              if ((base in seen) && seen[base] != dir) printf "%s/ and %s/ both hold a file named %s\n", seen[base], dir, base

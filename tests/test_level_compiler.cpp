@@ -11,6 +11,7 @@
 #include <string>
 
 #include "bots/waypoint_data.h"
+#include "core/crc32.h"
 #include "core/game_state.h"
 #include "level/bsp_writer.h"
 #include "level/trace.h"
@@ -199,6 +200,84 @@ TEST(LevelCompiler, OutputIsByteIdenticalWhateverTheThreadCount) {
   }
   // The build's own levelc run (as many threads as cores) wrote the same bytes.
   EXPECT_TRUE(first == ShippedLevelBytes());
+}
+
+TEST_F(DefaultLevel, KeepsItsBytesAndHasNoModelsLump) {
+  // The default level as it was before entity blocks existed: a level without brush entities
+  // writes no models lump.
+  const std::vector<uint8_t>& bytes = DefaultLevelBytes();
+  EXPECT_EQ(bytes.size(), 1740981u);
+  EXPECT_EQ(Crc32(bytes.data(), bytes.size()), 0xd67fbbb3u);
+  EXPECT_TRUE(DefaultLevelData().models.empty());
+}
+
+TEST(LevelCompiler, EntityBlocksBecomeBrushModelsWithTheirEntityText) {
+  const char* source =
+      "material m textures/korvalis/concrete 128\n"
+      "box m -500 -16 -500  500 0 500\n"
+      "entity_begin\n key classname func_door\n key angle -1\n box m 0 0 0  64 128 16\nentity_end\n"
+      "entity_begin\n key classname func_rotating\n key origin 100 200 -300\n"
+      "  box m 50 190 -310  150 210 -290\nentity_end\n"
+      "entity_begin\n key classname trigger_push\n key target top\n box trigger 0 0 100  64 32 164\nentity_end\n"
+      "entity_begin\n key classname target_position\n key targetname top\n key origin 10 20 30\nentity_end\n";
+  BspFileData data;
+  std::string error;
+  ASSERT_TRUE(CompileLevel(source, CompileOptions(), &data, nullptr, &error)) << error;
+  ASSERT_EQ(data.models.size(), 4u);
+  // Model 0 is the world's faces and brushes, the entities' follow, in no leaf.
+  EXPECT_EQ(data.models[0].firstFace, 0);
+  EXPECT_EQ(data.models[0].brushCount, 1);
+  for (int m = 1; m < 4; ++m) {
+    EXPECT_EQ(data.models[m].firstFace, data.models[m - 1].firstFace + data.models[m - 1].faceCount);
+    EXPECT_EQ(data.models[m].firstBrush, data.models[m - 1].firstBrush + data.models[m - 1].brushCount);
+    EXPECT_EQ(data.models[m].brushCount, 1);
+  }
+  for (int32_t f : data.leafFaces) EXPECT_LT(f, data.models[0].faceCount);
+  for (int32_t b : data.leafBrushes) EXPECT_LT(b, data.models[0].brushCount);
+  // The door's six sides; the trigger has none, and its brush blocks nothing and is never drawn.
+  EXPECT_EQ(data.models[1].faceCount, 6);
+  EXPECT_EQ(data.models[3].faceCount, 0);
+  const BspTextureRecord& trigger = data.textures[data.brushes[data.models[3].firstBrush].textureIndex];
+  EXPECT_STREQ(trigger.name, TriggerTextureName);
+  EXPECT_EQ(trigger.contents, ContentsTrigger);
+  EXPECT_EQ(trigger.surfaceFlags, SurfaceNoDraw);
+  // File coordinates (z up): the door's box as built; the turning model around its origin.
+  const float doorMins[3] = {0, -16, 0}, doorMaxs[3] = {64, 0, 128};
+  const float fanMins[3] = {-50, -10, -10}, fanMaxs[3] = {50, 10, 10};
+  for (int a = 0; a < 3; ++a) {
+    EXPECT_FLOAT_EQ(data.models[1].mins[a], doorMins[a]);
+    EXPECT_FLOAT_EQ(data.models[1].maxs[a], doorMaxs[a]);
+    EXPECT_FLOAT_EQ(data.models[2].mins[a], fanMins[a]);
+    EXPECT_FLOAT_EQ(data.models[2].maxs[a], fanMaxs[a]);
+  }
+  const std::string text(data.entities.begin(), data.entities.end());
+  EXPECT_NE(text.find("\"classname\" \"func_door\"\n\"angle\" \"-1\"\n\"model\" \"*1\"\n}"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"origin\" \"100 300 200\"\n\"model\" \"*2\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"targetname\" \"top\"\n\"origin\" \"10 -30 20\"\n}"), std::string::npos) << text;
+  // The loader reads them back in game coordinates.
+  Level level;
+  const std::vector<uint8_t> bytes = WriteBspFile(data);
+  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  ASSERT_EQ(level.models.size(), 4u);
+  EXPECT_EQ(level.models[1].maxs[1], 128);
+  EXPECT_EQ(level.models[1].mins[2], 0);
+  EXPECT_EQ(level.models[1].maxs[2], 16);
+  // Bad blocks are refused with their line.
+  const struct {
+    const char* text;
+    const char* reason;
+  } bad[] = {
+      {"entity_begin\n key angle 3\nentity_end\n", "line 3: an entity needs a classname key"},
+      {"entity_begin\n key classname a\n", "line 1: entity_begin without entity_end"},
+      {"box trigger 0 0 0  1 1 1\n", "line 1: a trigger brush belongs to an entity"},
+      {"entity_begin\n key classname a\n light 0 0 0 1 1 1 100\nentity_end\n", "line 3: 'light' inside an entity"},
+      {"key classname a\n", "line 1: key outside an entity"},
+      {"entity_begin\n key classname a\n key origin 1 2\nentity_end\n", "line 3: origin needs three numbers"},
+  };
+  for (const auto& b : bad) {
+    EXPECT_FALSE(CompileLevel(b.text, CompileOptions(), &data, nullptr, &error)) << b.text;
+    EXPECT_EQ(error, b.reason);
+  }
 }
 
 TEST(LevelCompiler, BadSourcesAreRefusedWithTheirLine) {

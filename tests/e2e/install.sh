@@ -2,7 +2,8 @@
 # End-to-end run of the installed game under its own Xvfb: `cmake --install` into a temporary
 # prefix; from an empty folder (no Config.ini), `korvalis --windowed` plays the default level
 # without the question box and Escape ends it with status 0; `--level` with an archive of the
-# level and its pictures (under a name of its own) starts on that level.
+# level and its pictures (under a name of its own) starts on that level; Print Screen saves a
+# screenshot that matches the screen.
 # Arguments: the game executable, the game data directory, an output directory.
 set -uo pipefail
 name=install
@@ -38,14 +39,31 @@ level_drawn() {
   awk -v f="$lit" 'BEGIN {exit !(f > 0.5)}'
 }
 
-# --- the default level, no question ---
+# --- the default level, no question; Print Screen saves what is on screen ---
 log="$out/installed.log"
+export XDG_PICTURES_DIR="$work/pictures"
 run_installed --windowed
 wait_for_frames
 question_shown && fail "the question box showed despite --windowed"
 grep -q '^Level: maps/korvalis.bsp' "$log" || fail "not the default level"
 wait_until 60 level_drawn default || fail "the default level's view stays mostly black ($lit lit)"
 echo "default level: lit fraction $lit"
+saved_line() { grep -q "^Screenshot saved: $XDG_PICTURES_DIR/korvalis/korvalis-.*\.png\$" "$log"; }
+xdotool key --window "$win" Print
+if ! wait_until 10 saved_line; then
+  # The key may go to the focused window only.
+  xdotool windowfocus --sync "$win" 2>/dev/null
+  xdotool key Print
+  wait_until 60 saved_line || fail "Print Screen saved no screenshot"
+fi
+import -window "$win" "$out/on-screen.png" 2>/dev/null
+saved="$(sed -n 's/^Screenshot saved: //p' "$log" | head -1)"
+[ "$(identify -format '%wx%h' "$saved")" = 1024x768 ] || fail "the screenshot is $(identify -format '%wx%h' "$saved")"
+cp "$saved" "$out/screenshot.png"
+# The bots and the steam jet move between the two pictures; the rest is the same.
+differing="$(changed_pixels screenshot on-screen 8%)"
+echo "screenshot: $(basename "$saved"), $differing of 786432 pixels differ from the screen"
+[ "$differing" -lt 78643 ] || fail "the screenshot is not what the screen shows ($differing pixels differ)"
 quit_with_escape
 
 # --- a level from an archive given by its path ---

@@ -9,6 +9,7 @@
 set -uo pipefail
 name=package
 game="$(realpath "$1")"
+data="$(realpath "$2")"
 out="$3/$name"
 mkdir -p "$out"
 out="$(realpath "$out")"
@@ -59,6 +60,11 @@ for f in usr/games/korvalis usr/share/korvalis/Config.ini usr/share/korvalis/map
          usr/share/doc/korvalis/copyright usr/share/doc/korvalis/changelog.gz; do
   grep -q " \./$f\$" "$out/contents.txt" || fail "the package has no /$f"
 done
+# All of the game data, and nothing but the game beside it.
+(cd "$data" && find . -type f ! -path ./korvalis | sed 's|^\./||' | sort) >"$work/data-files.txt"
+sed -n 's| \./usr/share/korvalis/\(.*[^/]\)$| \1|p' "$out/contents.txt" | awk '{print $NF}' | sort >"$work/packaged-data.txt"
+missing="$(comm -23 "$work/data-files.txt" "$work/packaged-data.txt" | head -5 | tr '\n' ' ')"
+[ -z "$missing" ] || fail "game data missing from the package: $missing"
 awk '{print $6}' "$out/contents.txt" | grep -v '^\./usr/' | grep -v '^\./$' && fail "files outside /usr"
 awk '{print $2}' "$out/contents.txt" | grep -v '^root/root$' && fail "files not owned by root"
 dpkg -x "$deb" "$work/root" || fail "dpkg -x failed"

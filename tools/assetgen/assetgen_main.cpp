@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   bool ok = WriteHudPictures(dir);
   ok = WriteEffectPictures(dir) && ok;
   ok = WriteSoundEffects(dir + "/sound") && ok;
+  ok = WriteMoverSounds(dir + "/sound") && ok;
   ok = WriteMusic(dir + "/sound") && ok;
   return ok ? 0 : 1;
 }

@@ -178,8 +178,9 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
     BspTextureRecord r;
     std::memset(&r, 0, sizeof r);
     std::snprintf(r.name, sizeof r.name, "%s", map.materials[material].texture.c_str());
-    r.surfaceFlags = 0;
-    r.contents = solid ? 1 : 0;
+    const bool trigger = map.materials[material].trigger;
+    r.surfaceFlags = trigger ? SurfaceNoDraw : 0;
+    r.contents = trigger ? ContentsTrigger : (solid ? 1 : 0);
     int i = static_cast<int>(out->textures.size());
     out->textures.push_back(r);
     textureOf[key] = i;
@@ -187,13 +188,16 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
   };
 
   PlaneTable planes{&out->planes, {}};
-  for (const CompiledBrush& b : brushes) {
+  // Brushes (moved by -shift: an entity's model is stored around its origin).
+  auto writeBrushes = [&](const std::vector<CompiledBrush>& brushList, DVec shift) {
+  for (const CompiledBrush& b : brushList) {
     BspBrush rec;
     rec.firstSide = static_cast<int32_t>(out->brushSides.size());
     rec.sideCount = static_cast<int32_t>(b.sides.size());
     rec.textureIndex = textureIndex(b.material, b.solid);
     for (const MapSide& s : b.sides)
-      out->brushSides.push_back({planes.Add(s.plane.normal, s.plane.distance), textureIndex(s.material, b.solid)});
+      out->brushSides.push_back(
+          {planes.Add(s.plane.normal, s.plane.distance - Dot(s.plane.normal, shift)), textureIndex(s.material, b.solid)});
     // Bevels: a swept box is tested against each side pushed out by the box, which for a
     // sloped side reaches past the brush's real edges. The brush's own bounding planes,
     // added where no side already faces that way, cut those corners off. They change
@@ -206,27 +210,31 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
         for (const MapSide& s : b.sides)
           if (std::fabs(s.plane.normal[axis] - sign) < 1e-6) present = true;
         if (present) continue;
-        double distance = sign > 0 ? b.bounds.maxs[axis] : -b.bounds.mins[axis];
+        double distance = sign > 0 ? b.bounds.maxs[axis] - shift[axis] : -(b.bounds.mins[axis] - shift[axis]);
         out->brushSides.push_back({planes.Add(normal, distance), textureIndex(b.material, b.solid)});
         ++rec.sideCount;
       }
     }
     out->brushes.push_back(rec);
   }
+  };
+  writeBrushes(brushes, DVec());
 
-  // Faces and vertices.
-  for (size_t f = 0; f < faces.size(); ++f) {
-    const FacePolygon& face = faces[f];
-    const FaceLightmap& lm = light.faces[f];
+  // Faces and vertices (moved by -shift, lit where they were compiled).
+  auto writeFaces = [&](const std::vector<FacePolygon>& faceList, const std::vector<CompiledBrush>& brushList,
+                        const LightmapResult& lighting, int pageOffset, DVec shift) {
+  for (size_t f = 0; f < faceList.size(); ++f) {
+    const FacePolygon& face = faceList[f];
+    const FaceLightmap& lm = lighting.faces[f];
     const MapMaterial& mat = map.materials[face.material];
     BspFace rec;
     std::memset(&rec, 0, sizeof rec);
-    rec.textureIndex = textureIndex(face.material, brushes[face.brush].solid);
+    rec.textureIndex = textureIndex(face.material, brushList[face.brush].solid);
     rec.effectIndex = -1;
     rec.type = FaceTypePolygon;
     rec.firstVertex = static_cast<int32_t>(out->vertices.size());
     rec.vertexCount = static_cast<int32_t>(face.points.size());
-    rec.lightmapIndex = lm.page;
+    rec.lightmapIndex = lm.page < 0 ? lm.page : lm.page + pageOffset;
     rec.lightmapCorner[0] = lm.corner[0];
     rec.lightmapCorner[1] = lm.corner[1];
     rec.lightmapSize[0] = lm.size[0];
@@ -234,6 +242,7 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
     DVec origin;
     origin[lm.uAxis] = lm.uMin;
     origin[lm.vAxis] = lm.vMin;
+    origin = origin - shift;
     WorldToFile(origin.x, origin.y, origin.z, rec.lightmapOrigin);
     DVec axisU, axisV;
     axisU[lm.uAxis] = options.luxelSize;
@@ -251,7 +260,7 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
     auto writeVertex = [&](const DVec& p) {
       BspVertex v;
       std::memset(&v, 0, sizeof v);
-      WorldToFile(p.x, p.y, p.z, v.position);
+      WorldToFile(p.x - shift.x, p.y - shift.y, p.z - shift.z, v.position);
       double s, tt;
       if (major == 1) {
         s = p.x / mat.worldSize;
@@ -282,8 +291,66 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
     rec.meshVertexCount = static_cast<int32_t>(out->meshVertices.size()) - rec.firstMeshVertex;
     out->faces.push_back(rec);
   }
+  };
+  writeFaces(faces, brushes, light, 0, DVec());
   out->lightmaps = light.pages;
   WritePatchFaces(map, brushes, &tree, static_cast<int>(faces.size()), options.brightness, textureIndex, out);
+
+  // Entities with brushes: model N, its faces and brushes after the world's (in no leaf),
+  // lit where they stand, stored around their origin when they have one. Trigger brushes
+  // have no faces. A level without them has no models lump, as before.
+  std::vector<int> modelOfEntity(map.entities.size(), 0);
+  for (size_t e = 0; e < map.entities.size(); ++e) {
+    const MapEntity& entity = map.entities[e];
+    if (entity.brushes.empty()) continue;
+    if (out->models.empty()) {
+      BspModel world;
+      std::memset(&world, 0, sizeof world);
+      WorldToFile(tree.world.mins.x, tree.world.mins.y, tree.world.maxs.z, world.mins);
+      WorldToFile(tree.world.maxs.x, tree.world.maxs.y, tree.world.mins.z, world.maxs);
+      world.faceCount = static_cast<int32_t>(out->faces.size());
+      world.brushCount = static_cast<int32_t>(out->brushes.size());
+      out->models.push_back(world);
+    }
+    MapSource part;
+    part.materials = map.materials;
+    part.brushes = entity.brushes;
+    std::vector<CompiledBrush> entityBrushes;
+    std::string reason;
+    if (!BuildBrushes(part, &entityBrushes, &reason)) {
+      if (error) *error = reason;
+      return false;
+    }
+    std::vector<FacePolygon> entityFaces;
+    for (FacePolygon& face : BuildVisibleFaces(entityBrushes, grid))
+      if (!map.materials[face.material].trigger) entityFaces.push_back(std::move(face));
+    FixTJunctions(&entityFaces);
+    const LightmapResult entityLight =
+        BuildLightmaps(map, brushes, entityFaces, tree, options.luxelSize, options.brightness, options.threads);
+    const DVec shift = entity.hasOrigin ? entity.origin : DVec();
+    BspModel model;
+    std::memset(&model, 0, sizeof model);
+    Bounds box;
+    for (const CompiledBrush& b : entityBrushes) {
+      box.Add(b.bounds.mins - shift);
+      box.Add(b.bounds.maxs - shift);
+    }
+    WorldToFile(box.mins.x, box.mins.y, box.maxs.z, model.mins);
+    WorldToFile(box.maxs.x, box.maxs.y, box.mins.z, model.maxs);
+    model.firstFace = static_cast<int32_t>(out->faces.size());
+    model.firstBrush = static_cast<int32_t>(out->brushes.size());
+    writeBrushes(entityBrushes, shift);
+    writeFaces(entityFaces, entityBrushes, entityLight, static_cast<int>(out->lightmaps.size() / LightmapBytes), shift);
+    out->lightmaps.insert(out->lightmaps.end(), entityLight.pages.begin(), entityLight.pages.end());
+    model.faceCount = static_cast<int32_t>(out->faces.size()) - model.firstFace;
+    model.brushCount = static_cast<int32_t>(out->brushes.size()) - model.firstBrush;
+    modelOfEntity[e] = static_cast<int>(out->models.size());
+    out->models.push_back(model);
+  }
+  if (out->lightmaps.size() / LightmapBytes > 1000) {
+    if (error) *error = "more than 1000 lightmap pages";
+    return false;
+  }
 
   // Tree.
   for (const TreeNode& node : tree.nodes) {
@@ -325,6 +392,21 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
          << l.color.x << ' ' << l.color.y << ' ' << l.color.z << "\"\n\"light\" \"" << l.intensity << "\"\n}\n";
   }
   for (const std::string& line : map.entityLines) ents << line << "\n";
+  for (size_t e = 0; e < map.entities.size(); ++e) {
+    const MapEntity& entity = map.entities[e];
+    ents << "{\n";
+    for (const auto& key : entity.keys) {
+      if (key.first == "origin") {
+        float p[3];
+        WorldToFile(entity.origin.x, entity.origin.y, entity.origin.z, p);
+        ents << "\"origin\" \"" << p[0] << ' ' << p[1] << ' ' << p[2] << "\"\n";
+      } else {
+        ents << '"' << key.first << "\" \"" << key.second << "\"\n";
+      }
+    }
+    if (modelOfEntity[e] > 0) ents << "\"model\" \"*" << modelOfEntity[e] << "\"\n";
+    ents << "}\n";
+  }
   AppendText(&out->entities, ents.str());
 
   stats->brushes = static_cast<int>(out->brushes.size());

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "core/bsp_format.h"
+
 namespace {
 
 struct Parser {
@@ -40,6 +42,16 @@ struct Parser {
         *index = static_cast<int>(i);
         return true;
       }
+    if (name == "trigger") {  // built in: added on first use
+      MapMaterial m;
+      m.name = name;
+      m.texture = TriggerTextureName;
+      m.worldSize = 64;
+      m.trigger = true;
+      *index = static_cast<int>(map->materials.size());
+      map->materials.push_back(m);
+      return true;
+    }
     return Fail("unknown material '" + name + "'");
   }
 
@@ -88,6 +100,8 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
   Parser p{map, error};
   std::istringstream in(text);
   std::string rawLine;
+  MapEntity* entity = nullptr;  // the entity between "entity_begin" and "entity_end"
+  int entityLine = 0;
   MapBrush* open = nullptr;  // the brush between "brush" and "end"
   MapPatch* openPatch = nullptr;  // the patch between "patch" and "end"
   int openLine = 0;
@@ -146,6 +160,39 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
       }
       continue;
     }
+    if (key == "entity_begin") {
+      if (entity) return p.Fail("entity_begin inside an entity (missing 'entity_end'?)");
+      if (w.size() != 1) return p.Fail("too many words");
+      map->entities.push_back(MapEntity());
+      entity = &map->entities.back();
+      entity->line = entityLine = p.line;
+      continue;
+    }
+    if (key == "entity_end") {
+      if (!entity) return p.Fail("entity_end without entity_begin");
+      bool named = false;
+      for (const auto& k : entity->keys) named = named || k.first == "classname";
+      if (!named) return p.Fail("an entity needs a classname key");
+      entity = nullptr;
+      continue;
+    }
+    if (key == "key") {
+      if (!entity) return p.Fail("key outside an entity");
+      if (w.size() < 3) return p.Fail("key needs: name value");
+      // The value: the rest of the line's words, one blank between them.
+      std::string rest = w[2];
+      for (size_t i = 3; i < w.size(); ++i) rest += " " + w[i];
+      if (rest.find('"') != std::string::npos || w[1].find('"') != std::string::npos)
+        return p.Fail("keys and values cannot hold quotes");
+      if (w[1] == "origin") {
+        if (w.size() != 5 || !p.Numbers(w, 2, 3, v)) return p.Fail("origin needs three numbers");
+        entity->hasOrigin = true;
+        entity->origin = DVec(v[0], v[1], v[2]);
+      }
+      entity->keys.push_back({w[1], rest});
+      continue;
+    }
+    if (entity && key != "box" && key != "brush") return p.Fail("'" + key + "' inside an entity");
     if (key == "ambient") {
       if (!p.Numbers(w, 1, 3, v)) return false;
       map->ambient = DVec(v[0], v[1], v[2]);
@@ -175,9 +222,11 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
         if (w[flagAt] != "nonsolid") return p.Fail("unknown flag '" + w[flagAt] + "'");
         brush.solid = false;
       }
-      map->brushes.push_back(brush);
+      std::vector<MapBrush>& list = entity ? entity->brushes : map->brushes;
+      if (!entity && map->materials[brush.material].trigger) return p.Fail("a trigger brush belongs to an entity");
+      list.push_back(brush);
       if (key == "brush") {
-        open = &map->brushes.back();
+        open = &list.back();
         openLine = p.line;
       }
     } else if (key == "patch") {
@@ -226,6 +275,10 @@ bool ParseMapSource(const std::string& text, MapSource* map, std::string* error)
   if (open || openPatch) {
     p.line = openLine;
     return p.Fail(open ? "brush without 'end'" : "patch without 'end'");
+  }
+  if (entity) {
+    p.line = entityLine;
+    return p.Fail("entity_begin without entity_end");
   }
   if (map->materials.size() > 1000) return p.Fail("more than 1000 materials");
   return true;

@@ -4,6 +4,7 @@
 // z-up file coordinates when it writes the level.
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 struct DVec {
@@ -31,6 +32,7 @@ struct MapMaterial {
   std::string name;         // what the map calls it
   std::string texture;      // path without extension, relative to the game directory
   double worldSize = 128;   // level units covered by one repeat of the image
+  bool trigger = false;     // the built-in "trigger": a volume with no faces that blocks nothing
 };
 
 struct MapSide {
@@ -67,6 +69,16 @@ struct MapPatch {
   int line = 0;             // source line, for messages
 };
 
+// An entity block: its keys in written order ("origin" in world coordinates, y up) and its
+// brushes. With brushes it becomes brush model N of the level (its text gets "model" "*N").
+struct MapEntity {
+  std::vector<std::pair<std::string, std::string>> keys;
+  std::vector<MapBrush> brushes;
+  bool hasOrigin = false;   // an "origin" key: the model is stored around it
+  DVec origin;
+  int line = 0;
+};
+
 struct MapSource {
   std::vector<MapMaterial> materials;
   std::vector<MapBrush> brushes;
@@ -75,6 +87,7 @@ struct MapSource {
   std::vector<MapZone> zones;
   DVec ambient{0.1, 0.1, 0.1};
   std::vector<std::string> entityLines;  // "entity" lines, copied into the entity text
+  std::vector<MapEntity> entities;       // "entity_begin" ... "entity_end" blocks
 };
 
 // Parses the text. On failure returns false with "line N: reason" in *error.

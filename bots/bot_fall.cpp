@@ -1,0 +1,34 @@
+// A bot's body on a level with a generated graph: whether a floor is under it, and one tick of
+// its step, which falls where no floor holds it up. The game's movement step and the graph
+// builder's trial walks share it, so a link walked in a trial is walked alike in the game.
+#include "bots/bot.h"
+#include "core/level.h"
+
+namespace {
+
+// Under a walking bot's soles there is floor this close; further down it falls. Stairs and
+// ramps are walked within this reach by the steering's vertical part.
+constexpr float FloorReach = 48;
+
+Vec3 SlideMove(Level& level, Vec3 start, Vec3 end) {
+  TraceResult r = level.Trace(start, end, BodyExtents);
+  if (r.fraction != 1.0f) r = level.TraceSlide(start, end, BodyExtents);
+  return r.end;
+}
+
+}  // namespace
+
+bool BodyOnFloor(Level& level, Vec3 centre) {
+  const TraceResult down = level.Trace(centre, centre - Vec3(0, FloorReach, 0), BodyExtents);
+  return down.fraction < 1.0f || down.allSolid;
+}
+
+Vec3 BodyStep(Level& level, Vec3 position, Vec3 facing, float speed, bool falling, float fallStep) {
+  if (!falling) return speed > 0 ? SlideMove(level, position, position + facing * speed) : position;
+  // In the air the steering still turns and carries the bot across, and may take it down
+  // faster, never up; the fall takes it down by the fall step and ends on what it meets.
+  Vec3 across = facing;
+  if (across.y > 0) across.y = 0;
+  const Vec3 moved = speed > 0 ? SlideMove(level, position, position + across * speed) : position;
+  return level.Trace(moved, moved - Vec3(0, fallStep, 0), BodyExtents).end;
+}

@@ -1,0 +1,91 @@
+// Brush models drawn where their placements put them: a door panel and a plank (stored around
+// its origin) in front of the camera, seen at rest, moved up, hidden and turned a quarter.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <string>
+#include <vector>
+
+#include "core/game_state.h"
+#include "core/level.h"
+#include "level/bsp_writer.h"
+#include "support/gl_context.h"
+#include "tools/levelc/level_compiler.h"
+
+namespace {
+
+constexpr int Size = 64;
+
+// The camera at the origin looks along -z; the panel covers the middle 200 units away, the
+// plank (200 wide, 8 deep, turning about the vertical through (0 -40 -200)) a row below it.
+const char* Source =
+    "material floor textures/floor 128\n"
+    "material red textures/red 128\n"
+    "box floor -400 -320 -400  400 -300 400\n"
+    "entity_begin\n key classname func_door\n box red -40 -20 -208  40 20 -200\nentity_end\n"
+    "entity_begin\n key classname func_rotating\n key origin 0 -40 -200\n"
+    " box red -100 -44 -204  100 -36 -196\nentity_end\n";
+
+Texture SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
+  const uint8_t texels[4 * 3] = {r, g, b, r, g, b, r, g, b, r, g, b};
+  Texture t = 0;
+  glGenTextures(1, &t);
+  glBindTexture(GL_TEXTURE_2D, t);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  return t;
+}
+
+}  // namespace
+
+TEST(MoversGL, BrushModelsAreDrawnWhereTheirPlacementsPutThem) {
+  ResetGameState();  // before the context: it fills in the multitexture entry points
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  BspFileData data;
+  std::string error;
+  ASSERT_TRUE(CompileLevel(Source, CompileOptions(), &data, nullptr, &error)) << error;
+  const std::vector<uint8_t> bytes = WriteBspFile(data);
+  Level level;
+  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  ASSERT_EQ(level.models.size(), 3u);
+  for (size_t i = 0; i < level.textures.size(); ++i)
+    level.textureNames[i] = std::string(level.textures[i].name) == "textures/red" ? SolidTexture(255, 0, 0)
+                                                                                   : SolidTexture(0, 0, 255);
+  gGame.lightmapsOn = false;
+  gGame.fogOn = false;
+
+  // Where the panel (the middle pixel) and the plank's right end (60 right, 40 down, 200 away:
+  // x 0.3, y -0.2 of the half view) show.
+  const int panel = (Size / 2) * Size + Size / 2;
+  const int plank = static_cast<int>(Size / 2 * (1 - 0.2f)) * Size + static_cast<int>(Size / 2 * (1 + 0.3f));
+  struct Case {
+    const char* what;
+    ModelPlacement door, fan;
+    bool panelRed, plankRed;
+  } cases[] = {
+      {"at rest", {}, {Vec3(0, -40, -200)}, true, true},
+      {"the door raised", {Vec3(0, 300, 0)}, {Vec3(0, -40, -200)}, false, true},
+      {"the door hidden", {Vec3(), -1, 0, true}, {Vec3(0, -40, -200)}, false, true},
+      {"the plank turned a quarter", {}, {Vec3(0, -40, -200), 1, 90}, true, false},
+      {"the plank turned half round", {}, {Vec3(0, -40, -200), 1, 180}, true, true},
+  };
+  for (const Case& c : cases) {
+    level.modelPlacements[1] = c.door;
+    level.modelPlacements[2] = c.fan;
+    glClearColor(0, 0, 0, 1);
+    SetSquareView(Size, 1, 4000);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
+    glColor4f(1, 1, 1, 1);
+    level.RenderLevel(Vec3(0, 0, 0));
+    const std::vector<uint8_t> pixels = gl.ReadPixels();
+    auto red = [&](int at) { return pixels[at * 4] > 200 && pixels[at * 4 + 2] < 50; };
+    EXPECT_EQ(red(panel), c.panelRed) << c.what;
+    EXPECT_EQ(red(plank), c.plankRed) << c.what;
+  }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
