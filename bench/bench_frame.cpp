@@ -1,7 +1,12 @@
 // Frame and level-load timings on an offscreen 1024 x 768 context with the default game data:
 // the median RenderFrame time of several views against an empty frame (clear and swap) and
 // against one full-screen textured quad, each view drawn the old way and the new way, and
-// the level load time against reading the file's bytes. A quad with a second texture
+// the level load time against reading the file's bytes, and per view the level's fragments
+// per screen (rasterised, and shaded: those passing the depth test as drawn). A level-look
+// quad (two textures, fog, depth test) is the least a screen of level pixels costs. Then
+// views of bigger levels, each level in a run of its own against the same references: a
+// generated arena in the style of levels from other tools (with the tests' level builder),
+// and maps/movers.bsp when the game data has it. A quad with a second texture
 // modulating the first stands for one screen of textured, lightmapped level pixels: the
 // level can be no cheaper than that. The game thread's own processor time (the GL calls,
 // vertex work and binning; the renderer's threads shade the pixels) is shown per case. The frames of all cases are taken
@@ -17,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -30,9 +36,14 @@
 #include "combat/effects.h"
 #include "core/game_state.h"
 #include "core/random.h"
+#include "level/entities.h"
 #include "level/fog_depth.h"
 #include "movers/level_bodies.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#ifdef KORVALIS_HAVE_LEVEL_BUILDER
+#include "support/arena_level.h"
+#endif
 
 namespace {
 
@@ -119,6 +130,54 @@ void QuadFrame(GLuint texture, GLuint second = 0) {
   platform::Current().SwapBuffers();
 }
 
+// One screen with the level's own per-pixel state: two textures, the fog and the depth test
+// (a plane 300 units ahead of the eye, in the frame's projection): the least one screen of
+// level pixels can cost.
+void LevelLookQuadFrame(GLuint texture) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  const bool fog = glIsEnabled(GL_FOG);
+  glEnable(GL_FOG);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glFrustum(-1, 1, -0.75, 0.75, 1, 4000);  // one unit ahead spans the screen
+  glMatrixMode(GL_MODELVIEW);
+  glScalef(300, 300, 300);
+  glTranslatef(0, 0, -1);
+  DrawFullScreenQuad(texture, texture, /*keepDepthAndFog=*/true);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  if (!fog) glDisable(GL_FOG);
+  platform::Current().SwapBuffers();
+}
+
+// Fragments of one draw, counted by an occlusion query; -1 without queries.
+long CountFragments(const std::function<void()>& draw) {
+  using GenQueries = void (*)(GLsizei, GLuint*);
+  using QueryOp = void (*)(GLenum, GLuint);
+  using EndQuery = void (*)(GLenum);
+  using GetQueryObject = void (*)(GLuint, GLenum, GLuint*);
+  platform::Backend& p = platform::Current();
+  static auto genQueries = reinterpret_cast<GenQueries>(p.GetProcAddress("glGenQueriesARB"));
+  static auto beginQuery = reinterpret_cast<QueryOp>(p.GetProcAddress("glBeginQueryARB"));
+  static auto endQuery = reinterpret_cast<EndQuery>(p.GetProcAddress("glEndQueryARB"));
+  static auto getResult = reinterpret_cast<GetQueryObject>(p.GetProcAddress("glGetQueryObjectuivARB"));
+  if (!genQueries || !beginQuery || !endQuery || !getResult) return -1;
+  static GLuint query = 0;
+  if (!query) genQueries(1, &query);
+  const GLenum SamplesPassed = 0x8914, QueryResult = 0x8866;
+  beginQuery(SamplesPassed, query);
+  draw();
+  endQuery(SamplesPassed);
+  GLuint count = 0;
+  getResult(query, QueryResult, &count);
+  return count;
+}
 
 struct BenchView {
   const char* name;
@@ -293,6 +352,81 @@ void ReportOverdraw(const char* name) {
               ofHiddenFaces / (1024.0 * 768), beyondFog / (1024.0 * 768));
 }
 
+// The level's fragments in the current view, in screens: those rasterised (back faces culled,
+// every one counted) and those that pass the depth test as the level draws them, which are
+// the ones shaded.
+void LevelFragments(double* rasterised, double* shaded) {
+  const double screen = 1024.0 * 768;
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  gGame.camera.Look();
+  gGame.frustum.CalculateFrustum();
+  const Vec3 eye = gGame.camera.Position();
+  *shaded = CountFragments([eye] { gGame.level.RenderLevel(eye); }) / screen;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDepthFunc(GL_ALWAYS);
+  *rasterised = CountFragments([eye] { gGame.level.RenderLevel(eye); }) / screen;
+  glDepthFunc(GL_LESS);
+  glDisable(GL_CULL_FACE);
+}
+
+void PrintCases(const std::vector<Case>& cases, int quadIndex) {
+  const double empty = cases[0].Wall(), quad = cases[quadIndex].Wall(), quadCpu = cases[quadIndex].Cpu();
+  for (const Case& c : cases) {
+    std::printf("  %-28s %8.3f ms = %5.2fx quad, %6.1fx empty   cpu %8.3f ms = %5.2fx quad   game thread %6.3f ms   %5.0f faults\n",
+                c.name.c_str(), c.Wall(), c.Wall() / quad, c.Wall() / empty, c.Cpu(), c.Cpu() / quadCpu,
+                Median(c.threadMs), Median(c.faults));
+  }
+}
+
+// Views of another level, in a run of their own against the same references: the whole
+// scene as the game draws it, the same without the fog, and the level alone. Without views
+// given, the level's start facing four ways.
+void RunOtherLevel(const char* label, const std::string& levelName, std::vector<BenchView> views, GLuint texture,
+                   int rounds) {
+  gGame.level.Destroy();
+  if (!gGame.level.LoadBSP(levelName.c_str())) {
+    std::printf("%s: %s did not load\n", label, levelName.c_str());
+    return;
+  }
+  SetUpLevelMovers();
+  if (views.empty()) {
+    LevelStart start;
+    if (!FindLevelStart(gGame.level, PlayerExtents, &start)) return;
+    static const char* const names[4] = {"start", "start, right", "start, back", "start, left"};
+    Vec3 ahead = start.view - start.eye;
+    for (int k = 0; k < 4; ++k) {
+      views.push_back({names[k], start.eye, start.eye + ahead});
+      ahead = Vec3(-ahead.z, ahead.y, ahead.x);
+    }
+  }
+  std::vector<Case> cases;
+  auto nothing = [] {};
+  cases.push_back({"empty frame (clear + swap)", nothing, EmptyFrame});
+  cases.push_back({"one full-screen quad", nothing, [texture] { QuadFrame(texture); }});
+  cases.push_back({"level-look quad", nothing, [texture] { LevelLookQuadFrame(texture); }});
+  for (const BenchView& v : views) {
+    cases.push_back({std::string(label) + ", " + v.name, [v] { SetScene(v), UseFastPaths(true), gGame.hudOn = true; },
+                     TimedRenderFrame});
+    cases.push_back({"  without the fog",
+                     [v] { SetScene(v), UseFastPaths(true), gGame.hudOn = true, gGame.fogOn = false, glDisable(GL_FOG); },
+                     [] { TimedRenderFrame(), gGame.fogOn = true, glEnable(GL_FOG); }});
+    cases.push_back({"  the level alone", [v] { PlaceCamera(v), UseFastPaths(true); }, LevelOnlyFrame});
+  }
+  RunInTurn(cases, 2, rounds);
+  std::printf("%s (%s): %zu faces, %zu curved surfaces, %zu leaves; medians of %d rounds\n", label, levelName.c_str(),
+              gGame.level.faces.size(), gGame.level.collisionSurfaces.size(), gGame.level.leaves.size(), rounds);
+  PrintCases(cases, 1);
+  for (const BenchView& v : views) {
+    PlaceCamera(v);
+    double rasterised = 0, shaded = 0;
+    LevelFragments(&rasterised, &shaded);
+    std::printf("  %-28s level fragments per screen: %.2f rasterised, %.2f shaded\n", v.name, rasterised, shaded);
+  }
+}
+
 }  // namespace
 
 int main() {
@@ -313,6 +447,7 @@ int main() {
   cases.push_back({"empty frame (clear + swap)", nothing, EmptyFrame});
   cases.push_back({"one full-screen quad", nothing, [texture] { QuadFrame(texture); }});
   cases.push_back({"quad, two textures", nothing, [texture] { QuadFrame(texture, texture); }});
+  cases.push_back({"level-look quad", nothing, [texture] { LevelLookQuadFrame(texture); }});
   for (const BenchView& v : views) {
     for (const bool fast : {false, true}) {
       cases.push_back({std::string(v.name) + (fast ? ", new" : ", old"),
@@ -327,9 +462,9 @@ int main() {
   }
   // For profiling: KORVALIS_BENCH_ONLY keeps the cases whose view or name holds the text.
   if (const char* only = std::getenv("KORVALIS_BENCH_ONLY")) {
-    std::vector<Case> kept(cases.begin(), cases.begin() + 3);
+    std::vector<Case> kept(cases.begin(), cases.begin() + 4);
     std::string view;
-    for (size_t i = 3; i < cases.size(); ++i) {
+    for (size_t i = 4; i < cases.size(); ++i) {
       if (cases[i].name[0] != ' ') view = cases[i].name;
       if ((view + cases[i].name).find(only) != std::string::npos) kept.push_back(cases[i]);
     }
@@ -340,16 +475,16 @@ int main() {
   RunInTurn(cases, 3, rounds);
   gGame.hudOn = true;
 
-  const double empty = cases[0].Wall(), quad = cases[1].Wall();
-  const double emptyCpu = cases[0].Cpu(), quadCpu = cases[1].Cpu();
   std::printf("frame at 1024x768, medians of %d rounds; wall clock, process CPU time of all threads, page faults\n",
               rounds);
-  for (const Case& c : cases) {
-    std::printf("  %-28s %8.3f ms = %5.2fx quad, %6.1fx empty   cpu %8.3f ms = %5.2fx quad   game thread %6.3f ms   %5.0f faults\n",
-                c.name.c_str(), c.Wall(), c.Wall() / quad, c.Wall() / empty, c.Cpu(), c.Cpu() / quadCpu,
-                Median(c.threadMs), Median(c.faults));
+  PrintCases(cases, 1);
+  for (const BenchView& v : views) {
+    PlaceCamera(v);
+    UseFastPaths(true);
+    double rasterised = 0, shaded = 0;
+    LevelFragments(&rasterised, &shaded);
+    std::printf("  %-28s level fragments per screen: %.2f rasterised, %.2f shaded\n", v.name, rasterised, shaded);
   }
-  (void)emptyCpu;
 
   // With KORVALIS_BENCH_PICTURES naming a folder, one picture per view to look at.
   if (const char* dir = std::getenv("KORVALIS_BENCH_PICTURES")) {
@@ -391,6 +526,7 @@ int main() {
   std::printf("level load (median of 9): %s\n", config.levelPath.c_str());
   std::printf("  read the file's bytes        %8.3f ms\n", readBytes);
   std::printf("  Level::LoadBSP               %8.3f ms  = %.1fx reading\n", load, load / readBytes);
+
   // The movers level seen from the south-east corner under the roof, every moving part in
   // view, against the same view with the brush models taken out (the cost of drawing them).
   gGame.level.Destroy();
@@ -436,6 +572,33 @@ int main() {
               100.0 * (movers[1].Wall() / movers[2].Wall() - 1));
   showModels(true);
 
+  // Bigger levels, each in a run of its own: KORVALIS_BENCH_LEVELS=0 leaves them out.
+  const char* levelsText = std::getenv("KORVALIS_BENCH_LEVELS");
+  if (!levelsText || std::atoi(levelsText) != 0) {
+    const int levelRounds = std::max(3, rounds / 2);
+    // The movers level first: the arena's folder is mounted on top of the game data after it.
+    if (files::Exists("maps/movers.bsp"))
+      RunOtherLevel("movers", "maps/movers.bsp", {}, texture, levelRounds);
+    else
+      std::printf("movers: no maps/movers.bsp in the game data\n");
+#ifdef KORVALIS_HAVE_LEVEL_BUILDER
+    const std::string arenaFolder = "/tmp/korvalis_bench_arena_" + std::to_string(getpid());
+    std::string error;
+    if (WriteArenaData(arenaFolder) && files::MountDirectory(arenaFolder, &error)) {
+      const Vec3 middle(146, 60, 146);
+      RunOtherLevel("arena", "maps/arena.bsp",
+                    {{"middle, along a row", middle, Vec3(1000, 60, 146)},
+                     {"middle, across", middle, Vec3(-2000, 40, 2500)},
+                     {"corner, diagonal", Vec3(-2900, 120, -2900), Vec3(0, 0, 0)},
+                     {"high, over the props", Vec3(0, 700, -2800), Vec3(0, 0, 500)}},
+                    texture, levelRounds);
+    } else {
+      std::printf("arena: could not write or mount %s %s\n", arenaFolder.c_str(), error.c_str());
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(arenaFolder, ignored);
+#endif
+  }
   platform::Current().DestroyWindow();
   return 0;
 }

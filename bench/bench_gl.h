@@ -92,7 +92,9 @@ inline GLuint MakeNoiseTexture() {
 // two-texture quad costing about twice as much. With `second`, unit 1 modulates by that
 // texture too, at a different scale: one screen of pixels textured and lightmapped, as
 // the level's are.
-inline void DrawFullScreenQuad(GLuint texture, GLuint second = 0) {
+// With `keepDepthAndFog`, the quad is drawn at the current matrices with the depth test and
+// the fog as they are set.
+inline void DrawFullScreenQuad(GLuint texture, GLuint second = 0, bool keepDepthAndFog = false) {
   using ActiveTextureProc = void (*)(GLenum);
   using MultiTexCoordProc = void (*)(GLenum, GLfloat, GLfloat);
   static const auto activeTexture =
@@ -112,19 +114,21 @@ inline void DrawFullScreenQuad(GLuint texture, GLuint second = 0) {
     glDisable(GL_TEXTURE_2D);
   }
   activeTexture(Unit0);
-  glDisable(GL_DEPTH_TEST);
+  if (!keepDepthAndFog) {
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_FOG);
+  }
   glDisable(GL_CULL_FACE);
-  glDisable(GL_FOG);
   glDisable(GL_BLEND);
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, texture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
-  glLoadIdentity();
+  if (!keepDepthAndFog) glLoadIdentity();
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
-  glLoadIdentity();
+  if (!keepDepthAndFog) glLoadIdentity();
   glColor4f(1, 1, 1, 1);
   const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
   glBegin(GL_QUADS);

@@ -1,7 +1,8 @@
 // Traces per second on the default level: rays, player boxes and bot boxes along random
 // segments (fixed seed), through the BSP tree and by testing every brush of the level for
 // every trace, in the same run; prints both rates and their ratio. Both tracers must agree
-// on every segment.
+// on every segment. Then, on a generated arena full of curved surfaces, the tracer finding
+// them through the tree against trying every one per trace.
 //
 // Usage: bench_trace [level.bsp]. Without an argument the level named by the game data's
 // Config.ini is used; when it is missing, a large generated level is (and the output says so).
@@ -18,6 +19,7 @@
 #include "app/config.h"
 #include "core/level.h"
 #ifdef KORVALIS_HAVE_LEVEL_BUILDER
+#include "support/arena_level.h"
 #include "support/level_builder.h"
 #endif
 
@@ -178,5 +180,34 @@ int main(int argc, char** argv) {
                 kind.name, treeRate, bruteRate, treeRate / bruteRate, hits, bruteSegments.size(), mismatches);
     failures += mismatches;
   }
+#ifdef KORVALIS_HAVE_LEVEL_BUILDER
+  Level arena;
+  if (!ArenaLevel().LoadInto(&arena)) {
+    std::printf("could not build the arena\n");
+    return 1;
+  }
+  Level everySurface = arena;
+  everySurface.surfacesThroughTree = false;
+  const std::vector<Segment> arenaSegments = RandomSegments(arena, 20000);
+  std::printf("arena: %zu curved surfaces of %zu triangles, %zu brushes\n", arena.collisionSurfaces.size(),
+              arena.collisionTriangles.size(), arena.brushes.size());
+  for (const Kind& kind : kinds) {
+    int mismatches = 0, hits = 0;
+    for (const Segment& s : arenaSegments) {
+      const TraceResult a = arena.Trace(s.start, s.end, kind.extents);
+      const TraceResult b = everySurface.Trace(s.start, s.end, kind.extents);
+      hits += a.fraction < 1;
+      mismatches += a.fraction != b.fraction || !(a.normal == b.normal);
+    }
+    double treeRate = 0, everyRate = 0;
+    for (int pass = 0; pass < 7; ++pass) {
+      treeRate = std::max(treeRate, Rate(&arena, arenaSegments, kind.extents));
+      everyRate = std::max(everyRate, Rate(&everySurface, arenaSegments, kind.extents));
+    }
+    std::printf("%-10s  surfaces through the tree %10.0f traces/s   every surface %10.0f traces/s   ratio %6.1f   (%d of %zu hit, %d disagree)\n",
+                kind.name, treeRate, everyRate, treeRate / everyRate, hits, arenaSegments.size(), mismatches);
+    failures += mismatches;
+  }
+#endif
   return failures == 0 ? 0 : 1;
 }

@@ -38,6 +38,7 @@ Level TracingCopy(const Level& level) {
   copy.collisionTriangles = level.collisionTriangles;
   copy.collisionSurfaces = level.collisionSurfaces;
   copy.skipDistantBrushes = level.skipDistantBrushes;
+  copy.surfacesThroughTree = level.surfacesThroughTree;
   return copy;
 }
 

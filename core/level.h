@@ -159,6 +159,12 @@ class Level {
   // Whether the tracer skips brushes whose bounding box the move keeps clear of; the same
   // results either way, false is kept for comparing the two.
   bool skipDistantBrushes = true;
+  // Whether the tracer finds solid curved surfaces through the tree (false: tries every one
+  // of the level per trace); the same results either way, false is kept for comparing.
+  bool surfacesThroughTree = true;
+  // How many solid curved surfaces the last trace looked at: those listed in the leaves it
+  // passed (and the few too wide to list), not every one of the level.
+  size_t surfacesLookedAtLastTrace = 0;
 
   TraceResult Trace(Vec3 start, Vec3 end, Vec3 extents);
   TraceResult TraceSlide(Vec3 start, Vec3 end, Vec3 extents);
@@ -266,7 +272,8 @@ class Level {
   Texture LightmapOf(const BspFace& face) const;  // the page, or white for vertex colours
   Texture whiteTexture_ = 0;                 // 1 x 1 white: the lightmap of faces without one
   std::vector<BspVertex> colouredVertices_;  // RenderFace's scratch: colours times the current colour
-  // The solid curved surfaces whose box the move reaches, triangle by triangle.
+  // The solid curved surfaces gathered on the way whose box the move reaches, triangle by
+  // triangle.
   void CheckCollisionSurfaces();
   void CheckTriangle(const CollisionTriangle& triangle);
   void CheckNode(int node, float startFraction, float endFraction, Vec3 p0, Vec3 p1);
@@ -288,5 +295,16 @@ class Level {
   float sweptMins_[3] = {}, sweptMaxs_[3] = {};  // the trace in progress, widened
   void BuildBrushBounds();
   bool SweptBoxMisses(int brush) const;
+  // The solid curved surfaces listed per leaf, as brushes are (surface_leaves.cpp): each in
+  // every leaf its box reaches; those reaching too many leaves are tested by every trace.
+  // The trace gathers the surfaces of the leaves it passes and tests them in index order
+  // after the brushes. Built with brushTestedBy_.
+  std::vector<uint32_t> surfaceTestedBy_;
+  std::vector<int32_t> leafSurfaceStart_;    // per leaf, and one past the last
+  std::vector<int32_t> leafSurfaces_;
+  std::vector<int32_t> everywhereSurfaces_;
+  std::vector<int32_t> surfaceCandidates_;   // the trace in progress's
+  void BuildSurfaceLeaves();
+  void GatherLeafSurfaces(int leaf);
   int lightmapCount_ = 0;
 };

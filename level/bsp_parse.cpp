@@ -207,6 +207,7 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     models.clear();
     modelPlacements.clear();
     brushTestedBy_.clear();  // the tracer's per-brush state is rebuilt for the new brushes
+    surfaceTestedBy_.clear();
     textures.clear();
     entityText.clear();
     lightmapTexels.clear();

@@ -2,7 +2,9 @@
 // straight line through the level's BSP tree and reports how far it gets before touching a
 // solid brush, or a triangle of a solid curved surface (the same triangles that are drawn).
 // Every plane is kept TraceEpsilon away, so a stopped box never rests exactly on a face.
-// Also the sliding move and the two helpers that work on the game's level.
+// Curved surfaces are found through the tree as brushes are (surface_leaves.cpp). Also the
+// sliding move and the two helpers that work on the game's level.
+#include <algorithm>
 #include <cmath>
 
 #include "core/game_state.h"
@@ -92,11 +94,15 @@ TraceResult Level::Trace(Vec3 start, Vec3 end, Vec3 extents) {
   trace_.allSolid = false;
   trace_.model = -1;
 
-  if (brushTestedBy_.size() != brushes.size() || ++traceNumber_ == 0) {
+  if (brushTestedBy_.size() != brushes.size() || surfaceTestedBy_.size() != collisionSurfaces.size() ||
+      ++traceNumber_ == 0) {
     brushTestedBy_.assign(brushes.size(), 0);
     traceNumber_ = 1;
     BuildBrushBounds();
+    BuildSurfaceLeaves();
   }
+  surfaceCandidates_.clear();
+  surfacesLookedAtLastTrace = 0;
   // The box the whole move sweeps, widened by BoundsMargin.
   const float s[3] = {start.x, start.y, start.z}, t[3] = {end.x, end.y, end.z};
   const float e[3] = {extents.x, extents.y, extents.z};
@@ -205,6 +211,7 @@ bool Level::SweptBoxMisses(int brush) const {
 }
 
 void Level::CheckLeaf(int leaf) {
+  if (surfacesThroughTree && !collisionSurfaces.empty()) GatherLeafSurfaces(leaf);
   const BspLeaf& l = leaves[leaf];
   for (int i = 0; i < l.leafBrushCount; ++i) {
     const int brush = leafBrushes[l.firstLeafBrush + i];
@@ -228,7 +235,16 @@ void Level::CheckBrush(const BspBrush& brush) {
 }
 
 void Level::CheckCollisionSurfaces() {
-  for (const CollisionSurface& surface : collisionSurfaces) {
+  // In index order, as if every surface were tried: the same contact wins a tie.
+  if (surfacesThroughTree) {
+    surfaceCandidates_.insert(surfaceCandidates_.end(), everywhereSurfaces_.begin(), everywhereSurfaces_.end());
+    std::sort(surfaceCandidates_.begin(), surfaceCandidates_.end());
+  } else {
+    for (size_t s = 0; s < collisionSurfaces.size(); ++s) surfaceCandidates_.push_back(static_cast<int32_t>(s));
+  }
+  surfacesLookedAtLastTrace = surfaceCandidates_.size();
+  for (const int32_t s : surfaceCandidates_) {
+    const CollisionSurface& surface = collisionSurfaces[s];
     bool misses = false;
     for (int i = 0; i < 3; ++i)
       if (sweptMins_[i] > surface.maxs[i] || sweptMaxs_[i] < surface.mins[i]) misses = true;

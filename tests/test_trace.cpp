@@ -1,8 +1,10 @@
 // The collision tracer on small built levels: exact stopping points, misses, moves that
 // start inside brushes, non-solid contents, sliding, the tree walk against testing every
-// brush, and boxes on the curved surfaces of the room of every face type.
+// brush, boxes on the curved surfaces of the room of every face type, and curved surfaces
+// found through the tree on a level full of them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -10,6 +12,7 @@
 #include "core/game_state.h"
 #include "core/level.h"
 #include "level/trace.h"
+#include "support/arena_level.h"
 #include "support/face_types_level.h"
 #include "support/level_builder.h"
 
@@ -277,4 +280,48 @@ TEST(Trace, BoxesRestOnCurvedFloorsAndSlideAlongCurvedWalls) {
     }
   }
   EXPECT_GT(q.z, 100.0f);  // slid along the wall
+}
+
+// The arena's few hundred curved surfaces are found through the tree: a move far from all
+// of them looks at none, and every move stops exactly where trying every surface stops it.
+TEST(Trace, CurvedSurfacesAreFoundThroughTheTree) {
+  Level level = LoadedLevel(ArenaLevel());
+  ASSERT_GT(level.collisionSurfaces.size(), 200u);
+  Level every = level;
+  every.surfacesThroughTree = false;
+
+  const TraceResult high = level.Trace(Vec3(-40, 1000, -40), Vec3(60, 1000, 40), Vec3(10, 10, 10));
+  EXPECT_EQ(high.fraction, 1.0f);
+  EXPECT_EQ(level.surfacesLookedAtLastTrace, 0u);
+  every.Trace(Vec3(-40, 1000, -40), Vec3(60, 1000, 40), Vec3(10, 10, 10));
+  EXPECT_EQ(every.surfacesLookedAtLastTrace, every.collisionSurfaces.size());
+
+  std::mt19937 random(31);
+  std::uniform_real_distribution<float> across(-ArenaHalf, ArenaHalf), low(2, 300), step(-400, 400);
+  const Vec3 boxes[] = {Vec3(0, 0, 0), PlayerExtents, BodyExtents, Vec3(10, 10, 10)};
+  int curvedHits = 0, mismatches = 0;
+  size_t lookedAt = 0;
+  for (int i = 0; i < 3000; ++i) {
+    Vec3 a(across(random), low(random), across(random));
+    Vec3 b = a + Vec3(step(random), i % 3 == 0 ? -low(random) : 0.3f * step(random), step(random));
+    if (i % 2 == 0) {  // through the middle of a curved surface's box
+      const CollisionSurface& s = level.collisionSurfaces[random() % level.collisionSurfaces.size()];
+      const Vec3 middle((s.mins[0] + s.maxs[0]) / 2, (s.mins[1] + s.maxs[1]) / 2, (s.mins[2] + s.maxs[2]) / 2);
+      a = middle + Vec3(0.5f * step(random), low(random) / 2, 0.5f * step(random));
+      b = middle + (middle - a) * 0.5f;
+    }
+    const Vec3 extents = boxes[i % 4];
+    const TraceResult tree = level.Trace(a, b, extents);
+    const TraceResult all = every.Trace(a, b, extents);
+    lookedAt += level.surfacesLookedAtLastTrace;
+    const Vec3 n = all.normal;
+    curvedHits += all.fraction < 1.0f && std::fabs(n.x) != 1.0f && std::fabs(n.y) != 1.0f && std::fabs(n.z) != 1.0f;
+    if (tree.fraction != all.fraction || !(tree.normal == all.normal) || !(tree.end == all.end) ||
+        tree.allSolid != all.allSolid) {
+      if (++mismatches < 5) ADD_FAILURE() << "trace " << i << " tree " << tree.fraction << " all " << all.fraction;
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(curvedHits, 800);  // the comparison means something only if many moves end on curves
+  EXPECT_LT(lookedAt, 3000u * level.collisionSurfaces.size() / 20);
 }
