@@ -43,6 +43,15 @@ bool GameTickDue(uint32_t nowMs) {
   return true;
 }
 
+void AdvanceSurfaceClock(uint32_t nowMs) {
+  if (gGame.surfaceClockStarted) {
+    const double seconds = static_cast<double>(nowMs - gGame.surfaceClockTicks) / 1000.0;
+    gGame.surfaceSeconds += gGame.slowMotion ? seconds / SlowMotionFactor : seconds;
+  }
+  gGame.surfaceClockTicks = nowMs;
+  gGame.surfaceClockStarted = true;
+}
+
 void RunGameTick() {
   ++gGame.gameTicks;
   UpdateBot(0);
@@ -74,6 +83,7 @@ void RenderFrame() {
   if (gGame.hudOn) MaskScreenUnderHud();  // spares shading what the overlay covers
 
   if (GameTickDue(platform::Ticks())) RunGameTick();
+  AdvanceSurfaceClock(platform::Ticks());
   PrintBotPositions(platform::Ticks());
 
   // The level's moving parts carry and push the player and the bots (the player only while

@@ -12,6 +12,10 @@ constexpr uint32_t MemoryReturnIntervalMs = 1000;
 // restarts from `nowMs`. At most one tick per call and no catch-up: with frames of 5 ms a tick
 // runs on every third frame, with frames of 30 ms on every frame.
 bool GameTickDue(uint32_t nowMs);
+// Slow motion runs the surfaces' clock this many times slower.
+constexpr double SlowMotionFactor = 20.0;
+// Moves the surfaces' clock (gGame.surfaceSeconds) on to `nowMs`, slower in slow motion.
+void AdvanceSurfaceClock(uint32_t nowMs);
 // One game tick: bots think and move, shots fly.
 void RunGameTick();
 // Sets gGame.shotOrigin and gGame.aimDirection from the camera (where the next shot leaves).

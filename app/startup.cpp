@@ -4,6 +4,7 @@
 // and posts a quit request, so the loop ends before the first frame.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/command_line.h"
@@ -28,6 +29,9 @@ namespace {
 constexpr const char* HudFiles[6] = {"hud-famas1.bmp",    "hud-famas2.bmp",
                                      "hud-launcher1.bmp", "hud-launcher2.bmp",
                                      "hud-nightvision2.bmp", "hud-nightvision1.bmp"};
+// How far past the level's diagonal the far plane lies, level units: the eye may stand a
+// little outside the box (noclip), and the sky faces lie on its edge.
+constexpr float FarPlaneMargin = 512.0f;
 // effectTextures slots 0..5 (there is no picture 6).
 constexpr const char* EffectFiles[6] = {"P1.bmp", "P2.bmp", "P3.bmp", "P4.bmp", "P5.bmp", "P7.bmp"};
 
@@ -113,6 +117,13 @@ bool InitializeGame() {
     return false;
   }
   SetUpLevelMovers();
+  if (!gGame.defaultLevel) {
+    // Other levels bring their own look: our black distance fog starts off (F brings it), and
+    // the far plane reaches across the whole level so every part in view is drawn.
+    gGame.fogOn = false;
+    gGame.viewFar = std::max(gGame.viewFar, gGame.level.BoundsDiagonal() + FarPlaneMargin);
+    ResizeView(gGame.clientRect.right - gGame.clientRect.left, gGame.clientRect.bottom - gGame.clientRect.top);
+  }
 
   // The characters; the loaders show their own numbered messages.
   const char* characterNames[2] = {"fidget", "jack"};

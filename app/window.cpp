@@ -39,7 +39,7 @@ void ResizeView(int width, int height) {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45.0, static_cast<GLdouble>(width) / static_cast<GLdouble>(height), 10.0, 4000.0);
+  gluPerspective(45.0, static_cast<GLdouble>(width) / static_cast<GLdouble>(height), 10.0, gGame.viewFar);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }

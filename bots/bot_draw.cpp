@@ -9,6 +9,7 @@
 #include "bots/bot.h"
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/light_grid.h"
 #include "render/text.h"
 
 namespace {
@@ -86,7 +87,16 @@ void DrawBots() {
     glTranslatef(bot.position.x, bot.position.y - DrawnDrop + onFloor, bot.position.z);
     glScalef(DrawnScale, DrawnScale, DrawnScale);
     glRotatef(bot.heading, 0, 1, 0);
+    // Lit by the level's light grid where it has one (the current colour, white or night
+    // vision's green, times the light around the bot); evenly lit elsewhere.
+    float colour[4] = {1, 1, 1, 1}, light[3];
+    const bool lit = FigureLight(gGame.level, bot.position, light);
+    if (lit) {
+      glGetFloatv(GL_CURRENT_COLOR, colour);
+      glColor4f(colour[0] * light[0], colour[1] * light[1], colour[2] * light[2], colour[3]);
+    }
     gGame.characters[i].DrawCharacter();
+    if (lit) glColor4fv(colour);
     glPopMatrix();
   }
 }

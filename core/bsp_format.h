@@ -102,7 +102,21 @@ struct BspModel {
   int32_t brushCount;
 };
 
+struct BspLightGridCell {   // lump 15: the light around moving figures at one grid point
+  uint8_t ambient[3];
+  uint8_t directed[3];
+  uint8_t direction[2];     // towards the light: longitude, latitude in steps of 360 / 256 degrees
+};
+
+struct BspFogRecord {       // lump 12
+  char name[64];            // the fog's shader entry, NUL-terminated
+  int32_t brush;            // the brush that bounds the fog
+  int32_t visibleSide;      // the side seen from outside, -1 for none
+};
+
 static_assert(sizeof(BspVertex) == 44, "vertex record");
+static_assert(sizeof(BspFogRecord) == 72, "fog record");
+static_assert(sizeof(BspLightGridCell) == 8, "light grid record");
 static_assert(sizeof(BspFace) == 104, "face record");
 static_assert(sizeof(BspTextureRecord) == 72, "texture record");
 static_assert(sizeof(BspPlane) == 16, "plane record");
@@ -130,6 +144,8 @@ struct BspFileData {
   std::vector<int32_t> meshVertices;
   std::vector<BspFace> faces;
   std::vector<uint8_t> lightmaps;             // pages of LightmapBytes
+  std::vector<BspFogRecord> fogs;            // lump 12
+  std::vector<BspLightGridCell> lightGrid;   // lump 15
   int32_t clusterCount = 0;                   // visibility: 0 clusters writes an empty lump
   int32_t bytesPerCluster = 0;
   std::vector<uint8_t> visibility;            // clusterCount * bytesPerCluster

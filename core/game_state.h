@@ -70,6 +70,9 @@ struct GameState {
   bool botsRun = true;
   bool fogOn = true;
   float fogDensity = 0.002f;
+  // The projection's far plane, level units: 4000 on our level; other levels reach across
+  // their whole box (set at start-up once the level is loaded).
+  float viewFar = 4000.0f;
   bool filledPolygons = true;
   bool lightmapsOn = true;
   bool texturesOn = true;           // no key changes it
@@ -87,6 +90,11 @@ struct GameState {
   bool screenshotRequested = false; // Print Screen: the next frame is saved before it shows
   Vec3 playerBoxExtents{17, 50, 17};
   uint32_t lastTickTime = 0;        // ms of the last game tick
+  // The clock of moving surfaces (shader stages), seconds: it follows the game clock and runs
+  // at a twentieth of its speed in slow motion.
+  double surfaceSeconds = 0;
+  uint32_t surfaceClockTicks = 0;   // ms of the game clock when it last moved
+  bool surfaceClockStarted = false;
   uint32_t gameTicks = 0;           // game ticks run since start (85 a second of game time)
   Vec3 shotOrigin;                  // where the player's shots start, set each frame
   Vec3 aimDirection;                // unit looking direction, set each frame

@@ -99,6 +99,42 @@ struct SurfaceMaterial {
   SurfaceBlend blend = SurfaceBlend::Opaque;  // non-opaque faces are drawn after the rest
   AlphaTest alphaTest = AlphaTest::None;      // texels failing it are not drawn
   bool twoSided = false;                      // drawn without face culling
+  bool backSided = false;                     // seen from its back only (`cull back`)
+  bool fog = false;                           // the visible side of a fog volume: never drawn
+  int32_t staged = -1;  // index into Level::stagedMaterials: drawn stage by stage; -1: plainly
+};
+
+// A material drawn stage by stage (stage_faces.cpp): its stages with a texture per picture
+// (animMap: one per frame), and its vertex deforms.
+struct StagedMaterial {
+  std::string name;
+  std::vector<ShaderStage> stages;
+  std::vector<std::vector<Texture>> textures;  // per stage: its frames' textures
+  std::vector<VertexDeform> deforms;
+  bool blendedBase = false;  // the first stage blends: drawn with the blended faces, far to near
+};
+
+// A fog volume (lump 12 and its entry's fogparms): the brush that bounds it, its colour and
+// the depth of fog that hides everything.
+struct FogVolume {
+  std::string name;    // its shader entry
+  int32_t brush = -1;
+  float colour[3] = {0, 0, 0};
+  float distance = 0;  // 0: its entry was not found, and it is not drawn
+};
+
+// The light grid (lump 15): cells of `size` units (file axes, z up) from `origin` over the
+// world model's box, x fastest, then y, then z. Empty: the level has none.
+struct LightGrid {
+  float origin[3] = {0, 0, 0}, size[3] = {64, 64, 128};
+  int32_t counts[3] = {0, 0, 0};
+  std::vector<BspLightGridCell> cells;
+};
+
+// A cloud sky: the stages of the sky's entry drawn on a dome around the eye.
+struct CloudSky {
+  int32_t staged = -1;   // index into Level::stagedMaterials; -1: no clouds
+  float height = 512;    // the dome's height above the eye
 };
 
 // The sky box's sides, in file (z-up) directions: +x, +y, -x, -y, +z, -z.
@@ -141,6 +177,8 @@ class Level {
   bool Encloses(Vec3 position, float margin = LevelEdgeMargin) const;
   // Sets the box around the level (Parse calls it once the records are converted).
   void ComputeBounds();
+  // The length of the box's diagonal: no two points of the level lie further apart.
+  float BoundsDiagonal() const;
   bool IsClusterVisible(int fromCluster, int testCluster) const;
   void RenderLevel(Vec3 cameraPosition);
   void RenderFace(int faceIndex);
@@ -213,6 +251,19 @@ class Level {
   // Per texture record, from the shader scripts (all opaque and drawn when none speak of it).
   std::vector<SurfaceMaterial> materials;
   Texture skyCube = 0;                        // the sky box as a cube texture; 0: a flat sky
+  std::vector<StagedMaterial> stagedMaterials;
+  std::vector<Texture> stageTextures;         // every texture the stages made (deleted with the level)
+  CloudSky clouds;
+  std::vector<FogVolume> fogs;                // lump 12, in file order
+  LightGrid lightGrid;
+  // Sizes the light grid's cells (read by Parse) for the world box (file axes) and the
+  // worldspawn's "gridsize"; a grid whose cells do not fill that box exactly is dropped
+  // (light_grid.cpp).
+  void SetUpLightGrid(const float worldMins[3], const float worldMaxs[3], bool haveBox);
+  // Draws the faces stage by stage under the current model-view matrix (eye in its
+  // coordinates): faces whose material has stages (stage_faces.cpp). `blended` picks the
+  // faces whose first stage blends (drawn far to near) or the others.
+  void DrawStagedFaces(const std::vector<int32_t>& faceList, Vec3 eye, bool blended);
   std::vector<uint32_t> facesDrawn;           // one bit per face
 
   int NumLightmaps() const { return lightmapCount_; }  // also after the pages were freed
@@ -239,7 +290,13 @@ class Level {
   void AppendFaceTriangles(int32_t face, std::vector<uint32_t>* indices) const;  // into vertices
   void DrawSky(Vec3 eye);
   void DrawBlendedFaces(Vec3 eye);
-  std::vector<int32_t> skyFaces_, blendedFaces_;  // this frame's, in the leaves' order
+  std::vector<int32_t> skyFaces_, blendedFaces_, stagedFaces_;  // this frame's, in the leaves' order
+  void DrawCloudDome(Vec3 eye);       // the cloud sky behind everything drawn so far (cloud_sky.cpp)
+  void DrawFogVolumes(Vec3 eye);      // fog over the faces seen in or through a fog (fog_volumes.cpp)
+  void LoadStagedMaterial(const ShaderEntry& entry);  // surface_textures.cpp
+
+  std::vector<BspVertex> stageVertices_;  // a face's vertices as a stage draws them
+  std::vector<uint32_t> stageIndices_;
   std::vector<uint32_t> skyIndices_, blendedIndices_;
   void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
   bool WhollyBeyond(const FaceGeometry& face, const float modelView[16], float depth) const;

@@ -1,4 +1,5 @@
-// Faces the shader scripts set apart from the opaque batches: nodraw faces are never drawn,
+// Faces the shader scripts set apart from the opaque batches: nodraw faces and the sides of
+// fog volumes are never drawn, faces drawn stage by stage wait for their pass (stage_faces.cpp),
 // sky faces go to the sky pass (sky.cpp), and faces whose picture is blended (added, mixed
 // by its alpha, or multiplying) are drawn after everything opaque, far to near, without
 // writing depth, so what lies behind them shows through. A multiplying picture is drawn
@@ -65,9 +66,13 @@ class FilterLook {
 bool Level::SetAside(int32_t face) {
   if (materials.size() != textures.size()) return false;  // parsed only: no materials read
   const SurfaceMaterial& material = materials[faces[face].textureIndex];
-  if (material.nodraw) return true;
+  if (material.nodraw || material.fog) return true;
   if (material.sky) {
     skyFaces_.push_back(face);
+    return true;
+  }
+  if (material.staged >= 0) {
+    stagedFaces_.push_back(face);
     return true;
   }
   if (material.blend != SurfaceBlend::Opaque) {

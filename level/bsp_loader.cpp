@@ -94,6 +94,11 @@ void Level::Destroy() {
     textureNames[i] = 0;
   }
   DestroySkyBox();
+  for (Texture& texture : stageTextures) glDeleteTextures(1, &texture);
+  stageTextures = {};
+  stagedMaterials = {};
+  clouds = CloudSky();
+  fogs = {};
   materials = {};
   vertices = {};
   faces = {};

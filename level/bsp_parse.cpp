@@ -213,6 +213,8 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
     lightmapTexels.clear();
     visibility.clear();
     facesDrawn.clear();
+    fogs.clear();
+    lightGrid = LightGrid();
     clusterCount = 0;
     bytesPerCluster = 0;
     lightmapCount_ = 0;
@@ -330,6 +332,21 @@ bool Level::Parse(const uint8_t* data, size_t size, std::string* error) {
           return failAt("model", i, "box");
       }
     }
+    std::vector<BspFogRecord> fogRecords;
+    if (!reader.Records(LumpEffects, &fogRecords, &reason)) return false;
+    for (size_t i = 0; i < fogRecords.size(); ++i) {
+      if (!IndexInside(fogRecords[i].brush, brushes.size())) return failAt("fog", i, "brush index");
+      FogVolume fog;
+      fog.name.assign(fogRecords[i].name, strnlen(fogRecords[i].name, sizeof(fogRecords[i].name)));
+      fog.brush = fogRecords[i].brush;
+      fogs.push_back(fog);
+    }
+    // The light grid covers the world model's box (model 0).
+    if (!reader.Records(LumpLightVolumes, &lightGrid.cells, &reason)) return false;
+    if (models.empty())
+      SetUpLightGrid(nullptr, nullptr, false);
+    else
+      SetUpLightGrid(models[0].mins, models[0].maxs, true);
 
     // All good: convert to y-up and keep the lightmap pages for upload.
     for (BspVertex& v : vertices) {

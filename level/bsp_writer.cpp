@@ -40,10 +40,10 @@ std::vector<uint8_t> WriteBspFile(const BspFileData& file) {
   AppendVector(&out, lumps, LumpBrushSides, file.brushSides);
   AppendVector(&out, lumps, LumpVertices, file.vertices);
   AppendVector(&out, lumps, LumpMeshVertices, file.meshVertices);
-  AppendLump(&out, lumps, LumpEffects, static_cast<const uint8_t*>(nullptr), 0);
+  AppendVector(&out, lumps, LumpEffects, file.fogs);
   AppendVector(&out, lumps, LumpFaces, file.faces);
   AppendVector(&out, lumps, LumpLightmaps, file.lightmaps);
-  AppendLump(&out, lumps, LumpLightVolumes, static_cast<const uint8_t*>(nullptr), 0);
+  AppendVector(&out, lumps, LumpLightVolumes, file.lightGrid);
   if (file.clusterCount > 0) {
     std::vector<uint8_t> vis(8 + file.visibility.size());
     std::memcpy(vis.data(), &file.clusterCount, 4);

@@ -4,7 +4,8 @@
 #include <GL/gl.h>
 
 uint8_t LookOf(const SurfaceMaterial& material) {
-  return static_cast<uint8_t>(static_cast<uint8_t>(material.alphaTest) | (material.twoSided ? TwoSidedLook : 0));
+  return static_cast<uint8_t>(static_cast<uint8_t>(material.alphaTest) | (material.twoSided ? TwoSidedLook : 0) |
+                              (material.backSided && !material.twoSided ? BackSidedLook : 0));
 }
 
 uint8_t FaceLookOf(const Level& level, const BspFace& face) {
@@ -21,6 +22,9 @@ void FaceLooks::Apply(uint8_t look) {
     glGetIntegerv(GL_ALPHA_TEST_FUNC, &function);
     alphaFunction_ = function;
     glGetFloatv(GL_ALPHA_TEST_REF, &alphaReference_);
+    GLint side = GL_BACK;
+    glGetIntegerv(GL_CULL_FACE_MODE, &side);
+    culledSide_ = side;
     saved_ = true;
   }
   const uint8_t test = look & 3, before = current_ & 3;
@@ -47,6 +51,10 @@ void FaceLooks::Apply(uint8_t look) {
       glDisable(GL_CULL_FACE);
     else if (culling_)
       glEnable(GL_CULL_FACE);
+  }
+  if ((look & BackSidedLook) != (current_ & BackSidedLook)) {
+    const GLenum usual = static_cast<GLenum>(culledSide_);
+    glCullFace((look & BackSidedLook) ? (usual == GL_FRONT ? GL_BACK : GL_FRONT) : usual);
   }
   current_ = look;
 }

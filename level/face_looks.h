@@ -7,8 +7,10 @@
 #include "core/level.h"
 
 // A material's look in one byte: its alpha test (AlphaTest) in the low bits, TwoSidedLook
-// for no culling. 0 is the plain look: nothing to change.
+// for no culling, BackSidedLook for the other side culled than usual (seen from behind).
+// 0 is the plain look: nothing to change.
 constexpr uint8_t TwoSidedLook = 4;
+constexpr uint8_t BackSidedLook = 8;
 uint8_t LookOf(const SurfaceMaterial& material);
 // The look of a face of the level (0 when the level has no materials).
 uint8_t FaceLookOf(const Level& level, const BspFace& face);
@@ -24,6 +26,7 @@ class FaceLooks {
   uint8_t current_ = 0;
   bool saved_ = false;
   bool culling_ = false, alphaTest_ = false;
+  int culledSide_ = 0;
   int alphaFunction_ = 0;
   float alphaReference_ = 0;
 };

@@ -51,6 +51,12 @@ void Level::ComputeBounds() {
   }
 }
 
+float Level::BoundsDiagonal() const {
+  float sum = 0;
+  for (int i = 0; i < 3; ++i) sum += (boundsMaxs_[i] - boundsMins_[i]) * (boundsMaxs_[i] - boundsMins_[i]);
+  return std::sqrt(sum);
+}
+
 bool Level::Encloses(Vec3 p, float margin) const {
   if (nodes.empty() || leaves.empty()) return true;  // no level: nothing to leave
   if (!InBox(p, boundsMins_, boundsMaxs_, margin)) return false;

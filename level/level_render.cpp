@@ -83,6 +83,7 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   visibleFaces_.clear();
   skyFaces_.clear();
   blendedFaces_.clear();
+  stagedFaces_.clear();
   lastListedFace_ = -1;
   const int cameraCluster = leaves[FindLeaf(cameraPosition)].cluster;
   const float fogDepth = skipFoggedFaces ? FogHidingDepth() : std::numeric_limits<float>::infinity();
@@ -116,10 +117,14 @@ void Level::RenderLevel(Vec3 cameraPosition) {
         RenderFace(faceIndex);
     }
   }
+  if (!skyFaces_.empty() && clouds.staged >= 0) DrawCloudDome(cameraPosition);
   if (batchedDrawing) DrawFaceBatches(cameraPosition);
+  DrawStagedFaces(stagedFaces_, cameraPosition, false);
   RenderModels(cameraPosition);
   DrawSky(cameraPosition);
+  DrawFogVolumes(cameraPosition);
   DrawBlendedFaces(cameraPosition);
+  DrawStagedFaces(stagedFaces_, cameraPosition, true);
   // Leave the textures of the leaves' last face bound, drawn or not, as drawing every face
   // one by one does: later drawing in the frame sees them.
   if (lastListedFace_ >= 0) BindTexturesOf(faces[lastListedFace_]);

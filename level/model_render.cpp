@@ -5,6 +5,8 @@
 // undrawn. A level without models costs nothing here.
 #include <GL/gl.h>
 
+#include <vector>
+
 #include "core/game_state.h"
 #include "core/level.h"
 
@@ -48,13 +50,25 @@ void Level::RenderModels(Vec3 cameraPosition) {
     if (placement.axis >= 0 && placement.degrees != 0.0f)
       glRotatef(placement.degrees, placement.axis == 0 ? 1.0f : 0.0f, placement.axis == 1 ? 1.0f : 0.0f,
                 placement.axis == 2 ? 1.0f : 0.0f);
+    std::vector<int32_t> staged;  // faces drawn stage by stage, after the model's others
     for (int i = 0; i < model.faceCount; ++i) {
       const int f = model.firstFace + i;
       if (faceGeometry[f].indexCount == 0) continue;
       const int texture = faces[f].textureIndex;
-      if (static_cast<size_t>(texture) < materials.size() && (materials[texture].nodraw || materials[texture].sky))
+      if (static_cast<size_t>(texture) < materials.size() &&
+          (materials[texture].nodraw || materials[texture].sky || materials[texture].fog))
         continue;
+      if (static_cast<size_t>(texture) < materials.size() && materials[texture].staged >= 0) {
+        staged.push_back(f);
+        continue;
+      }
       RenderFace(f);
+    }
+    if (!staged.empty()) {
+      // The eye in the model's own place (its turn left out: it only orders blended faces).
+      const Vec3 eye = cameraPosition - placement.offset;
+      DrawStagedFaces(staged, eye, false);
+      DrawStagedFaces(staged, eye, true);
     }
     glPopMatrix();
   }

@@ -4,8 +4,12 @@
 // arguments never takes the next line's keyword for one.
 #include "level/shader_script.h"
 
+#include <GL/gl.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/files.h"
 
@@ -85,6 +89,7 @@ bool Is(std::string_view word, std::string_view keyword) {
 class Line {
  public:
   explicit Line(const std::vector<Token>& words) : words_(words) {}
+  std::string_view Keyword() const { return words_[0].text; }
   std::string_view Arg(size_t i) const { return i + 1 < words_.size() ? words_[i + 1].text : std::string_view(); }
   size_t Args() const { return words_.size() - 1; }
 
@@ -92,14 +97,34 @@ class Line {
   const std::vector<Token>& words_;
 };
 
-SurfaceBlend BlendOf(const Line& line) {
-  const std::string_view a = line.Arg(0), b = line.Arg(1);
-  if (Is(a, "add")) return SurfaceBlend::Additive;
-  if (Is(a, "blend")) return SurfaceBlend::Alpha;
-  if (Is(a, "gl_one") && Is(b, "gl_one")) return SurfaceBlend::Additive;
-  if (Is(a, "gl_src_alpha") && Is(b, "gl_one_minus_src_alpha")) return SurfaceBlend::Alpha;
-  if (Is(a, "filter")) return SurfaceBlend::Filter;
-  if ((Is(a, "gl_dst_color") && Is(b, "gl_zero")) || (Is(a, "gl_zero") && Is(b, "gl_src_color")))
+// The GL blend factor a script names, or 0 for none it knows.
+uint32_t BlendFactor(std::string_view name) {
+  static const struct {
+    const char* name;
+    uint32_t factor;
+  } factors[] = {
+      {"gl_one", GL_ONE},
+      {"gl_zero", GL_ZERO},
+      {"gl_dst_color", GL_DST_COLOR},
+      {"gl_one_minus_dst_color", GL_ONE_MINUS_DST_COLOR},
+      {"gl_src_color", GL_SRC_COLOR},
+      {"gl_one_minus_src_color", GL_ONE_MINUS_SRC_COLOR},
+      {"gl_src_alpha", GL_SRC_ALPHA},
+      {"gl_one_minus_src_alpha", GL_ONE_MINUS_SRC_ALPHA},
+      {"gl_dst_alpha", GL_DST_ALPHA},
+      {"gl_one_minus_dst_alpha", GL_ONE_MINUS_DST_ALPHA},
+      {"gl_src_alpha_saturate", GL_SRC_ALPHA_SATURATE},
+  };
+  for (const auto& f : factors)
+    if (Is(name, f.name)) return f.factor;
+  return 0xFFFFFFFFu;
+}
+
+// The blend a stage's factors amount to for a surface drawn with one picture.
+SurfaceBlend BlendOf(uint32_t source, uint32_t destination) {
+  if (source == GL_ONE && destination == GL_ONE) return SurfaceBlend::Additive;
+  if (source == GL_SRC_ALPHA && destination == GL_ONE_MINUS_SRC_ALPHA) return SurfaceBlend::Alpha;
+  if ((source == GL_DST_COLOR && destination == GL_ZERO) || (source == GL_ZERO && destination == GL_SRC_COLOR))
     return SurfaceBlend::Filter;
   return SurfaceBlend::Opaque;
 }
@@ -112,76 +137,238 @@ void ReadAlphaTest(const Line& line, AlphaTest* test) {
   if (Is(a, "ge128")) *test = AlphaTest::GE128;
 }
 
-struct Stage {
-  std::string image;      // map or clampMap of an image
-  bool clamp = false;     // the image came from clampMap
-  std::string animFrame;  // first frame of animMap
-  SurfaceBlend blend = SurfaceBlend::Opaque;
-  AlphaTest alphaTest = AlphaTest::None;
-};
+// The numbers of a line from argument `first` on, parentheses left out ("( 1 0.5 0 )" and
+// "(1 0.5 0)" alike); a word that is no number counts as 0.
+std::vector<float> Numbers(const Line& line, size_t first) {
+  std::vector<float> numbers;
+  for (size_t i = first; i < line.Args(); ++i) {
+    std::string word;
+    for (char c : line.Arg(i))
+      if (c != '(' && c != ')') word += c;
+    if (word.empty()) continue;
+    numbers.push_back(std::strtof(word.c_str(), nullptr));
+  }
+  return numbers;
+}
+
+// A wave written FUNC BASE AMP PHASE FREQ from argument `first`; false when it is not one.
+bool ReadWave(const Line& line, size_t first, Wave* wave) {
+  static const struct {
+    const char* name;
+    WaveFunction function;
+  } functions[] = {{"sin", WaveFunction::Sin},           {"triangle", WaveFunction::Triangle},
+                   {"square", WaveFunction::Square},     {"sawtooth", WaveFunction::Sawtooth},
+                   {"inversesawtooth", WaveFunction::InverseSawtooth}, {"noise", WaveFunction::Noise}};
+  const std::string_view name = line.Arg(first);
+  for (const auto& f : functions)
+    if (Is(name, f.name)) {
+      const std::vector<float> v = Numbers(line, first + 1);
+      if (v.size() < 4) return false;
+      *wave = Wave{f.function, v[0], v[1], v[2], v[3]};
+      return true;
+    }
+  return false;
+}
+
+std::string Words(const Line& line, size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count && i <= line.Args(); ++i) {
+    const std::string_view word = i == 0 ? line.Keyword() : line.Arg(i - 1);
+    if (word.empty()) break;
+    if (!text.empty()) text += ' ';
+    text += word;
+  }
+  return text;
+}
 
 // Everything an entry collects while it is read.
 struct EntryState {
   ShaderEntry entry;
   std::string editorImage;
-  Stage anim;  // the first stage with an animMap
+
+  void Unsupported(const Line& line, size_t words) {
+    if (entry.unsupported.empty()) entry.unsupported = Words(line, words);
+  }
 
   void EntryKeyword(std::string_view keyword, const Line& line) {
     if (Is(keyword, "surfaceparm")) {
       if (Is(line.Arg(0), "nodraw")) entry.nodraw = true;
       if (Is(line.Arg(0), "sky")) entry.sky = true;
+      if (Is(line.Arg(0), "fog")) entry.fog = true;
     } else if (Is(keyword, "skyparms")) {
       const std::string_view box = line.Arg(0);
       entry.skyBox = box == "-" ? std::string() : std::string(box);
+      const std::vector<float> height = Numbers(line, 1);
+      if (!height.empty() && height[0] > 0) entry.cloudHeight = height[0];
+    } else if (Is(keyword, "fogparms")) {
+      const std::vector<float> v = Numbers(line, 0);
+      if (v.size() >= 4) {
+        for (int c = 0; c < 3; ++c) entry.fogColour[c] = std::clamp(v[c], 0.0f, 1.0f);
+        entry.fogDistance = std::max(v[3], 1.0f);
+        entry.fog = true;
+      }
     } else if (Is(keyword, "qer_editorimage")) {
       editorImage = std::string(line.Arg(0));
     } else if (Is(keyword, "cull")) {
-      // One side is culled for back and front alike: the side the face is wound towards is
-      // the one seen. An unknown or missing value changes nothing.
+      // none, twosided, disable: both sides seen; back: the back side only; front (the
+      // default): the front side only. An unknown or missing value changes nothing.
       const std::string_view side = line.Arg(0);
-      if (Is(side, "none") || Is(side, "twosided") || Is(side, "disable")) entry.twoSided = true;
-      if (Is(side, "back") || Is(side, "front")) entry.twoSided = false;
+      if (Is(side, "none") || Is(side, "twosided") || Is(side, "disable")) entry.twoSided = true, entry.backSided = false;
+      if (Is(side, "back") || Is(side, "backside") || Is(side, "backsided"))
+        entry.twoSided = false, entry.backSided = true;
+      if (Is(side, "front")) entry.twoSided = false, entry.backSided = false;
+    } else if (Is(keyword, "deformvertexes")) {
+      VertexDeform deform;
+      if (Is(line.Arg(0), "autosprite")) {
+        deform.autosprite = true;
+        entry.deforms.push_back(deform);
+      } else if (Is(line.Arg(0), "wave") && ReadWave(line, 2, &deform.wave)) {
+        const std::vector<float> spread = Numbers(line, 1);
+        deform.spread = spread.empty() ? 0 : spread[0];
+        entry.deforms.push_back(deform);
+      } else {
+        Unsupported(line, 2);
+      }
     }
   }
 
-  static void StageKeyword(std::string_view keyword, const Line& line, Stage* stage) {
+  void StageKeyword(std::string_view keyword, const Line& line, ShaderStage* stage) {
     if (Is(keyword, "map") || Is(keyword, "clampmap")) {
       const std::string_view image = line.Arg(0);
-      if (!image.empty() && image[0] != '$') {
-        stage->image = std::string(image);
+      stage->frames.clear();
+      if (Is(image, "$lightmap")) {
+        stage->image = StageImage::Lightmap;
+      } else if (Is(image, "$whiteimage")) {
+        stage->image = StageImage::White;
+      } else if (!image.empty() && image[0] == '$') {
+        Unsupported(line, 2);
+      } else if (!image.empty()) {
+        stage->image = StageImage::Picture;
+        stage->frames.push_back(std::string(image));
+        stage->animation = false;
         stage->clamp = Is(keyword, "clampmap");
       }
     } else if (Is(keyword, "animmap")) {
-      if (line.Args() >= 2) stage->animFrame = std::string(line.Arg(1));
+      const std::vector<float> rate = Numbers(line, 0);
+      if (line.Args() >= 2 && !rate.empty()) {
+        stage->image = StageImage::Picture;
+        stage->animation = true;
+        stage->frameRate = std::max(rate[0], 0.0f);
+        stage->frames.clear();
+        for (size_t i = 1; i < line.Args() && stage->frames.size() < MaxAnimationFrames; ++i)
+          stage->frames.push_back(std::string(line.Arg(i)));
+      }
     } else if (Is(keyword, "blendfunc")) {
-      stage->blend = BlendOf(line);
+      const std::string_view a = line.Arg(0);
+      uint32_t source = BlendFactor(a), destination = BlendFactor(line.Arg(1));
+      if (Is(a, "add")) source = GL_ONE, destination = GL_ONE;
+      if (Is(a, "filter")) source = GL_DST_COLOR, destination = GL_ZERO;
+      if (Is(a, "blend")) source = GL_SRC_ALPHA, destination = GL_ONE_MINUS_SRC_ALPHA;
+      if (source == 0xFFFFFFFFu || destination == 0xFFFFFFFFu) return;  // unknown: stays as it was
+      stage->blends = !(source == GL_ONE && destination == GL_ZERO);
+      stage->blendSource = source;
+      stage->blendDestination = destination;
     } else if (Is(keyword, "alphafunc")) {
       ReadAlphaTest(line, &stage->alphaTest);
+    } else if (Is(keyword, "depthwrite")) {
+      stage->depthWrite = true;
+    } else if (Is(keyword, "rgbgen")) {
+      const std::string_view kind = line.Arg(0);
+      const std::vector<float> v = Numbers(line, 1);
+      if (Is(kind, "identity")) stage->colour = ColourSource::Identity;
+      else if (Is(kind, "identitylighting")) stage->colour = ColourSource::IdentityLighting;
+      else if (Is(kind, "vertex")) stage->colour = ColourSource::Vertex;
+      else if (Is(kind, "exactvertex")) stage->colour = ColourSource::ExactVertex;
+      else if (Is(kind, "const") && v.size() >= 3) {
+        stage->colour = ColourSource::Constant;
+        for (int c = 0; c < 3; ++c) stage->constant[c] = std::clamp(v[c], 0.0f, 1.0f);
+      } else if (Is(kind, "wave") && ReadWave(line, 1, &stage->colourWave)) {
+        stage->colour = ColourSource::Wave;
+      } else {
+        Unsupported(line, 2);
+      }
+    } else if (Is(keyword, "alphagen")) {
+      const std::string_view kind = line.Arg(0);
+      const std::vector<float> v = Numbers(line, 1);
+      if (Is(kind, "identity")) stage->alpha = AlphaSource::Identity;
+      else if (Is(kind, "vertex")) stage->alpha = AlphaSource::Vertex;
+      else if (Is(kind, "const") && !v.empty()) {
+        stage->alpha = AlphaSource::Constant;
+        stage->constant[3] = std::clamp(v[0], 0.0f, 1.0f);
+      } else if (Is(kind, "wave") && ReadWave(line, 1, &stage->alphaWave)) {
+        stage->alpha = AlphaSource::Wave;
+      } else {
+        Unsupported(line, 2);
+      }
+    } else if (Is(keyword, "tcmod")) {
+      if (stage->texMods.size() >= MaxTexMods) return;
+      TexMod mod;
+      const std::string_view kind = line.Arg(0);
+      const std::vector<float> v = Numbers(line, 1);
+      auto take = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) mod.values[i] = i < v.size() ? v[i] : 0;
+      };
+      if (Is(kind, "scroll")) mod.kind = TexModKind::Scroll, take(2);
+      else if (Is(kind, "scale")) mod.kind = TexModKind::Scale, take(2);
+      else if (Is(kind, "rotate")) mod.kind = TexModKind::Rotate, take(1);
+      else if (Is(kind, "transform")) mod.kind = TexModKind::Transform, take(6);
+      else if (Is(kind, "turb")) {
+        // turb BASE AMP PHASE FREQ, with or without the word "sin" before the numbers
+        const size_t first = Is(line.Arg(1), "sin") ? 2 : 1;
+        const std::vector<float> w = Numbers(line, first);
+        if (w.size() < 4) return Unsupported(line, 2);
+        mod.kind = TexModKind::Turb;
+        mod.wave = Wave{WaveFunction::Sin, w[0], w[1], w[2], w[3]};
+      } else if (Is(kind, "stretch") && ReadWave(line, 1, &mod.wave)) {
+        mod.kind = TexModKind::Stretch;
+      } else {
+        return Unsupported(line, 2);
+      }
+      stage->texMods.push_back(mod);
+    } else if (Is(keyword, "tcgen")) {
+      const std::string_view kind = line.Arg(0);
+      if (Is(kind, "lightmap") && stage->image == StageImage::Picture && stage->frames.empty())
+        stage->image = StageImage::Lightmap;
+      else if (!Is(kind, "base") && !Is(kind, "texture") && !Is(kind, "lightmap"))
+        Unsupported(line, 2);
+    } else if (Is(keyword, "depthfunc") || Is(keyword, "detail")) {
+      // later stages are drawn at equal depth anyway; detail stages are ordinary ones
+    } else {
+      Unsupported(line, 2);
     }
   }
 
-  // The picture and how it is drawn, from the stage that gives it.
-  void TakePicture(const std::string& picture, const Stage& stage) {
+  // The picture and how it is tested and wrapped, from the stage that gives it.
+  void TakePicture(const std::string& picture, const ShaderStage& stage) {
     entry.picture = picture;
-    entry.blend = stage.blend;
     entry.alphaTest = stage.alphaTest;
-    entry.clamp = stage.clamp;
+    entry.clamp = stage.clamp && stage.frames.size() == 1;
   }
 
-  void EndStage(const Stage& stage) {
-    if (entry.picture.empty() && !stage.image.empty()) TakePicture(stage.image, stage);
-    if (anim.animFrame.empty() && !stage.animFrame.empty()) {
-      anim = stage;
-      anim.clamp = false;  // frames are repeated
-    }
+  void EndStage(const ShaderStage& stage) {
+    if (entry.stages.size() >= MaxShaderStages) return;
+    entry.stages.push_back(stage);
   }
 
   ShaderEntry Finish() {
-    if (entry.picture.empty() && !anim.animFrame.empty()) {
-      TakePicture(anim.animFrame, anim);
-    } else if (entry.picture.empty()) {
-      entry.picture = editorImage;
-    }
+    // The picture: the first stage's own picture, else the first frame of an animMap, else
+    // the editor's image.
+    for (const ShaderStage& stage : entry.stages)
+      if (!stage.animation && stage.frames.size() == 1 && stage.image == StageImage::Picture) {
+        TakePicture(stage.frames[0], stage);
+        break;
+      }
+    if (entry.picture.empty())
+      for (const ShaderStage& stage : entry.stages)
+        if (!stage.frames.empty() && stage.image == StageImage::Picture) {
+          TakePicture(stage.frames[0], stage);
+          entry.clamp = false;  // frames are repeated
+          break;
+        }
+    if (entry.picture.empty()) entry.picture = editorImage;
+    // How the surface meets what lies behind it comes from its first stage.
+    if (!entry.stages.empty() && entry.stages[0].blends)
+      entry.blend = BlendOf(entry.stages[0].blendSource, entry.stages[0].blendDestination);
     return std::move(entry);
   }
 };
@@ -213,14 +400,14 @@ class Parser {
  private:
   // Reads up to the brace that closes the block just opened at `depth` (1: the entry,
   // 2: a stage, deeper: skipped). Keywords are gathered a line at a time.
-  bool ReadBlock(EntryState* state, int depth, Stage* stage, std::string* error) {
+  bool ReadBlock(EntryState* state, int depth, ShaderStage* stage, std::string* error) {
     if (depth > MaxShaderNesting) return Fail(error, "blocks nest deeper than " + std::to_string(MaxShaderNesting));
     std::vector<Token> line;
     auto flush = [&]() {
       if (line.empty()) return;
       const Line words(line);
       if (depth == 1) state->EntryKeyword(line[0].text, words);
-      if (depth == 2 && stage) EntryState::StageKeyword(line[0].text, words, stage);
+      if (depth == 2 && stage) state->StageKeyword(line[0].text, words, stage);
       line.clear();
     };
     Token token;
@@ -228,7 +415,7 @@ class Parser {
       if (token.firstOnLine || token.text == "{" || token.text == "}") flush();
       if (token.text == "}") return true;
       if (token.text == "{") {
-        Stage inner;
+        ShaderStage inner;
         if (!ReadBlock(state, depth + 1, depth == 1 ? &inner : nullptr, error)) return false;
         if (depth == 1) state->EndStage(inner);
         continue;

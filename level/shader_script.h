@@ -18,6 +18,9 @@
 constexpr size_t MaxShaderScriptBytes = size_t{8} << 20;
 constexpr size_t MaxShaderTokenLength = 1024;
 constexpr int MaxShaderNesting = 16;
+constexpr size_t MaxShaderStages = 8;       // stages past these are read and dropped
+constexpr size_t MaxTexMods = 8;            // per stage
+constexpr size_t MaxAnimationFrames = 16;   // per animMap
 
 // Reads the entries of one script in the order written. False, with the reason, when the
 // braces do not balance or nest too deep; the entries completed before the fault are kept.

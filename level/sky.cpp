@@ -8,7 +8,7 @@
 // The box's sides, in the level file's directions (z up), each seen from inside the box:
 // rt +x, bk +y, lf -x, ft -y with their pictures' tops up; up (+z) and dn (-z) as seen by
 // tilting the head back or forward from the ft view. A picture's first row is its bottom row,
-// as a bottom-up Targa stores it.
+// as DecodeImageFile gives every picture.
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -133,6 +133,15 @@ void Level::DrawSky(Vec3 eye) {
   skyIndices_.clear();
   for (int32_t f : skyFaces_) AppendFaceTriangles(f, &skyIndices_);
   if (skyIndices_.empty()) return;
+  if (clouds.staged >= 0) {
+    // The cloud dome is already behind everything: the sky faces only keep their depth.
+    GLboolean mask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(skyIndices_.size()), GL_UNSIGNED_INT, skyIndices_.data());
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    return;
+  }
 
   const bool fog = glIsEnabled(GL_FOG);
   float colour[4] = {1, 1, 1, 1};

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 #include "core/level.h"
 #include "level/shader_script.h"
 #include "platform/files.h"
+#include "level/stage_motion.h"
 #include "render/texture.h"
 #include "render/texture_lookup.h"
 
@@ -60,6 +62,7 @@ void Level::LoadSurfaceTextures() {
   materials.assign(textures.size(), SurfaceMaterial());
   std::set<std::string> reported;  // names already said to be missing
   Texture checker = 0;             // one checker for every missing picture
+  std::set<std::string> unsupported;  // entries already said to ask for what is not drawn
   auto missing = [&](const std::string& name, const std::string& why, size_t record) {
     if (gGame.defaultLevel) return;  // the default level's data keeps the plain behaviour
     if (reported.insert(name).second) std::fprintf(stderr, "Missing picture %s (%s): drawn as a checker\n", name.c_str(), why.c_str());
@@ -91,11 +94,32 @@ void Level::LoadSurfaceTextures() {
     if (entry) {
       materials[i].nodraw = entry->nodraw;
       materials[i].sky = entry->sky;
+      materials[i].fog = entry->fog;
       materials[i].blend = entry->blend;
       materials[i].alphaTest = entry->alphaTest;
       materials[i].twoSided = entry->twoSided;
-      if (entry->sky && skyBoxName.empty()) skyBoxName = entry->skyBox;
-      if (entry->nodraw || entry->sky) continue;  // no picture of their own is drawn
+      materials[i].backSided = entry->backSided;
+      if (!entry->unsupported.empty() && !entry->nodraw && !entry->fog && unsupported.insert(entry->name).second)
+        std::fprintf(stderr, "Shader %s: \"%s\" is not drawn; the surface shows its first picture alone\n",
+                     entry->name.c_str(), entry->unsupported.c_str());
+      if (entry->sky && skyBoxName.empty()) {
+        skyBoxName = entry->skyBox;
+        // The cloud layers: the stages with pictures (a white or lightmap stage in a sky means nothing).
+        ShaderEntry layers = *entry;
+        layers.stages.clear();
+        for (const ShaderStage& stage : entry->stages)
+          if (stage.image == StageImage::Picture && !stage.frames.empty()) layers.stages.push_back(stage);
+        if (clouds.staged < 0 && entry->unsupported.empty() && !layers.stages.empty()) {
+          clouds.staged = static_cast<int32_t>(stagedMaterials.size());
+          clouds.height = entry->cloudHeight;
+          LoadStagedMaterial(layers);
+        }
+      }
+      if (entry->nodraw || entry->sky || entry->fog) continue;  // no picture of their own is drawn
+      if (NeedsStages(*entry)) {
+        materials[i].staged = static_cast<int32_t>(stagedMaterials.size());
+        LoadStagedMaterial(*entry);
+      }
     }
     const std::string file = PictureFile(name, entry);
     if (file.empty()) {
@@ -118,4 +142,40 @@ void Level::LoadSurfaceTextures() {
       missing(name, file + ": " + found->second.reason, i);
   }
   if (!skyBoxName.empty()) LoadSkyBox(skyBoxName);
+  for (FogVolume& fog : fogs) {
+    const ShaderEntry* entry = library.Find(fog.name);
+    if (entry && entry->fog && entry->fogDistance > 0) {
+      std::copy(entry->fogColour, entry->fogColour + 3, fog.colour);
+      fog.distance = entry->fogDistance;
+    } else if (!gGame.defaultLevel) {
+      std::fprintf(stderr, "Fog %s has no fogparms in the scripts: not drawn\n", fog.name.c_str());
+    }
+  }
+}
+
+void Level::LoadStagedMaterial(const ShaderEntry& entry) {
+  StagedMaterial staged;
+  staged.name = entry.name;
+  staged.stages = entry.stages;
+  staged.deforms = entry.deforms;
+  staged.blendedBase = !entry.stages.empty() && entry.stages[0].blends;
+  for (const ShaderStage& stage : entry.stages) {
+    std::vector<Texture> frames;
+    for (const std::string& frame : stage.frames) {
+      const std::string file = FindImageFile(frame);
+      std::string reason = "no image file";
+      Texture texture = 0;
+      if (file.empty() || !CreateTextureQuietly(texture, file, &reason)) {
+        std::fprintf(stderr, "Missing picture %s in shader %s (%s): drawn as a checker\n", frame.c_str(),
+                     entry.name.c_str(), reason.c_str());
+        CreateCheckerTexture(texture);
+      } else if (stage.clamp) {
+        ClampToEdge(texture);
+      }
+      stageTextures.push_back(texture);
+      frames.push_back(texture);
+    }
+    staged.textures.push_back(std::move(frames));
+  }
+  stagedMaterials.push_back(std::move(staged));
 }

@@ -97,7 +97,7 @@ void BindMaterialTextures(CharacterModel* character, Md3Model* model, const char
       const std::string found = FindImageFile(path);
       if (!CreateTexture(character->textures[k], (found.empty() ? path : found).c_str()) && !found.empty()) {
         std::string reason;  // an extension in capitals, which CreateTexture does not read
-        CreateTextureQuietly(character->textures[k], found, &reason);
+        CreateTextureQuietly(character->textures[k], found, &reason, RowOrder::AsStored);
       }
       files.push_back(material.fileName);
     }

@@ -63,12 +63,12 @@ struct Builder {
     return it == byName.end() ? nullptr : &entities[it->second];
   }
 
-  void Refuse(size_t index, const Entity& e, const std::string& why) const {
-    std::fprintf(stderr, "Entity %zu (%s): %s; it stays still\n", index, Text(e, "classname").c_str(), why.c_str());
+  void Refuse(size_t index, const Entity& e, const std::string& why, const char* outcome = "it stays still") const {
+    std::fprintf(stderr, "Entity %zu (%s): %s; %s\n", index, Text(e, "classname").c_str(), why.c_str(), outcome);
   }
 
   // The target must name something, and not the entity itself.
-  bool TargetOk(size_t index, const Entity& e, bool needed, std::string* why) const {
+  bool TargetOk(const Entity& e, bool needed, std::string* why) const {
     const std::string target = Text(e, "target");
     if (target.empty()) {
       if (needed) *why = "no target";
@@ -82,7 +82,6 @@ struct Builder {
       *why = "its target '" + target + "' names nothing";
       return false;
     }
-    (void)index;
     return true;
   }
 
@@ -132,13 +131,13 @@ struct Builder {
     t.target = Text(e, "target");
     t.wait = Number(e, "wait", 0.5f);
     std::string why;
-    if (!TargetOk(index, e, t.kind != TriggerKind::Multiple, &why)) {
-      Refuse(index, e, why);
+    if (!TargetOk(e, t.kind != TriggerKind::Multiple, &why)) {
+      Refuse(index, e, why, "it does nothing");
       t.still = true;
     } else if (t.kind != TriggerKind::Multiple) {
       const Entity* target = Named(t.target);
       if (!Origin(*target, &t.destination)) {
-        Refuse(index, e, "its target '" + t.target + "' has no origin");
+        Refuse(index, e, "its target '" + t.target + "' has no origin", "it does nothing");
         t.still = true;
       }
       t.destinationYaw = Number(*target, "angle", 0);
@@ -147,7 +146,7 @@ struct Builder {
       const Vec3 centre = (t.mins + t.maxs) * 0.5f;
       const float h = t.destination.y - centre.y;
       if (!(h > 0) || h > MaxMoverReach) {
-        Refuse(index, e, "its target is not above it");
+        Refuse(index, e, "its target is not above it", "it does nothing");
         t.still = true;
       } else {
         const float time = std::sqrt(2 * h / ThrowGravity);
@@ -217,13 +216,13 @@ struct Builder {
     } else if (classname == "func_train") {
       m.kind = MoverKind::Train;
       m.speed = Number(e, "speed", 100);
-      if (TargetOk(index, e, true, &why)) Corners(e, hasOrigin, box, &m, &why);
+      if (TargetOk(e, true, &why)) Corners(e, hasOrigin, box, &m, &why);
     } else {
       m.kind = MoverKind::Static;
       m.restOffset = hasOrigin ? origin : Vec3();
     }
     if (!m.target.empty() && (m.kind == MoverKind::Button || m.kind == MoverKind::Door) && why.empty())
-      TargetOk(index, e, false, &why);
+      TargetOk(e, false, &why);
     if (m.kind != MoverKind::Static && why.empty() && !(m.speed > 0)) why = "its speed must be above 0";
     if (!why.empty()) {
       Refuse(index, e, why);

@@ -1,6 +1,7 @@
 // Image files by picture name, quiet texture creation and the checker texture.
 #include "render/texture_lookup.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/files.h"
@@ -15,6 +16,13 @@ ImageKind KindOf(const std::string& name) {
   if (EndsWithNoCase(name, ".jpg") || EndsWithNoCase(name, ".jpeg")) return ImageKind::Jpeg;
   if (EndsWithNoCase(name, ".tga")) return ImageKind::Targa;
   return ImageKind::None;
+}
+
+void FlipRows(ImageData* image) {
+  const size_t row = static_cast<size_t>(image->width) * image->channels;
+  for (int32_t top = 0, bottom = image->height - 1; top < bottom; ++top, --bottom)
+    std::swap_ranges(image->pixels.begin() + top * row, image->pixels.begin() + (top + 1) * row,
+                     image->pixels.begin() + bottom * row);
 }
 
 std::string WithoutExtension(const std::string& name) { return name.substr(0, name.rfind('.')); }
@@ -40,7 +48,7 @@ std::string FindImageFile(const std::string& name) {
   return std::string();
 }
 
-bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string* error) {
+bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string* error, RowOrder order) {
   const ImageKind kind = KindOf(fileName);
   if (kind == ImageKind::None) {
     *error = "not a .jpg or .tga file";
@@ -55,13 +63,24 @@ bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string*
   const bool decoded = kind == ImageKind::Jpeg
                            ? DecodeJpg(bytes.data(), bytes.size(), image, &reason, TextureLimits())
                            : DecodeTga(bytes.data(), bytes.size(), image, &reason, TextureLimits());
-  if (!decoded) *error = reason.empty() ? std::string("an image kind the game does not read") : reason;
-  return decoded;
+  if (!decoded) {
+    *error = reason.empty() ? std::string("an image kind the game does not read") : reason;
+    return false;
+  }
+  // Level texture coordinates take a picture's first row as its bottom, as a Targa stored
+  // from its lower left corner keeps it. A JPEG, and a Targa stored from its upper left
+  // corner (bit 5 of its descriptor byte), give the top row first: they are turned over, so
+  // a picture looks the same whichever kind of file it was found in.
+  constexpr size_t TargaDescriptor = 17;
+  constexpr uint8_t TargaTopFirst = 0x20;
+  const bool topFirst = kind == ImageKind::Jpeg || (bytes.size() > TargaDescriptor && (bytes[TargaDescriptor] & TargaTopFirst));
+  if (topFirst && order == RowOrder::BottomFirst) FlipRows(image);
+  return true;
 }
 
-bool CreateTextureQuietly(Texture& texture, const std::string& fileName, std::string* error) {
+bool CreateTextureQuietly(Texture& texture, const std::string& fileName, std::string* error, RowOrder order) {
   ImageData image;
-  if (!DecodeImageFile(fileName, &image, error)) return false;
+  if (!DecodeImageFile(fileName, &image, error, order)) return false;
   if (!UploadMipmapped(texture, &image)) {
     *error = "the picture could not be made into a texture";
     return false;

@@ -15,12 +15,18 @@ std::string FindImageFile(const std::string& name);
 
 // Decodes an image file by its ending (".jpg"/".jpeg" or ".tga", any case) within the
 // texture limits. Never shows a box: false with the reason in *error.
-bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string* error);
+// BottomFirst (for level surfaces and skies): rows bottom first whatever the file stores
+// (JPEG and top-first Targa pictures are turned over). AsStored: the file's own order, as
+// CreateTexture keeps it (character skins).
+enum class RowOrder { BottomFirst, AsStored };
+bool DecodeImageFile(const std::string& fileName, ImageData* image, std::string* error,
+                     RowOrder order = RowOrder::BottomFirst);
 
 // Makes a mipmapped texture from an image file, choosing the decoder by the file's ending
 // (".jpg"/".jpeg" or ".tga", any case). Never shows a box: false with the reason in *error
 // when the file cannot be read or decoded; the reference is then untouched.
-bool CreateTextureQuietly(Texture& texture, const std::string& fileName, std::string* error);
+bool CreateTextureQuietly(Texture& texture, const std::string& fileName, std::string* error,
+                          RowOrder order = RowOrder::BottomFirst);
 
 // A 64 x 64 mipmapped texture of 8-texel squares, magenta and black: what a surface whose
 // picture is missing shows, so the gap is plain to see.

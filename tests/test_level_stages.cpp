@@ -2,10 +2,12 @@
 // from behind, alpha-tested grates, multiplying (filter) pictures and clamped pictures, each
 // over a wall of known colour, with pixels read back. Scripts and pictures are written here.
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,8 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/light_grid.h"
+#include "render/texture_lookup.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
@@ -46,10 +50,15 @@ void WriteTga(const std::string& path, const std::vector<Texel>& columns) {
 
 void WriteTga(const std::string& path, Texel colour) { WriteTga(path, std::vector<Texel>(8, colour)); }
 
-enum Material { Wall, Plain, Banner, GrateGT0, GrateLT128, GrateGE128, Window, Clamped, Repeated, Lost, Count };
+enum Material {
+  Wall, Plain, Banner, GrateGT0, GrateLT128, GrateGE128, Window, Clamped, Repeated, Lost,
+  LitWall, Unscripted, Scroll, Pulse, Anim, Glow, Clouds, Fog, Oriented, BoxSky, Count
+};
 const char* const Names[Count] = {"textures/s/wall",    "textures/s/plain",   "textures/s/banner", "textures/s/gt0",
                                   "textures/s/lt128",   "textures/s/ge128",   "textures/s/window", "textures/s/clamped",
-                                  "textures/s/repeated", "textures/s/lost"};
+                                  "textures/s/repeated", "textures/s/lost",   "textures/s/litwall", "textures/s/unscripted",
+                                  "textures/s/scroll",  "textures/s/pulse",   "textures/s/anim",   "textures/s/glow",
+                                  "textures/s/clouds",  "textures/s/fog",     "textures/s/oriented", "textures/s/boxsky"};
 
 const Texel WallColour = {200, 160, 80, 255}, PlainColour = {255, 0, 0, 255}, BannerColour = {0, 0, 255, 255};
 const Texel GrateColour = {255, 255, 0, 255}, WindowColour = {128, 255, 64, 255};
@@ -76,11 +85,28 @@ void WriteStageData() {
          "textures/s/window { { map textures/s/pictures/window.tga\n blendFunc filter } }\n"
          "textures/s/clamped { { clampMap textures/s/pictures/halves.tga } }\n"
          "textures/s/repeated { { map textures/s/pictures/halves.tga } }\n"
-         "textures/s/lost { { map textures/s/pictures/none.tga\n alphaFunc LT128 } }\n";
+         "textures/s/lost { { map textures/s/pictures/none.tga\n alphaFunc LT128 } }\n"
+         "textures/s/litwall { { map $lightmap } { map textures/s/pictures/window.tga\n blendFunc filter } }\n"
+         "textures/s/scroll { { map textures/s/pictures/halves.tga\n tcMod scroll 0.25 0 } }\n"
+         "textures/s/pulse { { map textures/s/pictures/white.tga\n rgbGen wave sin 0.5 0.5 0 1 } }\n"
+         "textures/s/anim { { animMap 2 textures/s/pictures/red.tga textures/s/pictures/green.tga "
+         "textures/s/pictures/blue.tga } }\n"
+         "textures/s/glow { { map textures/s/pictures/dim.tga } { map textures/s/pictures/glow.tga\n blendFunc add } }\n"
+         "textures/s/clouds { surfaceparm sky\n skyParms - 512 -\n { map textures/s/pictures/halves.tga\n"
+         " tcMod scroll 0.1 0.1 } }\n"
+         "textures/s/fog { surfaceparm fog\n surfaceparm trans\n fogparms ( 0 0 1 ) 40 }\n"
+         "textures/s/boxsky { surfaceparm sky\n skyParms env/o 512 - }\n";
+  WriteTga("textures/s/unscripted.tga", WindowColour);
+  WriteTga("textures/s/pictures/white.tga", Texel{255, 255, 255, 255});
+  WriteTga("textures/s/pictures/red.tga", Texel{255, 0, 0, 255});
+  WriteTga("textures/s/pictures/green.tga", Texel{0, 255, 0, 255});
+  WriteTga("textures/s/pictures/blue.tga", Texel{0, 0, 255, 255});
+  WriteTga("textures/s/pictures/dim.tga", Texel{100, 50, 20, 255});
+  WriteTga("textures/s/pictures/glow.tga", Texel{100, 100, 100, 255});
 }
 
 // A sealed box around the origin whose inner faces all show the wall, 128 units from the eye.
-LevelBuilder Room() {
+LevelBuilder Room(Material ceiling = Wall) {
   LevelBuilder builder;
   for (int i = 0; i < Count; ++i) builder.AddTexture(Names[i], SolidContents);
   const float h = 128, t = 16;
@@ -97,7 +123,7 @@ LevelBuilder Room() {
   builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(-h, h, -h), Vec3(-h, -h, -h)}, w);
   builder.AddWorldFace({Vec3(h, h, -h), Vec3(h, h, h), Vec3(h, -h, h), Vec3(h, -h, -h)}, w);
   builder.AddWorldFace({Vec3(h, -h, -h), Vec3(h, -h, h), Vec3(-h, -h, h), Vec3(-h, -h, -h)}, w);
-  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -h), Vec3(-h, h, -h)}, w);
+  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -h), Vec3(-h, h, -h)}, ceiling + 1);
   return builder;
 }
 
@@ -322,6 +348,385 @@ TEST_F(LevelStages, ClampedPicturesDoNotRepeatPastTheirEdge) {
     EXPECT_TRUE(Near(PixelAt(pixels, c.x, 96), c.clamped));
     EXPECT_TRUE(Near(PixelAt(pixels, c.x, 32), c.repeated));
   }
+}
+
+// The most common entry of other tools' levels, a lightmap stage under a multiplying picture,
+// is an opaque wall that writes depth, pixel for pixel the wall of the same picture without a
+// script; and it is drawn in the one-pass batches.
+TEST_F(LevelStages, LightmapThenFilterIsTheUnscriptedWall) {
+  gGame.lightmapsOn = true;
+  std::vector<uint8_t> pictures[2];
+  float depths[2] = {0, 0};
+  for (int k = 0; k < 2; ++k) {
+    LevelBuilder builder = Room();
+    const int page = builder.AddLightmap(120, 200, 255);
+    AddPanel(&builder, k == 0 ? LitWall : Unscripted, -64, 64, -64, 64, 1, false, page);
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    EXPECT_EQ(stage.level.materials[LitWall + 1].blend, SurfaceBlend::Opaque);
+    EXPECT_EQ(stage.level.materials[LitWall + 1].staged, -1);
+    pictures[k] = stage.Draw(gl, true);
+    glReadPixels(64, 64, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depths[k]);
+    ExpectStateRestored();
+  }
+  EXPECT_TRUE(pictures[0] == pictures[1]);
+  EXPECT_FALSE(Near(PixelAt(pictures[0], 64, 64), WallColour, 20));  // the panel, not the wall behind
+  EXPECT_EQ(depths[0], depths[1]);
+  EXPECT_LT(depths[0], 1.0f);
+}
+
+// Stages that move with the surfaces' clock: a scrolling picture, a pulsing colour, an
+// animation and an additive glow over a base, each a panel filling the view, at set times.
+TEST_F(LevelStages, StagesFollowTheSurfacesClock) {
+  const Texel red = {255, 0, 0, 255}, green = {0, 255, 0, 255}, blue = {0, 0, 255, 255};
+  const struct {
+    Material material;
+    double seconds;
+    Texel want;  // at the centre
+  } cases[] = {
+      {Pulse, 0.0, {128, 128, 128, 255}}, {Pulse, 0.25, {255, 255, 255, 255}}, {Pulse, 0.75, {0, 0, 0, 255}},
+      {Anim, 0.2, red},  {Anim, 0.7, green}, {Anim, 1.2, blue}, {Anim, 1.7, red},
+      {Glow, 0.0, {200, 150, 120, 255}},
+  };
+  gGame.lightmapsOn = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(Names[c.material]) + " at " + std::to_string(c.seconds));
+    LevelBuilder builder = Room();
+    AddPanel(&builder, c.material, -64, 64, -64, 64);
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    EXPECT_GE(stage.level.materials[c.material + 1].staged, 0);
+    gGame.surfaceSeconds = c.seconds;
+    const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+    EXPECT_TRUE(Near(PixelAt(pixels, 64, 64), c.want, 4));
+    ExpectStateRestored();
+  }
+  // The red | blue halves scroll a quarter repeat (two texels, 32 pixels) a second: the first
+  // blue column of a row moves from the middle to a quarter of the way across.
+  LevelBuilder builder = Room();
+  AddPanel(&builder, Scroll, -64, 64, -64, 64);
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  const struct {
+    double seconds;
+    int firstBlue;
+  } scrolls[] = {{0, 64}, {1, 32}, {2, 0}};
+  for (const auto& c : scrolls) {
+    gGame.surfaceSeconds = c.seconds;
+    const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+    int firstBlue = -1;
+    for (int x = 0; x < Size && firstBlue < 0; ++x)
+      if (PixelAt(pixels, x, 64).b > PixelAt(pixels, x, 64).r) firstBlue = x;
+    EXPECT_NEAR(firstBlue, c.firstBlue, 1) << "at " << c.seconds << " s";
+  }
+}
+
+// A cloud sky (no box): the ceiling is sky, the clouds move between two times, and every
+// pixel has a depth: the sky faces keep theirs.
+TEST_F(LevelStages, CloudSkyMovesAndKeepsItsDepth) {
+  LevelBuilder builder = Room(Clouds);
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  ASSERT_GE(stage.level.clouds.staged, 0);
+  std::vector<uint8_t> pictures[2];
+  for (int k = 0; k < 2; ++k) {
+    gGame.surfaceSeconds = k * 2.5;
+    SetSquareView(Size, 1, 4000);
+    LookAt(Vec3(0, 0, 0), Vec3(0, 1, -0.3f));
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    stage.level.RenderLevel(Vec3(0, 0, 0));
+    pictures[k] = gl.ReadPixels();
+    std::vector<float> depth(Size * Size);
+    glReadPixels(0, 0, Size, Size, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    EXPECT_EQ(std::count(depth.begin(), depth.end(), 1.0f), 0);
+    ExpectStateRestored();
+    if (k == 0) SaveShot(pictures[k], Size, Size, "level-stages-clouds", "-filter point -resize 400%");
+  }
+  long differing = 0;
+  for (size_t i = 0; i < pictures[0].size(); ++i) differing += pictures[0][i] != pictures[1][i];
+  EXPECT_GT(differing, Size * Size / 4);
+  EXPECT_TRUE(Near(PixelAt(pictures[0], 64, 2), WallColour));  // the wall below the sky stays
+}
+
+// A fog volume (blue, hiding everything at 40 units) between the eye and the wall 128 units
+// ahead: the wall takes the fog colour in proportion to the fog it is seen through, also from
+// inside; the fog's own side is no picture.
+TEST_F(LevelStages, FogVolumesFadeWhatLiesBehindThem) {
+  const struct {
+    float nearZ, farZ;  // world z of the fog box's faces across the view
+    float share;        // of the fog colour at the centre
+  } cases[] = {{-30, -40, 0.25f}, {-30, -50, 0.5f}, {-20, -60, 1.0f}, {-10, -90, 1.0f}, {10, -20, 0.5f}, {200, 150, 0}};
+  gGame.lightmapsOn = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE("fog from z " + std::to_string(c.nearZ) + " to " + std::to_string(c.farZ));
+    LevelBuilder builder = Room();
+    const int brush = builder.AddWorldBox(Vec3(-127, -127, c.farZ), Vec3(127, 127, c.nearZ), Fog + 1);
+    builder.AddFog(Names[Fog], brush);
+    AddPanel(&builder, Fog, -64, 64, -64, 64);  // a side of the fog: never drawn
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    ASSERT_EQ(stage.level.fogs.size(), 1u);
+    const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+    const Texel want = {static_cast<uint8_t>(WallColour.r * (1 - c.share) + 0.5f),
+                        static_cast<uint8_t>(WallColour.g * (1 - c.share) + 0.5f),
+                        static_cast<uint8_t>(WallColour.b * (1 - c.share) + 255 * c.share + 0.5f), 255};
+    EXPECT_TRUE(Near(PixelAt(pixels, 64, 64), want, 4));
+    ExpectStateRestored();
+  }
+}
+
+// An 8 x 8 picture, red over blue, as the kind of file the name ends in: a Targa stored from
+// its lower left corner (or, with `topFirst`, its upper left) or a JPEG.
+void WriteRedOverBlue(const std::string& path, bool topFirst = false) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  auto top = [&](int row) { return topFirst ? row < 4 : row >= 4; };  // rows in file order
+  if (path.size() > 4 && path.substr(path.size() - 4) == ".tga") {
+    std::vector<uint8_t> bytes(18, 0);
+    bytes[2] = 2, bytes[12] = 8, bytes[14] = 8, bytes[16] = 24, bytes[17] = topFirst ? 0x20 : 0;
+    for (int row = 0; row < 8; ++row)
+      for (int x = 0; x < 8; ++x) bytes.insert(bytes.end(), {uint8_t(top(row) ? 0 : 255), 0, uint8_t(top(row) ? 255 : 0)});
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return;
+  }
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, out);
+  info.image_width = 8, info.image_height = 8, info.input_components = 3, info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 100, TRUE);
+  info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;  // colour kept at every pixel
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < 8) {  // top row first
+    std::vector<uint8_t> row;
+    for (int x = 0; x < 8; ++x) row.insert(row.end(), {uint8_t(info.next_scanline < 4 ? 255 : 0), 0, uint8_t(info.next_scanline < 4 ? 0 : 255)});
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::fclose(out);
+}
+
+// A picture, and a sky box, look the same from a bottom-up Targa, a top-down Targa and a
+// JPEG: red over blue, read back from the drawn panel and sky.
+TEST_F(LevelStages, PicturesAndSkiesLookAlikeFromEveryFileKind) {
+  const char* const SkySides[] = {"_rt", "_bk", "_lf", "_ft", "_up", "_dn"};
+  std::vector<uint8_t> drawn[3];
+  for (int kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE(kind);
+    const std::string ending = kind == 2 ? ".jpg" : ".tga";
+    for (const char* stale : {"textures/s/oriented.tga", "textures/s/oriented.jpg"}) std::filesystem::remove(stale);
+    WriteRedOverBlue("textures/s/oriented" + ending, kind == 1);
+    for (const char* side : SkySides) {
+      std::filesystem::remove(std::string("env/o") + side + ".tga");
+      std::filesystem::remove(std::string("env/o") + side + ".jpg");
+      WriteRedOverBlue(std::string("env/o") + side + ending, kind == 1);
+    }
+    ImageData image;
+    std::string error;
+    ASSERT_TRUE(DecodeImageFile("textures/s/oriented" + ending, &image, &error)) << error;
+    EXPECT_GT(image.pixels[2], 200);                      // first row: the bottom, blue
+    EXPECT_GT(image.pixels[image.pixels.size() - 3], 200);  // last row: the top, red
+    LevelBuilder builder = Room(BoxSky);
+    AddPanel(&builder, Oriented, -64, 64, -64, 0);  // the lower half of the view
+    gGame.lightmapsOn = false;
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    ASSERT_NE(stage.level.skyCube, 0u);
+    SetSquareView(Size, 1, 4000);
+    LookAt(Vec3(0, 0, 0), Vec3(0, 0.4f, -1));
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    stage.level.RenderLevel(Vec3(0, 0, 0));
+    drawn[kind] = gl.ReadPixels();
+  }
+  for (int kind = 1; kind < 3; ++kind) {
+    int largest = 0;
+    for (size_t i = 0; i < drawn[0].size(); ++i) largest = std::max(largest, std::abs(drawn[0][i] - drawn[kind][i]));
+    EXPECT_LE(largest, 24) << "kind " << kind;  // JPEG's own error at red/blue edges
+  }
+  // The panel's upper part (the view looks up over it) shows the picture's upper half: red.
+  EXPECT_TRUE(Near(PixelAt(drawn[0], 64, 4), {255, 0, 0, 255}, 30));
+}
+
+// A corridor 8,000 units long seen from one end: with the far plane from the level's size
+// every pixel is drawn; with our own level's 4,000 the far end is lost.
+TEST_F(LevelStages, FarPlaneFromTheLevelSizeReachesTheFarEnd) {
+  LevelBuilder builder;
+  for (int i = 0; i < Count; ++i) builder.AddTexture(Names[i], SolidContents);
+  const float h = 128, t = 16, l = 8000;
+  const int w = Wall + 1;
+  builder.AddWorldBox(Vec3(-h - t, -h - t, -l - t), Vec3(h + t, h + t, -l), w);
+  builder.AddWorldBox(Vec3(-h - t, -h - t, h), Vec3(h + t, h + t, h + t), w);
+  builder.AddWorldBox(Vec3(-h - t, -h - t, -l), Vec3(-h, h + t, h), w);
+  builder.AddWorldBox(Vec3(h, -h - t, -l), Vec3(h + t, h + t, h), w);
+  builder.AddWorldBox(Vec3(-h, -h - t, -l), Vec3(h, -h, h), w);
+  builder.AddWorldBox(Vec3(-h, h, -l), Vec3(h, h + t, h), w);
+  builder.AddWorldFace({Vec3(-h, h, -l), Vec3(h, h, -l), Vec3(h, -h, -l), Vec3(-h, -h, -l)}, w);
+  builder.AddWorldFace({Vec3(h, -h, h), Vec3(h, h, h), Vec3(-h, h, h), Vec3(-h, -h, h)}, w);
+  builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(-h, h, -l), Vec3(-h, -h, -l)}, w);
+  builder.AddWorldFace({Vec3(h, h, -l), Vec3(h, h, h), Vec3(h, -h, h), Vec3(h, -h, -l)}, w);
+  builder.AddWorldFace({Vec3(h, -h, -l), Vec3(h, -h, h), Vec3(-h, -h, h), Vec3(-h, -h, -l)}, w);
+  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -l), Vec3(-h, h, -l)}, w);
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  EXPECT_GT(stage.level.BoundsDiagonal(), l);
+  for (const double far : {4000.0, stage.level.BoundsDiagonal() + 512.0}) {
+    SetSquareView(Size, 10, far);
+    LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    stage.level.RenderLevel(Vec3(0, 0, 0));
+    std::vector<float> depth(Size * Size);
+    glReadPixels(0, 0, Size, Size, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    const long cleared = std::count(depth.begin(), depth.end(), 1.0f);
+    if (far == 4000.0)
+      EXPECT_GT(cleared, 0);
+    else
+      EXPECT_EQ(cleared, 0);
+  }
+}
+
+// The light grid of a level: a dark cell and a bright one, figures between them blended,
+// cells in solid skipped, and a grid that does not fit the level's box dropped.
+TEST(LightGrid, FiguresAreLitByTheCellsAroundThem) {
+  Level level;
+  level.entityText = "{ \"classname\" \"worldspawn\" \"gridsize\" \"100 100 100\" }";
+  const float mins[3] = {-50, -50, -50}, maxs[3] = {150, 50, 50};  // cells at x 0 and 100
+  BspLightGridCell dark = {{2, 2, 2}, {6, 6, 6}, {0, 0}}, bright = {{100, 80, 60}, {100, 100, 100}, {0, 0}};
+  level.lightGrid.cells = {dark, bright};
+  level.SetUpLightGrid(mins, maxs, true);
+  ASSERT_EQ(level.lightGrid.counts[0], 2);
+  float rgb[3];
+  const struct {
+    float x;      // file x (y and z 0)
+    float red;    // expected
+  } cases[] = {{0, (2 + 3) * LightGridScale}, {100, 1.0f}, {50, (5 + 150) * 0.5f * LightGridScale}, {-40, 5 * LightGridScale}};
+  for (const auto& c : cases) {
+    EXPECT_TRUE(FigureLight(level, Vec3(c.x, 0, 0), rgb));
+    EXPECT_NEAR(rgb[0], std::min(c.red, 1.0f), 1e-4) << c.x;
+  }
+  FigureLight(level, Vec3(100, 0, 0), rgb);
+  const float brightGreen = rgb[1];
+  FigureLight(level, Vec3(0, 0, 0), rgb);
+  EXPECT_LT(rgb[1], brightGreen / 10);  // a figure in the dark cell is far darker
+  // A cell in solid (all zeros) gives nothing: the other one lights the figure alone.
+  level.lightGrid.cells[1] = BspLightGridCell{};
+  EXPECT_TRUE(FigureLight(level, Vec3(60, 0, 0), rgb));
+  EXPECT_NEAR(rgb[0], 5 * LightGridScale, 1e-4);
+  // Three cells for a box of two: no grid, figures white.
+  testing::internal::CaptureStderr();
+  level.lightGrid.cells = {dark, bright, dark};
+  level.SetUpLightGrid(mins, maxs, true);
+  EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
+  EXPECT_FALSE(FigureLight(level, Vec3(0, 0, 0), rgb));
+  EXPECT_FLOAT_EQ(rgb[0], 1);
+}
+
+// A 64 x 64 Targa made by `texel(x, y)` (y from the bottom).
+template <typename F>
+void WritePattern(const std::string& path, F texel) {
+  std::vector<uint8_t> bytes(18, 0);
+  bytes[2] = 2, bytes[12] = 64, bytes[14] = 64, bytes[16] = 32;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const Texel t = texel(x, y);
+      bytes.insert(bytes.end(), {t.b, t.g, t.r, t.a});
+    }
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// The room of the README's pictures: moving water on the floor, a pulsing light on the wall
+// ahead, clouds for a ceiling and a fog volume at the right; two moments a second apart,
+// saved with KORVALIS_SHOTS_DIR. The two moments differ.
+TEST(LevelShowcase, RoomOfMovingSurfaces) {
+  ResetGameState();
+  FakePlatform fake;
+  constexpr int Width = 640, Height = 400;
+  GLTestContext gl(Width, Height);
+  REQUIRE_GL(gl);
+  InScratch scratch("korvalis_level_showcase");
+  WriteStageData();
+  std::filesystem::remove("textures/s/wall.tga");  // the walls take the script's stone
+  constexpr double TwoPi = 6.283185307179586;
+  WritePattern("textures/show/water.tga", [&](int x, int y) {
+    const double w = 0.5 + 0.25 * std::sin(x * TwoPi / 32) + 0.25 * std::sin((x + 2 * y) * TwoPi / 64);
+    return Texel{static_cast<uint8_t>(20 + 40 * w), static_cast<uint8_t>(70 + 60 * w), static_cast<uint8_t>(140 + 100 * w), 255};
+  });
+  WritePattern("textures/show/clouds.tga", [&](int x, int y) {
+    const double c = std::max(0.0, std::sin(x * TwoPi / 64) * std::sin(y * TwoPi / 32) + 0.3 * std::sin((x - y) * TwoPi / 16));
+    const uint8_t v = static_cast<uint8_t>(std::min(255.0, 90 + 165 * c));
+    return Texel{v, v, static_cast<uint8_t>(std::min(255, v + 60)), 255};
+  });
+  WritePattern("textures/show/lamp.tga", [&](int x, int y) {
+    const double r = std::hypot(x - 31.5, y - 31.5) / 32;
+    const uint8_t v = static_cast<uint8_t>(std::max(0.0, 1 - r) * 255);
+    return Texel{v, static_cast<uint8_t>(v * 0.85), static_cast<uint8_t>(v * 0.5), 255};
+  });
+  WritePattern("textures/show/stone.tga", [&](int x, int y) {
+    const bool joint = x % 32 == 0 || y % 16 == 0;
+    const uint8_t v = joint ? 70 : static_cast<uint8_t>(150 + ((x * 7 + y * 13) % 23));
+    return Texel{v, static_cast<uint8_t>(v * 0.9), static_cast<uint8_t>(v * 0.8), 255};
+  });
+  std::ofstream("scripts/show.shader", std::ios::binary)
+      << "textures/s/wall { { map textures/show/stone.tga } }\n"
+         "textures/s/pulse { { map textures/show/stone.tga } { map textures/show/lamp.tga\n blendFunc add\n"
+         " rgbGen wave sin 0.6 0.4 0 0.5 } }\n"
+         "textures/s/scroll { deformVertexes wave 64 sin 0 3 0 0.5\n { map textures/show/water.tga\n"
+         " tcMod turb 0 0.05 0 0.2\n tcMod scroll 0.05 0.02 }\n { map textures/show/water.tga\n blendFunc filter\n"
+         " tcMod scale 0.5 0.5\n tcMod scroll -0.02 0.03 } }\n"
+         "textures/s/clouds { surfaceparm sky\n skyParms - 256 -\n { map textures/show/clouds.tga\n tcMod scroll 0.02 0.01 } }\n"
+         "textures/s/fog { surfaceparm fog\n fogparms ( 0.55 0.6 0.7 ) 160 }\n";
+  LevelBuilder builder = Room(Clouds);
+  // The floor, a little above the room's own: water in 16 strips (so the wave bends it).
+  for (int i = 0; i < 16; ++i) {
+    const float z0 = 128 - 16.0f * i, z1 = z0 - 16;
+    std::vector<BspVertex> vertices;
+    const Vec3 corners[4] = {Vec3(-128, -100, z0), Vec3(128, -100, z0), Vec3(128, -100, z1), Vec3(-128, -100, z1)};
+    for (int k = 0; k < 4; ++k) {
+      BspVertex v = {};
+      const Vec3 p = WorldToFile(corners[k]);
+      v.position[0] = p.x, v.position[1] = p.y, v.position[2] = p.z;
+      v.texCoord[0] = corners[k].x / 128, v.texCoord[1] = corners[k].z / 128;
+      v.normal[2] = 1;
+      for (uint8_t& c : v.color) c = 255;
+      vertices.push_back(v);
+    }
+    builder.AddRawFace(FaceTypePolygon, vertices, {0, 2, 1, 0, 3, 2}, Scroll + 1);  // seen from above
+  }
+  AddPanel(&builder, Pulse, -40, 0, -20, 20);
+  const int fog = builder.AddWorldBox(Vec3(40, -127, -127), Vec3(127, 60, -30), Fog + 1);
+  builder.AddFog(Names[Fog], fog);
+  gGame.lightmapsOn = false;
+  StageLevel stage(builder);
+  ASSERT_TRUE(stage.ok) << stage.said;
+  std::vector<uint8_t> shots[2];
+  for (int k = 0; k < 2; ++k) {
+    gGame.surfaceSeconds = 1.5 + k;  // the light at its dimmest, then at its brightest
+    glViewport(0, 0, Width, Height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(75, double(Width) / Height, 1, 4000);
+    glMatrixMode(GL_MODELVIEW);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    LookAt(Vec3(-60, 20, 110), Vec3(10, -30, -128));
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    stage.level.RenderLevel(Vec3(-60, 20, 110));
+    shots[k] = gl.ReadPixels();
+    SaveShot(shots[k], Width, Height, "level-other-tools-" + std::to_string(k + 1));
+    ExpectStateRestored();
+  }
+  EXPECT_NE(shots[0], shots[1]);
 }
 
 }  // namespace

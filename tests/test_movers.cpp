@@ -264,7 +264,7 @@ TEST_F(Movers, AClosingDoorAndADescendingLiftMeetingABodyGoBack) {
   EXPECT_GT(lift.offset.y, -240 + 100 - 1);
 }
 
-TEST_F(Movers, TheJumpPadLandsThePlayerOnTheLedgeAndTheTeleporterPutsItInRoomE) {
+TEST_F(Movers, TheJumpPadAndTheTeleporterTakeThePlayerAndTheBotsOnTheirWays) {
   // Standing on the pad (top 4): thrown so the path peaks at the target (896 380 160).
   PlacePlayer(Vec3(640, 4 + 50.04f, 160), Vec3(0, 0, 1));
   float peak = 0;
@@ -286,6 +286,17 @@ TEST_F(Movers, TheJumpPadLandsThePlayerOnTheLedgeAndTheTeleporterPutsItInRoomE) 
   const Vec3 look = NormalizeOrZero(gGame.camera.view - gGame.camera.position);
   EXPECT_NEAR(look.x, 1, 1e-3);
   EXPECT_NEAR(look.z, 0, 1e-3);
+
+  // A bot takes the same ways, tick by tick: onto the ledge, then into room E.
+  Bot& bot = gGame.bots[0];
+  bot.position = bot.previousPosition = Vec3(640, 4 + 45.04f, 160);
+  for (int tick = 0; tick < 3 * 85; ++tick) BotsInTriggers(1.0f / 85);
+  EXPECT_NEAR(bot.position.y, 256 + 45, 0.5f);
+  EXPECT_LT(std::hypot(bot.position.x - 896, bot.position.z - 160), 32);
+  bot.position = bot.previousPosition = Vec3(976, 256 + 45.04f, 160);
+  BotsInTriggers(1.0f / 85);
+  EXPECT_NEAR(bot.position.x, 1600, 0.5f);
+  EXPECT_NEAR(bot.position.y, 45, 0.5f);
 }
 
 TEST_F(Movers, AGrenadeBurstsOnAMovedDoorWhereTheDoorIsNow) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "level/shader_script.h"
+#include "level/stage_motion.h"
 #include "platform/files.h"
 #include "render/texture_lookup.h"
 #include "support/scratch_dir.h"
@@ -102,6 +103,117 @@ TEST(ShaderScript, ReadsTheEntriesThatMatter) {
     EXPECT_EQ(entries[0].clamp, c.clamp);
     EXPECT_EQ(entries[0].twoSided, c.twoSided);
   }
+}
+
+// Stages as read, and which entries are drawn stage by stage: a picture with or without a
+// lightmap is one pass; anything more, or anything that moves, is staged; a keyword the
+// drawing does not know leaves the entry to its first picture.
+TEST(ShaderScript, StagesAndWhoDrawsThem) {
+  const struct {
+    const char* script;
+    size_t stages;
+    bool staged;
+    const char* unsupported;
+  } cases[] = {
+      {"t/a { { map $lightmap } { map t/p.tga\n blendFunc filter } }", 2, false, ""},
+      {"t/a { { map t/p.tga } { map $lightmap\n blendFunc GL_DST_COLOR GL_ZERO } }", 2, false, ""},
+      {"t/a { { map t/p.tga\n blendFunc add } }", 1, false, ""},
+      {"t/a { { map $lightmap } { map t/p.tga\n blendFunc filter } { map t/g.tga\n blendFunc add } }", 3, true, ""},
+      {"t/a { { map t/p.tga\n tcMod scroll 0.5 0\n tcMod scale 2 2 } }", 1, true, ""},
+      {"t/a { { map t/p.tga\n rgbGen wave sin 0.5 0.5 0 1 } }", 1, true, ""},
+      {"t/a { { animMap 4 t/a.tga t/b.tga } }", 1, true, ""},
+      {"t/a { { map $whiteimage\n rgbGen const ( 1 0 0 ) } }", 1, true, ""},
+      {"t/a { deformVertexes wave 64 sin 0 4 0 1\n { map t/p.tga } }", 1, true, ""},
+      {"t/a { deformVertexes autosprite\n { map t/p.tga } }", 1, true, ""},
+      {"t/a { { map t/p.tga\n tcGen environment } }", 1, false, "tcGen environment"},
+      {"t/a { deformVertexes bulge 1 2 3\n { map t/p.tga } }", 1, false, "deformVertexes bulge"},
+      {"t/a { { map t/p.tga\n rgbGen lightingDiffuse } }", 1, false, "rgbGen lightingDiffuse"},
+      {"t/a { surfaceparm sky\n skyParms - 256 -\n { map t/c.tga\n tcMod scroll 0.1 0 } }", 1, false, ""},
+      {"t/a { surfaceparm fog\n fogparms ( 0.5 0.5 1 ) 300 }", 0, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    std::vector<ShaderEntry> entries;
+    std::string error;
+    ASSERT_TRUE(ParseShaderScript(c.script, &entries, &error)) << error;
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].stages.size(), c.stages);
+    EXPECT_EQ(NeedsStages(entries[0]), c.staged);
+    EXPECT_EQ(entries[0].unsupported, c.unsupported);
+  }
+  // The values themselves.
+  std::vector<ShaderEntry> entries;
+  std::string error;
+  ASSERT_TRUE(ParseShaderScript("t/a { surfaceparm fog\n fogparms (0.5 0.25 1) 300\n skyParms - 256 -\n"
+                                "{ animMap 4 t/a.tga t/b.tga\n blendFunc GL_ONE GL_ONE_MINUS_SRC_ALPHA\n depthWrite\n"
+                                " rgbGen wave triangle 0.2 0.8 0.1 2\n alphaGen const 0.5\n tcMod rotate 90\n"
+                                " tcMod turb 0 0.1 0 1 } }",
+                                &entries, &error));
+  const ShaderEntry& e = entries.at(0);
+  EXPECT_TRUE(e.fog);
+  EXPECT_FLOAT_EQ(e.fogColour[1], 0.25f);
+  EXPECT_FLOAT_EQ(e.fogDistance, 300);
+  EXPECT_FLOAT_EQ(e.cloudHeight, 256);
+  const ShaderStage& s = e.stages.at(0);
+  EXPECT_EQ(s.frames, (std::vector<std::string>{"t/a.tga", "t/b.tga"}));
+  EXPECT_FLOAT_EQ(s.frameRate, 4);
+  EXPECT_TRUE(s.blends && s.depthWrite);
+  EXPECT_EQ(s.blendDestination, 0x0303u);  // GL_ONE_MINUS_SRC_ALPHA
+  EXPECT_EQ(s.colour, ColourSource::Wave);
+  EXPECT_EQ(s.colourWave.function, WaveFunction::Triangle);
+  EXPECT_FLOAT_EQ(s.colourWave.frequency, 2);
+  EXPECT_FLOAT_EQ(s.constant[3], 0.5f);
+  ASSERT_EQ(s.texMods.size(), 2u);
+  EXPECT_EQ(s.texMods[0].kind, TexModKind::Rotate);
+  EXPECT_EQ(s.texMods[1].kind, TexModKind::Turb);
+  EXPECT_FLOAT_EQ(s.texMods[1].wave.amplitude, 0.1f);
+}
+
+// Waves at set times, tcMods in the order written, and animation frames.
+TEST(StageMotion, WavesTexModsAndFrames) {
+  const struct {
+    WaveFunction function;
+    double seconds;
+    float value;
+  } waves[] = {{WaveFunction::Sin, 0.25, 1.5f},     {WaveFunction::Sin, 0.75, 0.5f},
+               {WaveFunction::Triangle, 0.125, 1.25f}, {WaveFunction::Square, 0.6, 0.5f},
+               {WaveFunction::Sawtooth, 0.3, 1.15f}, {WaveFunction::InverseSawtooth, 0.3, 1.35f}};
+  for (const auto& w : waves)
+    EXPECT_NEAR(WaveValue(Wave{w.function, 1, 0.5f, 0, 1}, w.seconds), w.value, 1e-5) << int(w.function);
+  EXPECT_NEAR(WaveValue(Wave{WaveFunction::Sin, 0, 1, 0.25f, 2}, 0), 0, 1e-5);  // phase 0.25 at twice a second
+
+  // (s, t) as stored: t turned over. Scroll then scale differs from scale then scroll.
+  const float at[3] = {0, 0, 0};
+  TexMod scroll, scale, rotate;
+  scroll.kind = TexModKind::Scroll, scroll.values[0] = 0.25f, scroll.values[1] = 0.5f;
+  scale.kind = TexModKind::Scale, scale.values[0] = 2, scale.values[1] = 2;
+  rotate.kind = TexModKind::Rotate, rotate.values[0] = 90;
+  const struct {
+    std::vector<TexMod> mods;
+    double seconds;
+    float s, t, wantS, wantT;
+  } moves[] = {
+      {{scroll}, 1, 0.1f, -0.2f, 0.35f, -0.7f},
+      {{scroll, scale}, 1, 0, 0, 0.5f, -1},
+      {{scale, scroll}, 1, 0, 0, 0.25f, -0.5f},
+      {{scroll}, 1000.5, 0, 0, 0.125f, -0.25f},  // only fractions of whole repeats
+      {{rotate}, 1, 0.5f, -0.5f, 0.5f, -0.5f},   // the centre stays
+      {{rotate}, 1, 1, -0.5f, 0.5f, 0},          // a quarter turn
+  };
+  for (const auto& m : moves) {
+    float st[2] = {m.s, m.t};
+    MoveTexCoord(m.mods, m.seconds, at, st);
+    EXPECT_NEAR(st[0], m.wantS, 1e-4);
+    EXPECT_NEAR(st[1], m.wantT, 1e-4);
+  }
+  ShaderStage anim;
+  anim.frames = {"a", "b", "c"};
+  anim.frameRate = 2;
+  EXPECT_EQ(AnimationFrame(anim, 0.2), 0u);
+  EXPECT_EQ(AnimationFrame(anim, 1.2), 2u);
+  EXPECT_EQ(AnimationFrame(anim, 1.6), 0u);
+  anim.frameRate = 0;
+  EXPECT_EQ(AnimationFrame(anim, 5), 0u);
 }
 
 TEST(ShaderScript, MalformedScriptsKeepTheEntriesBeforeTheFault) {

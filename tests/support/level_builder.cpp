@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdio>
 #include <map>
 #include <tuple>
 
@@ -337,6 +338,7 @@ BspFileData LevelBuilder::Build() const {
   BspFileData file;
   file.textures = textures_;
   file.lightmaps = lightmaps_;
+  file.fogs = fogs_;
 
   // Planes are shared between brushes that have the same face; split planes are the
   // canonical orientation of each brush plane.
@@ -489,4 +491,12 @@ Level LoadedLevel(const LevelBuilder& builder) {
   std::string error;
   EXPECT_TRUE(builder.LoadInto(&level, &error)) << error;
   return level;
+}
+
+void LevelBuilder::AddFog(const char* shader, int brush) {
+  BspFogRecord fog = {};
+  std::snprintf(fog.name, sizeof(fog.name), "%s", shader);
+  fog.brush = brush;
+  fog.visibleSide = -1;
+  fogs_.push_back(fog);
 }

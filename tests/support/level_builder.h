@@ -50,6 +50,8 @@ class LevelBuilder {
   int AddLightmap(uint8_t r = 255, uint8_t g = 255, uint8_t b = 255);
 
   int BrushCount() const { return static_cast<int>(brushes_.size()); }
+  // A fog volume (lump 12) of the shader entry `shader`, bounded by the brush.
+  void AddFog(const char* shader, int brush);
 
   BspFileData Build() const;
   std::vector<uint8_t> BuildFile() const { return WriteBspFile(Build()); }
@@ -76,6 +78,7 @@ class LevelBuilder {
   std::vector<Brush> brushes_;
   std::vector<Face> faces_;
   std::vector<uint8_t> lightmaps_;
+  std::vector<BspFogRecord> fogs_;
 };
 
 // The same level with one leaf that lists every brush, so each trace tests them all:

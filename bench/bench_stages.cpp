@@ -1,0 +1,101 @@
+// The cost of surfaces drawn stage by stage: a 1024 x 768 view filled with 192 wall panels
+// of one scripted surface, drawn as plain lit walls (one pass, batched), as one moving stage,
+// and as a moving stage with two more stages over it (an additive glow and a multiplying
+// lightmap). Reported against a true one-texture full-screen quad measured in the same run.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <SDL.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench_gl.h"
+#include "core/game_state.h"
+#include "core/level.h"
+#include "support/fake_platform.h"
+#include "support/gl_context.h"
+#include "support/level_builder.h"
+
+namespace {
+
+class GLFakePlatform : public FakePlatform {
+ public:
+  void* GetProcAddress(const char* name) override { return SDL_GL_GetProcAddress(name); }
+};
+
+void WriteTga(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
+  std::vector<uint8_t> bytes(18, 0);
+  bytes[2] = 2, bytes[12] = 64, bytes[14] = 64, bytes[16] = 24;
+  for (int i = 0; i < 64 * 64; ++i) bytes.insert(bytes.end(), {uint8_t(b ^ (i & 15)), g, uint8_t(r ^ (i & 7))});
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+}  // namespace
+
+int main() {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  const int width = 1024, height = 768;
+  GLTestContext gl(width, height);
+  if (!gl.ok()) return std::fprintf(stderr, "no offscreen context\n"), 1;
+  GLFakePlatform fake;
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "korvalis_bench_stages";
+  std::filesystem::create_directories(dir / "scripts");
+  std::filesystem::current_path(dir);
+  WriteTga("textures/b/p.tga", 180, 140, 90);
+  WriteTga("textures/b/g.tga", 40, 40, 80);
+  const char* const names[3] = {"textures/b/plain", "textures/b/one", "textures/b/three"};
+  std::ofstream("scripts/b.shader")
+      << "textures/b/plain { { map $lightmap } { map textures/b/p.tga\n blendFunc filter } }\n"
+         "textures/b/one { { map textures/b/p.tga\n tcMod scroll 0.1 0 } }\n"
+         "textures/b/three { { map textures/b/p.tga\n tcMod scroll 0.1 0 } { map textures/b/g.tga\n blendFunc add\n"
+         " rgbGen wave sin 0.5 0.5 0 1 } { map $lightmap\n blendFunc filter } }\n";
+  const GLuint noise = MakeNoiseTexture();
+  double quad = MedianFinishedMs(5, 30, [&] { DrawFullScreenQuad(noise); });
+  std::printf("one-texture full-screen quad: %.3f ms\n", quad);
+  double times[3] = {0, 0, 0};
+  for (int k = 0; k < 3; ++k) {
+    LevelBuilder builder;
+    const int texture = builder.AddTexture(names[k], SolidContents);
+    const int page = builder.AddLightmap(200, 220, 255);
+    // 16 x 12 panels filling the view at 100 units (the view spans about +-102 by +-77 there).
+    for (int i = 0; i < 16; ++i)
+      for (int j = 0; j < 12; ++j) {
+        const float x0 = -112 + 14 * i, y0 = -84 + 14 * j;
+        builder.AddWorldFace({Vec3(x0, y0 + 14, -100), Vec3(x0 + 14, y0 + 14, -100), Vec3(x0 + 14, y0, -100), Vec3(x0, y0, -100)},
+                             texture, page);
+      }
+    builder.AddWorldBox(Vec3(-200, -200, -120), Vec3(200, 200, -110));
+    Level level;
+    gGame.defaultLevel = false;
+    std::string error;
+    const std::vector<uint8_t> bytes = builder.BuildFile();
+    std::ofstream("b.bsp", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!level.LoadBSP("b.bsp")) return std::fprintf(stderr, "level not loaded\n"), 1;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(75, double(width) / height, 10, 4000);
+    LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    times[k] = MedianFinishedMs(5, 30, [&] {
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      gGame.surfaceSeconds += 0.01;
+      level.RenderLevel(Vec3(0, 0, 0));
+    });
+    std::printf("%-18s %d faces drawn: %.3f ms, %.2f quads\n", names[k], level.facesDrawnLastFrame, times[k], times[k] / quad);
+    level.Destroy();
+  }
+  quad = MedianFinishedMs(5, 30, [&] { DrawFullScreenQuad(noise); });
+  std::printf("one-texture full-screen quad again: %.3f ms\n", quad);
+  std::printf("three stages / one stage: %.2f; three stages / plain lit wall: %.2f\n", times[2] / times[1], times[2] / times[0]);
+  std::filesystem::current_path("/");
+  std::filesystem::remove_all(dir);
+  return 0;
+}

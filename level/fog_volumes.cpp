@@ -1,0 +1,158 @@
+// Fog volumes: over every face seen this frame, the fog between the eye and each point is laid
+// as a second coat, fog colour with an alpha of (units of the sight line inside the fog brush)
+// / (the fog's distance), up to opaque, reckoned at the corners of pieces of FogCell units
+// cut from the face. The eye inside a fog sees out through it alike. Faces the coat would
+// not touch are left alone; the fog's own sides are never drawn (blended_faces.cpp).
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/game_state.h"
+#include "core/level.h"
+#include "level/face_arrays.h"
+#include "level/face_looks.h"
+#include "level/fog_volumes.h"
+
+namespace {
+
+constexpr float FogCell = 16;   // level units: the size of the pieces the coat is reckoned on
+constexpr int MaxFogCuts = 64;  // per triangle side
+
+void ActiveTexture(unsigned int unit) {
+  if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
+}
+
+}  // namespace
+
+// The length of the segment from `eye` to `point` inside the convex brush (planes facing out).
+float FogThickness(const Level& level, const BspBrush& brush, Vec3 eye, const float point[3]) {
+  const float d[3] = {point[0] - eye.x, point[1] - eye.y, point[2] - eye.z};
+  float enter = 0, exit = 1;
+  for (int k = 0; k < brush.sideCount; ++k) {
+    const BspPlane& plane = level.planes[level.brushSides[brush.firstSide + k].plane];
+    const float* n = plane.normal;
+    const float along = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
+    const float room = plane.distance - (n[0] * eye.x + n[1] * eye.y + n[2] * eye.z);
+    if (along == 0) {
+      if (room < 0) return 0;  // parallel and outside
+      continue;
+    }
+    const float t = room / along;
+    if (along > 0)
+      exit = std::min(exit, t);
+    else
+      enter = std::max(enter, t);
+    if (enter >= exit) return 0;
+  }
+  return (exit - enter) * std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+}
+
+void Level::DrawFogVolumes(Vec3 eye) {
+  bool any = false;
+  for (const FogVolume& fog : fogs) any = any || fog.distance > 0;
+  if (!any || materials.size() != textures.size()) return;
+
+  const bool blend = glIsEnabled(GL_BLEND), glFog = glIsEnabled(GL_FOG), offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+  GLint source = GL_ONE, destination = GL_ZERO, depthFunction = GL_LESS;
+  GLboolean depthWrites = GL_TRUE;
+  glGetIntegerv(GL_BLEND_SRC, &source);
+  glGetIntegerv(GL_BLEND_DST, &destination);
+  glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+  const CurrentColour colour = ReadCurrentColour();
+  ActiveTexture(GL_TEXTURE1_ARB);
+  glDisable(GL_TEXTURE_2D);
+  ActiveTexture(GL_TEXTURE0_ARB);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDisable(GL_FOG);
+  glDepthMask(GL_FALSE);
+  glDepthFunc(GL_LEQUAL);
+  // The coat lies exactly on faces drawn before, by other paths: pulled a hair nearer.
+  glEnable(GL_POLYGON_OFFSET_FILL);
+  glPolygonOffset(-1, -1);
+  FaceLooks looks;
+
+  // Every face listed this frame that was drawn opaque (not set apart, nor moved by deforms).
+  for (size_t word = 0; word < facesDrawn.size(); ++word) {
+    for (uint32_t bits = facesDrawn[word]; bits != 0; bits &= bits - 1) {
+      const int32_t f = static_cast<int32_t>(word * 32 + static_cast<size_t>(__builtin_ctz(bits)));
+      const BspFace& face = faces[f];
+      const SurfaceMaterial& material = materials[face.textureIndex];
+      if (material.nodraw || material.sky || material.fog || material.blend != SurfaceBlend::Opaque) continue;
+      if (material.staged >= 0 && (stagedMaterials[material.staged].blendedBase ||
+                                   !stagedMaterials[material.staged].deforms.empty()))
+        continue;
+      const FaceGeometry& g = faceGeometry[f];
+      // The face's triangles cut into pieces of about FogCell units, so the coat follows the
+      // sight lines across large faces.
+      stageVertices_.clear();
+      stageIndices_.clear();
+      for (uint32_t k = 0; k + 2 < g.indexCount; k += 3) {
+        const float* p[3];
+        for (int c = 0; c < 3; ++c) p[c] = vertices[g.firstVertex + faceIndices[g.firstIndex + k + c]].position;
+        float longest = 0;
+        for (int c = 0; c < 3; ++c) {
+          const float* a = p[c];
+          const float* b = p[(c + 1) % 3];
+          longest = std::max(longest, std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                                                (a[2] - b[2]) * (a[2] - b[2])));
+        }
+        const int n = std::clamp(static_cast<int>(std::ceil(longest / FogCell)), 1, MaxFogCuts);
+        const uint32_t first = static_cast<uint32_t>(stageVertices_.size());
+        // Rows i = 0..n from corner 0 towards the edge 1-2, j = 0..i along each row.
+        for (int i = 0; i <= n; ++i)
+          for (int j = 0; j <= i; ++j) {
+            const float a = 1.0f - static_cast<float>(i) / n, b = static_cast<float>(i - j) / n, c = static_cast<float>(j) / n;
+            BspVertex v = {};
+            for (int axis = 0; axis < 3; ++axis) v.position[axis] = a * p[0][axis] + b * p[1][axis] + c * p[2][axis];
+            stageVertices_.push_back(v);
+          }
+        auto at = [first](int i, int j) { return first + static_cast<uint32_t>(i * (i + 1) / 2 + j); };
+        for (int i = 0; i < n; ++i)
+          for (int j = 0; j <= i; ++j) {
+            stageIndices_.insert(stageIndices_.end(), {at(i, j), at(i + 1, j), at(i + 1, j + 1)});
+            if (j < i) stageIndices_.insert(stageIndices_.end(), {at(i, j), at(i + 1, j + 1), at(i, j + 1)});
+          }
+      }
+      bool touched = false;
+      for (BspVertex& v : stageVertices_) {
+        float alpha = 0, rgb[3] = {0, 0, 0};
+        for (const FogVolume& fog : fogs) {
+          if (!(fog.distance > 0)) continue;
+          const float thickness = FogThickness(*this, brushes[fog.brush], eye, v.position);
+          const float a = std::min(1.0f, thickness / fog.distance);
+          if (a <= 0) continue;
+          // Fogs one behind the other: the nearer one's share over what the farther leaves.
+          for (int c = 0; c < 3; ++c) rgb[c] = rgb[c] * (1 - a) + fog.colour[c] * a;
+          alpha = alpha + a * (1 - alpha);
+        }
+        touched = touched || alpha > 0;
+        for (int c = 0; c < 3; ++c)
+          v.color[c] = static_cast<uint8_t>(std::clamp(rgb[c] / std::max(alpha, 1e-6f) * colour.rgba[c], 0.0f, 1.0f) * 255 + 0.5f);
+        v.color[3] = static_cast<uint8_t>(std::clamp(alpha, 0.0f, 1.0f) * 255 + 0.5f);
+      }
+      if (!touched) continue;
+      PointFaceArrays(stageVertices_.data(), true);
+      looks.Apply(LookOf(material) & ~uint8_t{3});
+      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(stageIndices_.size()), GL_UNSIGNED_INT, stageIndices_.data());
+    }
+  }
+  looks.Restore();
+  glPolygonOffset(0, 0);
+  if (!offset) glDisable(GL_POLYGON_OFFSET_FILL);
+  glBlendFunc(static_cast<GLenum>(source), static_cast<GLenum>(destination));
+  if (!blend) glDisable(GL_BLEND);
+  if (glFog) glEnable(GL_FOG);
+  glDepthFunc(static_cast<GLenum>(depthFunction));
+  glDepthMask(depthWrites);
+  EndVertexColours(colour);
+  PointFaceArrays(vertices.data(), false);
+  if (gGame.texturesOn) glEnable(GL_TEXTURE_2D);
+  if (gGame.lightmapsOn) {
+    ActiveTexture(GL_TEXTURE1_ARB);
+    glEnable(GL_TEXTURE_2D);
+  }
+}
