@@ -37,6 +37,8 @@ Level TracingCopy(const Level& level) {
   copy.textures = level.textures;
   copy.collisionTriangles = level.collisionTriangles;
   copy.collisionSurfaces = level.collisionSurfaces;
+  copy.models = level.models;                      // brush models where they are now
+  copy.modelPlacements = level.modelPlacements;
   copy.skipDistantBrushes = level.skipDistantBrushes;
   copy.surfacesThroughTree = level.surfacesThroughTree;
   return copy;
