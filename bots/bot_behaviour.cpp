@@ -29,6 +29,9 @@ constexpr float DegreesToRadians = 0.017453293f;
 constexpr float NoProgressSeconds = 3;     // without coming closer to the target: re-plan
 constexpr float ProgressStep = 8;          // coming this much closer counts as progress
 constexpr float TicksPerSecond = 85;
+// A step off an edge may land this much lower than the target waypoint (body centres): a
+// floor's reach, as close as the steering holds a bot to its floor.
+constexpr float DropAllowance = 48;
 
 // The next waypoint from `from` toward `goal`. A pair without a route (only possible in a
 // graph that is not connected) keeps the bot on `from` rather than indexing with -2.
@@ -67,14 +70,20 @@ int RandomWaypoint(int index) {
 
 int MovingMode() { return gGame.botsRun ? MoveRun : MoveWalk; }
 
-// Of the waypoints reachable from `from`, the one nearest to `goal` (from itself at worst).
+// Whether a bot at waypoint `from` may take `goal`: its route reaches it, and it is no dead
+// end (a pit with no way back) unless the bot is in that dead end already.
+bool GoalInReach(int from, int goal) {
+  return HasRoute(from, goal) && (LeadsToLargestPart(goal) || !LeadsToLargestPart(from));
+}
+
+// Of the waypoints `from` may take as goals, the one nearest to `goal` (from itself at worst).
 int NearestReachableTo(int from, int goal) {
   const Vec3 wanted = WaypointPosition(goal);
   int best = from;
   float bestCost = WaypointCost(WaypointPosition(from), wanted);
   for (int w = 0; w < gGame.waypoints.count; ++w) {
     const float cost = WaypointCost(WaypointPosition(w), wanted);
-    if (cost < bestCost && HasRoute(from, w)) best = w, bestCost = cost;
+    if (cost < bestCost && GoalInReach(from, w)) best = w, bestCost = cost;
   }
   return best;
 }
@@ -209,10 +218,11 @@ Vec3 FacingFromHeading(float heading, float verticalPart) {
 void SetGoal(int index, int goal) {
   Bot& bot = gGame.bots[index];
   // On a generated graph of several parts, a goal the bot's route cannot reach (the player
-  // on a ledge it cannot climb) becomes the reachable waypoint nearest to it.
+  // on a ledge it cannot climb) or that it would never get out of (the player down a pit)
+  // becomes the waypoint nearest to it that the bot may take.
   const int count = gGame.waypoints.count;
   if (gGame.waypoints.generated && bot.targetWaypoint >= 0 && bot.targetWaypoint < count &&
-      !HasRoute(bot.targetWaypoint, goal))
+      !GoalInReach(bot.targetWaypoint, goal))
     goal = NearestReachableTo(bot.targetWaypoint, goal);
   bot.goalWaypoint = goal;
   // The next hop is taken from the waypoint the bot was walking to, not from where it is.
@@ -253,6 +263,9 @@ void EnterState(int index, int code) {
       bot.state = StateHunt;
       bot.steerMode = SteerAtWaypoint;
       bot.targetWaypoint = NearestVisibleWaypoint(index);
+      // The waypoint in sight may lie down a pit the bot stands beside.
+      if (gGame.waypoints.generated && !LeadsToLargestPart(bot.targetWaypoint))
+        bot.targetWaypoint = NearestReachableWaypoint(bot.position);
       SetGoal(index, bot.lastSeenPlayerWaypoint);
       bot.torsoAnimationDirty = true;
       bot.moveMode = MovingMode();
@@ -341,11 +354,19 @@ void MoveBot(int index) {
     if (gGame.slowMotion) speed /= SlowMotionDivisor;
     asked = speed;
     bot.previousPosition = bot.position;
-    if (generated)
+    if (generated && !bot.falling) {
+      // A walking bot drops only where its way leads down: never below its target's floor
+      // (into a pit beside its way), or below its own while it steers at anything else.
+      const float floorHeight =
+          bot.steerMode == SteerAtWaypoint ? WaypointPosition(bot.targetWaypoint).y : bot.position.y;
+      bot.position = BodyStepKeepingFooting(gGame.level, bot.previousPosition, bot.facing, bot.moveDirection, speed,
+                                            floorHeight - DropAllowance);
+    } else if (generated) {
       bot.position = BodyStep(gGame.level, bot.previousPosition, bot.facing, speed, bot.falling,
                               BotFallStep / (gGame.slowMotion ? SlowMotionDivisor : 1.0f));
-    else
+    } else {
       bot.position = MoveWithSlide(bot.previousPosition, bot.position + bot.facing * speed);
+    }
   }
   if (bot.moveMode != MoveStand && !link.stand) {
     Unstick(index, asked);

@@ -1,6 +1,8 @@
 // A bot's body on a level with a generated graph: whether a floor is under it, and one tick of
 // its step, which falls where no floor holds it up. The game's movement step and the graph
 // builder's trial walks share it, so a link walked in a trial is walked alike in the game.
+// The game's bots also keep their footing: they never step off an edge that drops them
+// below where they are going.
 #include "bots/bot.h"
 #include "core/level.h"
 #include "player/physics.h"
@@ -10,6 +12,8 @@ namespace {
 // Under a walking bot's soles there is floor this close; further down it falls. Stairs and
 // ramps are walked within this reach by the steering's vertical part.
 constexpr float FloorReach = 48;
+// How far below a body a fall is followed to the floor it lands on; nothing there is a void.
+constexpr float DeepestFall = 8192;
 
 // A floor face under a body: steeper ones are walls.
 constexpr float FloorNormal = 0.7f;
@@ -49,4 +53,24 @@ Vec3 BodyStep(Level& level, Vec3 position, Vec3 facing, float speed, bool fallin
   if (across.y > 0) across.y = 0;
   const Vec3 moved = speed > 0 ? SlideMove(level, position, position + across * speed, false) : position;
   return level.Trace(moved, moved - Vec3(0, fallStep, 0), BodyExtents).end;
+}
+
+bool FootingHolds(Level& level, Vec3 centre, float lowest) {
+  if (BodyOnFloor(level, centre)) return true;
+  const TraceResult fall = level.Trace(centre, centre - Vec3(0, DeepestFall, 0), BodyExtents);
+  return fall.fraction < 1.0f && fall.end.y >= lowest;
+}
+
+Vec3 BodyStepKeepingFooting(Level& level, Vec3 position, Vec3 facing, Vec3 straight, float speed, float lowest) {
+  if (speed <= 0) return position;
+  // Turning bots cut corners: the facing may lead over an edge the way to the target keeps
+  // clear of; along an edge, one axis of that way may still be open.
+  const Vec3 across = NormalizeOrZero(Vec3(straight.x, 0, straight.z));
+  const Vec3 ways[] = {facing, Vec3(across.x, straight.y, across.z),
+                       Vec3(across.x < 0 ? -1.0f : 1.0f, 0, 0), Vec3(0, 0, across.z < 0 ? -1.0f : 1.0f)};
+  for (const Vec3& way : ways) {
+    const Vec3 next = BodyStep(level, position, way, speed, false, 0);
+    if (FootingHolds(level, next, lowest)) return next;
+  }
+  return position;
 }

@@ -84,4 +84,5 @@ struct RouteTable {
   // part and each part's size. Empty for the built-in graph, which is one part.
   std::vector<int> part;
   std::vector<int> partSize;
+  int largestPartWaypoint = -1;  // a waypoint of the largest part; -1 for the built-in graph
 };
