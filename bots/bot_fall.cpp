@@ -5,6 +5,7 @@
 // below where they are going.
 #include "bots/bot.h"
 #include "core/level.h"
+#include "player/physics.h"
 
 namespace {
 
@@ -14,9 +15,26 @@ constexpr float FloorReach = 48;
 // How far below a body a fall is followed to the floor it lands on; nothing there is a void.
 constexpr float DeepestFall = 8192;
 
-Vec3 SlideMove(Level& level, Vec3 start, Vec3 end) {
+// A floor face under a body: steeper ones are walls.
+constexpr float FloorNormal = 0.7f;
+
+// The move, stopped and slid along what it meets; walking (`climb`), a step up to the player's
+// StepHeight (a stair, the edge of a lift or a pad) is climbed as the player climbs it: the
+// move tried that much higher and the body set down on the step.
+Vec3 SlideMove(Level& level, Vec3 start, Vec3 end, bool climb) {
   TraceResult r = level.Trace(start, end, BodyExtents);
-  if (r.fraction != 1.0f) r = level.TraceSlide(start, end, BodyExtents);
+  if (r.fraction == 1.0f) return r.end;
+  if (climb) {
+    const TraceResult lift = level.Trace(start, start + Vec3(0, StepHeight, 0), BodyExtents);
+    const float raise = lift.end.y - start.y;
+    const TraceResult raised = level.Trace(lift.end, end + Vec3(0, raise, 0), BodyExtents);
+    if (raise > 0 && raised.fraction > r.fraction && !raised.allSolid) {
+      const TraceResult down = level.Trace(raised.end, raised.end - Vec3(0, raise, 0), BodyExtents);
+      if (down.fraction < 1.0f && !down.allSolid && down.normal.y > FloorNormal && down.end.y > start.y + 0.5f)
+        return down.end;
+    }
+  }
+  r = level.TraceSlide(start, end, BodyExtents);
   return r.end;
 }
 
@@ -28,12 +46,12 @@ bool BodyOnFloor(Level& level, Vec3 centre) {
 }
 
 Vec3 BodyStep(Level& level, Vec3 position, Vec3 facing, float speed, bool falling, float fallStep) {
-  if (!falling) return speed > 0 ? SlideMove(level, position, position + facing * speed) : position;
+  if (!falling) return speed > 0 ? SlideMove(level, position, position + facing * speed, true) : position;
   // In the air the steering still turns and carries the bot across, and may take it down
   // faster, never up; the fall takes it down by the fall step and ends on what it meets.
   Vec3 across = facing;
   if (across.y > 0) across.y = 0;
-  const Vec3 moved = speed > 0 ? SlideMove(level, position, position + across * speed) : position;
+  const Vec3 moved = speed > 0 ? SlideMove(level, position, position + across * speed, false) : position;
   return level.Trace(moved, moved - Vec3(0, fallStep, 0), BodyExtents).end;
 }
 
