@@ -3,6 +3,8 @@
 // builder's trial walks share it, so a link walked in a trial is walked alike in the game.
 // The game's bots also keep their footing: they never step off an edge that drops them
 // below where they are going.
+#include <cmath>
+
 #include "bots/bot.h"
 #include "core/level.h"
 
@@ -37,6 +39,22 @@ Vec3 BodyStep(Level& level, Vec3 position, Vec3 facing, float speed, bool fallin
   return level.Trace(moved, moved - Vec3(0, fallStep, 0), BodyExtents).end;
 }
 
+namespace {
+
+float Across(Vec3 a, Vec3 b) { return std::hypot(b.x - a.x, b.z - a.z); }
+
+// A step blocked short of half its length by a riser is tried again lifted by a step's
+// height and set down on what is there: bots climb stairs however gently they steer up.
+Vec3 StepUpIfBlocked(Level& level, Vec3 position, Vec3 stepped, Vec3 way, float speed) {
+  if (Across(position, stepped) >= 0.5f * speed * std::hypot(way.x, way.z)) return stepped;
+  const Vec3 lifted = level.Trace(position, position + Vec3(0, BotStepHeight, 0), BodyExtents).end;
+  const Vec3 over = SlideMove(level, lifted, lifted + Vec3(way.x, 0, way.z) * speed);
+  const Vec3 landed = level.Trace(over, over - Vec3(0, lifted.y - position.y, 0), BodyExtents).end;
+  return Across(position, landed) > Across(position, stepped) ? landed : stepped;
+}
+
+}  // namespace
+
 bool FootingHolds(Level& level, Vec3 centre, float lowest) {
   if (BodyOnFloor(level, centre)) return true;
   const TraceResult fall = level.Trace(centre, centre - Vec3(0, DeepestFall, 0), BodyExtents);
@@ -51,7 +69,7 @@ Vec3 BodyStepKeepingFooting(Level& level, Vec3 position, Vec3 facing, Vec3 strai
   const Vec3 ways[] = {facing, Vec3(across.x, straight.y, across.z),
                        Vec3(across.x < 0 ? -1.0f : 1.0f, 0, 0), Vec3(0, 0, across.z < 0 ? -1.0f : 1.0f)};
   for (const Vec3& way : ways) {
-    const Vec3 next = BodyStep(level, position, way, speed, false, 0);
+    const Vec3 next = StepUpIfBlocked(level, position, BodyStep(level, position, way, speed, false, 0), way, speed);
     if (FootingHolds(level, next, lowest)) return next;
   }
   return position;

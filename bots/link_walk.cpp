@@ -35,6 +35,8 @@ Level TracingCopy(const Level& level) {
   copy.brushes = level.brushes;
   copy.brushSides = level.brushSides;
   copy.textures = level.textures;
+  copy.models = level.models;  // brush models (doors, lifts) stop bodies as in the level
+  copy.modelPlacements = level.modelPlacements;
   copy.collisionTriangles = level.collisionTriangles;
   copy.collisionSurfaces = level.collisionSurfaces;
   copy.skipDistantBrushes = level.skipDistantBrushes;
