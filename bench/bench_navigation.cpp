@@ -3,6 +3,8 @@
 // side): its build time and the memory it takes at its peak, against parsing the level file,
 // and the memory still held once it is done (the graph and route table alone should stay);
 // then the same build without the walks down from ledges (links one way), for what they add.
+// `bench_navigation N` takes N copies (8 by default: about 450 waypoints, 16: about 900);
+// `bench_navigation arena` the open arena full of props and curved patches (about 870).
 // Measured in one run, so the ratios hold on a noisy machine; the processor time the build took
 // on all its threads shows what a busy machine's clock time hides.
 #include <malloc.h>
@@ -18,6 +20,7 @@
 #include "bots/waypoints.h"
 #include "core/game_state.h"
 #include "core/level.h"
+#include "support/arena_level.h"
 #include "support/nav_level.h"
 
 namespace {
@@ -44,10 +47,11 @@ size_t HeapInUse() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int copies = argc > 1 ? std::atoi(argv[1]) : 8;
+  const bool arena = argc > 1 && std::string(argv[1]) == "arena";
+  const int copies = argc > 1 && !arena ? std::atoi(argv[1]) : 8;
   std::string error;
-  const std::vector<uint8_t> file = NavLevelFile(copies);
-  const size_t brushCount = NavLevelBrushes(copies).size();
+  const std::vector<uint8_t> file = arena ? ArenaLevel().BuildFile() : NavLevelFile(copies);
+  const std::string levelName = arena ? "the arena level" : std::to_string(copies) + " copies of the test level";
   Level& level = gGame.level;
   auto start = Clock::now();
   if (!level.Parse(file.data(), file.size(), &error)) {
@@ -78,8 +82,7 @@ int main(int argc, char** argv) {
   const size_t tablesKept = 2 * sizeof(int) * static_cast<size_t>(gGame.waypoints.count) * gGame.waypoints.count +
                             3 * sizeof(float) * static_cast<size_t>(gGame.waypoints.count);
 
-  std::printf("navigation graph on %d copies of the test level (%zu brushes, file %zu KB):\n", copies,
-              brushCount, file.size() / 1024);
+  std::printf("navigation graph on %s (file %zu KB):\n", levelName.c_str(), file.size() / 1024);
   std::printf("  parse the level file                    %9.1f ms\n", parseMs);
   std::printf("  build the graph                        %9.1f ms = %.1fx parsing\n", graphMs, graphMs / parseMs);
   std::printf("    processor time on all its threads    %9.1f ms\n", graphProcessorMs);
