@@ -57,7 +57,6 @@ constexpr float BotArrivalRadius = 30.0f;    // on x and on z, inclusive; height
 // links and never fall). A bot with no floor close under its soles falls at the player's fall
 // speed (256 units a second, 85 game ticks a second), the steering still carrying it across.
 constexpr float BotFallStep = 256.0f / 85.0f;  // units per tick
-constexpr float BotStepHeight = 24;            // a walking bot climbs risers this high
 // Whether a floor is close enough under the body at `centre` to hold it up.
 bool BodyOnFloor(Level& level, Vec3 centre);
 // One tick: `speed` along `facing` with the slide; falling, only across and down, then down
@@ -68,8 +67,7 @@ Vec3 BodyStep(Level& level, Vec3 position, Vec3 facing, float speed, bool fallin
 bool FootingHolds(Level& level, Vec3 centre, float lowest);
 // A walking bot's tick (not falling) that never ends with a fall below `lowest`: the step
 // along `facing`, else along `straight` (the way to its target), else along the x or the z
-// part of that way; where every one would drop it too far, it stays and turns in place. A
-// step a riser blocks is tried again BotStepHeight higher.
+// part of that way; where every one would drop it too far, it stays and turns in place.
 Vec3 BodyStepKeepingFooting(Level& level, Vec3 position, Vec3 facing, Vec3 straight, float speed, float lowest);
 
 // Where bot `index`'s grenades start: the muzzle of the weapon its character holds as last

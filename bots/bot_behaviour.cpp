@@ -5,6 +5,7 @@
 #include "bots/bot.h"
 #include "bots/graph_builder.h"
 #include "bots/level_bots.h"
+#include "bots/link_follow.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"
 #include "core/game_state.h"
@@ -339,6 +340,7 @@ void UpdateBot(int index) {
 void MoveBot(int index) {
   Bot& bot = gGame.bots[index];
   const bool generated = gGame.waypoints.generated;
+  if (gGame.botFlights[index].active) return;  // thrown by a jump pad: the flight moves it
   if (generated) {
     // Bodies fall on generated levels; one that lands where its target is out of its reach
     // finds its way again.
@@ -350,13 +352,16 @@ void MoveBot(int index) {
   }
   // A falling bot arrives once it has landed.
   if (bot.steerMode == SteerAtWaypoint && !bot.falling) CheckArrival(index);
+  // A jump pad, teleporter or lift on the way: where to walk, or to stand and wait.
+  const LinkStep link = generated && !bot.falling ? FollowSpecialLink(index) : LinkStep();
+  if (link.giveUp) Replan(index);
   if (bot.lastWaypoint == bot.goalWaypoint && bot.moveMode != MoveStand) {
     bot.moveMode = MoveStand;  // the bot stops at its goal
     bot.legsAnimationDirty = true;
   }
 
   if (bot.steerMode == SteerAtWaypoint)
-    bot.moveDirection = NormalizeOrZero(WaypointPosition(bot.targetWaypoint) - bot.position);
+    bot.moveDirection = NormalizeOrZero((link.onLink ? link.steerAt : WaypointPosition(bot.targetWaypoint)) - bot.position);
   else if (bot.steerMode == SteerAtAimPoint)
     bot.moveDirection = NormalizeOrZero(bot.aimPoint - bot.position);
   bot.desiredHeading = HeadingFromDirection(bot.moveDirection.x, bot.moveDirection.z);
@@ -366,7 +371,7 @@ void MoveBot(int index) {
   bot.facing = FacingFromHeading(bot.heading, bot.moveDirection.y);
 
   float asked = 0;  // the step the bot was asked to take this tick (its speed)
-  const bool moving = bot.moveMode == MoveWalk || bot.moveMode == MoveRun;
+  const bool moving = (bot.moveMode == MoveWalk || bot.moveMode == MoveRun) && !link.stand;
   if (moving || bot.falling) {
     float speed = !moving ? 0 : bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
     if (gGame.slowMotion) speed /= SlowMotionDivisor;
@@ -386,8 +391,8 @@ void MoveBot(int index) {
       bot.position = MoveWithSlide(bot.previousPosition, bot.position + bot.facing * speed);
     }
   }
-  if (bot.moveMode != MoveStand) {
+  if (bot.moveMode != MoveStand && !link.stand) {
     Unstick(index, asked);
-    if (generated) WatchProgress(index);
+    if (generated && !link.onLink) WatchProgress(index);
   }
 }

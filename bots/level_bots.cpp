@@ -52,7 +52,7 @@ void LoadWaypointsForLevel(bool defaultLevel) {
   WaypointGraph graph;
   GraphBuildReport report;
   std::string error;
-  if (BuildLevelWaypointGraph(gGame.level, GraphBuildSettings(), &graph, &report, &error)) {
+  if (BuildLevelWaypointGraph(gGame.level, GraphBuildSettings(), &graph, &report, &error, &gGame.movers)) {
     gGame.waypoints = std::move(graph);
     std::printf("Waypoint graph: %d waypoints, %d links (%d one-way), %d parts, largest %d, built in %.0f ms\n",
                 report.waypoints, report.links, report.oneWay, report.components, report.largest,

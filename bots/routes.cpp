@@ -81,6 +81,11 @@ std::vector<std::vector<Into>> LinksInto(const WaypointGraph& graph) {
   for (int r = 0; r < graph.count; ++r)
     for (int c = 0; c < graph.count; ++c)
       if (graph.links[r][c] == 1) into[c].push_back(Into{r, WaypointCost(WaypointPosition(c), WaypointPosition(r))});
+  // A jump pad, teleporter or lift costs the way through it, not the distance between its ends.
+  for (const SpecialLink& link : graph.special)
+    if (link.to >= 0 && link.to < graph.count)
+      for (Into& in : into[link.to])
+        if (in.from == link.from) in.cost = link.cost;
   return into;
 }
 
