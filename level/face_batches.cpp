@@ -2,12 +2,12 @@
 // found are sorted near to far (so the depth test turns away hidden pixels before they are
 // shaded), each surface texture and lightmap pair is gathered where its nearest face stands
 // (within bands of distance), runs of a pair become one indexed triangle list, and textures
-// are bound only when they change. The picture is the one that drawing face by face gives: the same triangles with
-// their vertices in the same order. A face that reaches outside the view is drawn on its own,
-// as before: a clipped triangle in a batch makes Mesa send the whole batch down its clipping
-// path, which puts a few edge pixels on the other side. Faces lit by their vertex colours
-// carry them, times the current colour, in the copied vertices. Faces whose material asks
-// for an alpha test or no culling (face_looks.h) form batches of their own.
+// are bound only when they change. The picture is the one that drawing face by face gives:
+// the same triangles with their vertices in the same order. A face that reaches outside the
+// view is drawn on its own, as before: a clipped triangle in a batch makes Mesa send the whole
+// batch down its clipping path, which puts a few edge pixels on the other side. Faces lit by
+// their vertex colours carry them, times the current colour, in the copied vertices. Faces
+// whose material asks for an alpha test or no culling (face_looks.h) form batches of their own.
 #include <GL/gl.h>
 
 #include <algorithm>
