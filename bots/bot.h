@@ -62,6 +62,13 @@ bool BodyOnFloor(Level& level, Vec3 centre);
 // One tick: `speed` along `facing` with the slide; falling, only across and down, then down
 // by `fallStep` onto whatever it meets.
 Vec3 BodyStep(Level& level, Vec3 position, Vec3 facing, float speed, bool falling, float fallStep);
+// Whether a body at `centre` stands on a floor, or falls from there onto one whose resting
+// centre is no lower than `lowest`.
+bool FootingHolds(Level& level, Vec3 centre, float lowest);
+// A walking bot's tick (not falling) that never ends with a fall below `lowest`: the step
+// along `facing`, else along `straight` (the way to its target), else along the x or the z
+// part of that way; where every one would drop it too far, it stays and turns in place.
+Vec3 BodyStepKeepingFooting(Level& level, Vec3 position, Vec3 facing, Vec3 straight, float speed, float lowest);
 
 // Where bot `index`'s grenades start: the muzzle of the weapon its character holds as last
 // drawn, in world coordinates; without a loaded character, 50 ahead along `facing` and 20

@@ -5,6 +5,7 @@
 #include "bots/bot.h"
 #include "bots/graph_builder.h"
 #include "bots/level_bots.h"
+#include "bots/link_follow.h"
 #include "bots/waypoints.h"
 #include "combat/shots.h"
 #include "core/game_state.h"
@@ -28,6 +29,9 @@ constexpr float DegreesToRadians = 0.017453293f;
 constexpr float NoProgressSeconds = 3;     // without coming closer to the target: re-plan
 constexpr float ProgressStep = 8;          // coming this much closer counts as progress
 constexpr float TicksPerSecond = 85;
+// A step off an edge may land this much lower than the target waypoint (body centres): a
+// floor's reach, as close as the steering holds a bot to its floor.
+constexpr float DropAllowance = 48;
 
 // The next waypoint from `from` toward `goal`. A pair without a route (only possible in a
 // graph that is not connected) keeps the bot on `from` rather than indexing with -2.
@@ -66,14 +70,20 @@ int RandomWaypoint(int index) {
 
 int MovingMode() { return gGame.botsRun ? MoveRun : MoveWalk; }
 
-// Of the waypoints reachable from `from`, the one nearest to `goal` (from itself at worst).
+// Whether a bot at waypoint `from` may take `goal`: its route reaches it, and it is no dead
+// end (a pit with no way back) unless the bot is in that dead end already.
+bool GoalInReach(int from, int goal) {
+  return HasRoute(from, goal) && (LeadsToLargestPart(goal) || !LeadsToLargestPart(from));
+}
+
+// Of the waypoints `from` may take as goals, the one nearest to `goal` (from itself at worst).
 int NearestReachableTo(int from, int goal) {
   const Vec3 wanted = WaypointPosition(goal);
   int best = from;
   float bestCost = WaypointCost(WaypointPosition(from), wanted);
   for (int w = 0; w < gGame.waypoints.count; ++w) {
     const float cost = WaypointCost(WaypointPosition(w), wanted);
-    if (cost < bestCost && HasRoute(from, w)) best = w, bestCost = cost;
+    if (cost < bestCost && GoalInReach(from, w)) best = w, bestCost = cost;
   }
   return best;
 }
@@ -208,10 +218,11 @@ Vec3 FacingFromHeading(float heading, float verticalPart) {
 void SetGoal(int index, int goal) {
   Bot& bot = gGame.bots[index];
   // On a generated graph of several parts, a goal the bot's route cannot reach (the player
-  // on a ledge it cannot climb) becomes the reachable waypoint nearest to it.
+  // on a ledge it cannot climb) or that it would never get out of (the player down a pit)
+  // becomes the waypoint nearest to it that the bot may take.
   const int count = gGame.waypoints.count;
   if (gGame.waypoints.generated && bot.targetWaypoint >= 0 && bot.targetWaypoint < count &&
-      !HasRoute(bot.targetWaypoint, goal))
+      !GoalInReach(bot.targetWaypoint, goal))
     goal = NearestReachableTo(bot.targetWaypoint, goal);
   bot.goalWaypoint = goal;
   // The next hop is taken from the waypoint the bot was walking to, not from where it is.
@@ -252,6 +263,9 @@ void EnterState(int index, int code) {
       bot.state = StateHunt;
       bot.steerMode = SteerAtWaypoint;
       bot.targetWaypoint = NearestVisibleWaypoint(index);
+      // The waypoint in sight may lie down a pit the bot stands beside.
+      if (gGame.waypoints.generated && !LeadsToLargestPart(bot.targetWaypoint))
+        bot.targetWaypoint = NearestReachableWaypoint(bot.position);
       SetGoal(index, bot.lastSeenPlayerWaypoint);
       bot.torsoAnimationDirty = true;
       bot.moveMode = MovingMode();
@@ -303,6 +317,7 @@ void UpdateBot(int index) {
 void MoveBot(int index) {
   Bot& bot = gGame.bots[index];
   const bool generated = gGame.waypoints.generated;
+  if (gGame.botFlights[index].active) return;  // thrown by a jump pad: the flight moves it
   if (generated) {
     // Bodies fall on generated levels; one that lands where its target is out of its reach
     // finds its way again.
@@ -314,13 +329,16 @@ void MoveBot(int index) {
   }
   // A falling bot arrives once it has landed.
   if (bot.steerMode == SteerAtWaypoint && !bot.falling) CheckArrival(index);
+  // A jump pad, teleporter or lift on the way: where to walk, or to stand and wait.
+  const LinkStep link = generated && !bot.falling ? FollowSpecialLink(index) : LinkStep();
+  if (link.giveUp) Replan(index);
   if (bot.lastWaypoint == bot.goalWaypoint && bot.moveMode != MoveStand) {
     bot.moveMode = MoveStand;  // the bot stops at its goal
     bot.legsAnimationDirty = true;
   }
 
   if (bot.steerMode == SteerAtWaypoint)
-    bot.moveDirection = NormalizeOrZero(WaypointPosition(bot.targetWaypoint) - bot.position);
+    bot.moveDirection = NormalizeOrZero((link.onLink ? link.steerAt : WaypointPosition(bot.targetWaypoint)) - bot.position);
   else if (bot.steerMode == SteerAtAimPoint)
     bot.moveDirection = NormalizeOrZero(bot.aimPoint - bot.position);
   bot.desiredHeading = HeadingFromDirection(bot.moveDirection.x, bot.moveDirection.z);
@@ -330,20 +348,28 @@ void MoveBot(int index) {
   bot.facing = FacingFromHeading(bot.heading, bot.moveDirection.y);
 
   float asked = 0;  // the step the bot was asked to take this tick (its speed)
-  const bool moving = bot.moveMode == MoveWalk || bot.moveMode == MoveRun;
+  const bool moving = (bot.moveMode == MoveWalk || bot.moveMode == MoveRun) && !link.stand;
   if (moving || bot.falling) {
     float speed = !moving ? 0 : bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
     if (gGame.slowMotion) speed /= SlowMotionDivisor;
     asked = speed;
     bot.previousPosition = bot.position;
-    if (generated)
+    if (generated && !bot.falling) {
+      // A walking bot drops only where its way leads down: never below its target's floor
+      // (into a pit beside its way), or below its own while it steers at anything else.
+      const float floorHeight =
+          bot.steerMode == SteerAtWaypoint ? WaypointPosition(bot.targetWaypoint).y : bot.position.y;
+      bot.position = BodyStepKeepingFooting(gGame.level, bot.previousPosition, bot.facing, bot.moveDirection, speed,
+                                            floorHeight - DropAllowance);
+    } else if (generated) {
       bot.position = BodyStep(gGame.level, bot.previousPosition, bot.facing, speed, bot.falling,
                               BotFallStep / (gGame.slowMotion ? SlowMotionDivisor : 1.0f));
-    else
+    } else {
       bot.position = MoveWithSlide(bot.previousPosition, bot.position + bot.facing * speed);
+    }
   }
-  if (bot.moveMode != MoveStand) {
+  if (bot.moveMode != MoveStand && !link.stand) {
     Unstick(index, asked);
-    if (generated) WatchProgress(index);
+    if (generated && !link.onLink) WatchProgress(index);
   }
 }

@@ -10,8 +10,10 @@
 #include <cmath>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 
 #include "bots/graph_builder.h"
+#include "bots/mover_links.h"
 #include "bots/navmesh.h"
 #include "bots/worker_threads.h"
 #include "core/disjoint_sets.h"
@@ -108,13 +110,15 @@ std::vector<Candidate> Candidates(const NavMesh& mesh, float gridStep) {
   return out;
 }
 
+// `clear` says whether a place is free of the level's moving parts and trigger volumes.
+template <typename Clear>
 std::vector<Place> SpreadPlaces(Level& level, const std::vector<Candidate>& candidates,
-                                const GraphBuildSettings& s) {
+                                const GraphBuildSettings& s, Clear clear) {
   std::vector<Place> places;
   PlaceGrid grid(s.spacing);
   for (const Candidate& c : candidates) {
     Vec3 centre;
-    if (!RestingBodyCentre(level, c.floor, &centre)) continue;
+    if (!RestingBodyCentre(level, c.floor, &centre) || !clear(centre)) continue;
     bool crowded = false;
     grid.Near(centre, 1, [&](int i) {
       const Vec3 p = places[i].centre;
@@ -275,18 +279,27 @@ void TryPairs(const std::vector<Pair>& pairs, const std::vector<Place>& places, 
 }  // namespace
 
 bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, WaypointGraph* graph,
-                             GraphBuildReport* report, std::string* error) {
+                             GraphBuildReport* report, std::string* error, const LevelMovers* movers) {
   const auto started = std::chrono::steady_clock::now();
   *report = GraphBuildReport();
   std::vector<Place> places;
   GraphBuildSettings s = settings;
+  const LevelMovers none;
+  const LevelMovers& levelMovers = movers ? *movers : none;
+  const MoverVolumes volumes = FindMoverVolumes(level, levelMovers);
+  auto clear = [&](Vec3 centre) { return PlaceClearOfMovers(volumes, centre); };
   {
     NavMesh mesh;
     if (!BuildNavMesh(level, s.mesh, &mesh, error)) return false;
+    // Where jump pads and teleporters put a body come first: their links end there.
+    std::vector<Candidate> ends;
+    for (const Vec3& end : MoverLinkEnds(level, levelMovers)) ends.push_back(Candidate{end, -1});
     // A level too large for the graph's capacity, or for the trial walks' budget, gets its
     // waypoints further apart.
     for (;;) {
-      places = SpreadPlaces(level, Candidates(mesh, s.gridStep), s);
+      std::vector<Candidate> candidates = ends;
+      for (const Candidate& c : Candidates(mesh, s.gridStep)) candidates.push_back(c);
+      places = SpreadPlaces(level, candidates, s, clear);
       if (static_cast<int>(places.size()) <= MaxGeneratedWaypoints &&
           PairsWithin(places, s.linkRange).size() <= MaxTrialPairs)
         break;
@@ -302,25 +315,36 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
 
   const int count = static_cast<int>(places.size());
   Linker linker{s, places, std::vector<std::vector<std::pair<int, float>>>(count), SeparateSets(count)};
-  // The calling thread traces on the level itself, every other worker on its own copy.
-  std::vector<Level> copies(WorkerThreadCount(s.workers) - 1);
-  std::vector<Level*> tracers = {&level};
+  // Every worker traces on its own copy of the level, with the doors that open as a body
+  // comes open; the level itself is left as it is.
+  std::vector<Level> copies(WorkerThreadCount(s.workers));
+  std::vector<Level*> tracers;
   for (Level& copy : copies) {
     copy = TracingCopy(level);
+    OpenDoorsForWalks(copy, levelMovers);
     tracers.push_back(&copy);
   }
+  // No walked link crosses a moving part's way (but a door's that opens) or a trigger volume.
+  auto walkable = [&](std::vector<Pair> pairs) {
+    pairs.erase(std::remove_if(pairs.begin(), pairs.end(),
+                               [&](const Pair& p) {
+                                 return !WayClearOfMovers(volumes, places[p.a].centre, places[p.b].centre);
+                               }),
+                pairs.end());
+    return pairs;
+  };
   auto take = [&](const Pair& p, const LinkTrial& trial) {
     linker.Take(p.a, p.b, p.length, trial);
     return true;
   };
   TryPairs(
-      PairsWithin(places, s.linkRange), places, tracers, s.runSpeed, s.drops, false,
+      walkable(PairsWithin(places, s.linkRange)), places, tracers, s.runSpeed, s.drops, false,
       [&](const Pair& p) { return linker.Detoured(p.a, p.b, p.length) && linker.Detoured(p.b, p.a, p.length); },
       take);
   // Parts of the graph on one connected floor: join them with the shortest walkable links.
   int walks = 0;
   TryPairs(
-      PairsWithin(places, 2 * s.linkRange), places, tracers, s.runSpeed, s.drops, false,
+      walkable(PairsWithin(places, 2 * s.linkRange)), places, tracers, s.runSpeed, s.drops, false,
       [&](const Pair& p) {
         return places[p.a].component != places[p.b].component || FindSet(linker.parent, p.a) == FindSet(linker.parent, p.b);
       },
@@ -328,6 +352,19 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
         linker.Take(p.a, p.b, p.length, trial);
         return ++walks < MaxJoiningWalks;
       });
+  // Jump pads, teleporters and lifts: links one way where no walk links the pair already.
+  std::vector<SpecialLink> special;
+  {
+    std::vector<Vec3> centres;
+    for (const Place& p : places) centres.push_back(p.centre);
+    for (const SpecialLink& link : FindMoverLinks(*tracers[0], levelMovers, centres, s.runSpeed)) {
+      if (linker.Linked(link.from, link.to)) continue;
+      LinkTrial trial;
+      trial.forward = true;
+      linker.Take(link.from, link.to, link.cost, trial);
+      special.push_back(link);
+    }
+  }
   // Drops of any height from one part to another: from each place, the shortest one into
   // each part below it that it does not already reach by a link.
   if (s.drops) {
@@ -341,7 +378,7 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
     };
     walks = 0;
     TryPairs(
-        DropPairs(places, s.linkRange), places, tracers, s.runSpeed, true, true,
+        walkable(DropPairs(places, s.linkRange)), places, tracers, s.runSpeed, true, true,
         [&](const Pair& p) {
           return FindSet(linker.parent, p.a) == FindSet(linker.parent, p.b) || dropped(p) ||
                  linker.Detoured(p.a, p.b, p.length);
@@ -363,6 +400,7 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
     graph->z[i] = places[i].centre.z;
     for (const auto& [j, length] : linker.out[i]) graph->links[i][j] = 1;
   }
+  graph->special = std::move(special);
   report->waypoints = count;
   report->links = linker.links;
   report->oneWay = linker.oneWay;

@@ -9,6 +9,7 @@
 #include "core/vec3.h"
 
 class Level;
+struct LevelMovers;
 
 struct GraphBuildSettings {
   float spacing = 96;       // no two waypoints closer than this on the floor (level units)
@@ -46,12 +47,15 @@ bool RestingBodyCentre(Level& level, Vec3 nearFloor, Vec3* centre);
 bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks = nullptr);
 
 // A level holding only what the tracer reads (the tree, brushes, planes, contents, solid
-// curved surfaces), so that another thread can trace on it with its own working state:
+// curved surfaces, the brush models at their placements), so that another thread can trace on it with its own working state:
 // Level::Trace keeps the trace in progress in the level.
 Level TracingCopy(const Level& level);
 
 // Builds the graph of the level: waypoints, links (each way walked: down a ledge a link may go
-// one way only) and the generated flag.
+// one way only) and the generated flag. With the level's movers and triggers (set up, at
+// rest): no waypoint on or in the way of a moving part or in a trigger volume, walks through
+// the doors that open as a body comes, and links one way on jump pads, through teleporters
+// and up lifts (bots/mover_links.h).
 // false with the reason when the level has no floor a bot can stand on.
 bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, WaypointGraph* graph,
-                             GraphBuildReport* report, std::string* error);
+                             GraphBuildReport* report, std::string* error, const LevelMovers* movers = nullptr);

@@ -51,7 +51,7 @@ void LoadWaypointsForLevel(bool defaultLevel) {
   WaypointGraph graph;
   GraphBuildReport report;
   std::string error;
-  if (BuildLevelWaypointGraph(gGame.level, GraphBuildSettings(), &graph, &report, &error)) {
+  if (BuildLevelWaypointGraph(gGame.level, GraphBuildSettings(), &graph, &report, &error, &gGame.movers)) {
     gGame.waypoints = std::move(graph);
     std::printf("Waypoint graph: %d waypoints, %d links (%d one-way), %d parts, largest %d, built in %.0f ms\n",
                 report.waypoints, report.links, report.oneWay, report.components, report.largest,
@@ -95,13 +95,27 @@ void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player) {
 
 int NearestReachableWaypoint(Vec3 position) {
   const int count = gGame.waypoints.count;
+  if (count <= 0) return 0;
   std::vector<std::pair<float, int>> nearest;
   nearest.reserve(count);
   for (int w = 0; w < count; ++w) nearest.push_back({Magnitude(WaypointPosition(w) - position), w});
   const size_t tried = std::min(ReachCandidates, nearest.size());
   std::partial_sort(nearest.begin(), nearest.begin() + tried, nearest.end());
-  for (size_t k = 0; k < tried; ++k)
-    if (WalkReaches(gGame.level, position, WaypointPosition(nearest[k].second), TrialSpeed))
-      return nearest[k].second;
-  return count > 0 ? nearest[0].second : 0;
+  // A waypoint in a dead end (a pit) is walked to only by a bot already down there: it is the
+  // only one that bot reaches.
+  int deadEnd = -1;
+  for (size_t k = 0; k < tried; ++k) {
+    const int w = nearest[k].second;
+    if (deadEnd >= 0 && !LeadsToLargestPart(w)) continue;
+    if (!WalkReaches(gGame.level, position, WaypointPosition(w), TrialSpeed)) continue;
+    if (LeadsToLargestPart(w)) return w;
+    deadEnd = w;
+  }
+  if (deadEnd >= 0) return deadEnd;
+  // None in reach: the nearest one out of a dead end, to steer at until a re-plan.
+  std::pair<float, int> best = nearest[0];
+  for (const auto& candidate : nearest)
+    if (LeadsToLargestPart(candidate.second) && (!LeadsToLargestPart(best.second) || candidate < best))
+      best = candidate;
+  return best.second;
 }

@@ -17,5 +17,7 @@ void LoadWaypointsForLevel(bool defaultLevel);
 void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player);
 
 // The nearest of the few nearest waypoints that a bot at `position` reaches by the graph
-// builder's trial walk (falling included); the nearest of all when it reaches none of them.
+// builder's trial walk (falling included) and that leads to the largest part; a dead end
+// only when it reaches no other (the bot is down in it); when it reaches none of them, the
+// nearest of all that leads to the largest part.
 int NearestReachableWaypoint(Vec3 position);

@@ -81,6 +81,11 @@ std::vector<std::vector<Into>> LinksInto(const WaypointGraph& graph) {
   for (int r = 0; r < graph.count; ++r)
     for (int c = 0; c < graph.count; ++c)
       if (graph.links[r][c] == 1) into[c].push_back(Into{r, WaypointCost(WaypointPosition(c), WaypointPosition(r))});
+  // A jump pad, teleporter or lift costs the way through it, not the distance between its ends.
+  for (const SpecialLink& link : graph.special)
+    if (link.to >= 0 && link.to < graph.count)
+      for (Into& in : into[link.to])
+        if (in.from == link.from) in.cost = link.cost;
   return into;
 }
 
@@ -119,6 +124,12 @@ void BuildGeneratedRouteTable() {
   const int parts = GraphParts(gGame.waypoints, &gGame.routes.part);
   gGame.routes.partSize.assign(parts, 0);
   for (int p : gGame.routes.part) ++gGame.routes.partSize[p];
+  // The largest part (the lowest-numbered of equals) and its first waypoint.
+  int largest = 0;
+  for (int p = 1; p < parts; ++p)
+    if (gGame.routes.partSize[p] > gGame.routes.partSize[largest]) largest = p;
+  for (int w = 0; w < count && gGame.routes.largestPartWaypoint < 0; ++w)
+    if (gGame.routes.part[w] == largest) gGame.routes.largestPartWaypoint = w;
 }
 
 }  // namespace
@@ -136,6 +147,9 @@ void BuildRouteTable() {
   }
   const int count = gGame.waypoints.count;
   if (gGame.routes.nextHop.size() < count) gGame.routes = RouteTable(gGame.waypoints.capacity());
+  gGame.routes.part.clear();  // one part: nothing left of a generated graph's parts
+  gGame.routes.partSize.clear();
+  gGame.routes.largestPartWaypoint = -1;
   for (int i = 0; i < count; ++i)
     for (int j = 0; j < count; ++j) gGame.routes.nextHop[i][j] = NoRoute;
   for (int i = 0; i < count; ++i)
@@ -199,6 +213,13 @@ int GraphParts(const WaypointGraph& graph, std::vector<int>* part) {
 int WaypointPart(int w) {
   const std::vector<int>& part = gGame.routes.part;
   return w >= 0 && w < static_cast<int>(part.size()) ? part[w] : 0;
+}
+
+bool LeadsToLargestPart(int w) {
+  const int count = gGame.waypoints.count;
+  if (w < 0 || w >= count) return false;
+  const int main = gGame.routes.largestPartWaypoint;
+  return main < 0 || HasRoute(w, main);
 }
 
 int PartSize(int w) {

@@ -29,6 +29,9 @@ int GraphParts(const WaypointGraph& graph, std::vector<int>* part);
 // built-in graph is one part).
 int WaypointPart(int w);
 int PartSize(int w);
+// Whether a bot at waypoint w can still get to the largest part (always on the built-in
+// graph). One that cannot is in a dead end: a pit, a ledge below the rest with no way back.
+bool LeadsToLargestPart(int w);
 
 // The waypoint with the lowest cost to p; ties go to the lower index; 0 when none is near.
 int NearestWaypoint(Vec3 p);

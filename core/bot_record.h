@@ -32,6 +32,11 @@ struct Bot {
   int watchedTarget = -1;        // the target waypoint the two fields below are about
   int noProgressTicks = 0;       // ticks since the bot last came closer to it
   float closestToTarget = 0;     // the nearest it came (horizontal distance)
+  // Taking a jump pad, teleporter or lift (bots/link_follow.h): the link (its waypoints),
+  // whether it has carried the bot yet, and the ticks spent on it.
+  int linkFrom = -1, linkTo = -1;
+  bool linkTaken = false;
+  int linkTicks = 0;
 };
 
 constexpr int BotCount = 2;

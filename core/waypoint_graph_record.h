@@ -3,6 +3,8 @@
 #pragma once
 #include <vector>
 
+#include "core/vec3.h"
+
 constexpr int MaxWaypoints = 99;          // capacity of the built-in graph
 constexpr int MaxGeneratedWaypoints = 1024;  // capacity of a graph built for a level
 constexpr int NoRoute = -2;              // a nextHop entry no search has written
@@ -45,6 +47,18 @@ class SquareTable {
   std::vector<int> cells_;
 };
 
+// A link bots take by more than walking: a jump pad's throw, a teleporter, a lift up or down
+// its shaft. The graph's links table holds it as any other link; this says how to take it.
+enum class LinkKind { JumpPad, Teleporter, LiftUp, LiftDown };
+struct SpecialLink {
+  int from = 0, to = 0;     // waypoints
+  LinkKind kind = LinkKind::JumpPad;
+  int mover = -1;           // lifts: the index of the lift in the level's movers
+  Vec3 entry;               // where the bot walks to take it: the volume's middle, the lift's floor
+  Vec3 exit;                // where it comes out: the throw's landing, the destination, the lift's top
+  float cost = 0;           // the route search's cost of the link
+};
+
 struct WaypointGraph {
   // Room for `capacity` waypoints: 99 for the built-in table, as many as a generated graph
   // holds otherwise.
@@ -59,6 +73,7 @@ struct WaypointGraph {
   // Built for the loaded level rather than read from the built-in table: its route table
   // comes from one search per waypoint instead of one per pair.
   bool generated = false;
+  std::vector<SpecialLink> special;  // the links that are taken by more than walking
   int capacity() const { return static_cast<int>(x.size()); }
 };
 
@@ -69,4 +84,5 @@ struct RouteTable {
   // part and each part's size. Empty for the built-in graph, which is one part.
   std::vector<int> part;
   std::vector<int> partSize;
+  int largestPartWaypoint = -1;  // a waypoint of the largest part; -1 for the built-in graph
 };

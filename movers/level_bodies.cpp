@@ -15,7 +15,6 @@
 namespace {
 
 constexpr float SlowMotionDivisor = 20.0f;
-constexpr float FlightFallSpeed = 256.0f;  // the player's fall speed
 
 void ShiftCamera(Vec3 delta) {
   Camera& c = gGame.camera;

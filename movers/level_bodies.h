@@ -3,6 +3,9 @@
 #pragma once
 #include <cstdint>
 
+// How fast a thrown body falls from the top of its path: the player's fall speed, units a second.
+constexpr float FlightFallSpeed = 256.0f;
+
 // Game seconds for `realSeconds` of play: slow motion slows the movers as it slows the bots.
 float MoverSeconds(float realSeconds);
 // Advances the movers, carrying and pushing the player (when `withPlayer`) and the bots.

@@ -17,8 +17,10 @@
 #include "bots/navmesh.h"
 #include "bots/waypoint_data.h"
 #include "bots/waypoints.h"
+#include "combat/shots.h"
 #include "core/game_state.h"
 #include "core/level.h"
+#include "core/random.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"
 #include "support/nav_level.h"
@@ -368,3 +370,99 @@ TEST_F(Navigation, ALevelWithoutFloorsGetsNoGraph) {
 }
 
 }  // namespace
+
+namespace {
+
+int gPitShots = 0;
+void CountPitShot(Vec3, Vec3, int, int) { ++gPitShots; }
+
+}  // namespace
+
+TEST_F(Navigation, BotsKeepOutOfThePitRoamingTheLevelAndComeWhenCalled) {
+  GraphBuildReport report;
+  BuildGraph(&report);
+  const int count = gGame.waypoints.count;
+  int pit = -1;
+  for (int w = 0; w < count; ++w) {
+    const bool inPit = InNavLevelPit(WaypointPosition(w));
+    EXPECT_EQ(LeadsToLargestPart(w), !inPit) << w;
+    if (inPit) pit = w;
+  }
+  ASSERT_GE(pit, 0) << "drops into the pit make a waypoint down there";
+
+  // From the pit's rim the nearest waypoint the bot walks to is never down in it, and the pit
+  // waypoint (the player down there) as a goal becomes one on the rim.
+  Bot& bot = gGame.bots[0];
+  bot = Bot();
+  for (Vec3 rim : {Vec3(1264, -19, 84), Vec3(1264, -19, 244), Vec3(1184, -19, 164), Vec3(1344, -19, 164)}) {
+    const int w = NearestReachableWaypoint(rim);
+    EXPECT_FALSE(InNavLevelPit(WaypointPosition(w))) << rim.x << " " << rim.z;
+    bot.position = rim;
+    bot.targetWaypoint = w;
+    SetGoal(0, pit);
+    EXPECT_NE(bot.goalWaypoint, pit);
+    EXPECT_LT(Magnitude(WaypointPosition(bot.goalWaypoint) - WaypointPosition(pit)), 300);
+  }
+
+  // Two bots roam for a minute of game time from the level's starts (the player out of
+  // their sight), after a different number of random draws each run: they never walk or
+  // slide into the pit beside their ways, keep moving and reach many waypoints. Then sent
+  // to the player in room A, they see the player.
+  for (int draws : {0, 7, 14, 35, 63}) {
+    ResetRandom();
+    for (int k = 0; k < draws; ++k) RandomInt();
+    InitBot(0);
+    InitBot(1);
+    gGame.botsRun = true;
+    gGame.trackedPlayerPosition = Vec3(-2000, 50, 100);  // outside the level
+    PlaceBotsAtStarts({Vec3(300, 156, 1000)}, Vec3(100, 50, 100));
+    std::set<int> reached[BotCount];
+    Vec3 windowStart[BotCount];
+    float moved[BotCount] = {}, leastMoved[BotCount] = {1e9f, 1e9f};
+    bool inPit[BotCount] = {}, saw[BotCount] = {};
+    const int minute = 85 * 60;
+    for (int tick = 0; tick < 2 * minute; ++tick) {
+      if (tick == minute) {
+        gGame.trackedPlayerPosition = Vec3(150, 50, 100);
+        gGame.playerWaypoint = NearestWaypointInSight(gGame.trackedPlayerPosition);
+        SendBotsToPlayer();
+      }
+      for (int i = 0; i < BotCount; ++i) {
+        const Bot& b = gGame.bots[i];
+        if (tick % (85 * 20) == 0) {
+          if (tick > 0 && tick <= minute) leastMoved[i] = std::min(leastMoved[i], moved[i]);
+          windowStart[i] = b.position, moved[i] = 0;
+        }
+        UpdateBot(i);
+        MoveBot(i);
+        moved[i] = std::max(moved[i], Magnitude(b.position - windowStart[i]));
+        if (tick < minute && b.lastWaypoint >= 0) reached[i].insert(b.lastWaypoint);
+        inPit[i] = inPit[i] || (InNavLevelPit(b.position) && b.position.y < NavLevelLayout::RoomC);
+        saw[i] = saw[i] || (tick > minute && b.seesPlayer);
+      }
+    }
+    for (int i = 0; i < BotCount; ++i) {
+      SCOPED_TRACE("bot " + std::to_string(i) + " after " + std::to_string(draws) + " draws");
+      EXPECT_FALSE(inPit[i]);
+      EXPECT_GT(leastMoved[i], 200);
+      EXPECT_GE(reached[i].size(), 15u);
+      EXPECT_TRUE(saw[i]);
+    }
+  }
+
+  // A bot that is down in the pit anyway stays there, and still fights the player it sees.
+  gPitShots = 0;
+  gBotShot = CountPitShot;
+  InitBot(0);
+  bot.position = WaypointPosition(pit);
+  bot.targetWaypoint = NearestReachableWaypoint(bot.position);
+  EXPECT_EQ(bot.targetWaypoint, pit);
+  gGame.trackedPlayerPosition = WaypointPosition(pit) + Vec3(0, 300, 150);
+  for (int tick = 0; tick < 85 * 5; ++tick, fake.now += 12) {
+    UpdateBot(0);
+    MoveBot(0);
+  }
+  EXPECT_EQ(bot.state, StateAttack);
+  EXPECT_GE(gPitShots, 3);
+  gBotShot = FireShot;
+}
