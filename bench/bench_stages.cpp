@@ -1,13 +1,19 @@
 // The cost of surfaces drawn stage by stage: a 1024 x 768 view filled with 192 wall panels
 // of one scripted surface, drawn as plain lit walls (one pass, batched), as one moving stage,
-// and as a moving stage with two more stages over it (an additive glow and a multiplying
-// lightmap). Reported against a true one-texture full-screen quad measured in the same run.
+// as a moving stage with two more stages over it (an additive glow and a multiplying
+// lightmap), and as the usual order of such entries (a lightmap, the moving picture
+// multiplying it, a glow added). The three-stage surfaces are drawn with their stages folded
+// onto texture units and again one pass per stage. Reported against a true one-texture
+// full-screen quad measured in the same run, the frames of all cases taken in turn.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <SDL.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -48,19 +54,24 @@ int main() {
   std::filesystem::current_path(dir);
   WriteTga("textures/b/p.tga", 180, 140, 90);
   WriteTga("textures/b/g.tga", 40, 40, 80);
-  const char* const names[3] = {"textures/b/plain", "textures/b/one", "textures/b/three"};
+  const struct {
+    const char* name;
+    bool folded;
+  } surfaces[] = {{"textures/b/plain", true},   {"textures/b/one", true},   {"textures/b/three", true},
+                  {"textures/b/three", false},  {"textures/b/lit3", true},  {"textures/b/lit3", false}};
+  constexpr int Surfaces = sizeof surfaces / sizeof surfaces[0];
   std::ofstream("scripts/b.shader")
       << "textures/b/plain { { map $lightmap } { map textures/b/p.tga\n blendFunc filter } }\n"
          "textures/b/one { { map textures/b/p.tga\n tcMod scroll 0.1 0 } }\n"
          "textures/b/three { { map textures/b/p.tga\n tcMod scroll 0.1 0 } { map textures/b/g.tga\n blendFunc add\n"
-         " rgbGen wave sin 0.5 0.5 0 1 } { map $lightmap\n blendFunc filter } }\n";
+         " rgbGen wave sin 0.5 0.5 0 1 } { map $lightmap\n blendFunc filter } }\n"
+         "textures/b/lit3 { { map $lightmap } { map textures/b/p.tga\n blendFunc filter\n tcMod scroll 0.1 0 }\n"
+         " { map textures/b/g.tga\n blendFunc add\n rgbGen wave sin 0.5 0.5 0 1 } }\n";
   const GLuint noise = MakeNoiseTexture();
-  double quad = MedianFinishedMs(5, 30, [&] { DrawFullScreenQuad(noise); });
-  std::printf("one-texture full-screen quad: %.3f ms\n", quad);
-  double times[3] = {0, 0, 0};
-  for (int k = 0; k < 3; ++k) {
+  std::vector<std::unique_ptr<Level>> levels;
+  for (int k = 0; k < Surfaces; ++k) {
     LevelBuilder builder;
-    const int texture = builder.AddTexture(names[k], SolidContents);
+    const int texture = builder.AddTexture(surfaces[k].name, SolidContents);
     const int page = builder.AddLightmap(200, 220, 255);
     // 16 x 12 panels filling the view at 100 units (the view spans about +-102 by +-77 there).
     for (int i = 0; i < 16; ++i)
@@ -70,31 +81,58 @@ int main() {
                              texture, page);
       }
     builder.AddWorldBox(Vec3(-200, -200, -120), Vec3(200, 200, -110));
-    Level level;
     gGame.defaultLevel = false;
-    std::string error;
     const std::vector<uint8_t> bytes = builder.BuildFile();
-    std::ofstream("b.bsp", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (!level.LoadBSP("b.bsp")) return std::fprintf(stderr, "level not loaded\n"), 1;
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(75, double(width) / height, 10, 4000);
-    LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_FRONT);
-    times[k] = MedianFinishedMs(5, 30, [&] {
-      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-      gGame.surfaceSeconds += 0.01;
-      level.RenderLevel(Vec3(0, 0, 0));
-    });
-    std::printf("%-18s %d faces drawn: %.3f ms, %.2f quads\n", names[k], level.facesDrawnLastFrame, times[k], times[k] / quad);
-    level.Destroy();
+    const std::string file = "b" + std::to_string(k) + ".bsp";
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    levels.push_back(std::make_unique<Level>());
+    if (!levels.back()->LoadBSP(file.c_str())) return std::fprintf(stderr, "level not loaded\n"), 1;
+    levels.back()->foldedStages = surfaces[k].folded;
   }
-  quad = MedianFinishedMs(5, 30, [&] { DrawFullScreenQuad(noise); });
-  std::printf("one-texture full-screen quad again: %.3f ms\n", quad);
-  std::printf("three stages / one stage: %.2f; three stages / plain lit wall: %.2f\n", times[2] / times[1], times[2] / times[0]);
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(75, double(width) / height, 10, 4000);
+  LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
+  // Round after round, one frame of each case in turn: a change of the machine's load hits
+  // every case alike. The quad is case -1.
+  constexpr int Warmup = 5, Rounds = 31;
+  std::vector<double> samples[Surfaces + 1];
+  for (int round = 0; round < Warmup + Rounds; ++round)
+    for (int k = -1; k < Surfaces; ++k) {
+      glFinish();
+      const auto start = std::chrono::steady_clock::now();
+      if (k < 0) {
+        DrawFullScreenQuad(noise);
+      } else {
+        glMatrixMode(GL_MODELVIEW);
+        LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        gGame.surfaceSeconds += 0.01;
+        levels[k]->RenderLevel(Vec3(0, 0, 0));
+      }
+      glFinish();
+      if (round >= Warmup) samples[k + 1].push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+  double times[Surfaces + 1];
+  for (int k = 0; k <= Surfaces; ++k) {
+    std::sort(samples[k].begin(), samples[k].end());
+    times[k] = samples[k][samples[k].size() / 2];
+  }
+  const double quad = times[0];
+  std::printf("medians of %d rounds; one-texture full-screen quad: %.3f ms\n", Rounds, quad);
+  for (int k = 0; k < Surfaces; ++k)
+    std::printf("%-17s %-9s %d faces, %4d passes: %.3f ms, %.2f quads\n", surfaces[k].name,
+                surfaces[k].folded ? "folded" : "unfolded", levels[k]->facesDrawnLastFrame, levels[k]->stagePassesLastFrame,
+                times[k + 1], times[k + 1] / quad);
+  const double* t = times + 1;
+  std::printf("three stages / one stage: folded %.2f, unfolded %.2f; three / plain lit wall: %.2f\n", t[2] / t[1],
+              t[3] / t[1], t[2] / t[0]);
+  std::printf("lightmap, picture, glow / one stage: folded %.2f, unfolded %.2f\n", t[4] / t[1], t[5] / t[1]);
+  for (auto& level : levels) level->Destroy();
   std::filesystem::current_path("/");
   std::filesystem::remove_all(dir);
   return 0;

@@ -185,6 +185,11 @@ class Level {
   int facesDrawnLastFrame = 0;  // faces drawn by the last RenderLevel (statistics)
   int facesFoggedLastFrame = 0;  // faces it left undrawn, wholly beyond the fog (statistics)
   int facesMagnifiedLastFrame = 0;  // faces it drew with a texture twin (statistics)
+  int stagePassesLastFrame = 0;  // draw passes of faces drawn stage by stage (statistics)
+  // true: stages that multiply or add over an opaque stage are drawn in its pass on texture
+  // units of their own; false: one pass per stage. Both give the same picture (within a step
+  // of rounding); false is kept for comparing the two.
+  bool foldedStages = true;
   // true: the visible faces are drawn near to far, a few large draw calls per texture and
   // lightmap pair; false: one call per face in the order the leaves list them. Both give
   // the same picture and leave the same GL state; false is kept for comparing the two.
@@ -292,10 +297,14 @@ class Level {
   void DrawBlendedFaces(Vec3 eye);
   std::vector<int32_t> skyFaces_, blendedFaces_, stagedFaces_;  // this frame's, in the leaves' order
   void DrawCloudDome(Vec3 eye);       // the cloud sky behind everything drawn so far (cloud_sky.cpp)
+  // The sky box (texture unit 0, the caller turned 2D texturing off), or the flat sky colour,
+  // on the triangles `indices` of the current arrays; leaves the current colour changed.
+  void DrawSkyBackdrop(Vec3 eye, const std::vector<uint32_t>& indices) const;
   void DrawFogVolumes(Vec3 eye);      // fog over the faces seen in or through a fog (fog_volumes.cpp)
   void LoadStagedMaterial(const ShaderEntry& entry);  // surface_textures.cpp
 
   std::vector<BspVertex> stageVertices_;  // a face's vertices as a stage draws them
+  std::vector<float> stageCoords_;         // their texture coordinates on units past the second
   std::vector<uint32_t> stageIndices_;
   std::vector<uint32_t> skyIndices_, blendedIndices_;
   void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1

@@ -10,6 +10,7 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/draw_state.h"
 #include "level/face_arrays.h"
 #include "level/face_looks.h"
 #include "level/fog_volumes.h"
@@ -18,10 +19,6 @@ namespace {
 
 constexpr float FogCell = 16;   // level units: the size of the pieces the coat is reckoned on
 constexpr int MaxFogCuts = 64;  // per triangle side
-
-void ActiveTexture(unsigned int unit) {
-  if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
-}
 
 }  // namespace
 
@@ -53,17 +50,13 @@ void Level::DrawFogVolumes(Vec3 eye) {
   for (const FogVolume& fog : fogs) any = any || fog.distance > 0;
   if (!any || materials.size() != textures.size()) return;
 
-  const bool blend = glIsEnabled(GL_BLEND), glFog = glIsEnabled(GL_FOG), offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
-  GLint source = GL_ONE, destination = GL_ZERO, depthFunction = GL_LESS;
-  GLboolean depthWrites = GL_TRUE;
-  glGetIntegerv(GL_BLEND_SRC, &source);
-  glGetIntegerv(GL_BLEND_DST, &destination);
-  glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
-  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-  const CurrentColour colour = ReadCurrentColour();
-  ActiveTexture(GL_TEXTURE1_ARB);
+  const bool offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+  SavedDrawState saved;
+  saved.Save();
+  const CurrentColour& colour = saved.colour;
+  ActiveTextureUnit(GL_TEXTURE1_ARB);
   glDisable(GL_TEXTURE_2D);
-  ActiveTexture(GL_TEXTURE0_ARB);
+  ActiveTextureUnit(GL_TEXTURE0_ARB);
   glDisable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -143,16 +136,7 @@ void Level::DrawFogVolumes(Vec3 eye) {
   looks.Restore();
   glPolygonOffset(0, 0);
   if (!offset) glDisable(GL_POLYGON_OFFSET_FILL);
-  glBlendFunc(static_cast<GLenum>(source), static_cast<GLenum>(destination));
-  if (!blend) glDisable(GL_BLEND);
-  if (glFog) glEnable(GL_FOG);
-  glDepthFunc(static_cast<GLenum>(depthFunction));
-  glDepthMask(depthWrites);
-  EndVertexColours(colour);
+  saved.Restore();
   PointFaceArrays(vertices.data(), false);
-  if (gGame.texturesOn) glEnable(GL_TEXTURE_2D);
-  if (gGame.lightmapsOn) {
-    ActiveTexture(GL_TEXTURE1_ARB);
-    glEnable(GL_TEXTURE_2D);
-  }
+  LevelTextureUnits();
 }

@@ -57,6 +57,7 @@ bool Level::IsClusterVisible(int fromCluster, int testCluster) const {
 
 void Level::RenderLevel(Vec3 cameraPosition) {
   facesDrawnLastFrame = 0;
+  stagePassesLastFrame = 0;
   facesFoggedLastFrame = 0;
   facesMagnifiedLastFrame = 0;
   if (nodes.empty() || leaves.empty() || vertices.empty()) return;

@@ -151,6 +151,18 @@ void Level::DrawSky(Vec3 eye) {
   glDisable(GL_TEXTURE_2D);
   if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(GL_TEXTURE0_ARB);
   glDisable(GL_TEXTURE_2D);
+  DrawSkyBackdrop(eye, skyIndices_);
+  glColor4fv(colour);
+  if (fog) glEnable(GL_FOG);
+  // The units as the level leaves them: surface textures on 0, lightmaps on 1.
+  if (gGame.texturesOn) glEnable(GL_TEXTURE_2D);
+  if (gGame.lightmapsOn) {
+    if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(GL_TEXTURE1_ARB);
+    glEnable(GL_TEXTURE_2D);
+  }
+}
+
+void Level::DrawSkyBackdrop(Vec3 eye, const std::vector<uint32_t>& indices) const {
   if (skyCube != 0) {
     glEnable(GL_TEXTURE_CUBE_MAP);
     glBindTexture(GL_TEXTURE_CUBE_MAP, skyCube);
@@ -169,7 +181,7 @@ void Level::DrawSky(Vec3 eye) {
   } else {
     glColor3fv(FlatSky);
   }
-  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(skyIndices_.size()), GL_UNSIGNED_INT, skyIndices_.data());
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
 
   if (skyCube != 0) {
     glDisable(GL_TEXTURE_GEN_S);
@@ -178,13 +190,5 @@ void Level::DrawSky(Vec3 eye) {
     glDisable(GL_TEXTURE_CUBE_MAP);
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  }
-  glColor4fv(colour);
-  if (fog) glEnable(GL_FOG);
-  // The units as the level leaves them: surface textures on 0, lightmaps on 1.
-  if (gGame.texturesOn) glEnable(GL_TEXTURE_2D);
-  if (gGame.lightmapsOn) {
-    if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(GL_TEXTURE1_ARB);
-    glEnable(GL_TEXTURE_2D);
   }
 }

@@ -1,10 +1,12 @@
 // Faces drawn stage by stage, as shader scripts layer them: the first stage is the face's
 // base (opaque and writing depth unless it blends), each later stage is drawn over the same
 // pixels (depth test equal) with its own blend, alpha test, colour, moving texture
-// coordinates and animation frame. A face's vertices are copied once per frame (moved by its
-// deforms), and each stage rewrites their texture coordinates and colours. Stages that
-// multiply what lies under them are drawn untinted and unfogged: the tint and fog are already
-// in what they multiply. Time is the surfaces' clock (gGame.surfaceSeconds).
+// coordinates and animation frame. Runs of stages that multiply or add over an opaque stage
+// are drawn together in one pass, a texture unit each (stage_passes.h). A face's vertices
+// are copied once per frame (moved by its deforms), and each pass rewrites their texture
+// coordinates and colours. Stages that multiply what lies under them are drawn untinted and
+// unfogged: the tint and fog are already in what they multiply. Time is the surfaces' clock
+// (gGame.surfaceSeconds).
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -18,74 +20,64 @@
 
 namespace {
 
-void ActiveTexture(unsigned int unit) {
-  if (gGame.multitexture.activeTexture) gGame.multitexture.activeTexture(unit);
-}
-
 bool Multiplies(const ShaderStage& stage) {
   return (stage.blendSource == GL_DST_COLOR && stage.blendDestination == GL_ZERO) ||
          (stage.blendSource == GL_ZERO && stage.blendDestination == GL_SRC_COLOR);
 }
 
-// The GL state the stages change, as found, and put back at the end.
-struct SavedState {
-  bool blend = false, fog = false, culling = false;
-  GLint source = GL_ONE, destination = GL_ZERO, depthFunction = GL_LESS;
-  GLboolean depthWrites = GL_TRUE;
-  CurrentColour colour;
-
-  void Save() {
-    blend = glIsEnabled(GL_BLEND);
-    fog = glIsEnabled(GL_FOG);
-    culling = glIsEnabled(GL_CULL_FACE);
-    glGetIntegerv(GL_BLEND_SRC, &source);
-    glGetIntegerv(GL_BLEND_DST, &destination);
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-    colour = ReadCurrentColour();
-  }
-  void Restore() const {
-    glBlendFunc(static_cast<GLenum>(source), static_cast<GLenum>(destination));
-    if (blend) glEnable(GL_BLEND); else glDisable(GL_BLEND);
-    if (fog) glEnable(GL_FOG); else glDisable(GL_FOG);
-    if (culling) glEnable(GL_CULL_FACE); else glDisable(GL_CULL_FACE);
-    glDepthFunc(static_cast<GLenum>(depthFunction));
-    glDepthMask(depthWrites);
-    EndVertexColours(colour);
-  }
-};
+// The picture, lightmap or white a stage shows now.
+Texture StageTexture(const StagedMaterial& staged, size_t k, const StageInputs& in) {
+  const ShaderStage& stage = staged.stages[k];
+  if (stage.image == StageImage::Lightmap) return in.lightmap;
+  if (stage.image == StageImage::Picture && !staged.textures[k].empty())
+    return gGame.texturesOn ? staged.textures[k][AnimationFrame(stage, in.seconds)] : in.white;
+  return in.white;
+}
 
 }  // namespace
 
-void DrawStages(const StagedMaterial& staged, const StageInputs& in, std::vector<BspVertex>* scratch, FaceLooks* looks) {
+int DrawStages(const StagedMaterial& staged, const StageInputs& in, const PassLimits& limits,
+               std::vector<BspVertex>* scratch, std::vector<float>* coords, StagePasses* gl) {
   std::vector<BspVertex>& out = *scratch;  // positions already set (deformed) by the caller
-  for (size_t k = 0; k < staged.stages.size(); ++k) {
-    const ShaderStage& stage = staged.stages[k];
-    // The picture, lightmap or white of this stage.
-    Texture texture = in.white;
-    if (stage.image == StageImage::Lightmap) {
-      texture = in.lightmap;
-    } else if (stage.image == StageImage::Picture && !staged.textures[k].empty()) {
-      texture = gGame.texturesOn ? staged.textures[k][AnimationFrame(stage, in.seconds)] : in.white;
+  static std::vector<StagePass> passes;    // drawing runs on the main thread only
+  PlanStagePasses(staged.stages, limits, &passes);
+  const size_t n = out.size();
+  for (const StagePass& pass : passes) {
+    const ShaderStage& first = staged.stages[pass.first];
+    // Units past the second take their coordinates from `coords`, n pairs per unit.
+    if (pass.count > 2) coords->resize(n * 2 * (pass.count - 2));
+    UnitJoin joins[MaxStageUnits] = {};
+    float colours[MaxStageUnits][4] = {};
+    for (size_t u = 1; u < pass.count; ++u) {
+      const ShaderStage& stage = staged.stages[pass.first + u];
+      joins[u] = JoinOf(stage, limits);
+      const uint8_t white[4] = {255, 255, 255, 255};
+      uint8_t rgba[4];
+      StageColour(stage, in.seconds, white, rgba);  // one colour all over (JoinOf saw to it)
+      for (int c = 0; c < 3; ++c) colours[u][c] = rgba[c] / 255.0f * in.tint[c];
+      colours[u][3] = 1;
     }
-    glBindTexture(GL_TEXTURE_2D, texture);
-    // Coordinates and colours. A lightmap stage of a face without a page shows the face's
-    // vertex colours instead (the white texture times them).
-    const bool multiplies = Multiplies(stage);
-    const bool vertexLight = stage.image == StageImage::Lightmap && in.vertexLight;
-    for (size_t i = 0; i < out.size(); ++i) {
+    // Coordinates of every unit, and the first stage's colours. A lightmap stage of a face
+    // without a page shows the face's vertex colours instead (the white texture times them).
+    const bool multiplies = Multiplies(first);
+    const bool vertexLight = first.image == StageImage::Lightmap && in.vertexLight;
+    for (size_t i = 0; i < n; ++i) {
       BspVertex& v = out[i];
       const BspVertex& original = in.originals[i];
-      const float* base = stage.image == StageImage::Lightmap ? original.lightmapCoord : original.texCoord;
-      v.texCoord[0] = base[0];
-      v.texCoord[1] = base[1];
-      if (!stage.texMods.empty()) MoveTexCoord(stage.texMods, in.seconds, v.position, v.texCoord);
+      for (size_t u = 0; u < pass.count; ++u) {
+        const ShaderStage& stage = staged.stages[pass.first + u];
+        float* st = u == 0 ? v.texCoord : u == 1 ? v.lightmapCoord : &(*coords)[((u - 2) * n + i) * 2];
+        const float* base = stage.image == StageImage::Lightmap ? original.lightmapCoord : original.texCoord;
+        st[0] = base[0];
+        st[1] = base[1];
+        if (!stage.texMods.empty()) MoveTexCoord(stage.texMods, in.seconds, v.position, st);
+      }
       uint8_t rgba[4];
       if (vertexLight) {
         std::copy(original.color, original.color + 3, rgba);
         rgba[3] = 255;
       } else {
-        StageColour(stage, in.seconds, original.color, rgba);
+        StageColour(first, in.seconds, original.color, rgba);
       }
       for (int c = 0; c < 4; ++c) {
         const float t = multiplies ? 1.0f : in.tint[c];
@@ -93,19 +85,21 @@ void DrawStages(const StagedMaterial& staged, const StageInputs& in, std::vector
       }
     }
     PointFaceArrays(out.data(), true);
-    // Blend and depth: the base as the first stage says, later stages over it.
-    if (stage.blends) {
-      glEnable(GL_BLEND);
-      glBlendFunc(stage.blendSource, stage.blendDestination);
-    } else {
-      glDisable(GL_BLEND);
+    for (size_t u = 2; u < pass.count; ++u) {
+      ClientTextureUnit(u);
+      glTexCoordPointer(2, GL_FLOAT, 0, &(*coords)[(u - 2) * n * 2]);
     }
-    glDepthFunc(k == 0 ? in.firstDepth : in.laterDepth);
-    glDepthMask(in.writeDepth && (stage.depthWrite || (k == 0 && !stage.blends)) ? GL_TRUE : GL_FALSE);
-    if (in.fog && !multiplies) glEnable(GL_FOG); else glDisable(GL_FOG);
-    looks->Apply(static_cast<uint8_t>(in.look | static_cast<uint8_t>(stage.alphaTest)));
+    gl->Units(pass.count, joins, colours);
+    for (size_t u = 0; u < pass.count; ++u) gl->Bind(u, StageTexture(staged, pass.first + u, in));
+    // Blend and depth: the base as the first stage says, later stages over it.
+    gl->Blend(first.blends, first.blendSource, first.blendDestination);
+    gl->Depth(pass.first == 0 ? in.firstDepth : in.laterDepth,
+              in.writeDepth && (first.depthWrite || (pass.first == 0 && !first.blends)));
+    gl->Fog(in.fog && !multiplies);
+    gl->Look(static_cast<uint8_t>(in.look | static_cast<uint8_t>(first.alphaTest)));
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(in.indexCount), GL_UNSIGNED_INT, in.indices);
   }
+  return static_cast<int>(passes.size());
 }
 
 void Level::DrawStagedFaces(const std::vector<int32_t>& faceList, Vec3 eye, bool blended) {
@@ -121,16 +115,17 @@ void Level::DrawStagedFaces(const std::vector<int32_t>& faceList, Vec3 eye, bool
       for (int k = 0; k < g.vertexCount; ++k)
         for (int a = 0; a < 3; ++a) c[a] += vertices[g.firstVertex + k].position[a] / g.vertexCount;
       key = -((c[0] - eye.x) * (c[0] - eye.x) + (c[1] - eye.y) * (c[1] - eye.y) + (c[2] - eye.z) * (c[2] - eye.z));
+    } else {  // faces of one material and lightmap together: fewer changes of state
+      key = static_cast<float>(staged * 4096 + faces[f].lightmapIndex);
     }
     order.push_back({key, f});
   }
   if (order.empty()) return;
-  if (blended)
-    std::stable_sort(order.begin(), order.end(),
-                     [](const std::pair<float, int32_t>& a, const std::pair<float, int32_t>& b) { return a.first < b.first; });
+  std::stable_sort(order.begin(), order.end(),
+                   [](const std::pair<float, int32_t>& a, const std::pair<float, int32_t>& b) { return a.first < b.first; });
 
-  SavedState saved;
-  saved.Save();
+  StagePasses gl;
+  const SavedDrawState& saved = gl.saved();
   const double seconds = gGame.surfaceSeconds;
   const float* tint = saved.colour.rgba;
   // The view's axes in the vertices' coordinates, for faces turned to the viewer.
@@ -139,12 +134,6 @@ void Level::DrawStagedFaces(const std::vector<int32_t>& faceList, Vec3 eye, bool
   const float right[3] = {modelView[0], modelView[4], modelView[8]};
   const float up[3] = {modelView[1], modelView[5], modelView[9]};
 
-  // One texture unit: the stage's picture (or lightmap) times the stage's colour.
-  ActiveTexture(GL_TEXTURE1_ARB);
-  glDisable(GL_TEXTURE_2D);
-  ActiveTexture(GL_TEXTURE0_ARB);
-  glEnable(GL_TEXTURE_2D);
-  FaceLooks looks;
   for (const auto& entry : order) {
     const int32_t f = entry.second;
     const BspFace& face = faces[f];
@@ -174,16 +163,11 @@ void Level::DrawStagedFaces(const std::vector<int32_t>& faceList, Vec3 eye, bool
     in.firstDepth = static_cast<GLenum>(saved.depthFunction);
     in.laterDepth = GL_EQUAL;
     in.look = static_cast<uint8_t>((LookOf(material) & ~uint8_t{3}) | (sprite ? TwoSidedLook : 0));
-    DrawStages(staged, in, &stageVertices_, &looks);
+    PassLimits limits = gl.Limits(tint, in.vertexLight);
+    if (!foldedStages) limits.units = 1;
+    stagePassesLastFrame += DrawStages(staged, in, limits, &stageVertices_, &stageCoords_, &gl);
   }
-  looks.Restore();
-  saved.Restore();
+  gl.Finish();
   PointFaceArrays(vertices.data(), false);
   facesDrawnLastFrame += static_cast<int>(order.size());
-  // The units as the level leaves them: surface textures on 0, lightmaps on 1.
-  if (!gGame.texturesOn) glDisable(GL_TEXTURE_2D);
-  if (gGame.lightmapsOn) {
-    ActiveTexture(GL_TEXTURE1_ARB);
-    glEnable(GL_TEXTURE_2D);
-  }
 }

@@ -238,3 +238,47 @@ TEST_F(BotPictures, GrenadesLeaveTheDrawnMuzzleAndShotsTestTheDrawnFigure) {
     EXPECT_NEAR((high - centre.y) / unit, maxs.y - bot.position.y, 4.0f) << i;
   }
 }
+
+// A figure standing in a dark cell of the level's light grid is drawn clearly darker than in
+// a bright one (the default level has no grid: one cell over the whole level is set here).
+TEST_F(BotPictures, FiguresAreLitByTheLightGridAroundThem) {
+  REQUIRE_GL(*gl_);
+  ASSERT_TRUE(loaded_);
+  CharacterModel& model = gGame.characters[0];
+  ASSERT_TRUE(model.LoadCharacter("fidget", "fidget"));
+  model.SetTorsoAnimation("TORSO_STAND");
+  model.SetLegsAnimation("LEGS_IDLE");
+  glDisable(GL_FOG);
+  InitBot(0);
+  Bot& bot = gGame.bots[0];
+  bot.position = WaypointPosition(14);
+  bot.heading = HeadingFromDirection(0, -1);
+  for (int i = 1; i < BotCount; ++i) gGame.bots[i].position = Vec3(0, -10000, 0);  // out of the picture
+  const Vec3 eye = bot.position + Vec3(-160, 0, 0), target = bot.position;
+  const std::vector<uint8_t> empty = Draw(eye, target, false, false);
+  const BspLightGridCell cells[2] = {{{8, 8, 8}, {4, 4, 4}, {0, 0}}, {{110, 110, 110}, {40, 40, 40}, {0, 0}}};
+  long brightness[2] = {0, 0};
+  std::vector<uint8_t> pictures[2];
+  for (int k = 0; k < 2; ++k) {
+    LightGrid grid;
+    grid.origin[0] = bot.position.x, grid.origin[1] = -bot.position.z, grid.origin[2] = bot.position.y;
+    grid.counts[0] = grid.counts[1] = grid.counts[2] = 1;
+    grid.cells = {cells[k]};
+    gGame.level.lightGrid = grid;
+    pictures[k] = Draw(eye, target, false, true);
+  }
+  gGame.level.lightGrid = LightGrid();
+  // The figure's pixels: where the bright picture differs from the empty one.
+  int figure = 0;
+  for (size_t p = 0; p < empty.size(); p += 4) {
+    if (empty[p] == pictures[1][p] && empty[p + 1] == pictures[1][p + 1] && empty[p + 2] == pictures[1][p + 2]) continue;
+    ++figure;
+    for (int k = 0; k < 2; ++k) brightness[k] += pictures[k][p] + pictures[k][p + 1] + pictures[k][p + 2];
+  }
+  SaveShot(pictures[0], Width, Height, "bots-lit-dark");
+  SaveShot(pictures[1], Width, Height, "bots-lit-bright");
+  ASSERT_GT(figure, 500) << "the figure is not drawn";
+  std::printf("figure of %d pixels: dark cell %.1f, bright cell %.1f per pixel\n", figure,
+              brightness[0] / 3.0 / figure, brightness[1] / 3.0 / figure);
+  EXPECT_LT(brightness[0] * 4, brightness[1]);
+}

@@ -18,6 +18,7 @@
 #include "core/game_state.h"
 #include "core/level.h"
 #include "level/light_grid.h"
+#include "level/stage_passes.h"
 #include "render/texture_lookup.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"
@@ -52,13 +53,16 @@ void WriteTga(const std::string& path, Texel colour) { WriteTga(path, std::vecto
 
 enum Material {
   Wall, Plain, Banner, GrateGT0, GrateLT128, GrateGE128, Window, Clamped, Repeated, Lost,
-  LitWall, Unscripted, Scroll, Pulse, Anim, Glow, Clouds, Fog, Oriented, BoxSky, Count
+  LitWall, Unscripted, Scroll, Pulse, Anim, Glow, Clouds, Fog, Oriented, BoxSky,
+  LitScroll, Three, LitThree, WhiteGlow, WhiteConst, Wobble, Glass, GlassDepth, Count
 };
 const char* const Names[Count] = {"textures/s/wall",    "textures/s/plain",   "textures/s/banner", "textures/s/gt0",
                                   "textures/s/lt128",   "textures/s/ge128",   "textures/s/window", "textures/s/clamped",
                                   "textures/s/repeated", "textures/s/lost",   "textures/s/litwall", "textures/s/unscripted",
                                   "textures/s/scroll",  "textures/s/pulse",   "textures/s/anim",   "textures/s/glow",
-                                  "textures/s/clouds",  "textures/s/fog",     "textures/s/oriented", "textures/s/boxsky"};
+                                  "textures/s/clouds",  "textures/s/fog",     "textures/s/oriented", "textures/s/boxsky",
+                                  "textures/s/litscroll", "textures/s/three", "textures/s/lit3",   "textures/s/whiteglow",
+                                  "textures/s/whiteconst", "textures/s/wobble", "textures/s/glass", "textures/s/glassdepth"};
 
 const Texel WallColour = {200, 160, 80, 255}, PlainColour = {255, 0, 0, 255}, BannerColour = {0, 0, 255, 255};
 const Texel GrateColour = {255, 255, 0, 255}, WindowColour = {128, 255, 64, 255};
@@ -95,7 +99,20 @@ void WriteStageData() {
          "textures/s/clouds { surfaceparm sky\n skyParms - 512 -\n { map textures/s/pictures/halves.tga\n"
          " tcMod scroll 0.1 0.1 } }\n"
          "textures/s/fog { surfaceparm fog\n surfaceparm trans\n fogparms ( 0 0 1 ) 40 }\n"
-         "textures/s/boxsky { surfaceparm sky\n skyParms env/o 512 - }\n";
+         "textures/s/boxsky { surfaceparm sky\n skyParms env/o 512 - }\n"
+         "textures/s/litscroll { { map $lightmap } { map textures/s/pictures/halves.tga\n blendFunc filter\n"
+         " tcMod scroll 0.25 0 } }\n"
+         "textures/s/three { { map textures/s/pictures/halves.tga\n tcMod scroll 0.25 0 } { map textures/s/pictures/glow.tga\n"
+         " blendFunc add\n rgbGen wave sin 0.5 0.5 0 1 } { map $lightmap\n blendFunc GL_ZERO GL_SRC_COLOR } }\n"
+         "textures/s/lit3 { { map $lightmap } { map textures/s/pictures/halves.tga\n blendFunc filter\n tcMod scroll 0.25 0 }\n"
+         " { map textures/s/pictures/glow.tga\n blendFunc add } }\n"
+         "textures/s/whiteglow { { map textures/s/pictures/dim.tga } { map $whiteimage\n blendFunc add\n"
+         " rgbGen const ( 0.25 0.5 0.75 ) } }\n"
+         "textures/s/whiteconst { { map $whiteimage\n rgbGen const ( 0.2 0.4 0.6 ) } }\n"
+         "textures/s/wobble { deformVertexes wave 0 sin 0 16 0 1\n { map textures/s/pictures/red.tga } }\n"
+         "textures/s/glass { { map textures/s/pictures/window.tga\n blendFunc blend\n alphaGen const 0.5 } }\n"
+         "textures/s/glassdepth { { map textures/s/pictures/window.tga\n blendFunc blend\n alphaGen const 0.5\n"
+         " depthWrite } }\n";
   WriteTga("textures/s/unscripted.tga", WindowColour);
   WriteTga("textures/s/pictures/white.tga", Texel{255, 255, 255, 255});
   WriteTga("textures/s/pictures/red.tga", Texel{255, 0, 0, 255});
@@ -419,6 +436,171 @@ TEST_F(LevelStages, StagesFollowTheSurfacesClock) {
       if (PixelAt(pixels, x, 64).b > PixelAt(pixels, x, 64).r) firstBlue = x;
     EXPECT_NEAR(firstBlue, c.firstBlue, 1) << "at " << c.seconds << " s";
   }
+}
+
+// Which stages share a pass: only stages that add or multiply with one colour over a stage
+// that covers what lies under it, as many as the units allow.
+TEST(StagePassPlan, OnlyFoldableStagesShareAPass) {
+  auto stage = [](uint32_t source, uint32_t destination, ColourSource colour = ColourSource::Identity) {
+    ShaderStage s;
+    s.blends = !(source == GL_ONE && destination == GL_ZERO);
+    s.blendSource = source, s.blendDestination = destination, s.colour = colour;
+    return s;
+  };
+  const ShaderStage base = stage(GL_ONE, GL_ZERO), filter = stage(GL_DST_COLOR, GL_ZERO), add = stage(GL_ONE, GL_ONE);
+  ShaderStage tested = filter, lightmap = filter, blend = stage(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  tested.alphaTest = AlphaTest::GE128;
+  lightmap.image = StageImage::Lightmap;
+  const ShaderStage waveAdd = stage(GL_ONE, GL_ONE, ColourSource::Wave), vertexAdd = stage(GL_ONE, GL_ONE, ColourSource::Vertex);
+  const ShaderStage dimFilter = stage(GL_DST_COLOR, GL_ZERO, ColourSource::Wave);
+  const struct {
+    std::vector<ShaderStage> stages;
+    int units;
+    bool modulateAdd, tinted, vertexLight;
+    std::vector<size_t> counts;  // stages per pass
+  } cases[] = {
+      {{base, filter, add}, 4, true, false, false, {3}},
+      {{base, filter, add}, 2, true, false, false, {2, 1}},
+      {{base, filter, add}, 1, true, false, false, {1, 1, 1}},
+      {{base, waveAdd, lightmap}, 4, true, false, false, {3}},
+      {{base, waveAdd, lightmap}, 4, false, false, false, {1, 1, 1}},  // no unit adds a colour times a picture
+      {{base, add}, 4, false, true, false, {1, 1}},                 // a tinted glow needs one too
+      {{base, lightmap}, 4, true, false, true, {1, 1}},             // vertex colours vary
+      {{base, vertexAdd}, 4, true, false, false, {1, 1}},
+      {{base, dimFilter}, 4, true, false, false, {1, 1}},
+      {{base, tested}, 4, true, false, false, {1, 1}},              // its alpha test would not hold
+      {{blend, filter}, 4, true, false, false, {1, 1}},             // a blended base
+      {{base, add, blend, filter}, 4, true, false, false, {2, 1, 1}},
+      {{base, add, base, filter}, 4, true, false, false, {2, 2}},  // an opaque later stage begins a pass
+  };
+  for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
+    const auto& c = cases[k];
+    PassLimits limits;
+    limits.units = c.units, limits.modulateAdd = c.modulateAdd, limits.tinted = c.tinted, limits.vertexLight = c.vertexLight;
+    std::vector<StagePass> passes;
+    PlanStagePasses(c.stages, limits, &passes);
+    std::vector<size_t> counts;
+    size_t next = 0;
+    for (const StagePass& p : passes) {
+      EXPECT_EQ(p.first, next) << "case " << k;
+      next += p.count;
+      counts.push_back(p.count);
+    }
+    EXPECT_EQ(counts, c.counts) << "case " << k;
+  }
+}
+
+// Texture units 1 and up as the level leaves them after folded stages: modulating, and
+// those past the lightmap's unit off.
+void ExpectUnitsRestored() {
+  if (!gGame.multitexture.activeTexture) return;
+  for (unsigned int u = 1; u < 4; ++u) {
+    gGame.multitexture.activeTexture(GL_TEXTURE0_ARB + u);
+    GLint mode = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODULATE) << "unit " << u;
+    if (u >= 2) {
+      EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "unit " << u;
+    }
+  }
+  gGame.multitexture.activeTexture(GL_TEXTURE1_ARB);
+}
+
+// Stages folded onto texture units draw what the same stages draw one pass each: a lightmap
+// under a moving multiplying picture; a moving base, a pulsing glow and a lightmap over
+// them; a lightmap, a moving picture and a glow; a base under a $whiteimage glow of one
+// colour. Untinted and tinted (as night vision tints), at two times. Folded, each is one pass.
+TEST_F(LevelStages, FoldedStagesDrawWhatStageByStageDraws) {
+  const struct {
+    Material material;
+    int stages;
+  } cases[] = {{LitScroll, 2}, {Three, 3}, {LitThree, 3}, {WhiteGlow, 2}};
+  const float tints[2][4] = {{1, 1, 1, 1}, {0.5f, 1, 0.5f, 1}};
+  gGame.lightmapsOn = true;
+  for (const auto& c : cases) {
+    LevelBuilder builder = Room();
+    const int page = builder.AddLightmap(120, 200, 255);
+    AddPanel(&builder, c.material, -64, 64, -64, 64, 2, false, page);
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    for (const auto& tint : tints)
+      for (double seconds : {0.3, 1.1}) {
+        SCOPED_TRACE(std::string(Names[c.material]) + " tint " + std::to_string(tint[0]) + " at " + std::to_string(seconds));
+        gGame.surfaceSeconds = seconds;
+        std::vector<uint8_t> pictures[2];
+        int passes[2] = {0, 0};
+        for (int folded = 0; folded < 2; ++folded) {
+          stage.level.foldedStages = folded == 1;
+          glColor4fv(tint);
+          pictures[folded] = stage.Draw(gl, true);
+          passes[folded] = stage.level.stagePassesLastFrame;
+          ExpectStateRestored();
+          ExpectUnitsRestored();
+        }
+        EXPECT_EQ(passes[0], c.stages);
+        EXPECT_EQ(passes[1], 1);
+        int worst = 0;
+        for (size_t k = 0; k < pictures[0].size(); ++k)
+          worst = std::max(worst, std::abs(int(pictures[0][k]) - int(pictures[1][k])));
+        EXPECT_LE(worst, 3);
+        EXPECT_FALSE(Near(PixelAt(pictures[1], 64, 64), WallColour, 20));  // the panel is drawn
+      }
+  }
+  glColor4f(1, 1, 1, 1);
+}
+
+// $whiteimage stages show their colour alone or added over a base; deformVertexes wave moves
+// a surface along its normals by the wave (here away from the eye: the panel shrinks, then
+// grows); a blended surface leaves the depth behind it unless its stage writes depth.
+TEST_F(LevelStages, WhiteImagesDeformsAndDepthWrites) {
+  gGame.lightmapsOn = true;
+  const struct {
+    Material material;
+    Texel want;
+  } whites[] = {{WhiteConst, {51, 102, 153, 255}}, {WhiteGlow, {164, 178, 211, 255}}};
+  for (const auto& c : whites) {
+    LevelBuilder builder = Room();
+    AddPanel(&builder, c.material, -64, 64, -64, 64);
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    EXPECT_TRUE(Near(PixelAt(stage.Draw(gl, true), 64, 64), c.want, 3)) << Names[c.material];
+  }
+  {
+    // A red panel 64 units wide at 64 units (a pixel a unit there), moved 16 sin(2 pi t) away.
+    LevelBuilder builder = Room();
+    AddPanel(&builder, Wobble, -32, 32, -32, 32);
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    const struct {
+      double seconds;
+      double width;  // pixels: 64 * 64 / depth
+    } times[] = {{0, 64}, {0.25, 64.0 * 64 / 80}, {0.75, 64.0 * 64 / 48}};
+    for (const auto& t : times) {
+      gGame.surfaceSeconds = t.seconds;
+      const std::vector<uint8_t> pixels = stage.Draw(gl, true);
+      int red = 0;
+      for (int x = 0; x < Size; ++x) red += PixelAt(pixels, x, 64).r > 200 && PixelAt(pixels, x, 64).g < 60;
+      EXPECT_NEAR(red, t.width, 2) << "at " << t.seconds << " s";
+    }
+  }
+  // Depth at the centre: an opaque panel's, a blended one's without depthWrite (the wall's),
+  // with depthWrite (the panel's); the blended two look alike.
+  const Material panels[3] = {Unscripted, Glass, GlassDepth};
+  float depths[3] = {0, 0, 0};
+  std::vector<uint8_t> pictures[3];
+  for (int k = 0; k < 3; ++k) {
+    LevelBuilder builder = Room();
+    AddPanel(&builder, panels[k], -64, 64, -64, 64);
+    StageLevel stage(builder);
+    ASSERT_TRUE(stage.ok) << stage.said;
+    pictures[k] = stage.Draw(gl, true);
+    glReadPixels(64, 64, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depths[k]);
+    ExpectStateRestored();
+  }
+  EXPECT_GT(depths[1], depths[0] + 1e-4f);
+  EXPECT_FLOAT_EQ(depths[2], depths[0]);
+  EXPECT_TRUE(pictures[1] == pictures[2]);
+  EXPECT_FALSE(Near(PixelAt(pictures[1], 64, 64), WallColour, 20));
 }
 
 // A cloud sky (no box): the ceiling is sky, the clouds move between two times, and every

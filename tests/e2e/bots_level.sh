@@ -28,15 +28,10 @@ echo "bots_level: $graph_line"
 echo "$graph_line" | grep -q 'waypoints' || fail "no waypoint graph was built"
 echo "$graph_line" | grep -q 'none could be built' && fail "no waypoint graph was built"
 
-# Game time in a position line is its ticks / 85 seconds (a slow machine runs fewer ticks a second).
 first="$(grep -m1 '^bots ' "$log")"
 [ -n "$first" ] || { wait_until 60 grep -q '^bots ' "$log"; first="$(grep -m1 '^bots ' "$log")"; }
 [ -n "$first" ] || fail "no bot positions printed"
 t0="$(field "$first" 25)"
-line_at() {  # the first position line at or after $1 ms of game time from the first line
-  awk -v t="$((t0 + $1 * 85 / 1000))" '/^bots / {n = $NF} /^bots / && n >= t {print; exit}' "$log"
-}
-has_line_at() { [ -n "$(line_at "$1")" ]; }
 previous="$first"
 for at in 20000 40000 60000; do
   wait_until 500 has_line_at "$at" || fail "no position line $at ms of game time after the first"

@@ -197,15 +197,23 @@ white_pixels() {
 }
 
 # The bot position lines (KORVALIS_BOT_POSITIONS) read: bots T ms: 0 at X Y Z state S, 1 at X Y Z
-# state S, waypoints A B, grenades G H, ticks K. field: field $2 of such a line $1, commas dropped
-# (bot 0's X is field 6, bot 1's X field 13, the ticks field 25).
+# state S, waypoints A B, grenades G H, ticks K, floors F G. field: field $2 of such a line $1,
+# commas dropped (bot 0's X is field 6, bot 1's X field 13, the ticks field 25, the floors 27 and 28).
 field() { awk -v n="$2" '{gsub(/,/, ""); print $n}' <<<"$1"; }
+# Game time in a position line is its ticks / 85 seconds (a slow machine runs fewer ticks a
+# second). line_at: the first position line at or after $1 ms of game time from the line $t0
+# ticks stand in (the caller sets t0, usually from the first line); has_line_at: whether it is
+# in the log yet.
+line_at() {
+  awk -v t="$((t0 + $1 * 85 / 1000))" '/^bots / {gsub(/,/, ""); n = $25} /^bots / && n >= t {print; exit}' "$log"
+}
+has_line_at() { [ -n "$(line_at "$1")" ]; }
 # The farthest a bot got in the log from where it stood at tick $2, until tick $3; $1 is its X
 # field. A bot walking a loop can come back near its place, so a net move between two lines
 # says little.
 bot_farthest() {
   awk -v o="$1" -v from="$2" -v to="$3" '/^bots / {
-      gsub(/,/, ""); t = $NF
+      gsub(/,/, ""); t = $25
       if (t == from) { x = $o; y = $(o + 1); z = $(o + 2); started = 1 }
       else if (started && t > from && t <= to) {
         d = sqrt(($o - x) ^ 2 + ($(o + 1) - y) ^ 2 + ($(o + 2) - z) ^ 2); if (d > m) m = d
