@@ -9,6 +9,7 @@
 #include "bots/bot.h"
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/fog_volumes.h"
 #include "level/light_grid.h"
 #include "render/text.h"
 
@@ -83,6 +84,9 @@ void DrawBots() {
     // Bots have no gravity and glide along their links; the drawn character alone is set
     // down on the floor below (its position, hit box and movement are left as they are).
     const float onFloor = BotDrawnFloorOffset(i);
+    // Seen in or through a fog volume: the whole figure fades to the fog's colour.
+    FigureFog fog;
+    fog.Begin(gGame.level, gGame.camera.Position(), bot.position);
     glPushMatrix();
     glTranslatef(bot.position.x, bot.position.y - DrawnDrop + onFloor, bot.position.z);
     glScalef(DrawnScale, DrawnScale, DrawnScale);
@@ -98,6 +102,7 @@ void DrawBots() {
     gGame.characters[i].DrawCharacter();
     if (lit) glColor4fv(colour);
     glPopMatrix();
+    fog.End();
   }
 }
 

@@ -19,6 +19,7 @@ namespace {
 
 constexpr float FogCell = 16;   // level units: the size of the pieces the coat is reckoned on
 constexpr int MaxFogCuts = 64;  // per triangle side
+constexpr float FigureFogSpan = 100000;  // level units over which a figure's fog goes from none to all
 
 }  // namespace
 
@@ -43,6 +44,68 @@ float FogThickness(const Level& level, const BspBrush& brush, Vec3 eye, const fl
     if (enter >= exit) return 0;
   }
   return (exit - enter) * std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+}
+
+float FogAlong(const Level& level, Vec3 eye, const float point[3], float rgb[3]) {
+  float alpha = 0;
+  rgb[0] = rgb[1] = rgb[2] = 0;
+  for (const FogVolume& fog : level.fogs) {
+    if (!(fog.distance > 0)) continue;
+    const float thickness = FogThickness(level, level.brushes[fog.brush], eye, point);
+    const float a = std::min(1.0f, thickness / fog.distance);
+    if (a <= 0) continue;
+    // Fogs one behind the other: the nearer one's share over what the farther leaves.
+    for (int c = 0; c < 3; ++c) rgb[c] = rgb[c] * (1 - a) + fog.colour[c] * a;
+    alpha = alpha + a * (1 - alpha);
+  }
+  return alpha;
+}
+
+bool FigureFog::Begin(const Level& level, Vec3 eye, Vec3 point) {
+  float rgb[3];
+  const float at[3] = {point.x, point.y, point.z};
+  const float a = FogAlong(level, eye, at, rgb);
+  if (!(a > 0)) return false;
+  for (int c = 0; c < 3; ++c) rgb[c] /= a;  // the fogs' own colour, without their opacity
+  wasOn_ = glIsEnabled(GL_FOG);
+  glGetIntegerv(GL_FOG_MODE, &mode_);
+  glGetFloatv(GL_FOG_DENSITY, &density_);
+  glGetFloatv(GL_FOG_START, &start_);
+  glGetFloatv(GL_FOG_END, &end_);
+  glGetFloatv(GL_FOG_COLOR, colour_);
+  float m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  const float depth = std::max(0.0f, -(m[2] * point.x + m[6] * point.y + m[10] * point.z + m[14]));
+  // The GL's own fog at the figure: what it keeps of the colour behind the fog volumes.
+  float g = 1;
+  if (wasOn_) {
+    if (mode_ == GL_EXP) g = std::exp(-density_ * depth);
+    if (mode_ == GL_EXP2) g = std::exp(-(density_ * depth) * (density_ * depth));
+    if (mode_ == GL_LINEAR && end_ != start_) g = std::clamp((end_ - depth) / (end_ - start_), 0.0f, 1.0f);
+  }
+  const float keep = g * (1 - a);  // the figure's own share of its pixels
+  float colour[4] = {0, 0, 0, 1};
+  for (int c = 0; c < 3; ++c) colour[c] = keep < 1 ? (g * a * rgb[c] + (1 - g) * colour_[c]) / (1 - keep) : 0;
+  // A linear fog whose factor is `keep` at the figure's depth and changes by a part in
+  // FigureFogSpan per unit of depth: the same all over the figure.
+  glFogi(GL_FOG_MODE, GL_LINEAR);
+  glFogf(GL_FOG_START, depth - (1 - keep) * FigureFogSpan);
+  glFogf(GL_FOG_END, depth + keep * FigureFogSpan);
+  glFogfv(GL_FOG_COLOR, colour);
+  glEnable(GL_FOG);
+  active_ = true;
+  return true;
+}
+
+void FigureFog::End() {
+  if (!active_) return;
+  glFogi(GL_FOG_MODE, mode_);
+  glFogf(GL_FOG_DENSITY, density_);
+  glFogf(GL_FOG_START, start_);
+  glFogf(GL_FOG_END, end_);
+  glFogfv(GL_FOG_COLOR, colour_);
+  if (!wasOn_) glDisable(GL_FOG);
+  active_ = false;
 }
 
 void Level::DrawFogVolumes(Vec3 eye) {
@@ -112,16 +175,8 @@ void Level::DrawFogVolumes(Vec3 eye) {
       }
       bool touched = false;
       for (BspVertex& v : stageVertices_) {
-        float alpha = 0, rgb[3] = {0, 0, 0};
-        for (const FogVolume& fog : fogs) {
-          if (!(fog.distance > 0)) continue;
-          const float thickness = FogThickness(*this, brushes[fog.brush], eye, v.position);
-          const float a = std::min(1.0f, thickness / fog.distance);
-          if (a <= 0) continue;
-          // Fogs one behind the other: the nearer one's share over what the farther leaves.
-          for (int c = 0; c < 3; ++c) rgb[c] = rgb[c] * (1 - a) + fog.colour[c] * a;
-          alpha = alpha + a * (1 - alpha);
-        }
+        float rgb[3];
+        const float alpha = FogAlong(*this, eye, v.position, rgb);
         touched = touched || alpha > 0;
         for (int c = 0; c < 3; ++c)
           v.color[c] = static_cast<uint8_t>(std::clamp(rgb[c] / std::max(alpha, 1e-6f) * colour.rgba[c], 0.0f, 1.0f) * 255 + 0.5f);

@@ -13,6 +13,7 @@
 
 #include "bots/bot.h"
 #include "bots/waypoints.h"
+#include "combat/shots.h"
 #include "core/game_state.h"
 #include "support/default_level.h"
 
@@ -281,4 +282,91 @@ TEST_F(BotPictures, FiguresAreLitByTheLightGridAroundThem) {
   std::printf("figure of %d pixels: dark cell %.1f, bright cell %.1f per pixel\n", figure,
               brightness[0] / 3.0 / figure, brightness[1] / 3.0 / figure);
   EXPECT_LT(brightness[0] * 4, brightness[1]);
+}
+
+// A bot and a shot inside a fog volume (a box of fog around them, half hiding what lies at
+// their depth in it: 60 units of fog of a 120-unit hiding distance) are drawn half in the
+// fog's colour: the figure's pixels halfway to it, the shot's glow at half its strength.
+TEST_F(BotPictures, FiguresAndShotsInAFogVolumeFade) {
+  REQUIRE_GL(*gl_);
+  ASSERT_TRUE(loaded_);
+  CharacterModel& model = gGame.characters[0];
+  ASSERT_TRUE(model.LoadCharacter("fidget", "fidget"));
+  model.SetTorsoAnimation("TORSO_STAND");
+  model.SetLegsAnimation("LEGS_IDLE");
+  glDisable(GL_FOG);
+  InitBot(0);
+  Bot& bot = gGame.bots[0];
+  bot.position = WaypointPosition(14);
+  bot.heading = HeadingFromDirection(0, -1);
+  for (int i = 1; i < BotCount; ++i) gGame.bots[i].position = Vec3(0, -10000, 0);  // out of the picture
+  const Vec3 eye = bot.position + Vec3(-160, 0, 0), target = bot.position;
+  const float fogColour[3] = {1, 0, 1};
+  // A box of fog 60 units each way around the bot (planes facing out, y up).
+  Level& level = gGame.level;
+  const size_t planes = level.planes.size(), sides = level.brushSides.size(), brushes = level.brushes.size();
+  const float p[3] = {bot.position.x, bot.position.y, bot.position.z};
+  for (int a = 0; a < 3; ++a)
+    for (float sign : {1.0f, -1.0f}) {
+      BspPlane plane = {{0, 0, 0}, 0};
+      plane.normal[a] = sign;
+      plane.distance = sign * p[a] + 60;
+      level.brushSides.push_back({static_cast<int32_t>(level.planes.size()), 0});
+      level.planes.push_back(plane);
+    }
+  level.brushes.push_back({static_cast<int32_t>(sides), 6, 0});
+  FogVolume fog;
+  fog.brush = static_cast<int32_t>(brushes);
+  std::copy(fogColour, fogColour + 3, fog.colour);
+  auto frame = [&](bool fogged, bool figure, bool shot) {
+    fog.distance = 120;
+    if (fogged) level.fogs = {fog};
+    gGame.shots[0] = Shot();
+    gGame.shots[0].active = shot;
+    gGame.shots[0].position = bot.position;
+    gGame.shots[0].weapon = WeaponRifle;
+    const float glow[4] = {255, 160, 60, 255};
+    std::copy(glow, glow + 4, gGame.shots[0].colour);
+    std::vector<uint8_t> picture;
+    if (shot) {  // the glow alone on black
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      glLoadIdentity();
+      gGame.camera.PositionCamera(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0, 1, 0);
+      gGame.camera.Look();
+      DrawShots();
+      picture = gl_->ReadPixels();
+    } else {
+      picture = Draw(eye, target, false, figure);
+    }
+    level.fogs.clear();
+    gGame.shots[0].active = false;
+    return picture;
+  };
+  const std::vector<uint8_t> empty = frame(false, false, false), clear = frame(false, true, false);
+  const std::vector<uint8_t> fogged = frame(true, true, false);
+  const std::vector<uint8_t> shot = frame(false, false, true), shotFogged = frame(true, false, true);
+  level.planes.resize(planes);
+  level.brushSides.resize(sides);
+  level.brushes.resize(brushes);
+  SaveShot(fogged, Width, Height, "bots-in-a-fog-volume");
+  // The figure's pixels (where it differs from the empty picture): halfway to the fog's colour.
+  double got[3] = {0, 0, 0}, want[3] = {0, 0, 0};
+  int figure = 0;
+  for (size_t k = 0; k < empty.size(); k += 4) {
+    if (empty[k] == clear[k] && empty[k + 1] == clear[k + 1] && empty[k + 2] == clear[k + 2]) continue;
+    ++figure;
+    for (int c = 0; c < 3; ++c) {
+      got[c] += fogged[k + c];
+      want[c] += 0.5 * clear[k + c] + 0.5 * 255 * fogColour[c];
+    }
+  }
+  ASSERT_GT(figure, 500) << "the figure is not drawn";
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c] / figure, want[c] / figure, 6) << "channel " << c;
+  // The shot's glow, without and with the fog.
+  double glow[2] = {0, 0};
+  for (size_t k = 0; k < shot.size(); k += 4)
+    for (int c = 0; c < 3; ++c) glow[0] += shot[k + c], glow[1] += shotFogged[k + c];
+  ASSERT_GT(glow[0], 1000) << "the shot is not drawn";
+  EXPECT_NEAR(glow[1] / glow[0], 0.5, 0.08);
 }
