@@ -146,6 +146,8 @@ struct FaceCorner {
   float uv[2][2];
 };
 
+struct LoadedPictures;  // surface_textures.cpp
+
 class Level {
  public:
   // Reads the file, validates and converts it, creates textures and lightmaps (GL context
@@ -301,7 +303,9 @@ class Level {
   // on the triangles `indices` of the current arrays; leaves the current colour changed.
   void DrawSkyBackdrop(Vec3 eye, const std::vector<uint32_t>& indices) const;
   void DrawFogVolumes(Vec3 eye);      // fog over the faces seen in or through a fog (fog_volumes.cpp)
-  void LoadStagedMaterial(const ShaderEntry& entry);  // surface_textures.cpp
+  // The stages' pictures come from `pictures`, the textures made so far while loading (each
+  // picture file is read once however many records and stages name it).
+  void LoadStagedMaterial(const ShaderEntry& entry, LoadedPictures* pictures);  // surface_textures.cpp
 
   std::vector<BspVertex> stageVertices_;  // a face's vertices as a stage draws them
   std::vector<float> stageCoords_;         // their texture coordinates on units past the second

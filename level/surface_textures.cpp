@@ -2,7 +2,8 @@
 // an image file (with or without ".jpg"/".tga"), else through the shader scripts, which also
 // mark surfaces that are never drawn, sky, blended, alpha-tested or two-sided, and pictures
 // that are clamped. Records that use one picture alike share its texture, so each picture file
-// is read and decoded once however many records name it; a picture clamped by one entry and
+// is read and decoded once however many records and shader stages name it (and records naming one
+// staged entry share its stages); a picture clamped by one entry and
 // repeated by another is two textures. The default level keeps the plain
 // texture loading with its message boxes; on any other level a missing or unreadable picture
 // is one line on stderr per name and a checker texture, however many there are.
@@ -57,6 +58,36 @@ void ClampToEdge(Texture texture) {
 
 }  // namespace
 
+// The textures made while a level's pictures load, per picture file (as the search path
+// compares names) and clamping: 0 and why, for a picture that could not be made.
+struct LoadedPictures {
+  struct Made {
+    Texture texture = 0;
+    std::string reason;
+    bool fresh = false;  // made by this look-up (the caller keeps it to delete)
+  };
+  std::map<std::pair<std::string, bool>, Made> made;
+
+  // The texture of `file`, made on the first look-up: with message boxes on the default level
+  // when `boxes`, else quietly with a reason.
+  Made Find(const std::string& file, bool clamp, bool boxes) {
+    const std::pair<std::string, bool> key(files::NormalName(file), clamp);
+    auto found = made.find(key);
+    if (found != made.end()) {
+      Made again = found->second;
+      again.fresh = false;
+      return again;
+    }
+    Made texture;
+    if (boxes ? CreateTexture(texture.texture, file.c_str()) : CreateTextureQuietly(texture.texture, file, &texture.reason)) {
+      if (clamp) ClampToEdge(texture.texture);
+    }
+    made.emplace(key, texture);
+    texture.fresh = texture.texture != 0;
+    return texture;
+  }
+};
+
 void Level::LoadSurfaceTextures() {
   const ShaderLibrary library = LoadShaderLibrary();
   materials.assign(textures.size(), SurfaceMaterial());
@@ -70,13 +101,16 @@ void Level::LoadSurfaceTextures() {
     textureNames[record] = checker;
     materials[record].alphaTest = AlphaTest::None;  // the checker is opaque: no test may hide it
   };
-  // Per picture file (as the search path compares names) and clamping, the texture made of it,
-  // or 0 and why it could not be made.
-  struct Made {
-    Texture texture = 0;
-    std::string reason;
+  LoadedPictures pictures;
+  std::map<const ShaderEntry*, int32_t> stagedOf;  // entries whose stages are loaded already
+  auto staged = [&](const ShaderEntry& entry) {
+    auto found = stagedOf.find(&entry);
+    if (found != stagedOf.end()) return found->second;
+    const int32_t index = static_cast<int32_t>(stagedMaterials.size());
+    LoadStagedMaterial(entry, &pictures);
+    stagedOf.emplace(&entry, index);
+    return index;
   };
-  std::map<std::pair<std::string, bool>, Made> made;
 
   std::string skyBoxName;
   for (size_t i = 0; i < textures.size(); ++i) {
@@ -112,13 +146,12 @@ void Level::LoadSurfaceTextures() {
         if (clouds.staged < 0 && entry->unsupported.empty() && !layers.stages.empty()) {
           clouds.staged = static_cast<int32_t>(stagedMaterials.size());
           clouds.height = entry->cloudHeight;
-          LoadStagedMaterial(layers);
+          LoadStagedMaterial(layers, &pictures);
         }
       }
       if (entry->nodraw || entry->sky || entry->fog) continue;  // no picture of their own is drawn
       if (NeedsStages(*entry)) {
-        materials[i].staged = static_cast<int32_t>(stagedMaterials.size());
-        LoadStagedMaterial(*entry);
+        materials[i].staged = staged(*entry);
       }
     }
     const std::string file = PictureFile(name, entry);
@@ -127,19 +160,11 @@ void Level::LoadSurfaceTextures() {
       continue;
     }
     const bool clamp = entry && entry->clamp;
-    auto found = made.find({files::NormalName(file), clamp});
-    if (found == made.end()) {
-      Made texture;
-      if (gGame.defaultLevel ? CreateTexture(texture.texture, file.c_str())
-                             : CreateTextureQuietly(texture.texture, file, &texture.reason)) {
-        if (clamp) ClampToEdge(texture.texture);
-      }
-      found = made.emplace(std::make_pair(files::NormalName(file), clamp), texture).first;
-    }
-    if (found->second.texture != 0)
-      textureNames[i] = found->second.texture;
+    const LoadedPictures::Made found = pictures.Find(file, clamp, gGame.defaultLevel);
+    if (found.texture != 0)
+      textureNames[i] = found.texture;
     else if (!gGame.defaultLevel)
-      missing(name, file + ": " + found->second.reason, i);
+      missing(name, file + ": " + found.reason, i);
   }
   if (!skyBoxName.empty()) LoadSkyBox(skyBoxName);
   for (FogVolume& fog : fogs) {
@@ -153,7 +178,7 @@ void Level::LoadSurfaceTextures() {
   }
 }
 
-void Level::LoadStagedMaterial(const ShaderEntry& entry) {
+void Level::LoadStagedMaterial(const ShaderEntry& entry, LoadedPictures* pictures) {
   StagedMaterial staged;
   staged.name = entry.name;
   staged.stages = entry.stages;
@@ -163,17 +188,18 @@ void Level::LoadStagedMaterial(const ShaderEntry& entry) {
     std::vector<Texture> frames;
     for (const std::string& frame : stage.frames) {
       const std::string file = FindImageFile(frame);
-      std::string reason = "no image file";
-      Texture texture = 0;
-      if (file.empty() || !CreateTextureQuietly(texture, file, &reason)) {
+      LoadedPictures::Made made;
+      made.reason = "no image file";
+      if (!file.empty()) made = pictures->Find(file, stage.clamp, false);
+      if (made.texture == 0) {
         std::fprintf(stderr, "Missing picture %s in shader %s (%s): drawn as a checker\n", frame.c_str(),
-                     entry.name.c_str(), reason.c_str());
-        CreateCheckerTexture(texture);
-      } else if (stage.clamp) {
-        ClampToEdge(texture);
+                     entry.name.c_str(), made.reason.c_str());
+        CreateCheckerTexture(made.texture);
+        made.fresh = true;
       }
-      stageTextures.push_back(texture);
-      frames.push_back(texture);
+      // A texture is kept to delete where it was first made (a record's are in textureNames).
+      if (made.fresh) stageTextures.push_back(made.texture);
+      frames.push_back(made.texture);
     }
     staged.textures.push_back(std::move(frames));
   }

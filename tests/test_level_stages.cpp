@@ -19,6 +19,7 @@
 #include "core/level.h"
 #include "level/light_grid.h"
 #include "level/stage_passes.h"
+#include "platform/files.h"
 #include "render/texture_lookup.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"
@@ -440,6 +441,27 @@ TEST_F(LevelStages, StagesFollowTheSurfacesClock) {
 
 // Which stages share a pass: only stages that add or multiply with one colour over a stage
 // that covers what lies under it, as many as the units allow.
+// However many records name staged entries and however many stages name one picture, each
+// picture file is read once (per clamping) and each entry's stages are loaded once.
+TEST_F(LevelStages, StagePicturesAreReadOnceHoweverManyRecordsAndStagesNameThem) {
+  auto load = [&](int extraRecords, size_t* stagedCount) {
+    LevelBuilder builder = Room();
+    const Material named[] = {Three, LitThree, Glow, Anim, Scroll, LitScroll, Clamped, Repeated};
+    for (int k = 0; k < extraRecords; ++k) builder.AddTexture(Names[named[k % 8]], SolidContents);
+    const uint64_t before = files::ContentReads();
+    StageLevel stage(builder);
+    EXPECT_TRUE(stage.ok) << stage.said;
+    *stagedCount = stage.level.stagedMaterials.size();
+    return files::ContentReads() - before;
+  };
+  size_t stagedAlone = 0, stagedMany = 0;
+  const uint64_t readsAlone = load(0, &stagedAlone), readsMany = load(800, &stagedMany);
+  EXPECT_EQ(readsMany, readsAlone);
+  EXPECT_EQ(stagedMany, stagedAlone);
+  // The level file, the script and the 15 pictures: 14 files, halves.tga clamped and not.
+  EXPECT_EQ(readsAlone, 2u + 15u);
+}
+
 TEST(StagePassPlan, OnlyFoldableStagesShareAPass) {
   auto stage = [](uint32_t source, uint32_t destination, ColourSource colour = ColourSource::Identity) {
     ShaderStage s;
