@@ -1,12 +1,16 @@
 // The default level seen from each built-in waypoint along each of its links (the 70 views),
 // both bots in front, on a fixed clock: prints one CRC-32 of the RGB picture per view, so two
 // builds can be compared for a pixel-identical default level (`diff` the outputs).
-// Usage: bench_waypoint_views [out.txt]
+// Usage: bench_waypoint_views [out.txt]. With KORVALIS_VIEWS_DIR naming a folder, each view's
+// RGB picture is also written there (view_N.rgb, 1024 x 768, bottom row first) for comparing
+// two builds pixel by pixel where their CRCs differ.
 #include <GL/gl.h>
 #include <SDL.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/game.h"
@@ -60,6 +64,13 @@ int main(int argc, char** argv) {
       const std::vector<uint8_t> rgba = gl.ReadPixels();
       std::vector<uint8_t> rgb(rgba.size() / 4 * 3);
       for (size_t i = 0, j = 0; i < rgba.size(); i += 4, j += 3) std::copy(&rgba[i], &rgba[i] + 3, &rgb[j]);
+      if (const char* dir = std::getenv("KORVALIS_VIEWS_DIR")) {
+        const std::string path = std::string(dir) + "/view_" + std::to_string(views) + ".rgb";
+        if (FILE* f = std::fopen(path.c_str(), "wb")) {
+          std::fwrite(rgb.data(), 1, rgb.size(), f);
+          std::fclose(f);
+        }
+      }
       std::fprintf(out, "view %d %08x\n", views++, Crc32(rgb.data(), rgb.size()));
     }
   std::fprintf(stderr, "%d views\n", views);

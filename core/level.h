@@ -309,6 +309,7 @@ class Level {
   std::vector<uint32_t> skyIndices_, blendedIndices_;
   void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
   bool WhollyBeyond(const FaceGeometry& face, const float modelView[16], float depth) const;
+  bool AnyFogVolume() const;  // whether fog volumes are laid over the faces (DrawFogVolumes)
   int32_t lastListedFace_ = -1;              // the leaves' last face this frame, drawn or not
   // Per texture slot, the twin without mip levels (0: none) and its size in texels.
   Texture magnifiedNames_[TextureNameSlots] = {};

@@ -1,16 +1,17 @@
 // Drawing the visible faces of a frame in few, large draw calls: the faces the leaf walk
 // found are sorted near to far (so the depth test turns away hidden pixels before they are
-// shaded), each surface texture and lightmap pair is gathered where its nearest face stands,
-// runs of a pair become one indexed triangle list, and textures are bound only when they
-// change. The picture is the one that drawing face by face gives: the same triangles with
-// their vertices in the same order. A face that reaches outside the view is drawn on its own,
-// as before: a clipped triangle in a batch makes Mesa send the whole batch down its clipping
-// path, which puts a few edge pixels on the other side. Faces lit by their vertex colours
-// carry them, times the current colour, in the copied vertices. Faces whose material asks
-// for an alpha test or no culling (face_looks.h) form batches of their own.
+// shaded), each surface texture and lightmap pair is gathered where its nearest face stands
+// (within bands of distance), runs of a pair become one indexed triangle list, and textures
+// are bound only when they change. The picture is the one that drawing face by face gives:
+// the same triangles with their vertices in the same order. A face that reaches outside the
+// view is drawn on its own, as before: a clipped triangle in a batch makes Mesa send the whole
+// batch down its clipping path, which puts a few edge pixels on the other side. Faces lit by
+// their vertex colours carry them, times the current colour, in the copied vertices. Faces
+// whose material asks for an alpha test or no culling (face_looks.h) form batches of their own.
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/game_state.h"
 #include "core/level.h"
@@ -67,6 +68,15 @@ bool NeedsClipping(const BspVertex* v, int count) {
   return false;
 }
 
+// A texture pair and the band of distance a face of it stands in: the band is the binary
+// exponent of the squared distance halved, so each band reaches twice as far as the one before.
+// Faces nearer than 64 units share the first band. The band takes the key's top bits (texture
+// names are small); were two keys ever to meet, two pairs would merely share a rank.
+uint64_t PairInBand(Texture texture, Texture lightmap, float distanceSquared) {
+  const uint64_t band = static_cast<uint64_t>(std::max(0, std::ilogb(std::max(distanceSquared, 4096.0f)) - 12) / 2);
+  return (static_cast<uint64_t>(texture) << 32 | lightmap) ^ (band << 56);
+}
+
 bool PolygonsFilled() {
   GLint polygonMode[2] = {0, 0};
   glGetIntegerv(GL_POLYGON_MODE, polygonMode);
@@ -108,9 +118,11 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
     facePairs_.push_back({texture, lightmap});
   }
 
-  // Near to far, then each texture and lightmap pair gathered where its nearest face
-  // stands; or the leaves' order where the order would show. Entries hold places in
-  // visibleFaces_.
+  // Near to far, then the faces of each texture and lightmap pair gathered where the nearest
+  // of them stands, within bands of distance that double outwards: gathering keeps the binds
+  // few, the bands keep a far room's walls from being drawn with the near ones of their pair
+  // before what stands between (which the depth test then cannot turn away). Or the leaves'
+  // order where the order would show. Entries hold places in visibleFaces_.
   faceOrder_.clear();
   const bool keepOrder = !OrderIsInvisible();
   for (size_t i = 0; i < visibleFaces_.size(); ++i) {
@@ -124,7 +136,7 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
     pairRank_.clear();
     for (auto& entry : faceOrder_) {
       const auto& pair = facePairs_[entry.second];
-      const uint64_t key = static_cast<uint64_t>(pair.first) << 32 | pair.second;
+      const uint64_t key = PairInBand(pair.first, pair.second, entry.first);
       entry.first = static_cast<float>(pairRank_.emplace(key, static_cast<int>(pairRank_.size())).first->second);
     }
     std::stable_sort(faceOrder_.begin(), faceOrder_.end(),

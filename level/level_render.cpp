@@ -3,8 +3,8 @@
 // rest once per frame (polygons, meshes and tessellated patches; face_geometry.cpp), surface
 // texture on unit 0 and lightmap on unit 1 in one pass. Faces without a lightmap page take
 // their vertex colours in its place; alpha-tested and two-sided faces set their look
-// (face_looks.h). Faces
-// wholly beyond the depth where black fog leaves nothing (fog_depth.cpp) are not drawn.
+// (face_looks.h). Faces wholly beyond the depth where black fog leaves nothing
+// (fog_depth.cpp) are not drawn, unless a sky or a fog volume would show in their place.
 // Parse checked every index this file follows, so nothing here is re-checked per frame.
 #include <GL/gl.h>
 
@@ -87,9 +87,6 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   stagedFaces_.clear();
   lastListedFace_ = -1;
   const int cameraCluster = leaves[FindLeaf(cameraPosition)].cluster;
-  const float fogDepth = skipFoggedFaces ? FogHidingDepth() : std::numeric_limits<float>::infinity();
-  float modelView[16] = {};
-  if (fogDepth < std::numeric_limits<float>::infinity()) glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
 
   for (int l = static_cast<int>(leaves.size()) - 1; l >= 0; --l) {
     const BspLeaf& leaf = leaves[l];
@@ -108,18 +105,33 @@ void Level::RenderLevel(Vec3 cameraPosition) {
       word |= bit;
       lastListedFace_ = faceIndex;
       if (SetAside(faceIndex)) continue;  // nodraw, sky and blended faces
-      if (fogDepth < std::numeric_limits<float>::infinity() && WhollyBeyond(faceGeometry[faceIndex], modelView, fogDepth)) {
-        ++facesFoggedLastFrame;
-        continue;
-      }
-      if (batchedDrawing)
-        visibleFaces_.push_back(faceIndex);
-      else
-        RenderFace(faceIndex);
+      visibleFaces_.push_back(faceIndex);
     }
   }
+
+  // Beyond the fog's hiding depth the cleared picture already shows what the faces would, so
+  // faces wholly there are left out. Not while a sky or a fog volume is drawn after them:
+  // those would show where a face is missing.
+  const float fogDepth = skipFoggedFaces && skyFaces_.empty() && !AnyFogVolume()
+                             ? FogHidingDepth() : std::numeric_limits<float>::infinity();
+  if (fogDepth < std::numeric_limits<float>::infinity()) {
+    float modelView[16] = {};
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+    size_t kept = 0;
+    for (int32_t f : visibleFaces_)
+      if (WhollyBeyond(faceGeometry[f], modelView, fogDepth))
+        ++facesFoggedLastFrame;
+      else
+        visibleFaces_[kept++] = f;
+    visibleFaces_.resize(kept);
+  }
+
   if (!skyFaces_.empty() && clouds.staged >= 0) DrawCloudDome(cameraPosition);
-  if (batchedDrawing) DrawFaceBatches(cameraPosition);
+  if (batchedDrawing) {
+    DrawFaceBatches(cameraPosition);
+  } else {
+    for (int32_t f : visibleFaces_) RenderFace(f);
+  }
   DrawStagedFaces(stagedFaces_, cameraPosition, false);
   RenderModels(cameraPosition);
   DrawSky(cameraPosition);
@@ -129,6 +141,12 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   // Leave the textures of the leaves' last face bound, drawn or not, as drawing every face
   // one by one does: later drawing in the frame sees them.
   if (lastListedFace_ >= 0) BindTexturesOf(faces[lastListedFace_]);
+}
+
+bool Level::AnyFogVolume() const {
+  for (const FogVolume& fog : fogs)
+    if (fog.distance > 0) return true;
+  return false;
 }
 
 // Whether every corner of the face's triangles lies at least `depth` in front of the eye.

@@ -280,6 +280,21 @@ TEST(LevelMaterials, SkyFacesShowTheBoxBehindWhatStandsInFront) {
     EXPECT_TRUE(Near(PixelAt(pixels, Size / 2, Size / 2), view.r, view.g, view.b, 10))
         << view.target.x << " " << view.target.y << " " << view.target.z;
   }
+
+  // Black fog that hides everything 26 units away: the square stays, black, before the sky
+  // (which the fog does not touch); leaving it out would let the sky show through it.
+  const float black[4] = {0, 0, 0, 1};
+  glFogfv(GL_FOG_COLOR, black);
+  glFogi(GL_FOG_MODE, GL_EXP2);
+  glFogf(GL_FOG_DENSITY, 0.1f);
+  glEnable(GL_FOG);
+  View(Vec3(0, 0, -1));
+  level.RenderLevel(Vec3(0, 0, 0));
+  glDisable(GL_FOG);
+  pixels = gl.ReadPixels();
+  EXPECT_TRUE(Near(PixelAt(pixels, Size / 2, Size / 2), 0, 0, 0, 0));
+  EXPECT_TRUE(Near(PixelAt(pixels, 4, Size - 4), 0, 255, 0, 10));
+  EXPECT_EQ(level.facesFoggedLastFrame, 0);
   level.Destroy();
 }
 

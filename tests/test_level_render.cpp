@@ -3,7 +3,9 @@
 // beyond which black fog leaves nothing to draw.
 #include <gtest/gtest.h>
 
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 #include <algorithm>
@@ -245,6 +247,63 @@ TEST(LevelRender, ModulatesSurfaceByLightmap) {
   gGame.lightmapsOn = true;
   level.Destroy();
   EXPECT_EQ(level.textureNames[0], 0u);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Faces of one texture are drawn together only when they stand at like distances: a far wall
+// hidden behind a nearer one of another texture is drawn after it, so the depth test turns
+// all of its pixels away (as many fragments pass as without the far wall at all).
+TEST(LevelRender, FarFacesOfANearTextureWaitForWhatHidesThem) {
+  ResetGameState();  // before the context: it fills in the multitexture entry points
+  GLTestContext gl(Width, Height);
+  REQUIRE_GL(gl);
+  LookDownMinusZ();
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  auto shaded = [&](bool withFarWall) {
+    BspFileData file = FourLeaves();
+    file.textures.resize(2);
+    file.clusterCount = 0;
+    file.visibility.clear();
+    auto square = [&](float x, float y, float half, int texture) {
+      BspFace face = file.faces[1];
+      face.firstVertex = static_cast<int>(file.vertices.size());
+      face.textureIndex = texture;
+      file.vertices.push_back(FileVertex(x - half, y, -half));
+      file.vertices.push_back(FileVertex(x + half, y, -half));
+      file.vertices.push_back(FileVertex(x + half, y, half));
+      file.vertices.push_back(FileVertex(x - half, y, half));
+      file.faces.push_back(face);
+      file.leafFaces.push_back(static_cast<int>(file.faces.size()) - 1);
+    };
+    file.leafFaces.clear();
+    file.leaves[1].firstLeafFace = 0;
+    file.leaves[1].maxs[1] = 1000;
+    square(-34, 40, 4, 0);  // near, to the left: texture 0
+    square(0, 150, 60, 1);  // in the middle distance, across the middle: texture 1
+    if (withFarWall) square(0, 400, 100, 0);  // far behind it: texture 0 again
+    file.leaves[1].leafFaceCount = static_cast<int>(file.leafFaces.size());
+    file.leaves[2].leafFaceCount = file.leaves[3].leafFaceCount = 0;
+    file.leaves[2].firstLeafFace = file.leaves[3].firstLeafFace = 0;
+    Level level = ParsedLevel(file);
+    level.textureNames[0] = SolidTexture(200, 0, 0);
+    level.textureNames[1] = SolidTexture(0, 200, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    GLuint query = 0, passed = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_SAMPLES_PASSED, query);
+    level.RenderLevel(Vec3(-5, 0, 0));
+    glEndQuery(GL_SAMPLES_PASSED);
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &passed);
+    glDeleteQueries(1, &query);
+    EXPECT_EQ(level.facesDrawnLastFrame, withFarWall ? 3 : 2);
+    glDeleteTextures(1, &level.textureNames[0]);
+    glDeleteTextures(1, &level.textureNames[1]);
+    return passed;
+  };
+  const GLuint without = shaded(false);
+  EXPECT_GT(without, static_cast<GLuint>(Width * Height / 8));
+  EXPECT_EQ(shaded(true), without);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
