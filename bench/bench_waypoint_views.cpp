@@ -40,6 +40,9 @@ int main(int argc, char** argv) {
   fake.now = 1000;
   if (!InitializeGame()) return std::fprintf(stderr, "the game did not start\n"), 1;
   gGame.collisionOn = false;
+  // KORVALIS_VIEWS_ONE_BAND=1: a texture pair's faces gathered across all distances, for
+  // comparing the pictures of both orders in one build.
+  if (const char* oneBand = std::getenv("KORVALIS_VIEWS_ONE_BAND")) gGame.level.distanceBands = std::atoi(oneBand) == 0;
   FILE* out = argc > 1 ? std::fopen(argv[1], "w") : stdout;
   if (!out) return 1;
   int views = 0;

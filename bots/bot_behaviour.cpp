@@ -32,6 +32,7 @@ constexpr float TicksPerSecond = 85;
 // A step off an edge may land this much lower than the target waypoint (body centres): a
 // floor's reach, as close as the steering holds a bot to its floor.
 constexpr float DropAllowance = 48;
+constexpr int KeptGoalReplans = 2;         // re-plans that keep the goal before a new one
 
 // The next waypoint from `from` toward `goal`. A pair without a route (only possible in a
 // graph that is not connected) keeps the bot on `from` rather than indexing with -2.
@@ -127,11 +128,26 @@ void Attack(int index) {
 
 // Off its route on a generated graph (stuck, landed where its target is out of reach, or no
 // closer to its target for a few seconds): the bot walks to the nearest waypoint it reaches
-// and takes a new goal it can reach from there.
+// and goes on from there to its goal (the player it was sent to) while that is in reach, for
+// the first few re-plans on the way; after that, or out of reach, it takes a new goal.
 void Replan(int index) {
   Bot& bot = gGame.bots[index];
-  bot.targetWaypoint = NearestReachableWaypoint(bot.position);
-  bot.goalWaypoint = RandomWaypoint(index);
+  // The link to the target the bot could not reach may fail it again from where it arrives:
+  // it prefers a waypoint whose route to the goal keeps clear of that target.
+  const int failed = bot.targetWaypoint, goal = bot.goalWaypoint;
+  bot.targetWaypoint = NearestReachableWaypoint(bot.position, [&](int w) {
+    for (int steps = 0; steps < gGame.waypoints.count && w != goal; ++steps) {
+      if (w == failed) return false;
+      w = NextHop(w, goal);
+    }
+    return w != failed;
+  });
+  if (bot.goalReplans < KeptGoalReplans && GoalInReach(bot.targetWaypoint, bot.goalWaypoint)) {
+    ++bot.goalReplans;
+  } else {
+    bot.goalWaypoint = RandomWaypoint(index);
+    bot.goalReplans = 0;
+  }
   bot.moveDirection = NormalizeOrZero(WaypointPosition(bot.targetWaypoint) - bot.position);
   bot.steerMode = SteerAtWaypoint;
   bot.stuckTicks = 0;
@@ -225,6 +241,13 @@ void SetGoal(int index, int goal) {
       !GoalInReach(bot.targetWaypoint, goal))
     goal = NearestReachableTo(bot.targetWaypoint, goal);
   bot.goalWaypoint = goal;
+  bot.goalReplans = 0;
+  // A bot standing at the goal it reached (not to shoot) walks on to the new one: sent on by
+  // Delete, or by a hunt to its next goal, it would otherwise stand there for good.
+  if (bot.moveMode == MoveStand && bot.state != StateAttack) {
+    bot.moveMode = MovingMode();
+    bot.legsAnimationDirty = true;
+  }
   // The next hop is taken from the waypoint the bot was walking to, not from where it is.
   bot.targetWaypoint = NextHop(bot.targetWaypoint, goal);
   bot.moveDirection = NormalizeOrZero(WaypointPosition(bot.targetWaypoint) - bot.position);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -93,7 +94,7 @@ void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player) {
   }
 }
 
-int NearestReachableWaypoint(Vec3 position) {
+int NearestReachableWaypoint(Vec3 position, const std::function<bool(int)>& preferred) {
   const int count = gGame.waypoints.count;
   if (count <= 0) return 0;
   std::vector<std::pair<float, int>> nearest;
@@ -101,16 +102,23 @@ int NearestReachableWaypoint(Vec3 position) {
   for (int w = 0; w < count; ++w) nearest.push_back({Magnitude(WaypointPosition(w) - position), w});
   const size_t tried = std::min(ReachCandidates, nearest.size());
   std::partial_sort(nearest.begin(), nearest.begin() + tried, nearest.end());
+  auto reaches = [&](int w) { return WalkReaches(gGame.level, position, WaypointPosition(w), TrialSpeed); };
   // A waypoint in a dead end (a pit) is walked to only by a bot already down there: it is the
-  // only one that bot reaches.
-  int deadEnd = -1;
+  // only one that bot reaches. One not preferred is taken only when no preferred one is.
+  int deadEnd = -1, second = -1;
   for (size_t k = 0; k < tried; ++k) {
     const int w = nearest[k].second;
-    if (deadEnd >= 0 && !LeadsToLargestPart(w)) continue;
-    if (!WalkReaches(gGame.level, position, WaypointPosition(w), TrialSpeed)) continue;
-    if (LeadsToLargestPart(w)) return w;
-    deadEnd = w;
+    if ((deadEnd >= 0 && !LeadsToLargestPart(w)) || (second >= 0 && preferred && !preferred(w)) || !reaches(w))
+      continue;
+    if (!LeadsToLargestPart(w)) {
+      deadEnd = w;
+    } else if (preferred && !preferred(w)) {
+      second = w;
+    } else {
+      return w;
+    }
   }
+  if (second >= 0) return second;
   if (deadEnd >= 0) return deadEnd;
   // None in reach: the nearest one out of a dead end, to steer at until a re-plan.
   std::pair<float, int> best = nearest[0];

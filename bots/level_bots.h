@@ -1,6 +1,7 @@
 // The bots on a level other than the default one: its waypoint graph built at start-up, and
 // the two bots placed at the level's player starts that are not the player's.
 #pragma once
+#include <functional>
 #include <vector>
 
 #include "core/vec3.h"
@@ -19,5 +20,6 @@ void PlaceBotsAtStarts(const std::vector<Vec3>& startOrigins, Vec3 player);
 // The nearest of the few nearest waypoints that a bot at `position` reaches by the graph
 // builder's trial walk (falling included) and that leads to the largest part; a dead end
 // only when it reaches no other (the bot is down in it); when it reaches none of them, the
-// nearest of all that leads to the largest part.
-int NearestReachableWaypoint(Vec3 position);
+// nearest of all that leads to the largest part. Of those, one `preferred` turns down (the
+// way a bot could not get along) is taken only when it reaches no other.
+int NearestReachableWaypoint(Vec3 position, const std::function<bool(int)>& preferred = nullptr);

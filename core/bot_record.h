@@ -32,6 +32,7 @@ struct Bot {
   int watchedTarget = -1;        // the target waypoint the two fields below are about
   int noProgressTicks = 0;       // ticks since the bot last came closer to it
   float closestToTarget = 0;     // the nearest it came (horizontal distance)
+  int goalReplans = 0;           // re-plans on the way to the present goal
   // Taking a jump pad, teleporter or lift (bots/link_follow.h): the link (its waypoints),
   // whether it has carried the bot yet, and the ticks spent on it.
   int linkFrom = -1, linkTo = -1;

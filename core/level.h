@@ -194,6 +194,10 @@ class Level {
   // lightmap pair; false: one call per face in the order the leaves list them. Both give
   // the same picture and leave the same GL state; false is kept for comparing the two.
   bool batchedDrawing = true;
+  // true: a texture pair's faces are gathered only within bands of distance that double
+  // outwards; false: wherever they stand, drawn where the nearest of them stands. Both give the
+  // same picture; false is kept for comparing the two.
+  bool distanceBands = true;
   // true: faces wholly beyond the depth where black fog blackens everything (FogHidingDepth)
   // are left undrawn; false draws them. Both give the same picture.
   bool skipFoggedFaces = true;

@@ -72,7 +72,8 @@ bool NeedsClipping(const BspVertex* v, int count) {
 // exponent of the squared distance halved, so each band reaches twice as far as the one before.
 // Faces nearer than 64 units share the first band. The band takes the key's top bits (texture
 // names are small); were two keys ever to meet, two pairs would merely share a rank.
-uint64_t PairInBand(Texture texture, Texture lightmap, float distanceSquared) {
+uint64_t PairInBand(Texture texture, Texture lightmap, float distanceSquared, bool bands) {
+  if (!bands) return static_cast<uint64_t>(texture) << 32 | lightmap;
   const uint64_t band = static_cast<uint64_t>(std::max(0, std::ilogb(std::max(distanceSquared, 4096.0f)) - 12) / 2);
   return (static_cast<uint64_t>(texture) << 32 | lightmap) ^ (band << 56);
 }
@@ -136,7 +137,7 @@ void Level::DrawFaceBatches(Vec3 cameraPosition) {
     pairRank_.clear();
     for (auto& entry : faceOrder_) {
       const auto& pair = facePairs_[entry.second];
-      const uint64_t key = PairInBand(pair.first, pair.second, entry.first);
+      const uint64_t key = PairInBand(pair.first, pair.second, entry.first, distanceBands);
       entry.first = static_cast<float>(pairRank_.emplace(key, static_cast<int>(pairRank_.size())).first->second);
     }
     std::stable_sort(faceOrder_.begin(), faceOrder_.end(),

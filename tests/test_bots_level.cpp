@@ -92,6 +92,25 @@ TEST_F(BotsOnTheLevel, FeetStayOnTheFloorAlongEveryLink) {
   EXPECT_LT(worstDrawn, 0.5f);
 }
 
+// A bot stands at every built-in waypoint and walks the straight path of every built-in
+// link (bots move along it, without gravity) with its box clear of the level's solid, both
+// ways along the link.
+TEST_F(BotsOnTheLevel, EveryBuiltInWaypointHoldsTheBotBoxClear) {
+  std::string touching;
+  for (int w = 0; w < BuiltInWaypointCount; ++w) {
+    const Vec3 p = WaypointPosition(w);
+    if (gGame.level.Trace(p, p, BodyExtents).allSolid) touching += " waypoint " + std::to_string(w);
+  }
+  for (const auto& link : BuiltInLinks)
+    for (int dir = 0; dir < 2; ++dir) {
+      const TraceResult walk =
+          gGame.level.Trace(WaypointPosition(link[dir]), WaypointPosition(link[1 - dir]), BodyExtents);
+      if (walk.fraction < 1 || walk.allSolid)
+        touching += " link " + std::to_string(link[dir]) + "-" + std::to_string(link[1 - dir]);
+    }
+  EXPECT_EQ(touching, "");
+}
+
 namespace {
 
 // Figures of one bot over a long run.

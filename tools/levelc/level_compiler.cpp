@@ -74,15 +74,31 @@ DVec AreaCentre(const Winding& w) {
   return total > 0 ? sum * (1 / total) : WindingCentre(w);
 }
 
-size_t FlatFanTriangles(const Winding& w, size_t* start) {
-  const size_t n = w.size();
+// A triangle is flat when a point lies within FlatHeight of the line through the other two
+// (its height over its longest side): vertices put into a long side stay that close to it
+// after rounding, while a tolerance on the area alone would miss them on long sides.
+// Flatness is judged on the points as the file stores them (single precision, relative to
+// the model's origin `shift`).
+constexpr double FlatHeight = 1e-3;
+bool FlatTriangle(const DVec& a, const DVec& b, const DVec& c) {
+  const DVec n = Cross(b - a, c - a);
+  const double longest = std::max({Dot(b - a, b - a), Dot(c - b, c - b), Dot(a - c, a - c)});
+  return Dot(n, n) <= FlatHeight * FlatHeight * longest;
+}
+
+size_t FlatFanTriangles(const Winding& points, DVec shift, size_t* start) {
+  const size_t n = points.size();
+  Winding w(n);
+  for (size_t i = 0; i < n; ++i) {
+    const DVec p = points[i] - shift;
+    w[i] = DVec(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
+  }
   size_t fewest = n;
   *start = 0;
   for (size_t s = 0; s < n && fewest > 0; ++s) {
     size_t flat = 0;
     for (size_t k = 1; k + 1 < n; ++k) {
-      const DVec c = Cross(w[(s + k) % n] - w[s], w[(s + k + 1) % n] - w[s]);
-      if (Dot(c, c) < 1e-6) ++flat;
+      if (FlatTriangle(w[s], w[(s + k) % n], w[(s + k + 1) % n])) ++flat;
     }
     if (flat < fewest) fewest = flat, *start = s;
   }
@@ -278,7 +294,7 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
     };
     const size_t count = face.points.size();
     size_t start = 0;
-    if (FlatFanTriangles(face.points, &start) == 0) {
+    if (FlatFanTriangles(face.points, shift, &start) == 0) {
       for (size_t i = 0; i < count; ++i) writeVertex(face.points[(start + count - i) % count]);
     } else {
       writeVertex(AreaCentre(face.points));
