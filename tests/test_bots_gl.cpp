@@ -240,13 +240,13 @@ TEST_F(BotPictures, GrenadesLeaveTheDrawnMuzzleAndShotsTestTheDrawnFigure) {
   }
 }
 
-// A figure standing in a dark cell of the level's light grid is drawn clearly darker than in
-// a bright one (the default level has no grid: one cell over the whole level is set here).
-TEST_F(BotPictures, FiguresAreLitByTheLightGridAroundThem) {
-  REQUIRE_GL(*gl_);
-  ASSERT_TRUE(loaded_);
+namespace {
+
+// Bot 0 as fidget on the landing at waypoint 14, facing -z, the other bots out of the
+// picture, the fog off. False when the character does not load.
+bool PlaceFigure() {
   CharacterModel& model = gGame.characters[0];
-  ASSERT_TRUE(model.LoadCharacter("fidget", "fidget"));
+  if (!model.LoadCharacter("fidget", "fidget")) return false;
   model.SetTorsoAnimation("TORSO_STAND");
   model.SetLegsAnimation("LEGS_IDLE");
   glDisable(GL_FOG);
@@ -254,7 +254,19 @@ TEST_F(BotPictures, FiguresAreLitByTheLightGridAroundThem) {
   Bot& bot = gGame.bots[0];
   bot.position = WaypointPosition(14);
   bot.heading = HeadingFromDirection(0, -1);
-  for (int i = 1; i < BotCount; ++i) gGame.bots[i].position = Vec3(0, -10000, 0);  // out of the picture
+  for (int i = 1; i < BotCount; ++i) gGame.bots[i].position = Vec3(0, -10000, 0);
+  return true;
+}
+
+}  // namespace
+
+// A figure standing in a dark cell of the level's light grid is drawn clearly darker than in
+// a bright one (the default level has no grid: one cell over the whole level is set here).
+TEST_F(BotPictures, FiguresAreLitByTheLightGridAroundThem) {
+  REQUIRE_GL(*gl_);
+  ASSERT_TRUE(loaded_);
+  ASSERT_TRUE(PlaceFigure());
+  const Bot& bot = gGame.bots[0];
   const Vec3 eye = bot.position + Vec3(-160, 0, 0), target = bot.position;
   const std::vector<uint8_t> empty = Draw(eye, target, false, false);
   const BspLightGridCell cells[2] = {{{8, 8, 8}, {4, 4, 4}, {0, 0}}, {{110, 110, 110}, {40, 40, 40}, {0, 0}}};
@@ -290,16 +302,8 @@ TEST_F(BotPictures, FiguresAreLitByTheLightGridAroundThem) {
 TEST_F(BotPictures, FiguresAndShotsInAFogVolumeFade) {
   REQUIRE_GL(*gl_);
   ASSERT_TRUE(loaded_);
-  CharacterModel& model = gGame.characters[0];
-  ASSERT_TRUE(model.LoadCharacter("fidget", "fidget"));
-  model.SetTorsoAnimation("TORSO_STAND");
-  model.SetLegsAnimation("LEGS_IDLE");
-  glDisable(GL_FOG);
-  InitBot(0);
-  Bot& bot = gGame.bots[0];
-  bot.position = WaypointPosition(14);
-  bot.heading = HeadingFromDirection(0, -1);
-  for (int i = 1; i < BotCount; ++i) gGame.bots[i].position = Vec3(0, -10000, 0);  // out of the picture
+  ASSERT_TRUE(PlaceFigure());
+  const Bot& bot = gGame.bots[0];
   const Vec3 eye = bot.position + Vec3(-160, 0, 0), target = bot.position;
   const float fogColour[3] = {1, 0, 1};
   // A box of fog 60 units each way around the bot (planes facing out, y up).
