@@ -16,6 +16,10 @@ struct StageInputs {
   const uint32_t* indices = nullptr;     // triangles, offsets into the vertices
   uint32_t indexCount = 0;
   Texture lightmap = 0, white = 0;       // what $lightmap and $whiteimage stages show
+  // Per stage, whether it shows the twin of its picture (of the lightmap: lightmapTwin)
+  // without mip levels (Level::MagnifiedStages); null: none does.
+  const uint8_t* twins = nullptr;
+  Texture lightmapTwin = 0;
   bool vertexLight = false;              // $lightmap shows the vertex colours (no page)
   double seconds = 0;                    // the surfaces' clock
   const float* tint = nullptr;           // the current colour, times every stage that does not multiply
