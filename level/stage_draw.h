@@ -67,6 +67,7 @@ class StagePasses {
 // Draws every stage of `staged` over the vertices in *scratch, whose positions the caller
 // set (moved by deforms); their texture coordinates and colours are rewritten per pass, and
 // `coords` holds the coordinates of units 2 and up. Stages are gathered into passes as
-// `limits` allow (stage_passes.h). Gives the number of passes drawn.
+// `limits` allow (stage_passes.h); stages adding a colour that is black now are left out.
+// Gives the number of passes drawn.
 int DrawStages(const StagedMaterial& staged, const StageInputs& in, const PassLimits& limits,
                std::vector<BspVertex>* scratch, std::vector<float>* coords, StagePasses* gl);

@@ -2,9 +2,10 @@
 // base (opaque and writing depth unless it blends), each later stage is drawn over the same
 // pixels (depth test equal) with its own blend, alpha test, colour, moving texture
 // coordinates and animation frame. Runs of stages that multiply or add over an opaque stage
-// are drawn together in one pass, a texture unit each (stage_passes.h). A face's vertices
-// are copied once per frame (moved by its deforms), and each pass rewrites their texture
-// coordinates and colours. Stages that multiply what lies under them are drawn untinted and
+// are drawn together in one pass, a texture unit each (stage_passes.h); a stage that adds a
+// colour that is black at this time is left out. Opaque faces of one entry, lightmap and
+// choice of texture twins are drawn as one run, their vertices copied once per frame (moved
+// by the deforms), and each pass rewrites their texture coordinates and colours. Stages that multiply what lies under them are drawn untinted and
 // unfogged: the tint and fog are already in what they multiply. Time is the surfaces' clock
 // (gGame.surfaceSeconds).
 #include <GL/gl.h>
@@ -23,6 +24,18 @@ namespace {
 bool Multiplies(const ShaderStage& stage) {
   return (stage.blendSource == GL_DST_COLOR && stage.blendDestination == GL_ZERO) ||
          (stage.blendSource == GL_ZERO && stage.blendDestination == GL_SRC_COLOR);
+}
+
+// Whether the stage adds nothing at `seconds`: it adds one colour all over that is black now,
+// tests no alpha and writes no depth (a light flickering off, a glow at the low of its wave).
+bool AddsNothing(const ShaderStage& stage, double seconds) {
+  if (!stage.blends || stage.blendSource != GL_ONE || stage.blendDestination != GL_ONE) return false;
+  if (stage.alphaTest != AlphaTest::None || stage.depthWrite) return false;
+  if (stage.colour == ColourSource::Vertex || stage.colour == ColourSource::ExactVertex) return false;
+  const uint8_t white[4] = {255, 255, 255, 255};
+  uint8_t rgba[4];
+  StageColour(stage, seconds, white, rgba);
+  return rgba[0] == 0 && rgba[1] == 0 && rgba[2] == 0;
 }
 
 // The picture, lightmap or white a stage shows now.
@@ -46,14 +59,26 @@ int DrawStages(const StagedMaterial& staged, const StageInputs& in, const PassLi
   static std::vector<StagePass> passes;    // drawing runs on the main thread only
   PlanStagePasses(staged.stages, limits, &passes);
   const size_t n = out.size();
+  int drawn = 0;
   for (const StagePass& pass : passes) {
+    // The pass's stages drawn now: a stage that adds nothing takes no unit, and a pass of one
+    // such stage is left out (unless fogged: the fog would add its colour).
+    size_t stageOf[MaxStageUnits];
+    size_t count = 0;
+    for (size_t u = 0; u < pass.count; ++u) {
+      const size_t k = pass.first + u;
+      if ((u > 0 || (pass.count == 1 && !in.fog)) && AddsNothing(staged.stages[k], in.seconds)) continue;
+      stageOf[count++] = k;
+    }
+    if (count == 0) continue;
+    ++drawn;
     const ShaderStage& first = staged.stages[pass.first];
     // Units past the second take their coordinates from `coords`, n pairs per unit.
-    if (pass.count > 2) coords->resize(n * 2 * (pass.count - 2));
+    if (count > 2) coords->resize(n * 2 * (count - 2));
     UnitJoin joins[MaxStageUnits] = {};
     float colours[MaxStageUnits][4] = {};
-    for (size_t u = 1; u < pass.count; ++u) {
-      const ShaderStage& stage = staged.stages[pass.first + u];
+    for (size_t u = 1; u < count; ++u) {
+      const ShaderStage& stage = staged.stages[stageOf[u]];
       joins[u] = JoinOf(stage, limits);
       const uint8_t white[4] = {255, 255, 255, 255};
       uint8_t rgba[4];
@@ -68,8 +93,8 @@ int DrawStages(const StagedMaterial& staged, const StageInputs& in, const PassLi
     for (size_t i = 0; i < n; ++i) {
       BspVertex& v = out[i];
       const BspVertex& original = in.originals[i];
-      for (size_t u = 0; u < pass.count; ++u) {
-        const ShaderStage& stage = staged.stages[pass.first + u];
+      for (size_t u = 0; u < count; ++u) {
+        const ShaderStage& stage = staged.stages[stageOf[u]];
         float* st = u == 0 ? v.texCoord : u == 1 ? v.lightmapCoord : &(*coords)[((u - 2) * n + i) * 2];
         const float* base = stage.image == StageImage::Lightmap ? original.lightmapCoord : original.texCoord;
         st[0] = base[0];
@@ -89,12 +114,12 @@ int DrawStages(const StagedMaterial& staged, const StageInputs& in, const PassLi
       }
     }
     PointFaceArrays(out.data(), true);
-    for (size_t u = 2; u < pass.count; ++u) {
+    for (size_t u = 2; u < count; ++u) {
       ClientTextureUnit(u);
       glTexCoordPointer(2, GL_FLOAT, 0, &(*coords)[(u - 2) * n * 2]);
     }
-    gl->Units(pass.count, joins, colours);
-    for (size_t u = 0; u < pass.count; ++u) gl->Bind(u, StageTexture(staged, pass.first + u, in));
+    gl->Units(count, joins, colours);
+    for (size_t u = 0; u < count; ++u) gl->Bind(u, StageTexture(staged, stageOf[u], in));
     // Blend and depth: the base as the first stage says, later stages over it.
     gl->Blend(first.blends, first.blendSource, first.blendDestination);
     gl->Depth(pass.first == 0 ? in.firstDepth : in.laterDepth,
@@ -103,7 +128,7 @@ int DrawStages(const StagedMaterial& staged, const StageInputs& in, const PassLi
     gl->Look(static_cast<uint8_t>(in.look | static_cast<uint8_t>(first.alphaTest)));
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(in.indexCount), GL_UNSIGNED_INT, in.indices);
   }
-  return static_cast<int>(passes.size());
+  return drawn;
 }
 
 void Level::DrawStagedFaces(const std::vector<int32_t>& faceList, Vec3 eye, bool blended) {
