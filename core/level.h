@@ -207,6 +207,10 @@ class Level {
   // true: faces wholly beyond the depth where black fog blackens everything (FogHidingDepth)
   // are left undrawn; false draws them. Both give the same picture.
   bool skipFoggedFaces = true;
+  // true: the brush models' faces that are not drawn stage by stage go before the world's
+  // opaque faces, so the depth test turns away the world's pixels they hide before shading;
+  // false: after them. Both give the same picture; false is kept for comparing the two.
+  bool modelsFirst = true;
   // true: faces seen close enough that their textures show only their full-size images are
   // drawn with twins of the textures that have no smaller images (magnified_textures.cpp);
   // false keeps the mipmapped ones. Both give the same picture.
@@ -230,8 +234,9 @@ class Level {
   // box around every turn of it).
   void PlacedModelBox(int model, float mins[3], float maxs[3]) const;
   // Draws the brush models 1, 2, ... at their placements: those whose box is in view and
-  // touches a leaf that can be seen (model_render.cpp; RenderLevel calls it).
-  void RenderModels(Vec3 cameraPosition);
+  // touches a leaf that can be seen (model_render.cpp; RenderLevel calls it): their faces
+  // drawn one by one (`plainFaces`), those drawn stage by stage (`stagedFaces`), or both.
+  void RenderModels(Vec3 cameraPosition, bool plainFaces = true, bool stagedFaces = true);
 
   // Converted records, read directly by the renderer and the tracer. Every index in them
   // was checked by Parse, so drawing and tracing can trust them.

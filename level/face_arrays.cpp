@@ -38,3 +38,16 @@ void EndVertexColours(const CurrentColour& colour) {
   glDisableClientState(GL_COLOR_ARRAY);
   glColor4fv(colour.rgba);
 }
+
+// Drawing near to far shows in the picture unless the depth test alone decides what is
+// seen: with blending, without the depth test or its writes, or with outlined polygons
+// (neighbours share their edges at equal depth), the faces keep the leaves' order.
+bool OrderIsInvisible() {
+  if (glIsEnabled(GL_BLEND) || !glIsEnabled(GL_DEPTH_TEST)) return false;
+  GLint function = 0, polygonMode[2] = {0, 0};
+  GLboolean depthWrites = GL_FALSE;
+  glGetIntegerv(GL_DEPTH_FUNC, &function);
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+  return function == GL_LESS && depthWrites && polygonMode[0] == GL_FILL && polygonMode[1] == GL_FILL;
+}

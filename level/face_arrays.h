@@ -20,3 +20,6 @@ void PointFaceArrays(const BspVertex* records, bool colours);
 void TintVertexColours(BspVertex* records, size_t count, const CurrentColour& colour);
 // Turns the colour array off and restores the colour.
 void EndVertexColours(const CurrentColour& colour);
+// Whether the order opaque faces are drawn in cannot show in the picture: the depth test
+// (LESS, writing depth) alone decides what is seen, nothing blended, polygons filled.
+bool OrderIsInvisible();

@@ -127,13 +127,17 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   }
 
   if (!skyFaces_.empty() && clouds.staged >= 0) DrawCloudDome(cameraPosition);
+  // Doors, lifts and platforms mostly stand in front of the world's faces: drawn first, they
+  // spare shading the pixels of the world they hide.
+  const bool modelsEarly = modelsFirst && OrderIsInvisible();
+  if (modelsEarly) RenderModels(cameraPosition, true, false);
   if (batchedDrawing) {
     DrawFaceBatches(cameraPosition);
   } else {
     for (int32_t f : visibleFaces_) RenderFace(f);
   }
   DrawStagedFaces(stagedFaces_, cameraPosition, false);
-  RenderModels(cameraPosition);
+  RenderModels(cameraPosition, !modelsEarly, true);
   DrawSky(cameraPosition);
   DrawFogVolumes(cameraPosition);
   DrawBlendedFaces(cameraPosition);

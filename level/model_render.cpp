@@ -32,7 +32,7 @@ bool Level::BoxReachesVisibleLeaf(int node, const float mins[3], const float max
   return IsClusterVisible(cameraCluster, leaves[-(node + 1)].cluster);
 }
 
-void Level::RenderModels(Vec3 cameraPosition) {
+void Level::RenderModels(Vec3 cameraPosition, bool plainFaces, bool stagedFaces) {
   if (models.size() <= 1 || nodes.empty()) return;
   const int cameraCluster = leaves[FindLeaf(cameraPosition)].cluster;
   const bool culling = !visibility.empty() && cameraCluster >= 0;
@@ -59,10 +59,10 @@ void Level::RenderModels(Vec3 cameraPosition) {
           (materials[texture].nodraw || materials[texture].sky || materials[texture].fog))
         continue;
       if (static_cast<size_t>(texture) < materials.size() && materials[texture].staged >= 0) {
-        staged.push_back(f);
+        if (stagedFaces) staged.push_back(f);
         continue;
       }
-      RenderFace(f);
+      if (plainFaces) RenderFace(f);
     }
     if (!staged.empty()) {
       // The eye in the model's own place (its turn left out: it only orders blended faces).

@@ -2,7 +2,9 @@
 // its origin) in front of the camera, seen at rest, moved up, hidden and turned a quarter.
 #include <gtest/gtest.h>
 
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <string>
 #include <vector>
@@ -87,5 +89,60 @@ TEST(MoversGL, BrushModelsAreDrawnWhereTheirPlacementsPutThem) {
     EXPECT_EQ(red(panel), c.panelRed) << c.what;
     EXPECT_EQ(red(plank), c.plankRed) << c.what;
   }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Brush models drawn before the world's faces give the same picture while the depth test
+// decides what shows (and then the wall behind the door is not shaded where the door hides
+// it), and also without the depth test, where they keep their place after the world.
+TEST(MoversGL, ModelsFirstGiveTheSamePicture) {
+  ResetGameState();
+  GLTestContext gl(Size, Size);
+  REQUIRE_GL(gl);
+  const char* source =
+      "material floor textures/floor 128\n"
+      "material red textures/red 128\n"
+      "box floor -400 -400 -420  400 400 -400\n"
+      "entity_begin\n key classname func_door\n box red -40 -20 -208  40 20 -200\nentity_end\n";
+  BspFileData data;
+  std::string error;
+  ASSERT_TRUE(CompileLevel(source, CompileOptions(), &data, nullptr, &error)) << error;
+  const std::vector<uint8_t> bytes = WriteBspFile(data);
+  Level level;
+  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  for (size_t i = 0; i < level.textures.size(); ++i)
+    level.textureNames[i] = std::string(level.textures[i].name) == "textures/red" ? SolidTexture(255, 0, 0)
+                                                                                   : SolidTexture(0, 0, 255);
+  gGame.lightmapsOn = false;
+  gGame.fogOn = false;
+  glClearColor(0, 0, 0, 1);
+  SetSquareView(Size, 1, 4000);
+  for (const bool depthTest : {true, false}) {
+    depthTest ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    std::vector<uint8_t> pictures[2];
+    GLuint passed[2] = {0, 0};
+    for (const bool first : {false, true}) {
+      level.modelsFirst = first;
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
+      glColor4f(1, 1, 1, 1);
+      GLuint query = 0;
+      glGenQueries(1, &query);
+      glBeginQuery(GL_SAMPLES_PASSED, query);
+      level.RenderLevel(Vec3(0, 0, 0));
+      glEndQuery(GL_SAMPLES_PASSED);
+      glGetQueryObjectuiv(query, GL_QUERY_RESULT, &passed[first]);
+      glDeleteQueries(1, &query);
+      pictures[first] = gl.ReadPixels();
+    }
+    EXPECT_TRUE(pictures[0] == pictures[1]) << "depth test " << depthTest;
+    if (depthTest) {
+      EXPECT_LT(passed[1], passed[0]);
+    }
+    const int panel = (Size / 2) * Size + Size / 2;
+    EXPECT_GT(pictures[1][panel * 4], 200) << "depth test " << depthTest;  // the door shows
+  }
+  glEnable(GL_DEPTH_TEST);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
