@@ -363,3 +363,91 @@ TEST(LevelRender, FogHidingDepthIsWhereBlackFogLeavesNothing) {
   glDisable(GL_FOG);
   EXPECT_EQ(FogHidingDepth(), std::numeric_limits<float>::infinity());
 }
+
+// Faces that nearer faces hide in every pixel are left out, and the picture is the one drawing
+// them gives: behind one wall, behind two walls meeting in front of it; never beside a wall, behind
+// a wall GL culls (seen from its back), with the depth test off, or reaching in front of the near plane.
+TEST(LevelRender, LeavesOutOnlyFacesHiddenInEveryPixel) {
+  ResetGameState();
+  GLTestContext gl(Width, Height);
+  REQUIRE_GL(gl);
+  LookDownMinusZ();
+  const Texture red = SolidTexture(200, 0, 0), green = SolidTexture(0, 200, 0);
+  struct Rect {
+    float x0, x1, y, halfHeight;  // file coordinates: y is the distance ahead
+  };
+  const Rect nearWall{-60, 60, 40, 60}, farFace{-10, 10, 150, 10};
+  const struct {
+    const char* name;
+    std::vector<Rect> rects;  // the last one is the face that may be hidden
+    bool culledFromBehind, depthTest;
+    int hidden;
+  } cases[] = {
+      {"behind a wall", {nearWall, farFace}, false, true, 1},
+      {"behind two walls meeting", {{-60, 0.3f, 40, 60}, {0.3f, 60, 40, 60}, farFace}, false, true, 1},
+      {"beside a wall", {{-60, -12, 40, 60}, {10, 30, 150, 10}}, false, true, 0},
+      {"behind a wall seen from its back", {nearWall, farFace}, true, true, 0},
+      {"depth test off", {nearWall, farFace}, false, false, 0},
+      {"in front of the near plane", {nearWall, {-10, 10, 0.5f, 10}}, false, true, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BspFileData file = FourLeaves();
+    file.textures.resize(2);
+    file.clusterCount = 0;
+    file.visibility.clear();
+    file.faces.resize(1);
+    file.leafFaces.clear();
+    for (const Rect& r : c.rects) {
+      BspFace face = file.faces[0];
+      face.firstVertex = static_cast<int>(file.vertices.size());
+      face.textureIndex = static_cast<int>(file.leafFaces.size() % 2);
+      file.vertices.push_back(FileVertex(r.x0, r.y, -r.halfHeight));
+      file.vertices.push_back(FileVertex(r.x1, r.y, -r.halfHeight));
+      file.vertices.push_back(FileVertex(r.x1, r.y, r.halfHeight));
+      file.vertices.push_back(FileVertex(r.x0, r.y, r.halfHeight));
+      file.faces.push_back(face);
+      file.leafFaces.push_back(static_cast<int>(file.faces.size()) - 1);
+    }
+    file.leaves[1].firstLeafFace = 0;
+    file.leaves[1].leafFaceCount = static_cast<int>(file.leafFaces.size());
+    file.leaves[1].mins[1] = 0;
+    file.leaves[1].maxs[1] = 1000;
+    file.leaves[2].leafFaceCount = file.leaves[3].leafFaceCount = 0;
+    file.leaves[2].firstLeafFace = file.leaves[3].firstLeafFace = 0;
+    Level level = ParsedLevel(file);
+    level.textureNames[0] = red;
+    level.textureNames[1] = green;
+    c.depthTest ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    if (c.culledFromBehind) {
+      // Learn which side the walls show, then cull that one.
+      glEnable(GL_CULL_FACE);
+      GLuint query = 0, passed = 0;
+      glGenQueries(1, &query);
+      glCullFace(GL_FRONT);
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      glBeginQuery(GL_SAMPLES_PASSED, query);
+      level.RenderLevel(Vec3(-5, 0, 0));
+      glEndQuery(GL_SAMPLES_PASSED);
+      glGetQueryObjectuiv(query, GL_QUERY_RESULT, &passed);
+      glDeleteQueries(1, &query);
+      glCullFace(passed > 0 ? GL_BACK : GL_FRONT);
+    }
+    std::vector<uint8_t> pictures[2];
+    for (const bool skip : {false, true}) {
+      level.skipOccludedFaces = skip;
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      level.RenderLevel(Vec3(-5, 0, 0));
+      pictures[skip] = gl.ReadPixels();
+    }
+    EXPECT_EQ(level.facesOccludedLastFrame, c.hidden);
+    EXPECT_EQ(level.facesDrawnLastFrame, static_cast<int>(c.rects.size()) - c.hidden);
+    EXPECT_TRUE(pictures[0] == pictures[1]);
+    glDisable(GL_CULL_FACE);
+  }
+  glEnable(GL_DEPTH_TEST);
+  glDeleteTextures(1, &red);
+  glDeleteTextures(1, &green);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
