@@ -252,7 +252,6 @@ void LevelOnlyFrame() {
 void UseFastPaths(bool fast) {
   gGame.level.batchedDrawing = fast;
   gGame.level.skipFoggedFaces = fast;
-  gGame.level.skipOccludedFaces = fast;
   gGame.level.magnifiedTwins = fast;
   gGame.hudTiles.enabled = fast;
   for (CharacterModel& c : gGame.characters) c.arrayDrawing = fast;
@@ -347,9 +346,8 @@ void ReportOverdraw(const char* name) {
   level.batchedDrawing = true;
   level.skipFoggedFaces = true;
   LevelOnlyFrame();
-  std::printf("  %-14s faces drawn %d (%d with texture twins), %d left in the fog, %d hidden left out\n", name,
-              level.facesDrawnLastFrame, level.facesMagnifiedLastFrame, level.facesFoggedLastFrame,
-              level.facesOccludedLastFrame);
+  std::printf("  %-14s faces drawn %d (%d with texture twins), %d left in the fog\n", name,
+              level.facesDrawnLastFrame, level.facesMagnifiedLastFrame, level.facesFoggedLastFrame);
   std::printf("  %-14s faces drawn %4zu, showing %4d; fragments %8ld = %.2f screens, showing %.2f, of faces showing none (nearer) %.2f, beyond the fog %.2f\n",
               "", drawn.size(), facesShown, rasterised, rasterised / (1024.0 * 768), shown / (1024.0 * 768),
               ofHiddenFaces / (1024.0 * 768), beyondFog / (1024.0 * 768));
@@ -368,14 +366,9 @@ void LevelFragments(double* rasterised, double* shaded) {
   gGame.frustum.CalculateFrustum();
   const Vec3 eye = gGame.camera.Position();
   *shaded = CountFragments([eye] { gGame.level.RenderLevel(eye); }) / screen;
-  // Without the depth test nothing counts as hidden: the faces the level left out as hidden
-  // are taken off again.
-  const std::vector<int32_t> hidden = gGame.level.facesOccluded;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glDepthFunc(GL_ALWAYS);
-  long count = CountFragments([eye] { gGame.level.RenderLevel(eye); });
-  for (int32_t f : hidden) count -= CountFragments([f] { gGame.level.RenderFace(f); });
-  *rasterised = count / screen;
+  *rasterised = CountFragments([eye] { gGame.level.RenderLevel(eye); }) / screen;
   glDepthFunc(GL_LESS);
   glDisable(GL_CULL_FACE);
 }
@@ -425,9 +418,6 @@ void RunOtherLevel(const char* label, const std::string& levelName, std::vector<
     cases.push_back({"  the level alone, one band",
                      [v] { PlaceCamera(v), UseFastPaths(true), gGame.level.distanceBands = false; },
                      [] { LevelOnlyFrame(), gGame.level.distanceBands = true; }});
-    cases.push_back({"  the level alone, hidden drawn",
-                     [v] { PlaceCamera(v), UseFastPaths(true), gGame.level.skipOccludedFaces = false; },
-                     [] { LevelOnlyFrame(), gGame.level.skipOccludedFaces = true; }});
   }
   RunInTurn(cases, 2, rounds);
   std::printf("%s (%s): %zu faces, %zu curved surfaces, %zu leaves; medians of %d rounds\n", label, levelName.c_str(),

@@ -43,11 +43,9 @@ int main(int argc, char** argv) {
   // KORVALIS_VIEWS_ONE_BAND=1: a texture pair's faces gathered across all distances, for
   // comparing the pictures of both orders in one build.
   if (const char* oneBand = std::getenv("KORVALIS_VIEWS_ONE_BAND")) gGame.level.distanceBands = std::atoi(oneBand) == 0;
-  // KORVALIS_VIEWS_HIDDEN_DRAWN=1: faces that nearer ones hide wholly are drawn too.
-  if (const char* drawn = std::getenv("KORVALIS_VIEWS_HIDDEN_DRAWN")) gGame.level.skipOccludedFaces = std::atoi(drawn) == 0;
   FILE* out = argc > 1 ? std::fopen(argv[1], "w") : stdout;
   if (!out) return 1;
-  int views = 0, hidden = 0;
+  int views = 0;
   for (int k = 0; k < BuiltInLinkCount; ++k)
     for (int dir = 0; dir < 2; ++dir) {
       const float* a = BuiltInWaypoints[BuiltInLinks[k][dir]];
@@ -77,9 +75,8 @@ int main(int argc, char** argv) {
         }
       }
       std::fprintf(out, "view %d %08x\n", views++, Crc32(rgb.data(), rgb.size()));
-      hidden += gGame.level.facesOccludedLastFrame;
     }
-  std::fprintf(stderr, "%d views, %d hidden faces left out\n", views, hidden);
+  std::fprintf(stderr, "%d views\n", views);
   if (out != stdout) std::fclose(out);
   gGame.level.Destroy();
   return 0;

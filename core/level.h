@@ -207,11 +207,6 @@ class Level {
   // true: faces wholly beyond the depth where black fog blackens everything (FogHidingDepth)
   // are left undrawn; false draws them. Both give the same picture.
   bool skipFoggedFaces = true;
-  // true: faces that nearer opaque faces of the frame hide in every pixel are left undrawn
-  // (face_occlusion.cpp); false draws them. Both give the same picture.
-  bool skipOccludedFaces = true;
-  int facesOccludedLastFrame = 0;  // faces it left undrawn, hidden (statistics)
-  std::vector<int32_t> facesOccluded;  // which they were
   // true: faces seen close enough that their textures show only their full-size images are
   // drawn with twins of the textures that have no smaller images (magnified_textures.cpp);
   // false keeps the mipmapped ones. Both give the same picture.
@@ -362,24 +357,6 @@ class Level {
   // of its texels, its coordinates moved by the stage's tcMods. Flat faces without deforms only.
   void MagnifiedStages(const BspFace& face, const StagedMaterial& staged, double seconds, std::vector<uint8_t>* twins);
   std::vector<int32_t> visibleFaces_;        // this frame's faces in the leaves' order
-  // Leaves out of visibleFaces_ the faces its other faces hide wholly (face_occlusion.cpp),
-  // on a coarse grid of the window holding the nearest depth hiding each cell.
-  void LeaveOutOccludedFaces();
-  bool BeginOcclusion();  // false when the depth test alone does not decide what shows
-  void ToWindow(const float clip[4], float out[3]) const;
-  bool LayHidingPolygon(const float (*corners)[3], int count);
-  void EndHidingFace();
-  bool FaceHidden(const FaceGeometry& face) const;
-  std::vector<float> occlusionGrid_;       // per cell of 8 x 8 pixels, the nearest hiding depth
-  std::vector<uint64_t> occlusionMasks_;   // per cell, the pixels the face being laid covers
-  std::vector<float> occlusionFarthest_;   // per cell, that face's farthest depth there
-  std::vector<int32_t> occlusionTouched_;  // the cells it reached
-  std::vector<uint64_t> occlusionShared_;  // per cell, the pixels all faces laid so far cover
-  std::vector<float> occlusionSharedFarthest_;  // and the farthest depth of those faces there
-  float occlusionClip_[16] = {};
-  int occlusionViewport_[2] = {0, 0};
-  int occlusionColumns_ = 0, occlusionRows_ = 0;
-  int occlusionWinding_ = 0;  // of triangles GL keeps: +1 counter-clockwise, -1 clockwise, 0 both
   std::vector<BspVertex> batchVertices_;     // their vertices, copied in drawing order
   std::vector<uint32_t> batchIndices_;       // triangles into batchVertices_
   std::vector<FaceBatch> batches_;

@@ -59,8 +59,6 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   facesDrawnLastFrame = 0;
   stagePassesLastFrame = 0;
   facesFoggedLastFrame = 0;
-  facesOccludedLastFrame = 0;
-  facesOccluded.clear();
   facesMagnifiedLastFrame = 0;
   if (nodes.empty() || leaves.empty() || vertices.empty()) return;
 
@@ -127,7 +125,6 @@ void Level::RenderLevel(Vec3 cameraPosition) {
         visibleFaces_[kept++] = f;
     visibleFaces_.resize(kept);
   }
-  if (skipOccludedFaces) LeaveOutOccludedFaces();
 
   if (!skyFaces_.empty() && clouds.staged >= 0) DrawCloudDome(cameraPosition);
   if (batchedDrawing) {
