@@ -221,6 +221,10 @@ class Level {
   // Whether the tracer finds solid curved surfaces through the tree (false: tries every one
   // of the level per trace); the same results either way, false is kept for comparing.
   bool surfacesThroughTree = true;
+  // What Parse lets the faces cost once built is LevelBuildBudget(file size) divided by this.
+  // The fuzz target raises it so that every input builds and traces little geometry; the
+  // refusal and the coarser cuts are the same code, reached sooner.
+  int64_t buildBudgetDivisor = 1;
   // How many solid curved surfaces the last trace looked at: those listed in the leaves it
   // passed (and the few too wide to list), not every one of the level.
   size_t surfacesLookedAtLastTrace = 0;
