@@ -70,9 +70,10 @@ awk '{print $2}' "$out/contents.txt" | grep -v '^root/root$' && fail "files not 
 dpkg -x "$deb" "$work/root" || fail "dpkg -x failed"
 usr="$work/root/usr"
 readelf -S "$usr/games/korvalis" | grep -qE '\.symtab|\.comment' && fail "the game is not stripped"
-# Bound at load, with read-only relocations.
+# Hardened: bound at load, with read-only relocations, copying through checked calls.
 readelf -d "$usr/games/korvalis" | grep -q 'FLAGS.*BIND_NOW' || fail "the game is not bound at load (-z now)"
 readelf -l "$usr/games/korvalis" | grep -q 'GNU_RELRO' || fail "the game has no read-only relocations"
+readelf --dyn-syms "$usr/games/korvalis" | grep -q '__[a-z_]*_chk' || fail "the game makes no checked calls (_FORTIFY_SOURCE)"
 readelf -d "$usr/games/korvalis" | grep -qE 'RPATH|RUNPATH' && fail "the game carries a library path of the build"
 
 # --- the installed game, headless, from an empty folder ---
@@ -100,7 +101,7 @@ changelog="$(zcat "$usr/share/doc/korvalis/changelog.gz" | head -1)"
 [[ "$changelog" == "korvalis ($version) "* ]] || fail "the changelog's newest entry is not $version: $changelog"
 
 # --- lintian: every finding is listed (information and pedantic ones too), errors and warnings fail ---
-lintian --allow-root --info --pedantic --tag-display-limit 0 "$deb" >"$out/lintian.txt" 2>&1
+lintian --allow-root --display-info --pedantic --tag-display-limit 0 "$deb" >"$out/lintian.txt" 2>&1
 sed 's/^/  lintian: /' "$out/lintian.txt"
 grep -qE '^[EW]: ' "$out/lintian.txt" && fail "lintian reports errors or warnings"
 echo "package: ok"
