@@ -294,6 +294,8 @@ bool BuildLevelWaypointGraph(Level& level, const GraphBuildSettings& settings, W
     // Where jump pads and teleporters put a body come first: their links end there.
     std::vector<Candidate> ends;
     for (const Vec3& end : MoverLinkEnds(level, levelMovers)) ends.push_back(Candidate{end, -1});
+    // Then squarely in front of and behind the doors that open as a body comes.
+    for (const Vec3& front : DoorFronts(level, levelMovers)) ends.push_back(Candidate{front, -1});
     // A level too large for the graph's capacity, or for the trial walks' budget, gets its
     // waypoints further apart.
     for (;;) {

@@ -22,8 +22,16 @@ constexpr float FeetReach = 8;
 // How far a waypoint keeps from a jump pad's or teleporter's volume: a bot stops anywhere within
 // its arrival square around a waypoint, and must not be thrown or sent away there.
 constexpr float TriggerClearance = BotArrivalRadius;
-// A walked link crosses a door at least this far (across) from the doorway's sides.
-constexpr float DoorwaySide = 17 + 8;  // a body's half width (BodyExtents) and 8
+// A walked link crosses a doorway at least this far (across) from its sides: a body's half width
+// (BodyExtents) and 16 to spare.
+constexpr float DoorwaySide = 17 + 16;
+// How far the frame around a door may reach out of the door's own depth on each side (a wall
+// thicker than the door): the crossing is checked over the door's depth grown by this and by a
+// body's half width.
+constexpr float DoorFrameDepth = 16;
+// A waypoint in front of a door stands this far from the door's face: a bot arriving anywhere in
+// its arrival square is still clear of the door's way.
+constexpr float DoorFrontGap = 17 + BotArrivalRadius + 2;
 constexpr float TickSeconds = 1.0f / 85.0f;
 constexpr int MaxFlightTicks = 85 * 20;     // a throw lands within 20 seconds, or it is no link
 constexpr float EntryReach = 420;           // the farthest waypoint a link's entry is walked to from
@@ -249,6 +257,40 @@ void LiftLinks(Level& level, const LevelMovers& movers, const std::vector<Vec3>&
   }
 }
 
+// A doorway's thin axis (the way through it: 0 for x, 2 for z) and its wide one.
+void DoorwayAxes(const VolumeBox& doorway, int* through, int* across) {
+  const bool wideOnX = doorway.maxs.x - doorway.mins.x >= doorway.maxs.z - doorway.mins.z;
+  *through = wideOnX ? 2 : 0;
+  *across = wideOnX ? 0 : 2;
+}
+
+float AxisOf(Vec3 v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
+// Whether the line a -> b keeps DoorwaySide from the doorway's sides wherever a body on it
+// would be within the doorway's depth, its frame's or next to them.
+bool CrossesSquarely(const VolumeBox& doorway, Vec3 a, Vec3 b) {
+  int through, across;
+  DoorwayAxes(doorway, &through, &across);
+  const float reach = BodyExtents.x + DoorFrameDepth;
+  const float lo = AxisOf(doorway.mins, through) - reach, hi = AxisOf(doorway.maxs, through) + reach;
+  const float half = (AxisOf(doorway.maxs, across) - AxisOf(doorway.mins, across)) / 2;
+  // A narrow doorway: through its middle, give or take 2.
+  const float side = std::fmin(DoorwaySide, half - 2);
+  const float sideLo = AxisOf(doorway.mins, across) + side, sideHi = AxisOf(doorway.maxs, across) - side;
+  // The part of the line within the depth, and where it is across at both its ends.
+  const float ta = AxisOf(a, through), tb = AxisOf(b, through);
+  float s0 = 0, s1 = 1;
+  if (std::fabs(tb - ta) > 1e-6f) {
+    s0 = std::fmax(0.0f, std::fmin((lo - ta) / (tb - ta), (hi - ta) / (tb - ta)));
+    s1 = std::fmin(1.0f, std::fmax((lo - ta) / (tb - ta), (hi - ta) / (tb - ta)));
+  }
+  for (const float s : {s0, s1}) {
+    const float w = AxisOf(a + (b - a) * s, across);
+    if (!(w >= sideLo && w <= sideHi)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 MoverVolumes FindMoverVolumes(const Level& level, const LevelMovers& movers) {
@@ -258,6 +300,7 @@ MoverVolumes FindMoverVolumes(const Level& level, const LevelMovers& movers) {
       continue;
     v.moving.push_back(WayOf(m, level.models[m.model]));
     v.passable.push_back(m.kind == MoverKind::Door && m.openedByTouch);
+    v.doorways.push_back(ModelAt(level.models[m.model], Vec3()));
   }
   for (const Trigger& t : movers.triggers)
     if (!t.still && (t.kind == TriggerKind::Push || t.kind == TriggerKind::Teleport))
@@ -278,16 +321,8 @@ bool PlaceClearOfMovers(const MoverVolumes& volumes, Vec3 centre) {
 
 bool WayClearOfMovers(const MoverVolumes& volumes, Vec3 a, Vec3 b) {
   for (size_t i = 0; i < volumes.moving.size(); ++i) {
-    const VolumeBox& way = volumes.moving[i];
-    if (!SegmentCrosses(a, b, Grown(way, BodyExtents))) continue;
-    if (!volumes.passable[i]) return false;
-    // Through a door squarely, well within its width: a bot that meets the door still closing
-    // or opening must not be left sliding along the doorway's side.
-    VolumeBox middle = way;
-    const bool alongX = way.maxs.x - way.mins.x >= way.maxs.z - way.mins.z;
-    (alongX ? middle.mins.x : middle.mins.z) += DoorwaySide;
-    (alongX ? middle.maxs.x : middle.maxs.z) -= DoorwaySide;
-    if (!SegmentCrosses(a, b, middle)) return false;
+    if (!SegmentCrosses(a, b, Grown(volumes.moving[i], BodyExtents))) continue;
+    if (!volumes.passable[i] || !CrossesSquarely(volumes.doorways[i], a, b)) return false;
   }
   for (const VolumeBox& t : volumes.triggers)
     if (SegmentCrosses(a, b, Grown(t, BodyExtents))) return false;
@@ -299,6 +334,27 @@ void OpenDoorsForWalks(Level& level, const LevelMovers& movers) {
     if (m.kind == MoverKind::Door && m.openedByTouch && !m.still && m.model > 0 &&
         m.model < static_cast<int>(level.modelPlacements.size()))
       level.modelPlacements[m.model].offset = m.farOffset;
+}
+
+std::vector<Vec3> DoorFronts(Level& level, const LevelMovers& movers) {
+  std::vector<Vec3> fronts;
+  for (const Mover& m : movers.movers) {
+    if (m.kind != MoverKind::Door || !m.openedByTouch || m.still || m.model <= 0 ||
+        m.model >= static_cast<int>(level.models.size()))
+      continue;
+    const VolumeBox doorway = ModelAt(level.models[m.model], Vec3());
+    int through, across;
+    DoorwayAxes(doorway, &through, &across);
+    const Vec3 middle = (doorway.mins + doorway.maxs) * 0.5f;
+    const float out = (AxisOf(doorway.maxs, through) - AxisOf(doorway.mins, through)) / 2 + DoorFrontGap;
+    for (const float side : {-out, out}) {
+      const Vec3 front = middle + (through == 0 ? Vec3(side, 0, 0) : Vec3(0, 0, side));
+      Vec3 centre;
+      if (RestingBodyCentre(level, Vec3(front.x, doorway.mins.y, front.z), &centre))
+        fronts.push_back(centre - Vec3(0, BodyExtents.y, 0));
+    }
+  }
+  return fronts;
 }
 
 std::vector<Vec3> MoverLinkEnds(Level& level, const LevelMovers& movers) {

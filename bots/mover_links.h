@@ -26,6 +26,8 @@ struct MoverVolumes {
   std::vector<VolumeBox> moving;
   // Whether a walked link may cross moving[i]: the way of a door that opens when a body comes.
   std::vector<bool> passable;
+  // For such a door, its doorway: the model's box where it is built (the door shut).
+  std::vector<VolumeBox> doorways;
   // Jump pad and teleporter volumes: touching one throws or moves a body away.
   std::vector<VolumeBox> triggers;
 };
@@ -34,13 +36,20 @@ MoverVolumes FindMoverVolumes(const Level& level, const LevelMovers& movers);
 // Whether a bot's body with its centre at `centre` (and the floor just under its soles) keeps
 // clear of every moving part's way and every trigger volume.
 bool PlaceClearOfMovers(const MoverVolumes& volumes, Vec3 centre);
-// Whether a bot's body moved straight from a to b keeps clear of them (a door that opens when
-// a body comes is crossed).
+// Whether a bot's body moved straight from a to b keeps clear of them. A door that opens when a
+// body comes is crossed, squarely: through the door's depth and its frame's the line keeps well
+// away from the doorway's sides, so that a bot that swerves a little or meets the door still
+// opening is never caught on the frame.
 bool WayClearOfMovers(const MoverVolumes& volumes, Vec3 a, Vec3 b);
 
 // Puts every door that opens when a body comes at its open place in `level` (a tracing copy
 // the trial walks use).
 void OpenDoorsForWalks(Level& level, const LevelMovers& movers);
+
+// Floor points squarely in front of and behind each door that opens when a body comes (the
+// middle of its doorway, far enough out that a bot arriving there is clear of the door): waypoints
+// are wanted there, so that routes cross doorways straight.
+std::vector<Vec3> DoorFronts(Level& level, const LevelMovers& movers);
 
 // Floor points the links of jump pads and teleporters end at (where a throw lands, a
 // teleporter's destination dropped onto the floor): waypoints are wanted there.

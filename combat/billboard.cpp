@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "core/game_state.h"
+#include "level/fog_volumes.h"
 
 namespace {
 
@@ -103,6 +104,18 @@ float BillboardLitExtent(int type) {
 bool BillboardUsesAlpha(int type) {
   return type == RifleTrailKind || type == SparkKind || type == GrenadeTrailKind ||
          type == SteamKind;
+}
+
+void FadeBillboardInFog(Vec3 position, int type, float* red, float* green, float* blue, float* alpha) {
+  if (gGame.level.fogs.empty()) return;
+  const float at[3] = {position.x, position.y, position.z};
+  float fogColour[3];
+  const float keep = 1 - FogAlong(gGame.level, gGame.camera.Position(), at, fogColour);
+  if (BillboardUsesAlpha(type)) {
+    *alpha *= keep;
+  } else {
+    *red *= keep, *green *= keep, *blue *= keep;
+  }
 }
 
 void BillboardBatch::Begin() {

@@ -25,5 +25,10 @@ float BillboardLitExtent(int type);
 // True for the type codes whose alpha is used (the others draw fully opaque colour).
 bool BillboardUsesAlpha(int type);
 
+// A billboard at `position` seen from the camera through the level's fog volumes: it adds
+// light, and the fog's colour is already in what lies behind it, so it only fades by the fogs'
+// opacity: its alpha for type codes whose alpha is used, else its colour.
+void FadeBillboardInFog(Vec3 position, int type, float* red, float* green, float* blue, float* alpha);
+
 // Draws one billboard at once (see BillboardBatch::Add).
 void DrawBillboard(Vec3 position, float red, float green, float blue, float alpha, float size, int type);

@@ -242,7 +242,13 @@ void ParticleSystem::DrawParticles() {
     const Particle& p = pool_[static_cast<size_t>(index)];
     const Vec3 at = f >= 1.0f ? p.position : p.previousPosition + (p.position - p.previousPosition) * f;
     ParticleLook d;
-    if (DrawnParticle(p, at, &d)) batch.Add(d.position, d.red, d.green, d.blue, d.alpha, d.size, p.kind, d.shape);
+    if (!DrawnParticle(p, at, &d)) {
+      index = p.next;
+      continue;
+    }
+    // Seen in or through a fog volume, a particle fades as a shot does.
+    FadeBillboardInFog(d.position, p.kind, &d.red, &d.green, &d.blue, &d.alpha);
+    batch.Add(d.position, d.red, d.green, d.blue, d.alpha, d.size, p.kind, d.shape);
     index = p.next;
   }
   batch.Flush();

@@ -19,7 +19,6 @@
 #include "combat/sound.h"
 #include "core/game_state.h"
 #include "core/random.h"
-#include "level/fog_volumes.h"
 #include "movers/movers.h"
 #include "platform/platform.h"
 
@@ -190,15 +189,10 @@ void DrawShots() {
   for (int i = 0; i < ShotSlots; ++i) {
     const Shot& shot = gGame.shots[i];
     if (!shot.active) continue;
-    // Seen in or through a fog volume, the glow fades by the fog's opacity (it adds light:
-    // the fog's colour is already in what lies behind it).
-    const float at[3] = {shot.position.x, shot.position.y, shot.position.z};
-    float fogColour[3];
-    const float keep = 1 - FogAlong(gGame.level, gGame.camera.Position(), at, fogColour);
-    const bool alpha = BillboardUsesAlpha(shot.weapon);
-    batch.Add(shot.position, shot.colour[0] * (alpha ? 1 : keep), shot.colour[1] * (alpha ? 1 : keep),
-              shot.colour[2] * (alpha ? 1 : keep), shot.colour[3] * (alpha ? keep : 1),
-              static_cast<float>(ShotSize(shot.weapon)), shot.weapon);
+    // Seen in or through a fog volume, the glow fades by the fog's opacity.
+    float rgba[4] = {shot.colour[0], shot.colour[1], shot.colour[2], shot.colour[3]};
+    FadeBillboardInFog(shot.position, shot.weapon, &rgba[0], &rgba[1], &rgba[2], &rgba[3]);
+    batch.Add(shot.position, rgba[0], rgba[1], rgba[2], rgba[3], static_cast<float>(ShotSize(shot.weapon)), shot.weapon);
     EffectColour trail{shot.colour[0], shot.colour[1], shot.colour[2], shot.colour[3]};
     if (shot.weapon == WeaponLauncher) trail.red = 180, trail.green = 180, trail.blue = 235;
     for (int step = 0; step < trailSteps; ++step) {

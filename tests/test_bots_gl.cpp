@@ -13,8 +13,11 @@
 
 #include "bots/bot.h"
 #include "bots/waypoints.h"
+#include "combat/billboard.h"
 #include "combat/shots.h"
 #include "core/game_state.h"
+#include "core/particles.h"
+#include "level/light_grid.h"
 #include "support/default_level.h"
 
 namespace {
@@ -242,11 +245,13 @@ TEST_F(BotPictures, GrenadesLeaveTheDrawnMuzzleAndShotsTestTheDrawnFigure) {
 
 namespace {
 
-// Bot 0 as fidget on the landing at waypoint 14, facing -z, the other bots out of the
-// picture, the fog off. False when the character does not load.
-bool PlaceFigure() {
+// Bot 0 as `folder`'s character on the landing at waypoint 14, facing -z, the other bots
+// out of the picture, the fog off; with the game's weapon when `armed`. False when the
+// character does not load.
+bool PlaceFigure(const char* folder = "fidget", bool armed = false) {
   CharacterModel& model = gGame.characters[0];
-  if (!model.LoadCharacter("fidget", "fidget")) return false;
+  if (!model.LoadCharacter(folder, folder)) return false;
+  if (armed && !model.LoadCharacterWeapon("weapons", "grenadel")) return false;
   model.SetTorsoAnimation("TORSO_STAND");
   model.SetLegsAnimation("LEGS_IDLE");
   glDisable(GL_FOG);
@@ -260,40 +265,54 @@ bool PlaceFigure() {
 
 }  // namespace
 
-// A figure standing in a dark cell of the level's light grid is drawn clearly darker than in
-// a bright one (the default level has no grid: one cell over the whole level is set here).
+// A figure standing in a dark cell of the level's light grid is drawn darker than in a bright
+// one, every part of it alike: each pixel of both characters, weapon in hand, is the bright
+// cell's pixel times the dark cell's light (the default level has no grid: one cell over the
+// whole level is set here). The clips stand still, so both pictures show the same pose.
 TEST_F(BotPictures, FiguresAreLitByTheLightGridAroundThem) {
   REQUIRE_GL(*gl_);
   ASSERT_TRUE(loaded_);
-  ASSERT_TRUE(PlaceFigure());
-  const Bot& bot = gGame.bots[0];
-  const Vec3 eye = bot.position + Vec3(-160, 0, 0), target = bot.position;
-  const std::vector<uint8_t> empty = Draw(eye, target, false, false);
   const BspLightGridCell cells[2] = {{{8, 8, 8}, {4, 4, 4}, {0, 0}}, {{110, 110, 110}, {40, 40, 40}, {0, 0}}};
-  long brightness[2] = {0, 0};
-  std::vector<uint8_t> pictures[2];
-  for (int k = 0; k < 2; ++k) {
-    LightGrid grid;
-    grid.origin[0] = bot.position.x, grid.origin[1] = -bot.position.z, grid.origin[2] = bot.position.y;
-    grid.counts[0] = grid.counts[1] = grid.counts[2] = 1;
-    grid.cells = {cells[k]};
-    gGame.level.lightGrid = grid;
-    pictures[k] = Draw(eye, target, false, true);
+  const float darkLight = (8 + 0.5f * 4) * LightGridScale;  // the bright cell's light is 1 (clamped)
+  for (const char* folder : {"fidget", "jack"}) {
+    SCOPED_TRACE(folder);
+    ASSERT_TRUE(PlaceFigure(folder, true));
+    const Bot& bot = gGame.bots[0];
+    const Vec3 eye = bot.position + Vec3(-160, 0, 0), target = bot.position;
+    const std::vector<uint8_t> empty = Draw(eye, target, false, false);
+    CharacterModel& model = gGame.characters[0];
+    for (Md3Model* part : {&model.lower, &model.upper, &model.head, &model.weapon}) part->lastFrameTime = UINT32_MAX;
+    std::vector<uint8_t> pictures[2];
+    for (int k = 0; k < 2; ++k) {
+      LightGrid grid;
+      grid.origin[0] = bot.position.x, grid.origin[1] = -bot.position.z, grid.origin[2] = bot.position.y;
+      grid.counts[0] = grid.counts[1] = grid.counts[2] = 1;
+      grid.cells = {cells[k]};
+      gGame.level.lightGrid = grid;
+      pictures[k] = Draw(eye, target, false, true);
+    }
+    gGame.level.lightGrid = LightGrid();
+    // The figure's pixels: where the bright picture differs from the empty one.
+    int figure = 0, off = 0;
+    long brightness[2] = {0, 0};
+    for (size_t p = 0; p < empty.size(); p += 4) {
+      if (empty[p] == pictures[1][p] && empty[p + 1] == pictures[1][p + 1] && empty[p + 2] == pictures[1][p + 2]) continue;
+      ++figure;
+      for (int c = 0; c < 3; ++c) {
+        for (int k = 0; k < 2; ++k) brightness[k] += pictures[k][p + c];
+        const float want = pictures[1][p + c] * darkLight;
+        if (std::fabs(pictures[0][p + c] - want) > 2.5f && off++ < 5)
+          ADD_FAILURE() << "pixel " << (p / 4) % Width << ", " << (p / 4) / Width << " channel " << c << ": "
+                        << int(pictures[0][p + c]) << " in the dark cell, " << int(pictures[1][p + c]) << " in the bright one";
+      }
+    }
+    SaveShot(pictures[0], Width, Height, std::string("bots-lit-dark-") + folder);
+    SaveShot(pictures[1], Width, Height, std::string("bots-lit-bright-") + folder);
+    ASSERT_GT(figure, 500) << "the figure is not drawn";
+    std::printf("%s: figure of %d pixels, dark cell %.1f, bright cell %.1f per pixel; %d pixels off\n", folder, figure,
+                brightness[0] / 3.0 / figure, brightness[1] / 3.0 / figure, off);
+    EXPECT_EQ(off, 0);
   }
-  gGame.level.lightGrid = LightGrid();
-  // The figure's pixels: where the bright picture differs from the empty one.
-  int figure = 0;
-  for (size_t p = 0; p < empty.size(); p += 4) {
-    if (empty[p] == pictures[1][p] && empty[p + 1] == pictures[1][p + 1] && empty[p + 2] == pictures[1][p + 2]) continue;
-    ++figure;
-    for (int k = 0; k < 2; ++k) brightness[k] += pictures[k][p] + pictures[k][p + 1] + pictures[k][p + 2];
-  }
-  SaveShot(pictures[0], Width, Height, "bots-lit-dark");
-  SaveShot(pictures[1], Width, Height, "bots-lit-bright");
-  ASSERT_GT(figure, 500) << "the figure is not drawn";
-  std::printf("figure of %d pixels: dark cell %.1f, bright cell %.1f per pixel\n", figure,
-              brightness[0] / 3.0 / figure, brightness[1] / 3.0 / figure);
-  EXPECT_LT(brightness[0] * 4, brightness[1]);
 }
 
 // A bot and a shot inside a fog volume (a box of fog around them, half hiding what lies at
@@ -322,34 +341,54 @@ TEST_F(BotPictures, FiguresAndShotsInAFogVolumeFade) {
   FogVolume fog;
   fog.brush = static_cast<int32_t>(brushes);
   std::copy(fogColour, fogColour + 3, fog.colour);
-  auto frame = [&](bool fogged, bool figure, bool shot) {
+  // What is drawn: the level with or without the figure, or on black a shot's glow or the
+  // trail particles a rifle and a launcher leave (alpha-blended pictures).
+  enum What { LevelOnly, Figure, ShotGlow, Trails };
+  auto frame = [&](bool fogged, What what) {
     fog.distance = 120;
     if (fogged) level.fogs = {fog};
     gGame.shots[0] = Shot();
-    gGame.shots[0].active = shot;
+    gGame.shots[0].active = what == ShotGlow;
     gGame.shots[0].position = bot.position;
     gGame.shots[0].weapon = WeaponRifle;
     const float glow[4] = {255, 160, 60, 255};
     std::copy(glow, glow + 4, gGame.shots[0].colour);
     std::vector<uint8_t> picture;
-    if (shot) {  // the glow alone on black
+    if (what == ShotGlow || what == Trails) {
       glClearColor(0, 0, 0, 1);
       glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
       glLoadIdentity();
       gGame.camera.PositionCamera(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0, 1, 0);
       gGame.camera.Look();
-      DrawShots();
+      if (what == ShotGlow) {
+        DrawShots();
+      } else {
+        ParticleSystem trails;
+        for (int kind : {RifleTrailKind, GrenadeTrailKind}) {
+          Particle p;
+          p.position = p.previousPosition = bot.position + Vec3(0, kind == RifleTrailKind ? 8.0f : -8.0f, 0);
+          p.red = 180, p.green = 180, p.blue = 235, p.alpha = 1;
+          p.kind = kind;
+          p.life = 100;
+          p.size = 6;
+          trails.AddParticle(p);
+        }
+        glDisable(GL_TEXTURE_2D);
+        trails.DrawParticles();
+        glEnable(GL_TEXTURE_2D);
+      }
       picture = gl_->ReadPixels();
     } else {
-      picture = Draw(eye, target, false, figure);
+      picture = Draw(eye, target, false, what == Figure);
     }
     level.fogs.clear();
     gGame.shots[0].active = false;
     return picture;
   };
-  const std::vector<uint8_t> empty = frame(false, false, false), clear = frame(false, true, false);
-  const std::vector<uint8_t> fogged = frame(true, true, false);
-  const std::vector<uint8_t> shot = frame(false, false, true), shotFogged = frame(true, false, true);
+  const std::vector<uint8_t> empty = frame(false, LevelOnly), clear = frame(false, Figure);
+  const std::vector<uint8_t> fogged = frame(true, Figure);
+  const std::vector<uint8_t> shot = frame(false, ShotGlow), shotFogged = frame(true, ShotGlow);
+  const std::vector<uint8_t> trails = frame(false, Trails), trailsFogged = frame(true, Trails);
   level.planes.resize(planes);
   level.brushSides.resize(sides);
   level.brushes.resize(brushes);
@@ -373,4 +412,10 @@ TEST_F(BotPictures, FiguresAndShotsInAFogVolumeFade) {
     for (int c = 0; c < 3; ++c) glow[0] += shot[k + c], glow[1] += shotFogged[k + c];
   ASSERT_GT(glow[0], 1000) << "the shot is not drawn";
   EXPECT_NEAR(glow[1] / glow[0], 0.5, 0.08);
+  // The trails fade alike: the light they add, halved.
+  double light[2] = {0, 0};
+  for (size_t k = 0; k < trails.size(); k += 4)
+    for (int c = 0; c < 3; ++c) light[0] += trails[k + c], light[1] += trailsFogged[k + c];
+  ASSERT_GT(light[0], 1000) << "the trails are not drawn";
+  EXPECT_NEAR(light[1] / light[0], 0.5, 0.08);
 }

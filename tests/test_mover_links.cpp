@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <string>
 
 #include "bots/bot.h"
@@ -258,6 +259,23 @@ TEST_F(MoverLinks, ADoorThatOpensAsABotComesIsWalkedThroughOthersAreNot) {
     // No waypoint in the doorway, where the door comes down.
     for (int a = 0; a < Graph().count; ++a) EXPECT_GT(std::fabs(WaypointPosition(a).x - 508), 17 + 6) << a;
     if (c.through) {
+      // Waypoints squarely in front of and behind the door (49 out from its faces), and every
+      // link through it 33 or more from the doorway's sides from a body's width before the wall
+      // to a body's width after it.
+      for (const float x : {502 - 49.0f, 514 + 49.0f})
+        EXPECT_LT(Magnitude(WaypointPosition(At(Vec3(x, 45, 512))) - Vec3(x, 45, 512)), 1) << x;
+      int crossings = 0;
+      for (int a = 0; a < Graph().count; ++a)
+        for (int b = 0; b < Graph().count; ++b) {
+          const Vec3 p = WaypointPosition(a), q = WaypointPosition(b);
+          if (Graph().links[a][b] != 1 || (p.x < 508) == (q.x < 508)) continue;
+          ++crossings;
+          for (const float x : {500 - 17.0f, 516 + 17.0f}) {
+            const float z = p.z + (q.z - p.z) * std::clamp((x - p.x) / (q.x - p.x), 0.0f, 1.0f);
+            EXPECT_TRUE(z >= 448 + 33 && z <= 576 - 33) << a << " -> " << b << " at x " << x << ": z " << z;
+          }
+        }
+      EXPECT_GE(crossings, 2);
       EXPECT_GE(Run(west, east), 0);
       EXPECT_GT(gGame.bots[0].position.x, 516);
       EXPECT_GE(Run(east, west), 0);
@@ -267,3 +285,4 @@ TEST_F(MoverLinks, ADoorThatOpensAsABotComesIsWalkedThroughOthersAreNot) {
 }
 
 }  // namespace
+

@@ -2,7 +2,8 @@
 // mover's place over time against its keys, riding, doors opened by coming near, by a shot
 // and by their button, doors and lifts turning round on a body (nobody ever inside solid),
 // the jump pad and the teleporter with the game's own frame steps, a grenade on a moved door,
-// bad keys, and the loader's checks of the models lump.
+// bad keys, and the loader's checks of the models lump. Then levels keyed the way other tools
+// key theirs, walked through by the player.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -49,44 +50,24 @@ bool LoadLevel(const BspFileData& data, Level* level, std::string* error) {
 constexpr float Step = 0.01f;  // seconds per mover step in the tests
 const Vec3 Player = PlayerExtents;
 
-class Movers : public ::testing::Test {
+// The game's frame steps for the player on a loaded level.
+class PlayerOnLevel : public ::testing::Test {
  protected:
-  void SetUp() override {
+  // Loads the level and sets up its movers (no line on stderr: no bad keys); the bots stay far away.
+  void Load(const BspFileData& data) {
     ResetGameState();
     ResetPlayerPhysics();
     std::string error;
-    ASSERT_TRUE(LoadLevel(MoversLevelData(), &gGame.level, &error)) << error;
+    ASSERT_TRUE(LoadLevel(data, &gGame.level, &error)) << error;
     testing::internal::CaptureStderr();
     SetUpLevelMovers();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // the shipped level has no bad keys
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     for (Bot& bot : gGame.bots) bot.position = bot.previousPosition = Vec3(-5000, 0, -5000);
   }
   void TearDown() override { gGame.level = Level(); }
 
   Level& level() { return gGame.level; }
   LevelMovers& movers() { return gGame.movers; }
-
-  // The mover whose model's box, at rest, holds the point.
-  Mover& At(Vec3 p) {
-    for (Mover& m : movers().movers) {
-      const BspModel& b = level().models[m.model];
-      const Vec3 q = p - m.restOffset;
-      if (q.x >= b.mins[0] && q.x <= b.maxs[0] && q.y >= b.mins[1] && q.y <= b.maxs[1] && q.z >= b.mins[2] &&
-          q.z <= b.maxs[2])
-        return m;
-    }
-    ADD_FAILURE() << "no mover at " << p.x << " " << p.y << " " << p.z;
-    return movers().movers.front();
-  }
-
-  // Advances the movers for `seconds` with the bodies, checking after every step that none
-  // is inside any solid.
-  void Run(float seconds, Body* bodies = nullptr, int count = 0) {
-    for (float t = 0; t < seconds - Step / 2; t += Step) {
-      AdvanceMovers(movers(), level(), Step, bodies, count);
-      for (int b = 0; b < count; ++b) ExpectFree(bodies[b]);
-    }
-  }
 
   void ExpectFree(const Body& body) {
     const TraceResult r = level().Trace(body.position, body.position, body.extents);
@@ -119,6 +100,33 @@ class Movers : public ::testing::Test {
   Vec3 Eye() const { return gGame.camera.position; }
 
   FakePlatform fake;
+};
+
+class Movers : public PlayerOnLevel {
+ protected:
+  void SetUp() override { Load(MoversLevelData()); }
+
+  // The mover whose model's box, at rest, holds the point.
+  Mover& At(Vec3 p) {
+    for (Mover& m : movers().movers) {
+      const BspModel& b = level().models[m.model];
+      const Vec3 q = p - m.restOffset;
+      if (q.x >= b.mins[0] && q.x <= b.maxs[0] && q.y >= b.mins[1] && q.y <= b.maxs[1] && q.z >= b.mins[2] &&
+          q.z <= b.maxs[2])
+        return m;
+    }
+    ADD_FAILURE() << "no mover at " << p.x << " " << p.y << " " << p.z;
+    return movers().movers.front();
+  }
+
+  // Advances the movers for `seconds` with the bodies, checking after every step that none
+  // is inside any solid.
+  void Run(float seconds, Body* bodies = nullptr, int count = 0) {
+    for (float t = 0; t < seconds - Step / 2; t += Step) {
+      AdvanceMovers(movers(), level(), Step, bodies, count);
+      for (int b = 0; b < count; ++b) ExpectFree(bodies[b]);
+    }
+  }
 };
 
 }  // namespace
@@ -381,5 +389,121 @@ TEST(MoversLoader, ModelsOutsideTheirLumpsAreRefused) {
     EXPECT_FALSE(LoadLevel(data, &level, &error));
     EXPECT_EQ(error, c.reason);
     EXPECT_TRUE(level.models.empty());
+  }
+}
+
+namespace {
+
+// A hall (x 0..1024, z 0..1024, roof 600) parted by a wall at x 500..516 with a doorway
+// (z 448..576, 128 high), a balcony at x 0..100, z 700..1024 (top %B) and a ledge at
+// x 832..1024, z 0..300 (top %L).
+std::string OtherToolsHall(int balcony, int ledge) {
+  const std::string b = std::to_string(balcony), l = std::to_string(ledge);
+  return "material m textures/korvalis/concrete 128\n"
+         "box m -16 -16 -16  1040 0 1040\nbox m -16 600 -16  1040 616 1040\n"
+         "box m -16 0 -16  0 600 1040\nbox m 1024 0 -16  1040 600 1040\n"
+         "box m -16 0 -16  1040 600 0\nbox m -16 0 1024  1040 600 1040\n"
+         "box m 500 0 0  516 600 448\nbox m 500 0 576  516 600 1024\nbox m 500 128 448  516 600 576\n"
+         "box m 0 0 700  100 " + b + " 1024\nbox m 832 0 0  1024 " + l + " 300\n";
+}
+
+// Two levels keyed as other tools key theirs, most keys left at their defaults; targets by
+// target / targetname pairs.
+// Level one: a door sliding down (angle -2) that a trigger_multiple in front of it fires; a lift
+// built as a tall block with no height (it sinks by its height less the default lip); a jump
+// pad aiming at an info_notnull; a teleporter to a target_position facing -x (angle 180).
+const std::string LevelOne = OtherToolsHall(256, 200) +
+    "entity_begin\n key classname func_door\n key angle -2\n key targetname gate\n"
+    " box m 502 0 448  514 128 576\nentity_end\n"
+    "entity_begin\n key classname trigger_multiple\n key target gate\n box trigger 380 0 448  500 100 576\nentity_end\n"
+    "entity_begin\n key classname func_plat\n box m 100 0 800  228 256 928\nentity_end\n"
+    "entity_begin\n key classname trigger_push\n key target jump\n box trigger 640 0 100  704 32 164\nentity_end\n"
+    "entity_begin\n key classname info_notnull\n key targetname jump\n key origin 900 330 132\nentity_end\n"
+    "entity_begin\n key classname trigger_teleport\n key target away\n box trigger 940 200 100  1004 280 164\n"
+    "entity_end\n"
+    "entity_begin\n key classname target_position\n key targetname away\n key origin 200 20 200\n key angle 180\n"
+    "entity_end\n";
+// Level two: a door sliding sideways (angle 90: towards -z) that a button beside it opens; a
+// lift with its own lip and speed; a jump pad aiming at a target_position; a teleporter to a
+// misc_teleporter_dest facing -z (angle 90).
+const std::string LevelTwo = OtherToolsHall(192, 160) +
+    "entity_begin\n key classname func_door\n key angle 90\n key targetname hatch\n key wait 3\n"
+    " box m 502 0 448  514 128 576\nentity_end\n"
+    "entity_begin\n key classname func_button\n key angle 0\n key target hatch\n box m 484 40 600  500 72 632\n"
+    "entity_end\n"
+    "entity_begin\n key classname func_plat\n key lip 16\n key speed 300\n box m 100 0 800  228 192 928\nentity_end\n"
+    "entity_begin\n key classname trigger_push\n key target hop\n box trigger 600 0 200  664 32 264\nentity_end\n"
+    "entity_begin\n key classname target_position\n key targetname hop\n key origin 920 290 150\nentity_end\n"
+    "entity_begin\n key classname trigger_teleport\n key target there\n box trigger 940 160 100  1004 240 164\n"
+    "entity_end\n"
+    "entity_begin\n key classname misc_teleporter_dest\n key targetname there\n key origin 250 16 300\n"
+    " key angle 90\nentity_end\n";
+
+// One walk of the player: holding the forward key from `from` (or from where the last walk
+// ended) along `look` until the eye is across inside the box or thrown, then `settle` frames
+// more; the eye must end inside the box, facing `facing` when that is given. (A lift waits 1 s
+// at its top and goes down again: the walk off it follows at once.)
+struct Walk {
+  const char* what;
+  bool place;
+  Vec3 from, look;
+  Vec3 mins, maxs;
+  int settle;
+  Vec3 facing;
+};
+
+}  // namespace
+
+TEST_F(PlayerOnLevel, OnLevelsKeyedAsOtherToolsKeyThemThePlayerTakesDoorsLiftsPadsAndTeleporters) {
+  const Vec3 east(1, 0, 0), west(-1, 0, 0), north(0, 0, -1);
+  struct Case {
+    const std::string& source;
+    std::vector<Walk> walks;
+  } cases[] = {
+      {LevelOne,
+       {{"through the door its trigger opens", true, Vec3(300, 50.04f, 512), east, Vec3(560, 49, 448),
+         Vec3(1000, 51, 576), 10, Vec3()},
+        {"onto the lift, up", true, Vec3(300, 50.04f, 864), west, Vec3(110, 305, 820), Vec3(150, 307, 908), 110,
+         Vec3()},
+        {"off the lift onto the balcony", false, Vec3(), west, Vec3(0, 305, 700), Vec3(60, 307, 1024), 10, Vec3()},
+        {"the jump pad onto the ledge", true, Vec3(672, 50.04f, 300), north, Vec3(878, 249, 110),
+         Vec3(922, 251, 154), 300, Vec3()},
+        {"the teleporter", true, Vec3(880, 250.04f, 132), east, Vec3(199, 49, 199), Vec3(201, 51, 201), 5, west}}},
+      {LevelTwo,
+       {{"against the button", true, Vec3(400, 50.04f, 616), east, Vec3(466, 49, 600), Vec3(468, 51, 632), 60,
+         Vec3()},
+        {"through the door the button opened", true, Vec3(400, 50.04f, 512), east, Vec3(560, 49, 448),
+         Vec3(1000, 51, 576), 10, Vec3()},
+        {"onto the lift, up", true, Vec3(300, 50.04f, 864), west, Vec3(110, 241, 820), Vec3(150, 243, 908), 50,
+         Vec3()},
+        {"off the lift onto the balcony", false, Vec3(), west, Vec3(0, 241, 700), Vec3(60, 243, 1024), 10, Vec3()},
+        {"the jump pad onto the ledge", true, Vec3(632, 50.04f, 400), north, Vec3(898, 209, 128),
+         Vec3(942, 211, 172), 300, Vec3()},
+        {"the teleporter", true, Vec3(880, 210.04f, 132), east, Vec3(249, 49, 299), Vec3(251, 51, 301), 5,
+         north}}},
+  };
+  for (const Case& c : cases) {
+    BspFileData data;
+    std::string error;
+    CompileOptions options;
+    options.threads = 1;
+    options.visibility = false;
+    ASSERT_TRUE(CompileLevel(c.source, options, &data, nullptr, &error)) << error;
+    Load(data);
+    for (const Walk& w : c.walks) {
+      SCOPED_TRACE(w.what);
+      if (w.place) PlacePlayer(w.from, w.look);
+      auto across = [&] { return Eye().x >= w.mins.x && Eye().x <= w.maxs.x && Eye().z >= w.mins.z && Eye().z <= w.maxs.z; };
+      fake.held.insert(platform::KeyW);
+      for (int i = 0; i < 600 && !across() && !gGame.playerFlight.active; ++i) Frames(1);
+      fake.held.clear();
+      Frames(w.settle);
+      const Vec3 e = Eye();
+      EXPECT_TRUE(across() && e.y >= w.mins.y && e.y <= w.maxs.y) << e.x << " " << e.y << " " << e.z;
+      if (!(w.facing == Vec3())) {
+        const Vec3 look = NormalizeOrZero(gGame.camera.view - gGame.camera.position);
+        EXPECT_NEAR(Magnitude(Vec3(look.x, 0, look.z) - w.facing), 0, 1e-3);
+      }
+    }
   }
 }

@@ -28,25 +28,7 @@ echo "bots_level: $graph_line"
 echo "$graph_line" | grep -q 'waypoints' || fail "no waypoint graph was built"
 echo "$graph_line" | grep -q 'none could be built' && fail "no waypoint graph was built"
 
-first="$(grep -m1 '^bots ' "$log")"
-[ -n "$first" ] || { wait_until 60 grep -q '^bots ' "$log"; first="$(grep -m1 '^bots ' "$log")"; }
-[ -n "$first" ] || fail "no bot positions printed"
-t0="$(field "$first" 25)"
-previous="$first"
-for at in 20000 40000 60000; do
-  wait_until 500 has_line_at "$at" || fail "no position line $at ms of game time after the first"
-  now="$(line_at "$at")"
-  echo "bots_level: $now"
-  for o in 6 13; do  # the X of bot 0 and of bot 1
-    d="$(bot_farthest "$o" "$(field "$previous" 25)" "$(field "$now" 25)")"
-    awk -v d="$d" 'BEGIN {exit !(d > 50)}' || fail "a bot (field $o) stood still until $at ms: got only $d away"
-  done
-  previous="$now"
-done
-for n in 19 20; do
-  reached="$(field "$previous" "$n")"
-  [ "$reached" -ge 10 ] || fail "a bot reached only $reached different waypoints in 60 s"
-done
+check_bots_roam 20000 3 10
 
 # Out of the booth into room A, then Delete sends both bots to the player's waypoint: in
 # sight of the player they must fire.

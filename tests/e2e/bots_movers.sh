@@ -36,25 +36,7 @@ wait_until 30 player_above 560
 xdotool keyup --window "$win" Home
 player_above 560 || fail "the player did not rise above the roof: $(last_player)"
 
-first="$(grep -m1 '^bots ' "$log")"
-[ -n "$first" ] || { wait_until 60 grep -q '^bots ' "$log"; first="$(grep -m1 '^bots ' "$log")"; }
-[ -n "$first" ] || fail "no bot positions printed"
-t0="$(field "$first" 25)"
-previous="$first"
-for at in 40000 80000 120000; do
-  wait_until 600 has_line_at "$at" || fail "no position line $at ms of game time after the first"
-  now="$(line_at "$at")"
-  echo "bots_movers: $now"
-  for o in 6 13; do  # the X of bot 0 and of bot 1
-    d="$(bot_farthest "$o" "$(field "$previous" 25)" "$(field "$now" 25)")"
-    awk -v d="$d" 'BEGIN {exit !(d > 50)}' || fail "a bot (field $o) stood still until $at ms: got only $d away"
-  done
-  previous="$now"
-done
-for n in 19 20; do
-  reached="$(field "$previous" "$n")"
-  [ "$reached" -ge 20 ] || fail "a bot reached only $reached different waypoints in 120 s"
-done
+check_bots_roam 40000 3 20
 for n in 27 28; do
   floors="$(field "$previous" "$n")"
   [ "$floors" -ge 2 ] || fail "a bot stayed on $floors floor in 120 s"

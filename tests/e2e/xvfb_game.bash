@@ -220,3 +220,30 @@ bot_farthest() {
       }
     } END {print m + 0}' "$log"
 }
+
+# The bots roam: from the first position line, at every $1 ms of game time up to $2 such steps,
+# each bot must have got more than 50 units away from where it stood a step before, and at the
+# end each must have reached at least $3 different waypoints. Leaves `previous` set to the
+# last line checked.
+check_bots_roam() {
+  local step="$1" steps="$2" floor="$3" first at now d o n reached
+  first="$(grep -m1 '^bots ' "$log")"
+  [ -n "$first" ] || { wait_until 60 grep -q '^bots ' "$log"; first="$(grep -m1 '^bots ' "$log")"; }
+  [ -n "$first" ] || fail "no bot positions printed"
+  t0="$(field "$first" 25)"
+  previous="$first"
+  for ((at = step; at <= step * steps; at += step)); do
+    wait_until 600 has_line_at "$at" || fail "no position line $at ms of game time after the first"
+    now="$(line_at "$at")"
+    echo "$name: $now"
+    for o in 6 13; do  # the X of bot 0 and of bot 1
+      d="$(bot_farthest "$o" "$(field "$previous" 25)" "$(field "$now" 25)")"
+      awk -v d="$d" 'BEGIN {exit !(d > 50)}' || fail "a bot (field $o) stood still until $at ms: got only $d away"
+    done
+    previous="$now"
+  done
+  for n in 19 20; do
+    reached="$(field "$previous" "$n")"
+    [ "$reached" -ge "$floor" ] || fail "a bot reached only $reached different waypoints in $((step * steps / 1000)) s"
+  done
+}
