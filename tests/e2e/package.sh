@@ -73,7 +73,7 @@ readelf -S "$usr/games/korvalis" | grep -qE '\.symtab|\.comment' && fail "the ga
 # Hardened: bound at load, with read-only relocations, copying through checked calls.
 readelf -d "$usr/games/korvalis" | grep -q 'FLAGS.*BIND_NOW' || fail "the game is not bound at load (-z now)"
 readelf -l "$usr/games/korvalis" | grep -q 'GNU_RELRO' || fail "the game has no read-only relocations"
-readelf --dyn-syms "$usr/games/korvalis" | grep -q '__[a-z_]*_chk' || fail "the game makes no checked calls (_FORTIFY_SOURCE)"
+readelf -W --dyn-syms "$usr/games/korvalis" | grep -q '__[a-z_]*_chk' || fail "the game makes no checked calls (_FORTIFY_SOURCE)"
 readelf -d "$usr/games/korvalis" | grep -qE 'RPATH|RUNPATH' && fail "the game carries a library path of the build"
 
 # --- the installed game, headless, from an empty folder ---
