@@ -110,6 +110,10 @@ struct StagedMaterial {
   std::string name;
   std::vector<ShaderStage> stages;
   std::vector<std::vector<Texture>> textures;  // per stage: its frames' textures
+  // Per stage and frame, the texture's twin without mip levels (0: none) and its size in
+  // texels (Level::MakeMagnifiedTwins).
+  std::vector<std::vector<Texture>> twins;
+  std::vector<std::vector<std::pair<int, int>>> twinSizes;
   std::vector<VertexDeform> deforms;
   bool blendedBase = false;  // the first stage blends: drawn with the blended faces, far to near
 };
@@ -213,6 +217,10 @@ class Level {
   // Whether the tracer finds solid curved surfaces through the tree (false: tries every one
   // of the level per trace); the same results either way, false is kept for comparing.
   bool surfacesThroughTree = true;
+  // What Parse lets the faces cost once built is LevelBuildBudget(file size) divided by this.
+  // The fuzz target raises it so that every input builds and traces little geometry; the
+  // refusal and the coarser cuts are the same code, reached sooner.
+  int64_t buildBudgetDivisor = 1;
   // How many solid curved surfaces the last trace looked at: those listed in the leaves it
   // passed (and the few too wide to list), not every one of the level.
   size_t surfacesLookedAtLastTrace = 0;
@@ -313,6 +321,15 @@ class Level {
 
   std::vector<BspVertex> stageVertices_;  // a face's vertices as a stage draws them
   std::vector<float> stageCoords_;         // their texture coordinates on units past the second
+  std::vector<uint8_t> stageTwins_;        // per stage of a face: drawn with its twin
+  // A face drawn stage by stage this frame: what decides its place and the run it joins.
+  struct StagedFaceEntry {
+    float distance = 0;   // blended faces: minus the squared distance of its centre
+    int32_t staged = -1, lightmap = -1, face = -1;
+    uint32_t twins = 0;   // bit k: stage k drawn with its twin
+  };
+  std::vector<StagedFaceEntry> stagedOrder_;
+  std::vector<BspVertex> stageOriginals_;  // a run's vertices as stored
   std::vector<uint32_t> stageIndices_;
   std::vector<uint32_t> skyIndices_, blendedIndices_;
   void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
@@ -321,6 +338,7 @@ class Level {
   int32_t lastListedFace_ = -1;              // the leaves' last face this frame, drawn or not
   // Per texture slot, the twin without mip levels (0: none) and its size in texels.
   Texture magnifiedNames_[TextureNameSlots] = {};
+  std::vector<Texture> twinTextures_;        // every twin made, once each (slots and stages share them)
   int textureSizes_[TextureNameSlots][2] = {};
   float viewClip_[16] = {};                  // projection x model-view of this frame
   float viewportHalf_[2] = {0, 0};           // half the viewport's width and height
@@ -330,6 +348,14 @@ class Level {
   // Replaces the face's surface texture and lightmap by their twins where every pixel of the
   // face shows fewer than about 1.15 texels of them.
   void MagnifiedTextures(const BspFace& face, Texture* texture, Texture* lightmap);
+  // The most the face's texture (0) and lightmap (1) coordinates change from one pixel to the
+  // next over the part of it in view: |ds/dx|, |dt/dx|, |ds/dy|, |dt/dy| each, in coordinate
+  // units. False where twins are not to be chosen (too small on screen, seen edge on).
+  bool FaceCoordinateSteps(const BspFace& face, float steps[2][4]);
+  // Per stage of the staged face, whether its picture (or the face's lightmap, for a lightmap
+  // stage) may be drawn with its twin at `seconds`: every pixel shows fewer than about 1.15
+  // of its texels, its coordinates moved by the stage's tcMods. Flat faces without deforms only.
+  void MagnifiedStages(const BspFace& face, const StagedMaterial& staged, double seconds, std::vector<uint8_t>* twins);
   std::vector<int32_t> visibleFaces_;        // this frame's faces in the leaves' order
   std::vector<BspVertex> batchVertices_;     // their vertices, copied in drawing order
   std::vector<uint32_t> batchIndices_;       // triangles into batchVertices_

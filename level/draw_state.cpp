@@ -41,3 +41,9 @@ void ClientTextureUnit(size_t unit) {
   if (gGame.multitexture.clientActiveTexture)
     gGame.multitexture.clientActiveTexture(static_cast<unsigned int>(GL_TEXTURE0_ARB + unit));
 }
+
+bool PolygonsFilled() {
+  GLint polygonMode[2] = {0, 0};
+  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+  return polygonMode[0] == GL_FILL && polygonMode[1] == GL_FILL;
+}

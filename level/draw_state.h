@@ -25,3 +25,5 @@ void ActiveTextureUnit(unsigned int unit);
 void LevelTextureUnits();
 // Selects client texture unit `unit` (0, 1, ...) for texture coordinate arrays.
 void ClientTextureUnit(size_t unit);
+// Whether polygons are filled on both sides (not outlined or dotted).
+bool PolygonsFilled();

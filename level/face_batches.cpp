@@ -15,6 +15,7 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/draw_state.h"
 #include "level/face_arrays.h"
 #include "level/face_looks.h"
 
@@ -76,12 +77,6 @@ uint64_t PairInBand(Texture texture, Texture lightmap, float distanceSquared, bo
   if (!bands) return static_cast<uint64_t>(texture) << 32 | lightmap;
   const uint64_t band = static_cast<uint64_t>(std::max(0, std::ilogb(std::max(distanceSquared, 4096.0f)) - 12) / 2);
   return (static_cast<uint64_t>(texture) << 32 | lightmap) ^ (band << 56);
-}
-
-bool PolygonsFilled() {
-  GLint polygonMode[2] = {0, 0};
-  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
-  return polygonMode[0] == GL_FILL && polygonMode[1] == GL_FILL;
 }
 
 // Drawing near to far shows in the picture unless the depth test alone decides what is

@@ -45,7 +45,7 @@ bool Level::BuildFaceGeometry(size_t fileBytes, std::string* reason) {
   collisionSurfaces.clear();
 
   // The smallest cost of every face, patches at one segment a piece, before anything is built.
-  const int64_t budget = LevelBuildBudget(fileBytes);
+  const int64_t budget = LevelBuildBudget(fileBytes) / std::max<int64_t>(buildBudgetDivisor, 1);
   int64_t fixedCost = 0;  // polygons and meshes: their ranges and lists as they are
   int64_t coarsest = 0;
   for (const BspFace& f : faces) {

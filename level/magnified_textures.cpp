@@ -20,6 +20,7 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
+#include "level/stage_motion.h"
 
 namespace {
 
@@ -30,6 +31,14 @@ constexpr float MagnifiedLimit = 1.15f;
 // Faces smaller than this on screen (pixels, either way) keep the mipmapped textures: the
 // pixels shaded outside their edges would be many against the few inside.
 constexpr float SmallestTwinFace = 8;
+
+// Whether coordinates changing by at most `steps` (|ds/dx|, |dt/dx|, |ds/dy|, |dt/dy|) per
+// pixel show fewer than MagnifiedLimit texels of a width x height picture per pixel.
+bool Magnified(const float steps[4], float width, float height) {
+  const float alongX = steps[0] * width * steps[0] * width + steps[1] * height * steps[1] * height;
+  const float alongY = steps[2] * width * steps[2] * width + steps[3] * height * steps[3] * height;
+  return std::max(alongX, alongY) <= MagnifiedLimit * MagnifiedLimit;
+}
 
 FaceCorner Mix(const FaceCorner& a, const FaceCorner& b, float t) {
   FaceCorner c;
@@ -63,18 +72,16 @@ void Level::MakeMagnifiedTwins() {
   GLint bound = 0;
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   std::vector<uint8_t> texels;
-  std::map<Texture, int> twinOf;  // slots sharing a texture share its twin
-  for (int i = 0; i < TextureNameSlots; ++i) {
-    if (textureNames[i] == 0) continue;
-    const auto shared = twinOf.find(textureNames[i]);
-    if (shared != twinOf.end()) {
-      magnifiedNames_[i] = magnifiedNames_[shared->second];
-      textureSizes_[i][0] = textureSizes_[shared->second][0];
-      textureSizes_[i][1] = textureSizes_[shared->second][1];
-      continue;
-    }
-    twinOf[textureNames[i]] = i;
-    glBindTexture(GL_TEXTURE_2D, textureNames[i]);
+  struct Twin {
+    Texture name = 0;
+    int width = 0, height = 0;
+  };
+  std::map<Texture, Twin> twinOf;  // textures named by several slots or stages have one twin
+  auto twin = [&](Texture texture) {
+    const auto made = twinOf.find(texture);
+    if (made != twinOf.end()) return made->second;
+    Twin t;
+    glBindTexture(GL_TEXTURE_2D, texture);
     GLint width = 0, height = 0, format = 0, minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
@@ -83,29 +90,48 @@ void Level::MakeMagnifiedTwins() {
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
-    if (width <= 0 || height <= 0 || minFilter != GL_LINEAR_MIPMAP_NEAREST || magFilter != GL_LINEAR) continue;
-    texels.resize(static_cast<size_t>(width) * height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    GLuint twin = 0;
-    glGenTextures(1, &twin);
-    glBindTexture(GL_TEXTURE_2D, twin);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapS);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapT);
-    magnifiedNames_[i] = twin;
-    textureSizes_[i][0] = width;
-    textureSizes_[i][1] = height;
+    if (width > 0 && height > 0 && minFilter == GL_LINEAR_MIPMAP_NEAREST && magFilter == GL_LINEAR) {
+      texels.resize(static_cast<size_t>(width) * height * 4);
+      glPixelStorei(GL_PACK_ALIGNMENT, 1);
+      glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+      glGenTextures(1, &t.name);
+      glBindTexture(GL_TEXTURE_2D, t.name);
+      glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+      glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapS);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapT);
+      t.width = width, t.height = height;
+      twinTextures_.push_back(t.name);
+    }
+    twinOf.emplace(texture, t);
+    return t;
+  };
+  for (int i = 0; i < TextureNameSlots; ++i) {
+    if (textureNames[i] == 0) continue;
+    const Twin t = twin(textureNames[i]);
+    magnifiedNames_[i] = t.name;
+    textureSizes_[i][0] = t.width;
+    textureSizes_[i][1] = t.height;
+  }
+  for (StagedMaterial& staged : stagedMaterials) {
+    staged.twins.assign(staged.textures.size(), {});
+    staged.twinSizes.assign(staged.textures.size(), {});
+    for (size_t k = 0; k < staged.textures.size(); ++k)
+      for (Texture frame : staged.textures[k]) {
+        const Twin t = twin(frame);
+        staged.twins[k].push_back(t.name);
+        staged.twinSizes[k].push_back({t.width, t.height});
+      }
   }
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
 }
 
 void Level::DestroyMagnifiedTwins() {
+  for (Texture twin : twinTextures_) glDeleteTextures(1, &twin);
+  twinTextures_.clear();
   for (int i = 0; i < TextureNameSlots; ++i) {
-    if (magnifiedNames_[i] != 0) glDeleteTextures(1, &magnifiedNames_[i]);
     magnifiedNames_[i] = 0;
     textureSizes_[i][0] = textureSizes_[i][1] = 0;
   }
@@ -132,7 +158,17 @@ void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* li
   const bool wanted[2] = {gGame.texturesOn && magnifiedNames_[slots[0]] != 0,
                           gGame.lightmapsOn && HasLightmap(face) && magnifiedNames_[slots[1]] != 0};
   if (!wanted[0] && !wanted[1]) return;
+  float steps[2][4];
+  if (!FaceCoordinateSteps(face, steps)) return;
+  Texture* chosen[2] = {texture, lightmap};
+  for (int u = 0; u < 2; ++u) {
+    if (!wanted[u]) continue;
+    const float width = static_cast<float>(textureSizes_[slots[u]][0]), height = static_cast<float>(textureSizes_[slots[u]][1]);
+    if (Magnified(steps[u], width, height)) *chosen[u] = magnifiedNames_[slots[u]];
+  }
+}
 
+bool Level::FaceCoordinateSteps(const BspFace& face, float steps[2][4]) {
   const float* m = viewClip_;
   std::vector<FaceCorner>& polygon = clipCorners_[0];
   polygon.clear();
@@ -146,7 +182,7 @@ void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* li
     polygon.push_back(c);
   }
   ClipToView(&polygon, &clipCorners_[1]);
-  if (polygon.size() < 3) return;
+  if (polygon.size() < 3) return false;
 
   // The plane's parameters: q = q0 + a d1 + b d2 in clip coordinates, d1 to the corner
   // farthest from q0 and d2 to the one farthest off that line (corners may repeat or lie
@@ -162,7 +198,7 @@ void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* li
     difference(polygon[i], d1);
     if (dot(d1, d1) > best) best = dot(d1, d1), i1 = i;
   }
-  if (i1 == 0) return;
+  if (i1 == 0) return false;
   difference(polygon[i1], d1);
   best = 0;
   for (size_t i = 1; i < polygon.size(); ++i) {
@@ -171,7 +207,7 @@ void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* li
     if (area > best) best = area, i2 = i;
   }
   // A sliver seen nearly along its length gives no well-conditioned pair: keep the mip levels.
-  if (i2 == 0 || best < 1e-4f * dot(d1, d1) * dot(d1, d1)) return;
+  if (i2 == 0 || best < 1e-4f * dot(d1, d1) * dot(d1, d1)) return false;
   difference(polygon[i2], d2);
   // Texture coordinates along the parameters (they are affine on the face).
   float du[2][2][2];  // [unit][coordinate][parameter]
@@ -181,13 +217,13 @@ void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* li
       du[u][k][1] = polygon[i2].uv[u][k] - c0.uv[u][k];
     }
 
-  // Per corner, the derivatives of the texel coordinates by window x and y over w squared.
+  // Per corner, the derivatives of the coordinates by window x and y over w squared.
   float largestW = 0, screenMin[2] = {1e30f, 1e30f}, screenMax[2] = {-1e30f, -1e30f};
   float worst[2][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}};  // [unit][ds/dx, dt/dx, ds/dy, dt/dy]
   for (const FaceCorner& c : polygon) {
     const float* q = c.q;
     const float w = q[3];
-    if (!(w > 0)) return;
+    if (!(w > 0)) return false;
     largestW = std::max(largestW, w);
     for (int a = 0; a < 2; ++a) {
       const float s = viewportHalf_[a] * q[a] / w;
@@ -201,27 +237,67 @@ void Level::MagnifiedTextures(const BspFace& face, Texture* texture, Texture* li
     const float ya = viewportHalf_[1] * (d1[1] * w - q[1] * d1[3]) / w2;
     const float yb = viewportHalf_[1] * (d2[1] * w - q[1] * d2[3]) / w2;
     const float det = xa * yb - xb * ya;
-    if (!(std::fabs(det) > 1e-20f)) return;  // seen edge on
+    if (!(std::fabs(det) > 1e-20f)) return false;  // seen edge on
     // d(parameter)/d(window).
     const float ax = yb / det, ay = -xb / det, bx = -ya / det, by = xa / det;
-    for (int u = 0; u < 2; ++u) {
-      const float size[2] = {static_cast<float>(textureSizes_[slots[u]][0]),
-                             static_cast<float>(textureSizes_[slots[u]][1])};
+    for (int u = 0; u < 2; ++u)
       for (int k = 0; k < 2; ++k) {
-        const float dx = size[k] * (du[u][k][0] * ax + du[u][k][1] * bx);
-        const float dy = size[k] * (du[u][k][0] * ay + du[u][k][1] * by);
+        const float dx = du[u][k][0] * ax + du[u][k][1] * bx;
+        const float dy = du[u][k][0] * ay + du[u][k][1] * by;
         worst[u][k] = std::max(worst[u][k], std::fabs(dx) / w2);
         worst[u][2 + k] = std::max(worst[u][2 + k], std::fabs(dy) / w2);
       }
-    }
   }
-  if (screenMax[0] - screenMin[0] < SmallestTwinFace || screenMax[1] - screenMin[1] < SmallestTwinFace) return;
+  if (screenMax[0] - screenMin[0] < SmallestTwinFace || screenMax[1] - screenMin[1] < SmallestTwinFace) return false;
   const float w2 = largestW * largestW;
-  Texture* chosen[2] = {texture, lightmap};
-  for (int u = 0; u < 2; ++u) {
-    if (!wanted[u]) continue;
-    const float alongX = (worst[u][0] * worst[u][0] + worst[u][1] * worst[u][1]) * w2 * w2;
-    const float alongY = (worst[u][2] * worst[u][2] + worst[u][3] * worst[u][3]) * w2 * w2;
-    if (std::max(alongX, alongY) <= MagnifiedLimit * MagnifiedLimit) *chosen[u] = magnifiedNames_[slots[u]];
+  for (int u = 0; u < 2; ++u)
+    for (int k = 0; k < 4; ++k) steps[u][k] = worst[u][k] * w2;
+  return true;
+}
+
+void Level::MagnifiedStages(const BspFace& face, const StagedMaterial& staged, double seconds, std::vector<uint8_t>* twins) {
+  twins->assign(staged.stages.size(), 0);
+  if (face.type != FaceTypePolygon || !staged.deforms.empty() || staged.twins.size() != staged.stages.size()) return;
+  const int lightmapSlot = LightmapTextureBase + (face.lightmapIndex < 0 ? -1 : face.lightmapIndex);
+  bool any = false;
+  for (size_t k = 0; k < staged.stages.size(); ++k) {
+    const ShaderStage& stage = staged.stages[k];
+    any |= stage.image == StageImage::Picture ? gGame.texturesOn && !staged.twins[k].empty()
+                                              : stage.image == StageImage::Lightmap && gGame.lightmapsOn &&
+                                                    HasLightmap(face) && magnifiedNames_[lightmapSlot] != 0;
+  }
+  float steps[2][4];
+  if (!any || !FaceCoordinateSteps(face, steps)) return;
+  for (size_t k = 0; k < staged.stages.size(); ++k) {
+    const ShaderStage& stage = staged.stages[k];
+    float width = 0, height = 0;
+    if (stage.image == StageImage::Lightmap) {
+      if (!gGame.lightmapsOn || !HasLightmap(face) || magnifiedNames_[lightmapSlot] == 0) continue;
+      width = static_cast<float>(textureSizes_[lightmapSlot][0]), height = static_cast<float>(textureSizes_[lightmapSlot][1]);
+    } else if (stage.image == StageImage::Picture && gGame.texturesOn && !staged.twins[k].empty()) {
+      const size_t frame = AnimationFrame(stage, seconds);
+      if (staged.twins[k][frame] == 0) continue;
+      width = static_cast<float>(staged.twinSizes[k][frame].first), height = static_cast<float>(staged.twinSizes[k][frame].second);
+    } else {
+      continue;
+    }
+    // The tcMods other than turb move coordinates by one affine map over the whole face: its
+    // linear part scales the steps (each new step at most the sum of the old ones it mixes).
+    const float* base = steps[stage.image == StageImage::Lightmap ? 1 : 0];
+    float moved[4] = {base[0], base[1], base[2], base[3]};
+    if (!stage.texMods.empty()) {
+      bool affine = true;
+      for (const TexMod& mod : stage.texMods) affine = affine && mod.kind != TexModKind::Turb;
+      if (!affine) continue;
+      const float origin[3] = {0, 0, 0};
+      float o[2] = {0, 0}, s[2] = {1, 0}, t[2] = {0, 1};
+      MoveTexCoord(stage.texMods, seconds, origin, o);
+      MoveTexCoord(stage.texMods, seconds, origin, s);
+      MoveTexCoord(stage.texMods, seconds, origin, t);
+      const float m[2][2] = {{std::fabs(s[0] - o[0]), std::fabs(t[0] - o[0])}, {std::fabs(s[1] - o[1]), std::fabs(t[1] - o[1])}};
+      for (int axis = 0; axis < 2; ++axis)
+        for (int r = 0; r < 2; ++r) moved[2 * axis + r] = m[r][0] * base[2 * axis] + m[r][1] * base[2 * axis + 1];
+    }
+    (*twins)[k] = Magnified(moved, width, height) ? 1 : 0;
   }
 }

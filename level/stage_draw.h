@@ -16,6 +16,10 @@ struct StageInputs {
   const uint32_t* indices = nullptr;     // triangles, offsets into the vertices
   uint32_t indexCount = 0;
   Texture lightmap = 0, white = 0;       // what $lightmap and $whiteimage stages show
+  // Per stage, whether it shows the twin of its picture (of the lightmap: lightmapTwin)
+  // without mip levels (Level::MagnifiedStages); null: none does.
+  const uint8_t* twins = nullptr;
+  Texture lightmapTwin = 0;
   bool vertexLight = false;              // $lightmap shows the vertex colours (no page)
   double seconds = 0;                    // the surfaces' clock
   const float* tint = nullptr;           // the current colour, times every stage that does not multiply
@@ -63,6 +67,7 @@ class StagePasses {
 // Draws every stage of `staged` over the vertices in *scratch, whose positions the caller
 // set (moved by deforms); their texture coordinates and colours are rewritten per pass, and
 // `coords` holds the coordinates of units 2 and up. Stages are gathered into passes as
-// `limits` allow (stage_passes.h). Gives the number of passes drawn.
+// `limits` allow (stage_passes.h); stages adding a colour that is black now are left out.
+// Gives the number of passes drawn.
 int DrawStages(const StagedMaterial& staged, const StageInputs& in, const PassLimits& limits,
                std::vector<BspVertex>* scratch, std::vector<float>* coords, StagePasses* gl);

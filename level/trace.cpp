@@ -59,6 +59,14 @@ bool ClipBySide(Vec3 normal, float distance, const TraceResult& trace, SolidSwee
   return true;
 }
 
+// Whether the sweep may still stop the trace: once it enters no earlier than it leaves, or no
+// earlier than the contact already found, further planes cannot change that (entering only
+// gets later, leaving only earlier), and a sweep that has entered started outside, so it
+// cannot make the trace all solid either.
+bool SweepMayStop(const SolidSweep& sweep, const TraceResult& trace) {
+  return sweep.enterFraction < sweep.leaveFraction && sweep.enterFraction < trace.fraction;
+}
+
 // Applies a finished sweep to the trace: a move that starts inside the solid is not
 // stopped by it; otherwise an earlier contact shortens the move.
 void FinishSweep(const SolidSweep& sweep, TraceResult* trace) {
@@ -82,6 +90,47 @@ constexpr float SurfaceThickness = 0.125f;
 constexpr float SurfaceOverlap = 2 * TraceEpsilon;
 
 Vec3 Axis(int i) { return Vec3(i == 0 ? 1.0f : 0.0f, i == 1 ? 1.0f : 0.0f, i == 2 ? 1.0f : 0.0f); }
+
+// The move as a segment that a box must reach to be touched: a long slanted move (a shot, a
+// line of sight) sweeps a box around most of a level, yet passes near few of the triangles in
+// it. In doubles, so the rounding over a move across the level stays far below BoundsMargin.
+struct SweptSegment {
+  double start[3], inverse[3];
+  bool still[3];     // no motion along the axis
+  double reach[3];   // the box's half-size plus BoundsMargin
+
+  explicit SweptSegment(const TraceResult& trace) {
+    const float s[3] = {trace.start.x, trace.start.y, trace.start.z};
+    const float t[3] = {trace.end.x, trace.end.y, trace.end.z};
+    const float e[3] = {trace.extents.x, trace.extents.y, trace.extents.z};
+    for (int i = 0; i < 3; ++i) {
+      start[i] = s[i];
+      const double delta = double{t[i]} - double{s[i]};
+      still[i] = delta == 0.0;
+      inverse[i] = still[i] ? 0.0 : 1.0 / delta;
+      reach[i] = double{e[i]} + BoundsMargin;
+    }
+  }
+
+  // Whether the box keeps clear of mins..maxs all the way: the segment misses that box grown
+  // by the reach.
+  bool Misses(const float mins[3], const float maxs[3]) const {
+    double enter = 0.0, leave = 1.0;
+    for (int i = 0; i < 3; ++i) {
+      const double low = mins[i] - reach[i], high = maxs[i] + reach[i];
+      if (still[i]) {
+        if (start[i] < low || start[i] > high) return true;
+        continue;
+      }
+      double t0 = (low - start[i]) * inverse[i], t1 = (high - start[i]) * inverse[i];
+      if (t0 > t1) std::swap(t0, t1);
+      enter = std::fmax(enter, t0);
+      leave = std::fmin(leave, t1);
+      if (enter > leave) return true;
+    }
+    return false;
+  }
+};
 
 }  // namespace
 
@@ -229,7 +278,7 @@ void Level::CheckBrush(const BspBrush& brush) {
   SolidSweep sweep;
   for (int i = 0; i < brush.sideCount; ++i) {
     const BspPlane& plane = planes[brushSides[brush.firstSide + i].plane];
-    if (!ClipBySide(PlaneNormal(plane), plane.distance, trace_, &sweep)) return;
+    if (!ClipBySide(PlaneNormal(plane), plane.distance, trace_, &sweep) || !SweepMayStop(sweep, trace_)) return;
   }
   FinishSweep(sweep, &trace_);
 }
@@ -243,20 +292,24 @@ void Level::CheckCollisionSurfaces() {
     for (size_t s = 0; s < collisionSurfaces.size(); ++s) surfaceCandidates_.push_back(static_cast<int32_t>(s));
   }
   surfacesLookedAtLastTrace = surfaceCandidates_.size();
+  const SweptSegment segment(trace_);
   for (const int32_t s : surfaceCandidates_) {
     const CollisionSurface& surface = collisionSurfaces[s];
     bool misses = false;
     for (int i = 0; i < 3; ++i)
       if (sweptMins_[i] > surface.maxs[i] || sweptMaxs_[i] < surface.mins[i]) misses = true;
-    if (misses) continue;
+    if (misses || segment.Misses(surface.mins, surface.maxs)) continue;
     for (uint32_t t = 0; t < surface.triangleCount; ++t) {
       const CollisionTriangle& triangle = collisionTriangles[surface.firstTriangle + t];
+      float mins[3], maxs[3];
       bool away = false;
       for (int i = 0; i < 3 && !away; ++i) {
         const float a = (&triangle.corners[0].x)[i], b = (&triangle.corners[1].x)[i], c = (&triangle.corners[2].x)[i];
-        away = sweptMins_[i] > std::fmax(a, std::fmax(b, c)) || sweptMaxs_[i] < std::fmin(a, std::fmin(b, c));
+        mins[i] = std::fmin(a, std::fmin(b, c));
+        maxs[i] = std::fmax(a, std::fmax(b, c));
+        away = sweptMins_[i] > maxs[i] || sweptMaxs_[i] < mins[i];
       }
-      if (!away) CheckTriangle(triangle);
+      if (!away && !segment.Misses(mins, maxs)) CheckTriangle(triangle);
       if (trace_.fraction == 0.0f) return;
     }
   }
@@ -280,7 +333,8 @@ void Level::CheckTriangle(const CollisionTriangle& triangle) {
     const float a = Dot(direction, p[0]), b = Dot(direction, p[1]), c = Dot(direction, p[2]);
     const float reach = SurfaceThickness * std::fabs(Dot(direction, normal)) + SurfaceOverlap;
     return ClipBySide(direction, std::fmax(a, std::fmax(b, c)) + reach, trace_, &sweep) &&
-           ClipBySide(direction * -1.0f, reach - std::fmin(a, std::fmin(b, c)), trace_, &sweep);
+           ClipBySide(direction * -1.0f, reach - std::fmin(a, std::fmin(b, c)), trace_, &sweep) &&
+           SweepMayStop(sweep, trace_);
   };
   // Directions from crossing two others; none when they are (nearly) parallel.
   auto crossed = [&](Vec3 u, Vec3 v) {

@@ -1,7 +1,9 @@
 // Faces drawn with the texture twins that have no mip levels: from near and far, straight on
 // and at grazing angles, a floor of tiles textured with one-texel checks (whose smaller mip
 // levels are flat grey, so any pixel sampled from the wrong level shows) gives the same
-// picture with the twins as without, and the twins are taken for the near tiles only.
+// picture with the twins as without, and the twins are taken for the near tiles only; the
+// same for a floor drawn stage by stage, whose stages stretch, turn, scroll and ripple their
+// checks.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -13,6 +15,7 @@
 #include "core/game_state.h"
 #include "core/level.h"
 #include "level/bsp_writer.h"
+#include "level/shader_script.h"
 #include "support/gl_context.h"
 
 namespace {
@@ -83,20 +86,10 @@ Texture Checks(int side, uint8_t a, uint8_t b) {
   return t;
 }
 
-}  // namespace
-
-TEST(LevelMagnified, TwinsDrawTheSamePictureAndOnlyForNearFaces) {
-  GLTestContext gl(Width, Height);
-  REQUIRE_GL(gl);
-  ResetGameStateKeepingGL();
-  Level level;
-  const std::vector<uint8_t> bytes = WriteBspFile(TiledFloor());
-  std::string error;
-  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
-  level.textureNames[0] = Checks(32, 255, 40);
-  level.textureNames[LightmapTextureBase] = Checks(128, 250, 90);
-  level.MakeMagnifiedTwins();
-
+// Draws the level from eye heights near and far, looking down at the floor at several
+// angles, with and without the twins: the pictures must be equal. Gives the faces drawn
+// with twins and all faces drawn.
+void ExpectTheSamePictures(GLTestContext& gl, Level& level, int* magnified, int* drawn) {
   glViewport(0, 0, Width, Height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -112,7 +105,7 @@ TEST(LevelMagnified, TwinsDrawTheSamePictureAndOnlyForNearFaces) {
   const struct {
     float height, ahead;
   } views[] = {{6, 40}, {20, 2000}, {40, 60}, {60, 400}, {120, 10}, {200, 300}, {500, 1}, {900, 3000}, {1500, 1}};
-  int magnified = 0, drawn = 0;
+  *magnified = *drawn = 0;
   for (const auto& v : views) {
     std::vector<uint8_t> pictures[2];
     for (const bool twins : {false, true}) {
@@ -123,16 +116,53 @@ TEST(LevelMagnified, TwinsDrawTheSamePictureAndOnlyForNearFaces) {
       gGame.frustum.CalculateFrustum();
       level.RenderLevel(Vec3(10, v.height, 30));
       pictures[twins] = gl.ReadPixels();
-      if (twins) magnified += level.facesMagnifiedLastFrame, drawn += level.facesDrawnLastFrame;
+      if (twins) *magnified += level.facesMagnifiedLastFrame, *drawn += level.facesDrawnLastFrame;
     }
     int largest = 0;
     for (size_t i = 0; i < pictures[0].size(); ++i)
       largest = std::max(largest, std::abs(pictures[0][i] - pictures[1][i]));
     EXPECT_EQ(largest, 0) << "eye " << v.height << " over the floor, looking " << v.ahead << " ahead";
   }
-  std::printf("%d of %d faces drawn with twins\n", magnified, drawn);
-  EXPECT_GT(magnified, drawn / 10);
-  EXPECT_LT(magnified, drawn * 9 / 10);
+  std::printf("%d of %d faces drawn with twins\n", *magnified, *drawn);
+  EXPECT_GT(*magnified, *drawn / 10);
+  EXPECT_LT(*magnified, *drawn * 9 / 10);
+}
+
+}  // namespace
+
+TEST(LevelMagnified, TwinsDrawTheSamePictureAndOnlyForNearFaces) {
+  GLTestContext gl(Width, Height);
+  REQUIRE_GL(gl);
+  ResetGameStateKeepingGL();
+  Level level;
+  const std::vector<uint8_t> bytes = WriteBspFile(TiledFloor());
+  std::string error;
+  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  level.textureNames[0] = Checks(32, 255, 40);
+  level.textureNames[LightmapTextureBase] = Checks(128, 250, 90);
+  level.MakeMagnifiedTwins();
+  int magnified = 0, drawn = 0;
+  ExpectTheSamePictures(gl, level, &magnified, &drawn);
+
+  // The floor drawn stage by stage: the lightmap, checks stretched and turned, scrolled
+  // checks added, and checks added with a ripple (never twinned: their steps vary over a face).
+  std::vector<ShaderEntry> entries;
+  ASSERT_TRUE(ParseShaderScript("textures/floor { { map $lightmap } { map a.tga\n blendFunc filter\n"
+                                " tcMod scale 3 1.5\n tcMod rotate 20 } { map b.tga\n blendFunc add\n"
+                                " tcMod scroll 0.1 0.2 } { map c.tga\n blendFunc add\n tcMod turb 0 0.05 0 0.5 } }",
+                                &entries, &error)) << error;
+  ASSERT_EQ(entries.size(), 1u);
+  StagedMaterial staged;
+  staged.stages = entries[0].stages;
+  staged.textures = {{}, {Checks(32, 255, 60)}, {Checks(16, 50, 0)}, {Checks(32, 40, 10)}};
+  level.stagedMaterials = {staged};
+  level.stageTextures = {staged.textures[1][0], staged.textures[2][0], staged.textures[3][0]};
+  level.materials.assign(level.textures.size(), SurfaceMaterial());
+  level.materials[0].staged = 0;
+  level.MakeMagnifiedTwins();
+  gGame.surfaceSeconds = 1.3;
+  ExpectTheSamePictures(gl, level, &magnified, &drawn);
+  EXPECT_GT(level.stagePassesLastFrame, 0);
   level.Destroy();
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -55,7 +55,7 @@ void WriteTga(const std::string& path, Texel colour) { WriteTga(path, std::vecto
 enum Material {
   Wall, Plain, Banner, GrateGT0, GrateLT128, GrateGE128, Window, Clamped, Repeated, Lost,
   LitWall, Unscripted, Scroll, Pulse, Anim, Glow, Clouds, Fog, Oriented, BoxSky,
-  LitScroll, Three, LitThree, WhiteGlow, WhiteConst, Wobble, Glass, GlassDepth, Count
+  LitScroll, Three, LitThree, WhiteGlow, WhiteConst, Wobble, Glass, GlassDepth, Flicker, Count
 };
 const char* const Names[Count] = {"textures/s/wall",    "textures/s/plain",   "textures/s/banner", "textures/s/gt0",
                                   "textures/s/lt128",   "textures/s/ge128",   "textures/s/window", "textures/s/clamped",
@@ -63,7 +63,8 @@ const char* const Names[Count] = {"textures/s/wall",    "textures/s/plain",   "t
                                   "textures/s/scroll",  "textures/s/pulse",   "textures/s/anim",   "textures/s/glow",
                                   "textures/s/clouds",  "textures/s/fog",     "textures/s/oriented", "textures/s/boxsky",
                                   "textures/s/litscroll", "textures/s/three", "textures/s/lit3",   "textures/s/whiteglow",
-                                  "textures/s/whiteconst", "textures/s/wobble", "textures/s/glass", "textures/s/glassdepth"};
+                                  "textures/s/whiteconst", "textures/s/wobble", "textures/s/glass", "textures/s/glassdepth",
+                                  "textures/s/flicker"};
 
 const Texel WallColour = {200, 160, 80, 255}, PlainColour = {255, 0, 0, 255}, BannerColour = {0, 0, 255, 255};
 const Texel GrateColour = {255, 255, 0, 255}, WindowColour = {128, 255, 64, 255};
@@ -113,7 +114,9 @@ void WriteStageData() {
          "textures/s/wobble { deformVertexes wave 0 sin 0 16 0 1\n { map textures/s/pictures/red.tga } }\n"
          "textures/s/glass { { map textures/s/pictures/window.tga\n blendFunc blend\n alphaGen const 0.5 } }\n"
          "textures/s/glassdepth { { map textures/s/pictures/window.tga\n blendFunc blend\n alphaGen const 0.5\n"
-         " depthWrite } }\n";
+         " depthWrite } }\n"
+         "textures/s/flicker { { map $lightmap } { map textures/s/pictures/halves.tga\n blendFunc filter\n tcMod scroll 0.25 0 }\n"
+         " { map textures/s/pictures/glow.tga\n blendFunc add\n rgbGen wave square 0 1 0.25 1 } }\n";
   WriteTga("textures/s/unscripted.tga", WindowColour);
   WriteTga("textures/s/pictures/white.tga", Texel{255, 255, 255, 255});
   WriteTga("textures/s/pictures/red.tga", Texel{255, 0, 0, 255});
@@ -531,13 +534,17 @@ void ExpectUnitsRestored() {
 // Stages folded onto texture units draw what the same stages draw one pass each: a lightmap
 // under a moving multiplying picture; a moving base, a pulsing glow and a lightmap over
 // them; a lightmap, a moving picture and a glow; a base under a $whiteimage glow of one
-// colour. Untinted and tinted (as night vision tints), at two times. Folded, each is one pass.
+// colour; the lit moving picture with a glow flickering off at 0.3 seconds and on at 1.1.
+// Untinted and tinted (as night vision tints), at two times. Folded, each is one pass; a
+// glow that is off takes no pass and draws the picture without it, to the pixel.
 TEST_F(LevelStages, FoldedStagesDrawWhatStageByStageDraws) {
   const struct {
     Material material;
-    int stages;
-  } cases[] = {{LitScroll, 2}, {Three, 3}, {LitThree, 3}, {WhiteGlow, 2}};
+    int stages[2];  // passes drawn one per stage, at each time
+  } cases[] = {{LitScroll, {2, 2}}, {Three, {3, 3}}, {LitThree, {3, 3}}, {WhiteGlow, {2, 2}}, {Flicker, {2, 3}}};
   const float tints[2][4] = {{1, 1, 1, 1}, {0.5f, 1, 0.5f, 1}};
+  const double times[2] = {0.3, 1.1};
+  std::vector<uint8_t> litScroll[2][2];  // [tint][time]
   gGame.lightmapsOn = true;
   for (const auto& c : cases) {
     LevelBuilder builder = Room();
@@ -545,10 +552,11 @@ TEST_F(LevelStages, FoldedStagesDrawWhatStageByStageDraws) {
     AddPanel(&builder, c.material, -64, 64, -64, 64, 2, false, page);
     StageLevel stage(builder);
     ASSERT_TRUE(stage.ok) << stage.said;
-    for (const auto& tint : tints)
-      for (double seconds : {0.3, 1.1}) {
-        SCOPED_TRACE(std::string(Names[c.material]) + " tint " + std::to_string(tint[0]) + " at " + std::to_string(seconds));
-        gGame.surfaceSeconds = seconds;
+    for (int t = 0; t < 2; ++t)
+      for (int time = 0; time < 2; ++time) {
+        const float* tint = tints[t];
+        SCOPED_TRACE(std::string(Names[c.material]) + " tint " + std::to_string(tint[0]) + " at " + std::to_string(times[time]));
+        gGame.surfaceSeconds = times[time];
         std::vector<uint8_t> pictures[2];
         int passes[2] = {0, 0};
         for (int folded = 0; folded < 2; ++folded) {
@@ -559,13 +567,17 @@ TEST_F(LevelStages, FoldedStagesDrawWhatStageByStageDraws) {
           ExpectStateRestored();
           ExpectUnitsRestored();
         }
-        EXPECT_EQ(passes[0], c.stages);
+        EXPECT_EQ(passes[0], c.stages[time]);
         EXPECT_EQ(passes[1], 1);
         int worst = 0;
         for (size_t k = 0; k < pictures[0].size(); ++k)
           worst = std::max(worst, std::abs(int(pictures[0][k]) - int(pictures[1][k])));
         EXPECT_LE(worst, 3);
         EXPECT_FALSE(Near(PixelAt(pictures[1], 64, 64), WallColour, 20));  // the panel is drawn
+        if (c.material == LitScroll) litScroll[t][time] = pictures[1];
+        if (c.material == Flicker) {
+          EXPECT_EQ(pictures[1] == litScroll[t][time], time == 0);  // off, then on
+        }
       }
   }
   glColor4f(1, 1, 1, 1);
