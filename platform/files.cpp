@@ -65,6 +65,68 @@ bool UnsafeName(const std::string& name) {
   return normal.find("/../") != std::string::npos;
 }
 
+// An archive held in memory, read through PhysicsFS's i/o interface. PhysicsFS's own memory
+// mount (PHYSFS_mountMemory, 3.0.2) loses its reader, some 130 bytes, at every mount whether
+// the mount succeeds or not; this reader is freed by the archive that holds it when it is
+// closed, or by MountArchiveBytes when the mount fails.
+struct BytesReader {
+  const uint8_t* data;
+  uint64_t size;
+  uint64_t position;
+};
+
+PHYSFS_Io* NewBytesIo(const BytesReader& reader);
+
+BytesReader& ReaderOf(PHYSFS_Io* io) { return *static_cast<BytesReader*>(io->opaque); }
+
+PHYSFS_sint64 BytesRead(PHYSFS_Io* io, void* buffer, PHYSFS_uint64 length) {
+  BytesReader& r = ReaderOf(io);
+  const uint64_t count = std::min<uint64_t>(length, r.size - r.position);
+  if (count > 0) std::memcpy(buffer, r.data + r.position, count);
+  r.position += count;
+  return static_cast<PHYSFS_sint64>(count);
+}
+
+PHYSFS_sint64 BytesWrite(PHYSFS_Io*, const void*, PHYSFS_uint64) {
+  PHYSFS_setErrorCode(PHYSFS_ERR_READ_ONLY);
+  return -1;
+}
+
+int BytesSeek(PHYSFS_Io* io, PHYSFS_uint64 offset) {
+  BytesReader& r = ReaderOf(io);
+  if (offset > r.size) {
+    PHYSFS_setErrorCode(PHYSFS_ERR_PAST_EOF);
+    return 0;
+  }
+  r.position = offset;
+  return 1;
+}
+
+PHYSFS_sint64 BytesTell(PHYSFS_Io* io) { return static_cast<PHYSFS_sint64>(ReaderOf(io).position); }
+PHYSFS_sint64 BytesLength(PHYSFS_Io* io) { return static_cast<PHYSFS_sint64>(ReaderOf(io).size); }
+PHYSFS_Io* BytesDuplicate(PHYSFS_Io* io) { return NewBytesIo(ReaderOf(io)); }
+int BytesFlush(PHYSFS_Io*) { return 1; }
+
+void BytesDestroy(PHYSFS_Io* io) {
+  delete static_cast<BytesReader*>(io->opaque);
+  delete io;
+}
+
+PHYSFS_Io* NewBytesIo(const BytesReader& reader) {
+  PHYSFS_Io* io = new PHYSFS_Io{};
+  io->version = 0;
+  io->opaque = new BytesReader(reader);
+  io->read = BytesRead;
+  io->write = BytesWrite;
+  io->seek = BytesSeek;
+  io->tell = BytesTell;
+  io->length = BytesLength;
+  io->duplicate = BytesDuplicate;
+  io->flush = BytesFlush;
+  io->destroy = BytesDestroy;
+  return io;
+}
+
 size_t MountPriority(const char* realDir) {
   if (!realDir) return 0;
   for (size_t i = gSearch.mounts.size(); i-- > 0;)
@@ -318,8 +380,10 @@ bool MountArchive(const std::string& path, std::string* error) { return MountOne
 
 bool MountArchiveBytes(const uint8_t* data, size_t size, const std::string& name, std::string* error) {
   if (!EnsureInitialised(error)) return false;
-  if (!PHYSFS_mountMemory(data, size, nullptr, name.c_str(), nullptr, 0)) {
+  PHYSFS_Io* io = NewBytesIo(BytesReader{data, size, 0});
+  if (!PHYSFS_mountIo(io, name.c_str(), nullptr, 0)) {
     if (error) *error = name + ": cannot be read (" + LastPhysfsError() + ")";
+    BytesDestroy(io);
     return false;
   }
   gSearch.mounts.push_back(name);

@@ -117,6 +117,14 @@ TEST_F(GameDataTest, HostileArchivesAreSkippedOrRefusedWithBoundedMemory) {
   // A member within the budget but larger than what the caller allows is refused too.
   std::vector<uint8_t> bytes;
   EXPECT_FALSE(files::ReadFile("maps/readme.txt", &bytes, 3));
+  // An archive held in memory (as the fuzz target mounts one) reads like one on disk and a
+  // damaged one is refused; neither keeps memory once unmounted (the sanitizer build checks).
+  files::UnmountAll();
+  const std::vector<uint8_t> halved(good.begin(), good.begin() + good.size() / 2);
+  EXPECT_FALSE(files::MountArchiveBytes(halved.data(), halved.size(), "halved.pk3", &error));
+  EXPECT_NE(error.find("halved.pk3"), std::string::npos) << error;
+  ASSERT_TRUE(files::MountArchiveBytes(good.data(), good.size(), "memory.pk3", &error)) << error;
+  EXPECT_EQ(ReadText("MAPS/readme.txt"), "fine");
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   EXPECT_LT(usage.ru_maxrss, 400L * 1024) << "peak resident KB";
