@@ -125,12 +125,14 @@ bool InitializeGame() {
     ResizeView(gGame.clientRect.right - gGame.clientRect.left, gGame.clientRect.bottom - gGame.clientRect.top);
   }
 
-  // The characters; the loaders show their own numbered messages.
+  // The characters; the loaders show their own numbered messages. Both hold the same weapon,
+  // read once.
   const char* characterNames[2] = {"fidget", "jack"};
   for (int i = 0; i < 2; ++i) {
     CharacterModel& character = gGame.characters[i];
     if (!character.LoadCharacter(characterNames[i], characterNames[i]) ||
-        !character.LoadCharacterWeapon("weapons", "grenadel")) {
+        (!(i > 0 && character.ShareWeapon(gGame.characters[0])) &&
+         !character.LoadCharacterWeapon("weapons", "grenadel"))) {
       FailStartup(nullptr);
       return false;
     }

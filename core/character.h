@@ -26,6 +26,11 @@ class CharacterModel {
   // Loads "<folder>/<name>.md3" with its shader and textures and hangs it on the upper
   // body's "tag_weapon". Needs LoadCharacter first.
   bool LoadCharacterWeapon(const char* folder, const char* name);
+  // Hangs a copy of `other`'s weapon on the upper body's "tag_weapon", drawn with the
+  // textures `other` made for it: the same weapon without reading its files again. false,
+  // changing nothing, when `other` holds no weapon or it does not fit this character's budget
+  // of decoded bytes (LoadCharacterWeapon then says why). Needs LoadCharacter first.
+  bool ShareWeapon(const CharacterModel& other);
   // Jump to the first frame of the named clip (case ignored); unknown names change nothing.
   void SetTorsoAnimation(const char* name);
   void SetLegsAnimation(const char* name);

@@ -156,6 +156,33 @@ bool CharacterModel::LoadCharacterWeapon(const char* folder, const char* name) {
   return true;
 }
 
+bool CharacterModel::ShareWeapon(const CharacterModel& other) {
+  const int64_t budget =
+      CharacterBudgetBytes - Md3DecodedBytes(head) - Md3DecodedBytes(upper) - Md3DecodedBytes(lower);
+  if (this == &other || other.weapon.meshes.empty() || Md3DecodedBytes(other.weapon) > budget) return false;
+  weapon = other.weapon;
+  // The materials name slots of `other`'s table: each picture gets (or already has) a slot here.
+  for (MeshMaterial& material : weapon.materials) {
+    const int32_t from = material.textureId;
+    if (from < 0 || static_cast<size_t>(from) >= other.textureFiles.size()) continue;
+    const std::string& file = other.textureFiles[static_cast<size_t>(from)];
+    size_t k = 0;
+    while (k < textureFiles.size() && textureFiles[k] != file) ++k;
+    if (k == textureFiles.size()) {
+      if (k >= static_cast<size_t>(MaxCharacterTextures)) {
+        material.textureId = -1;  // table full: drawn untextured, as a fresh load would be
+        continue;
+      }
+      textures[k] = other.textures[from];
+      textureFiles.push_back(file);
+    }
+    material.textureId = static_cast<int32_t>(k);
+  }
+  AttachAtTag(&upper, &weapon, "tag_weapon");
+  reach_ = ModelReach(lower);
+  return true;
+}
+
 namespace {
 
 float Reach(const Md3Model& model, int depth) {

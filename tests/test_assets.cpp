@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -370,7 +371,10 @@ TEST(Generator, WritesTheSameBytesOnEveryRunAndRefusesBadUse) {
   }
   // Only the named files are written (no leftovers from encoding).
   EXPECT_NE(access((dirs[0] + "/sound/background.mp3.wav.part").c_str(), F_OK), 0);
-  for (const std::string& dir : dirs) std::system(("rm -rf '" + dir + "'").c_str());
+  for (const std::string& dir : dirs) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  }
 
   EXPECT_NE(std::system(("'" + tool + "' >/dev/null 2>&1").c_str()), 0) << "no output dir";
   EXPECT_NE(std::system(("'" + tool + "' /proc/no-such-place >/dev/null 2>&1").c_str()), 0)

@@ -14,6 +14,7 @@
 
 #include "core/character.h"
 #include "core/game_state.h"
+#include "platform/files.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/md3_writer.h"
@@ -265,6 +266,32 @@ TEST_F(CharacterGL, EachMissingFileGivesItsMessages) {
   std::map<char, Region> r = Draw(&unarmed);
   EXPECT_GT(r['u'].count, 0);
   EXPECT_EQ(r['w'].count, 0);
+}
+
+// A second character holding the first one's weapon reads none of its files and draws it
+// with the first one's texture; with no weapon to share, nothing changes.
+TEST_F(CharacterGL, ASharedWeaponIsReadOnceAndDrawnTheSame) {
+  REQUIRE_GL(ctx);
+  CharacterModel first, second;
+  ASSERT_TRUE(Load(&first, dir, "fidget"));
+  ASSERT_TRUE(second.LoadCharacter((dir / "fidget").c_str(), "fidget"));
+  EXPECT_FALSE(second.ShareWeapon(CharacterModel()));
+  EXPECT_TRUE(second.weapon.meshes.empty());
+  // A red picture of its own takes the slot the weapon's texture has in the first table.
+  const uint8_t red[3] = {255, 0, 0};
+  const size_t slot = second.textureFiles.size();
+  glGenTextures(1, &second.textures[slot]);
+  glBindTexture(GL_TEXTURE_2D, second.textures[slot]);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, red);
+  second.textureFiles.push_back("red.tga");
+  const uint64_t reads = files::ContentReads();
+  ASSERT_TRUE(second.ShareWeapon(first));
+  EXPECT_EQ(files::ContentReads(), reads);
+  EXPECT_EQ(second.textureFiles.size(), first.textureFiles.size() + 1);
+  std::map<char, Region> mine = Draw(&second), theirs = Draw(&first);
+  ExpectStacked(mine);
+  EXPECT_EQ(mine['w'].count, theirs['w'].count);
+  EXPECT_EQ(mine['*'].count, theirs['*'].count);
 }
 
 // The game's own characters, generated into the game folder, drawn as the game draws a bot

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,10 @@ struct TempDir {
     char pattern[] = "/tmp/korvalis_images_XXXXXX";
     path = mkdtemp(pattern);
   }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 

@@ -1,7 +1,8 @@
 // The manual page korvalis(6) as the build writes it: it lists exactly the options --help
-// lists, and has the sections a reader looks for.
+// lists, every KORVALIS_ variable the game reads, and has the sections a reader looks for.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -13,12 +14,14 @@
 
 namespace {
 
-std::string ReadPage() {
-  std::ifstream in(KORVALIS_BINARY_DIR "/packaging/korvalis.6");
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
 }
+
+std::string ReadPage() { return ReadText(KORVALIS_BINARY_DIR "/packaging/korvalis.6"); }
 
 // The roff text of section `name` (from ".SH NAME" to the next ".SH"), empty without it.
 std::string Section(const std::string& page, const std::string& name) {
@@ -56,6 +59,21 @@ TEST(ManualPage, ListsTheOptionsOfHelpAndTheSectionsAReaderNeeds) {
   const std::string status = Section(page, "EXIT STATUS");
   for (int code : {0, StartupFailureExit, UsageExit})
     EXPECT_NE(status.find("\\fB" + std::to_string(code) + "\\fR"), std::string::npos) << code;
+
+  // Every "KORVALIS_..." variable named in the game's own code is explained.
+  const std::string environment = Section(page, "ENVIRONMENT");
+  const std::regex variable("\"(KORVALIS_[A-Z_]+)\"");
+  int found = 0;
+  for (const char* dir :
+       {"app", "core", "platform", "render", "level", "models", "movers", "player", "combat", "bots"})
+    for (const auto& file : std::filesystem::directory_iterator(std::string(KORVALIS_SOURCE_DIR "/") + dir)) {
+      const std::string code = ReadText(file.path());
+      for (auto it = std::sregex_iterator(code.begin(), code.end(), variable); it != std::sregex_iterator();
+           ++it, ++found)
+        EXPECT_NE(environment.find("\\fB" + (*it)[1].str() + "\\fR"), std::string::npos)
+            << (*it)[1] << " (read in " << file.path().filename() << ") is not under ENVIRONMENT";
+    }
+  EXPECT_GE(found, 4);
 }
 
 }  // namespace

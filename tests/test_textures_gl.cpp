@@ -7,6 +7,7 @@
 #include <GL/glu.h>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,10 @@ struct TempDir {
     char pattern[] = "/tmp/korvalis_textures_XXXXXX";
     path = mkdtemp(pattern);
   }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 

@@ -9,9 +9,6 @@
 
 namespace {
 
-float Decay(float t, float seconds) { return std::exp(-t / seconds); }
-float Attack(float t, float seconds) { return t >= seconds ? 1.0f : t / seconds; }
-
 std::vector<float> MoverStart() {
   std::vector<float> out(Samples(0.7f));
   Rng rng(71);
@@ -94,12 +91,8 @@ std::vector<float> Teleport() {
 }  // namespace
 
 bool WriteMoverSounds(const std::string& soundDir) {
-  struct Item {
-    const char* name;
-    std::vector<float> (*make)();
-  } items[] = {{"mover_start.wav", MoverStart}, {"mover_stop.wav", MoverStop}, {"jumppad.wav", JumpPad},
-               {"teleport.wav", Teleport}};
-  bool ok = true;
-  for (const Item& item : items) ok = WriteFileBytes(soundDir + "/" + item.name, EncodeWav16(item.make(), 1)) && ok;
-  return ok;
+  return WriteMonoSounds(soundDir, {{"mover_start.wav", MoverStart},
+                                    {"mover_stop.wav", MoverStop},
+                                    {"jumppad.wav", JumpPad},
+                                    {"teleport.wav", Teleport}});
 }

@@ -19,8 +19,6 @@ namespace {
 // Notes start this many samples after the loop point (see the loops below).
 constexpr int LoopLead = 882;  // 20 ms
 
-float Decay(float t, float seconds) { return std::exp(-t / seconds); }
-
 // Linear attack, hold, then an exponential-ish release after `hold` seconds.
 float Adsr(float t, float attack, float hold, float release) {
   if (t < attack) return t / attack;

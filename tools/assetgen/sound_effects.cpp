@@ -7,9 +7,6 @@
 
 namespace {
 
-float Decay(float t, float seconds) { return std::exp(-t / seconds); }
-float Attack(float t, float seconds) { return t >= seconds ? 1.0f : t / seconds; }
-
 // A sharp rifle crack: a very short broadband snap, a blast that darkens quickly, a low
 // punch, the bolt's click and a short room tail.
 std::vector<float> RifleCrack() {
@@ -125,12 +122,8 @@ std::vector<float> Explosion() {
 }  // namespace
 
 bool WriteSoundEffects(const std::string& soundDir) {
-  struct Item {
-    const char* name;
-    std::vector<float> (*make)();
-  } items[] = {{"shot4.wav", RifleCrack}, {"shoot1.wav", LauncherThump}, {"hit.wav", Ricochet},
-               {"explos.wav", Explosion}};
-  bool ok = true;
-  for (const Item& item : items) ok = WriteFileBytes(soundDir + "/" + item.name, EncodeWav16(item.make(), 1)) && ok;
-  return ok;
+  return WriteMonoSounds(soundDir, {{"shot4.wav", RifleCrack},
+                                    {"shoot1.wav", LauncherThump},
+                                    {"hit.wav", Ricochet},
+                                    {"explos.wav", Explosion}});
 }

@@ -120,3 +120,10 @@ std::vector<uint8_t> EncodeWav16(const std::vector<float>& interleaved, int chan
   }
   return out;
 }
+
+bool WriteMonoSounds(const std::string& soundDir, const std::vector<NamedSound>& sounds) {
+  bool ok = true;
+  for (const NamedSound& sound : sounds)
+    ok = WriteFileBytes(soundDir + "/" + sound.fileName, EncodeWav16(sound.make(), 1)) && ok;
+  return ok;
+}

@@ -1,6 +1,7 @@
 // Sound synthesis building blocks: noise, oscillators, filters, envelopes, a looped
 // stereo mix buffer and the 16-bit PCM WAV encoder.
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +36,11 @@ inline float Seconds(int sample) { return static_cast<float>(sample) / SampleRat
 inline int Samples(float seconds) { return static_cast<int>(seconds * SampleRate + 0.5f); }
 float NoteHz(int midiNote);
 
+// Envelopes, at `t` seconds into a sound: an exponential fall by 1/e every `seconds`, and a
+// linear rise from 0 to 1 over the first `seconds`.
+inline float Decay(float t, float seconds) { return std::exp(-t / seconds); }
+inline float Attack(float t, float seconds) { return t >= seconds ? 1.0f : t / seconds; }
+
 // Scales the buffer so its largest magnitude is `peak`.
 void Normalize(std::vector<float>& samples, float peak);
 // Fades the last `seconds` linearly to silence.
@@ -62,4 +68,13 @@ void ProcessLooped(std::vector<float>& samples, Effect& effect) {
 
 // 16-bit PCM WAV bytes (interleaved when stereo); samples are clamped to -1 .. 1.
 std::vector<uint8_t> EncodeWav16(const std::vector<float>& interleaved, int channels);
+
+// A mono sound effect and the file it is written to.
+struct NamedSound {
+  const char* fileName;
+  std::vector<float> (*make)();
+};
+// Writes each sound as a mono WAV into `soundDir`; false when any file could not be written
+// (the others are still written).
+bool WriteMonoSounds(const std::string& soundDir, const std::vector<NamedSound>& sounds);
 std::vector<float> Interleave(const LoopMix& mix);
