@@ -37,6 +37,9 @@ void SetSquareView(int size, double nearPlane, double farPlane);
 // Eye at `eye` looking at `target`, y up, on a fresh modelview matrix; the frustum follows.
 void LookAt(Vec3 eye, Vec3 target);
 
+// A new 4 x 4 texture of one colour, nearest filtered; the active unit modulates by it.
+uint32_t SolidTexture(uint8_t r, uint8_t g, uint8_t b);
+
 // With KORVALIS_SHOTS_DIR set, writes RGBA rows (bottom row first) there as NAME.png, through
 // a PPM and ImageMagick's convert, which gets `convertOptions` before the output name.
 void SaveShot(const std::vector<uint8_t>& rgba, int width, int height, const std::string& name,
