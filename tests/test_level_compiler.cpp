@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "bots/waypoint_data.h"
@@ -18,6 +16,7 @@
 #include "player/physics.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"
+#include "support/text_file.h"
 #include "tools/levelc/bsp_tree.h"
 #include "tools/levelc/geometry.h"
 #include "tools/levelc/level_compiler.h"
@@ -26,15 +25,8 @@
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 const std::string& DefaultSource() {
-  static const std::string text = ReadText(KORVALIS_SOURCE_DIR "/content/korvalis.map");
+  static const std::string text = ReadTextFile(KORVALIS_SOURCE_DIR "/content/korvalis.map");
   return text;
 }
 
@@ -59,7 +51,7 @@ const std::vector<uint8_t>& DefaultLevelBytes() {
 // The level the build wrote into the game directory.
 const std::vector<uint8_t>& ShippedLevelBytes() {
   static const std::vector<uint8_t> bytes = [] {
-    std::string text = ReadText(KORVALIS_GAME_DIR "/maps/korvalis.bsp");
+    std::string text = ReadTextFile(KORVALIS_GAME_DIR "/maps/korvalis.bsp");
     return std::vector<uint8_t>(text.begin(), text.end());
   }();
   return bytes;
@@ -738,7 +730,7 @@ TEST(LevelTextures, EveryMaterialOfTheDefaultLevelIsDrawnAsJpegAndTarga) {
     if (std::find(seen.begin(), seen.end(), m.texture) != seen.end()) continue;
     seen.push_back(m.texture);
     std::string base = std::string(KORVALIS_GAME_DIR) + "/" + m.texture;
-    std::string jpgText = ReadText(base + ".jpg"), tgaText = ReadText(base + ".tga");
+    std::string jpgText = ReadTextFile(base + ".jpg"), tgaText = ReadTextFile(base + ".tga");
     std::vector<uint8_t> jpg(jpgText.begin(), jpgText.end()), tga(tgaText.begin(), tgaText.end());
     ImageData fromJpg, fromTga;
     ASSERT_TRUE(DecodeJpg(jpg.data(), jpg.size(), &fromJpg, &error)) << base << ": " << error;

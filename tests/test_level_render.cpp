@@ -108,16 +108,14 @@ std::vector<int> CentrePixel(const GLTestContext& gl) {
   return {pixels[at], pixels[at + 1], pixels[at + 2]};
 }
 
-// The drawing tests: a Width x Height context looking down -z. The game state is reset
-// before the context is made, which fills in the multitexture entry points.
+// The drawing tests: a Width x Height context looking down -z, made after the game state is
+// reset.
 class LevelRender : public ::testing::Test {
  protected:
   void SetUp() override {
     if (gl.ok()) LookDownMinusZ();
   }
-  struct ResetFirst {
-    ResetFirst() { ResetGameState(); }
-  } resetFirst_;
+  GameStateReset reset_;
   GLTestContext gl{Width, Height};
 };
 

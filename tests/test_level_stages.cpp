@@ -2,7 +2,6 @@
 // from behind, alpha-tested grates, multiplying (filter) pictures and clamped pictures, each
 // over a wall of known colour, with pixels read back. Scripts and pictures are written here.
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -22,6 +21,7 @@
 #include "platform/files.h"
 #include "render/texture_lookup.h"
 #include "render/texture.h"
+#include "support/jpeg_file.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/level_builder.h"
@@ -706,27 +706,10 @@ void WriteRedOverBlue(const std::string& path, bool topFirst = false) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return;
   }
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(out, nullptr);
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, out);
-  info.image_width = 8, info.image_height = 8, info.input_components = 3, info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 100, TRUE);
-  info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;  // colour kept at every pixel
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < 8) {  // top row first
-    std::vector<uint8_t> row;
-    for (int x = 0; x < 8; ++x) row.insert(row.end(), {uint8_t(info.next_scanline < 4 ? 255 : 0), 0, uint8_t(info.next_scanline < 4 ? 0 : 255)});
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::fclose(out);
+  std::vector<uint8_t> rgb;
+  for (int row = 0; row < 8; ++row)  // top row first
+    for (int x = 0; x < 8; ++x) rgb.insert(rgb.end(), {uint8_t(row < 4 ? 255 : 0), 0, uint8_t(row < 4 ? 0 : 255)});
+  ASSERT_TRUE(WriteJpegFile(path, 8, 8, rgb, true));
 }
 
 // A picture, and a sky box, look the same from a bottom-up Targa, a top-down Targa and a

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "combat/shots.h"
@@ -18,16 +16,10 @@
 #include "player/physics.h"
 #include "support/compiled_level.h"
 #include "support/fake_platform.h"
+#include "support/text_file.h"
 #include "tools/levelc/level_compiler.h"
 
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 const BspFileData& MoversLevelData() {
   static const BspFileData data = [] {
@@ -35,7 +27,7 @@ const BspFileData& MoversLevelData() {
     std::string error;
     CompileOptions options;
     options.threads = 2;
-    EXPECT_TRUE(CompileLevel(ReadText(KORVALIS_SOURCE_DIR "/content/movers.map"), options, &d, nullptr, &error))
+    EXPECT_TRUE(CompileLevel(ReadTextFile(KORVALIS_SOURCE_DIR "/content/movers.map"), options, &d, nullptr, &error))
         << error;
     return d;
   }();

@@ -72,6 +72,8 @@ void LookAt(Vec3 eye, Vec3 target) {
   gGame.frustum.CalculateFrustum();
 }
 
+GameStateReset::GameStateReset() { ResetGameState(); }
+
 uint32_t SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
   std::vector<uint8_t> texels(4 * 4 * 3);
   for (size_t i = 0; i < texels.size(); i += 3) {

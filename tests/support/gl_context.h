@@ -26,6 +26,12 @@ class GLTestContext {
   void* context_ = nullptr;
 };
 
+// Resets the game state when made: a fixture's member placed before its GLTestContext, so
+// that the context's multitexture entry points are filled in after the reset.
+struct GameStateReset {
+  GameStateReset();
+};
+
 // Resets the game state to its defaults but keeps the multitexture entry points that the
 // context looked up, so GL tests start each case from a clean state.
 void ResetGameStateKeepingGL();
