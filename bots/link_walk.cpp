@@ -23,9 +23,6 @@ constexpr int StuckLimit = 2;
 // A trial tick counts as stuck below this share of the distance asked for: a little more than
 // the game's, so no link needs a slide so shallow that a slower bot would count as stuck.
 constexpr float WalkStuckShare = 0.35f;
-// How far below the target a step off an edge may land (body centres): the game's bots keep
-// their footing by the same allowance (bot_behaviour.cpp).
-constexpr float TargetDropAllowance = 48;
 
 }  // namespace
 
@@ -104,7 +101,7 @@ bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks) {
     // On its feet the walk keeps its footing as the game's bots do: it never steps off an
     // edge that drops it further below the target than a floor's reach.
     position = falling ? BodyStep(level, previous, facing, pace, true, BotFallStep)
-                       : BodyStepKeepingFooting(level, previous, facing, direction, pace, to.y - TargetDropAllowance);
+                       : BodyStepKeepingFooting(level, previous, facing, direction, pace, to.y - BotDropAllowance);
     const float moved = Magnitude(position - previous);
     // Turning on the spot is not being stuck.
     if (pace > 0 || falling) stuckTicks = moved <= Magnitude(facing * pace) * WalkStuckShare ? stuckTicks + 1 : 0;
