@@ -254,6 +254,7 @@ void UseFastPaths(bool fast) {
   gGame.level.skipFoggedFaces = fast;
   gGame.level.modelsFirst = fast;
   gGame.level.magnifiedTwins = fast;
+  gGame.level.cullFacesApart = fast;
   gGame.hudTiles.enabled = fast;
   for (CharacterModel& c : gGame.characters) c.arrayDrawing = fast;
 }
@@ -347,8 +348,9 @@ void ReportOverdraw(const char* name) {
   level.batchedDrawing = true;
   level.skipFoggedFaces = true;
   LevelOnlyFrame();
-  std::printf("  %-14s faces drawn %d (%d with texture twins), %d left in the fog\n", name,
-              level.facesDrawnLastFrame, level.facesMagnifiedLastFrame, level.facesFoggedLastFrame);
+  std::printf("  %-14s faces drawn %d (%d with texture twins), %d left in the fog, %d out of view or facing away\n",
+              name, level.facesDrawnLastFrame, level.facesMagnifiedLastFrame, level.facesFoggedLastFrame,
+              level.facesCulledLastFrame);
   std::printf("  %-14s faces drawn %4zu, showing %4d; fragments %8ld = %.2f screens, showing %.2f, of faces showing none (nearer) %.2f, beyond the fog %.2f\n",
               "", drawn.size(), facesShown, rasterised, rasterised / (1024.0 * 768), shown / (1024.0 * 768),
               ofHiddenFaces / (1024.0 * 768), beyondFog / (1024.0 * 768));
