@@ -376,6 +376,22 @@ void LevelFragments(double* rasterised, double* shaded) {
   glDisable(GL_CULL_FACE);
 }
 
+// One line a view: its level fragments in both depth bands and in one (the fast paths on
+// first when `fastPaths`).
+void PrintLevelFragments(const std::vector<BenchView>& views, bool fastPaths) {
+  for (const BenchView& v : views) {
+    PlaceCamera(v);
+    if (fastPaths) UseFastPaths(true);
+    double rasterised = 0, shaded = 0, shadedOneBand = 0;
+    LevelFragments(&rasterised, &shaded);
+    gGame.level.distanceBands = false;
+    LevelFragments(&rasterised, &shadedOneBand);
+    gGame.level.distanceBands = true;
+    std::printf("  %-28s level fragments per screen: %.2f rasterised, %.2f shaded (%.2f in one band)\n", v.name,
+                rasterised, shaded, shadedOneBand);
+  }
+}
+
 void PrintCases(const std::vector<Case>& cases, int quadIndex) {
   const double empty = cases[0].Wall(), quad = cases[quadIndex].Wall(), quadCpu = cases[quadIndex].Cpu();
   for (const Case& c : cases) {
@@ -426,16 +442,7 @@ void RunOtherLevel(const char* label, const std::string& levelName, std::vector<
   std::printf("%s (%s): %zu faces, %zu curved surfaces, %zu leaves; medians of %d rounds\n", label, levelName.c_str(),
               gGame.level.faces.size(), gGame.level.collisionSurfaces.size(), gGame.level.leaves.size(), rounds);
   PrintCases(cases, 1);
-  for (const BenchView& v : views) {
-    PlaceCamera(v);
-    double rasterised = 0, shaded = 0, shadedOneBand = 0;
-    LevelFragments(&rasterised, &shaded);
-    gGame.level.distanceBands = false;
-    LevelFragments(&rasterised, &shadedOneBand);
-    gGame.level.distanceBands = true;
-    std::printf("  %-28s level fragments per screen: %.2f rasterised, %.2f shaded (%.2f in one band)\n", v.name,
-                rasterised, shaded, shadedOneBand);
-  }
+  PrintLevelFragments(views, false);
   // The level alone with the brush models drawn before the world's faces and after them: the
   // same picture?
   int same = 0;
@@ -505,17 +512,7 @@ int main() {
   std::printf("frame at 1024x768, medians of %d rounds; wall clock, process CPU time of all threads, page faults\n",
               rounds);
   PrintCases(cases, 1);
-  for (const BenchView& v : views) {
-    PlaceCamera(v);
-    UseFastPaths(true);
-    double rasterised = 0, shaded = 0, shadedOneBand = 0;
-    LevelFragments(&rasterised, &shaded);
-    gGame.level.distanceBands = false;
-    LevelFragments(&rasterised, &shadedOneBand);
-    gGame.level.distanceBands = true;
-    std::printf("  %-28s level fragments per screen: %.2f rasterised, %.2f shaded (%.2f in one band)\n", v.name,
-                rasterised, shaded, shadedOneBand);
-  }
+  PrintLevelFragments(std::vector<BenchView>(std::begin(views), std::end(views)), true);
 
   // With KORVALIS_BENCH_PICTURES naming a folder, one picture per view to look at.
   if (const char* dir = std::getenv("KORVALIS_BENCH_PICTURES")) {
