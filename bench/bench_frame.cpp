@@ -264,6 +264,7 @@ void UseFastPaths(bool fast) {
   gGame.level.skipFoggedFaces = fast;
   gGame.level.modelsFirst = fast;
   gGame.level.magnifiedTwins = fast;
+  gGame.level.cullFacesApart = fast;
   gGame.hudTiles.enabled = fast;
   for (CharacterModel& c : gGame.characters) c.arrayDrawing = fast;
 }
@@ -357,8 +358,9 @@ void ReportOverdraw(const char* name) {
   level.batchedDrawing = true;
   level.skipFoggedFaces = true;
   LevelOnlyFrame();
-  std::printf("  %-14s faces drawn %d (%d with texture twins), %d left in the fog\n", name,
-              level.facesDrawnLastFrame, level.facesMagnifiedLastFrame, level.facesFoggedLastFrame);
+  std::printf("  %-14s faces drawn %d (%d with texture twins), %d left in the fog, %d out of view or facing away\n",
+              name, level.facesDrawnLastFrame, level.facesMagnifiedLastFrame, level.facesFoggedLastFrame,
+              level.facesCulledLastFrame);
   std::printf("  %-14s faces drawn %4zu, showing %4d; fragments %8ld = %.2f screens, showing %.2f, of faces showing none (nearer) %.2f, beyond the fog %.2f\n",
               "", drawn.size(), facesShown, rasterised, rasterised / (1024.0 * 768), shown / (1024.0 * 768),
               ofHiddenFaces / (1024.0 * 768), beyondFog / (1024.0 * 768));
@@ -382,6 +384,22 @@ void LevelFragments(double* rasterised, double* shaded) {
   *rasterised = CountFragments([eye] { gGame.level.RenderLevel(eye); }) / screen;
   glDepthFunc(GL_LESS);
   glDisable(GL_CULL_FACE);
+}
+
+// One line a view: its level fragments in both depth bands and in one (the fast paths on
+// first when `fastPaths`).
+void PrintLevelFragments(const std::vector<BenchView>& views, bool fastPaths) {
+  for (const BenchView& v : views) {
+    PlaceCamera(v);
+    if (fastPaths) UseFastPaths(true);
+    double rasterised = 0, shaded = 0, shadedOneBand = 0;
+    LevelFragments(&rasterised, &shaded);
+    gGame.level.distanceBands = false;
+    LevelFragments(&rasterised, &shadedOneBand);
+    gGame.level.distanceBands = true;
+    std::printf("  %-28s level fragments per screen: %.2f rasterised, %.2f shaded (%.2f in one band)\n", v.name,
+                rasterised, shaded, shadedOneBand);
+  }
 }
 
 void PrintCases(const std::vector<Case>& cases, int quadIndex) {
@@ -434,16 +452,7 @@ void RunOtherLevel(const char* label, const std::string& levelName, std::vector<
   std::printf("%s (%s): %zu faces, %zu curved surfaces, %zu leaves; medians of %d rounds\n", label, levelName.c_str(),
               gGame.level.faces.size(), gGame.level.collisionSurfaces.size(), gGame.level.leaves.size(), rounds);
   PrintCases(cases, 1);
-  for (const BenchView& v : views) {
-    PlaceCamera(v);
-    double rasterised = 0, shaded = 0, shadedOneBand = 0;
-    LevelFragments(&rasterised, &shaded);
-    gGame.level.distanceBands = false;
-    LevelFragments(&rasterised, &shadedOneBand);
-    gGame.level.distanceBands = true;
-    std::printf("  %-28s level fragments per screen: %.2f rasterised, %.2f shaded (%.2f in one band)\n", v.name,
-                rasterised, shaded, shadedOneBand);
-  }
+  PrintLevelFragments(views, false);
   // The level alone with the brush models drawn before the world's faces and after them: the
   // same picture?
   int same = 0;
@@ -515,17 +524,7 @@ int main() {
   std::printf("frame at 1024x768, medians of %d rounds; wall clock, process CPU time of all threads, page faults\n",
               rounds);
   PrintCases(cases, 1);
-  for (const BenchView& v : views) {
-    PlaceCamera(v);
-    UseFastPaths(true);
-    double rasterised = 0, shaded = 0, shadedOneBand = 0;
-    LevelFragments(&rasterised, &shaded);
-    gGame.level.distanceBands = false;
-    LevelFragments(&rasterised, &shadedOneBand);
-    gGame.level.distanceBands = true;
-    std::printf("  %-28s level fragments per screen: %.2f rasterised, %.2f shaded (%.2f in one band)\n", v.name,
-                rasterised, shaded, shadedOneBand);
-  }
+  PrintLevelFragments(std::vector<BenchView>(std::begin(views), std::end(views)), true);
 
   // With KORVALIS_BENCH_PICTURES naming a folder, one picture per view to look at.
   if (const char* dir = std::getenv("KORVALIS_BENCH_PICTURES")) {

@@ -65,6 +65,10 @@ Vec3 BodyStep(Level& level, Vec3 position, Vec3 facing, float speed, bool fallin
 // Whether a body at `centre` stands on a floor, or falls from there onto one whose resting
 // centre is no lower than `lowest`.
 bool FootingHolds(Level& level, Vec3 centre, float lowest);
+// How far below the target waypoint a step off an edge may land (body centres): a floor's
+// reach, as close as the steering holds a bot to its floor. The game's bots and the graph
+// builder's trial walks keep their footing by this same allowance.
+constexpr float BotDropAllowance = 48;
 // A walking bot's tick (not falling) that never ends with a fall below `lowest`: the step
 // along `facing`, else along `straight` (the way to its target), else along the x or the z
 // part of that way; where every one would drop it too far, it stays and turns in place.

@@ -29,9 +29,6 @@ constexpr float DegreesToRadians = 0.017453293f;
 constexpr float NoProgressSeconds = 3;     // without coming closer to the target: re-plan
 constexpr float ProgressStep = 8;          // coming this much closer counts as progress
 constexpr float TicksPerSecond = 85;
-// A step off an edge may land this much lower than the target waypoint (body centres): a
-// floor's reach, as close as the steering holds a bot to its floor.
-constexpr float DropAllowance = 48;
 constexpr int KeptGoalReplans = 2;         // re-plans that keep the goal before a new one
 
 // The next waypoint from `from` toward `goal`. A pair without a route (only possible in a
@@ -383,7 +380,7 @@ void MoveBot(int index) {
       const float floorHeight =
           bot.steerMode == SteerAtWaypoint ? WaypointPosition(bot.targetWaypoint).y : bot.position.y;
       bot.position = BodyStepKeepingFooting(gGame.level, bot.previousPosition, bot.facing, bot.moveDirection, speed,
-                                            floorHeight - DropAllowance);
+                                            floorHeight - BotDropAllowance);
     } else if (generated) {
       bot.position = BodyStep(gGame.level, bot.previousPosition, bot.facing, speed, bot.falling,
                               BotFallStep / (gGame.slowMotion ? SlowMotionDivisor : 1.0f));

@@ -23,9 +23,6 @@ constexpr int StuckLimit = 2;
 // A trial tick counts as stuck below this share of the distance asked for: a little more than
 // the game's, so no link needs a slide so shallow that a slower bot would count as stuck.
 constexpr float WalkStuckShare = 0.35f;
-// How far below the target a step off an edge may land (body centres): the game's bots keep
-// their footing by the same allowance (bot_behaviour.cpp).
-constexpr float TargetDropAllowance = 48;
 
 }  // namespace
 
@@ -102,7 +99,7 @@ bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks) {
     // On its feet the walk keeps its footing as the game's bots do: it never steps off an
     // edge that drops it further below the target than a floor's reach.
     position = falling ? BodyStep(level, previous, facing, speed, true, BotFallStep)
-                       : BodyStepKeepingFooting(level, previous, facing, direction, speed, to.y - TargetDropAllowance);
+                       : BodyStepKeepingFooting(level, previous, facing, direction, speed, to.y - BotDropAllowance);
     const float moved = Magnitude(position - previous);
     stuckTicks = moved <= Magnitude(facing * speed) * WalkStuckShare ? stuckTicks + 1 : 0;
     if (stuckTicks >= StuckLimit) break;

@@ -11,11 +11,17 @@ ROOT = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(ROOT, "seeds", "pk3")
 
 
-def archive(members, method=zipfile.ZIP_STORED):
+def archive(members, method=zipfile.ZIP_STORED, links=()):
+    """Members are (name, bytes); links are (name, target) written as Unix symbolic links."""
     buf = io.BytesIO()
     with zipfile.ZipFile(buf, "w", method) as z:
         for name, data in members:
             z.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), data, compress_type=method)
+        for name, target in links:
+            info = zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0))
+            info.create_system = 3  # Unix
+            info.external_attr = 0o120777 << 16
+            z.writestr(info, target, compress_type=method)
     return buf.getvalue()
 
 
@@ -49,6 +55,9 @@ def main():
         "case.pk3": archive([("Maps/A.bsp", b"upper"), ("maps/a.bsp", b"lower"), ("MAPS/a.BSP", b"mixed")]),
         "unsafe.pk3": archive([("../up.txt", b"parent"), ("/abs.txt", b"absolute"), ("a/../../b.txt", b"deep"),
                                ("c:/drive.txt", b"drive")]),
+        "link.pk3": archive(level, links=[("textures/base/link.tga", "wall.tga"), ("maps", "textures")]),
+        "link-claims-2gb.pk3": claim(archive(level[:1], links=[("textures/link.tga", "x.tga")]), 0x7FFFFFFF),
+        "link-claims-1gb.pk3": claim(archive([], zipfile.ZIP_DEFLATED, links=[("a", "b" * 40)]), 1 << 30),
         "claims.pk3": claim(archive([("big.bin", b"\0" * 64)], zipfile.ZIP_DEFLATED), 0x7FFFFFFF),
         "small-claim.pk3": claim(archive([("short.bin", b"x" * 200)], zipfile.ZIP_DEFLATED), 20),
         "empty.pk3": archive([]),

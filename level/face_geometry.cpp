@@ -25,6 +25,14 @@ int64_t ListedIndexCount(const BspFace& f) {
   return f.type == FaceTypePolygon && f.vertexCount > 2 ? 3 * (int64_t{f.vertexCount} - 2) : 0;
 }
 
+// A byte count for a refusal: whole MB from 1 MB up, whole KB below, bytes below 1 KB.
+// Rounded down, so "more than" stays true however small the budget.
+std::string SizeText(int64_t bytes) {
+  if (bytes >= int64_t{1} << 20) return std::to_string(bytes >> 20) + " MB";
+  if (bytes >= int64_t{1} << 10) return std::to_string(bytes >> 10) + " KB";
+  return std::to_string(bytes) + " bytes";
+}
+
 // What a patch costs built with the given cuts: its grid's vertices, two triangles a cell
 // drawn, and two more to collide with when it is solid.
 int64_t PatchCost(const std::vector<int>& columns, const std::vector<int>& rows, bool solid) {
@@ -58,7 +66,7 @@ bool Level::BuildFaceGeometry(size_t fileBytes, std::string* reason) {
       fixedCost += int64_t{f.vertexCount} * int64_t{sizeof(BspVertex)} + ListedIndexCount(f) * int64_t{sizeof(uint32_t)};
     }
     if (fixedCost + coarsest > budget) {
-      *reason = "its faces take more than " + std::to_string(budget >> 20) + " MB to build (" +
+      *reason = "its faces take more than " + SizeText(budget) + " to build (" +
                 std::to_string(fileBytes) + " bytes of file)";
       return false;
     }

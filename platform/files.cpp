@@ -12,8 +12,11 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "platform/archive_links.h"
 
 namespace files {
 namespace {
@@ -36,6 +39,7 @@ struct SearchPath {
   std::map<std::string, std::string> looseFiles;        // NormalName -> OS path, above all mounts
   std::map<std::string, IndexEntry> index;              // NormalName -> file
   std::vector<FolderFiles> folderFiles;                 // game folders' own files
+  std::set<std::string> archiveLinks;                   // NormalName of mounted archives' link entries
   bool indexStale = true;
 };
 
@@ -63,6 +67,14 @@ bool UnsafeName(const std::string& name) {
   if (name.find(':') != std::string::npos) return true;
   const std::string normal = "/" + NormalName(name) + "/";
   return normal.find("/../") != std::string::npos;
+}
+
+// A name that is a symbolic link entry of a mounted archive: PhysicsFS is never asked about it
+// (see archive_links.h), so it is missing from the search path whichever mount holds it.
+bool ArchiveLink(const std::string& name) {
+  std::string normal = NormalName(name);
+  while (!normal.empty() && normal.back() == '/') normal.pop_back();
+  return gSearch.archiveLinks.count(normal) != 0;
 }
 
 // An archive held in memory, read through PhysicsFS's i/o interface. PhysicsFS's own memory
@@ -192,6 +204,10 @@ void IndexDirectory(const std::string& directory, int depth) {
       std::fprintf(stderr, "Skipped a data file with an unsafe name: %s\n", path.c_str());
       continue;
     }
+    if (ArchiveLink(path)) {
+      std::fprintf(stderr, "Skipped a symbolic link in an archive: %s\n", path.c_str());
+      continue;
+    }
     PHYSFS_Stat stat;
     if (!PHYSFS_stat(path.c_str(), &stat)) continue;
     // A symbolic link to a folder is followed through the operating system; any other is a
@@ -231,6 +247,18 @@ bool MountOne(const std::string& path, std::string* error, const char* mountPoin
   // PhysicsFS keeps the name as given; MountPriority compares it with PHYSFS_getRealDir.
   gSearch.mounts.push_back(path);
   gSearch.indexStale = true;
+  return true;
+}
+
+// An archive is mounted once its link entries are known.
+bool MountArchiveFile(const std::string& path, std::string* error) {
+  std::vector<std::string> links;
+  if (!FindArchiveFileLinks(path, &links)) {
+    if (error) *error = path + ": cannot be read (not a zip archive)";
+    return false;
+  }
+  if (!MountOne(path, error)) return false;
+  gSearch.archiveLinks.insert(links.begin(), links.end());
   return true;
 }
 
@@ -371,15 +399,20 @@ void MountArchivesIn(const std::string& directory) {
   std::sort(archives.begin(), archives.end());
   for (const std::string& name : archives) {
     std::string reason;
-    if (!MountOne(directory + "/" + name, &reason))
+    if (!MountArchiveFile(directory + "/" + name, &reason))
       std::fprintf(stderr, "Archive skipped: %s\n", reason.c_str());
   }
 }
 
-bool MountArchive(const std::string& path, std::string* error) { return MountOne(path, error); }
+bool MountArchive(const std::string& path, std::string* error) { return MountArchiveFile(path, error); }
 
 bool MountArchiveBytes(const uint8_t* data, size_t size, const std::string& name, std::string* error) {
   if (!EnsureInitialised(error)) return false;
+  std::vector<std::string> links;
+  if (!FindArchiveLinks(data, size, &links)) {
+    if (error) *error = name + ": cannot be read (not a zip archive)";
+    return false;
+  }
   PHYSFS_Io* io = NewBytesIo(BytesReader{data, size, 0});
   if (!PHYSFS_mountIo(io, name.c_str(), nullptr, 0)) {
     if (error) *error = name + ": cannot be read (" + LastPhysfsError() + ")";
@@ -387,6 +420,7 @@ bool MountArchiveBytes(const uint8_t* data, size_t size, const std::string& name
     return false;
   }
   gSearch.mounts.push_back(name);
+  gSearch.archiveLinks.insert(links.begin(), links.end());
   gSearch.indexStale = true;
   return true;
 }

@@ -5,8 +5,6 @@
 // run and palette index is checked against the buffer before it is used.
 #include <new>
 
-#include "platform/files.h"
-#include "platform/platform.h"
 #include "render/texture.h"
 
 namespace {
@@ -307,18 +305,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* 
 
 std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFailure,
                                        const ImageLimits& limits) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, &bytes, MaxImageFileBytes)) {
-    platform::ShowError(openFailure);
-    return nullptr;
-  }
-  auto image = std::make_unique<ImageData>();
-  std::string error;
-  if (!DecodeBmp(bytes.data(), bytes.size(), image.get(), &error, limits)) {
-    platform::ShowError(error.c_str());
-    return nullptr;
-  }
-  return image;
+  return LoadImageFile(fileName, openFailure, limits, DecodeBmp);
 }
 
 std::unique_ptr<ImageData> LoadBmp(const char* fileName, const ImageLimits& limits) {

@@ -8,8 +8,6 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "platform/files.h"
-#include "platform/platform.h"
 #include "render/texture.h"
 
 namespace {
@@ -105,16 +103,5 @@ bool DecodeJpg(const uint8_t* data, size_t size, ImageData* image, std::string* 
 }
 
 std::unique_ptr<ImageData> LoadJpg(const char* fileName, const ImageLimits& limits) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, &bytes, MaxImageFileBytes)) {
-    platform::ShowError(JpgError);
-    return nullptr;
-  }
-  auto image = std::make_unique<ImageData>();
-  std::string error;
-  if (!DecodeJpg(bytes.data(), bytes.size(), image.get(), &error, limits)) {
-    platform::ShowError(error.c_str());
-    return nullptr;
-  }
-  return image;
+  return LoadImageFile(fileName, JpgError, limits, DecodeJpg);
 }

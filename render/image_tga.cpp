@@ -4,8 +4,6 @@
 // bytes must be in the file.
 #include <new>
 
-#include "platform/files.h"
-#include "platform/platform.h"
 #include "render/texture.h"
 
 namespace {
@@ -121,16 +119,5 @@ bool DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* 
 }
 
 std::unique_ptr<ImageData> LoadTga(const char* fileName, const ImageLimits& limits) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, &bytes, MaxImageFileBytes)) {
-    platform::ShowError("Unable to load TGA File!");
-    return nullptr;
-  }
-  auto image = std::make_unique<ImageData>();
-  std::string error;
-  if (!DecodeTga(bytes.data(), bytes.size(), image.get(), &error, limits)) {
-    if (!error.empty()) platform::ShowError(error.c_str());
-    return nullptr;
-  }
-  return image;
+  return LoadImageFile(fileName, "Unable to load TGA File!", limits, DecodeTga);
 }

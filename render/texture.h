@@ -28,6 +28,13 @@ std::unique_ptr<ImageData> LoadBmpFile(const char* fileName, const char* openFai
                                        const ImageLimits& limits = ImageLimits());
 std::unique_ptr<ImageData> LoadTga(const char* fileName, const ImageLimits& limits = ImageLimits());
 std::unique_ptr<ImageData> LoadJpg(const char* fileName, const ImageLimits& limits = ImageLimits());
+// What the file loaders share: reads the file and decodes it with `decode`; shows
+// `openFailure` when the file cannot be read, or the decoder's message (none when empty),
+// and returns null.
+using ImageDecoder = bool (*)(const uint8_t* data, size_t size, ImageData* image, std::string* error,
+                              const ImageLimits& limits);
+std::unique_ptr<ImageData> LoadImageFile(const char* fileName, const char* openFailure, const ImageLimits& limits,
+                                         ImageDecoder decode);
 
 // Texture creation (GL context current). Pictures larger than the GL implementation's
 // largest texture are refused by their decoder.

@@ -91,25 +91,46 @@ TEST_F(BotPictures, WaypointGraphShowsPyramidsAndWhiteLinks) {
 
 namespace {
 
-// Window row (from the bottom) of a world point under the current matrices.
-double RowOf(Vec3 p) {
-  GLdouble model[16], projection[16], x, y, z;
+// Where a world point shows in the window under the current matrices (rows from the bottom).
+struct WindowPoint {
+  double x, y, z;
+};
+WindowPoint ToWindow(Vec3 p) {
+  GLdouble model[16], projection[16];
   GLint viewport[4];
   glGetDoublev(GL_MODELVIEW_MATRIX, model);
   glGetDoublev(GL_PROJECTION_MATRIX, projection);
   glGetIntegerv(GL_VIEWPORT, viewport);
-  gluProject(p.x, p.y, p.z, model, projection, viewport, &x, &y, &z);
-  return y;
+  WindowPoint w;
+  gluProject(p.x, p.y, p.z, model, projection, viewport, &w.x, &w.y, &w.z);
+  return w;
+}
+Vec3 Screen(Vec3 p) {
+  const WindowPoint w = ToWindow(p);
+  return Vec3(static_cast<float>(w.x), static_cast<float>(w.y), static_cast<float>(w.z));
 }
 
-// The lowest row where two pictures differ inside the column band [x0, x1]; -1 if none.
-int LowestDifferingRow(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int x0, int x1) {
+// The lowest and highest rows where two pictures differ inside the column band [x0, x1]; -1 if none.
+void DifferingRows(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int x0, int x1, int* low, int* high) {
+  *low = *high = -1;
   for (int y = 0; y < Height; ++y)
     for (int x = std::max(0, x0); x <= std::min(Width - 1, x1); ++x) {
       const size_t k = (static_cast<size_t>(y) * Width + x) * 4;
-      if (a[k] != b[k] || a[k + 1] != b[k + 1] || a[k + 2] != b[k + 2]) return y;
+      if (a[k] == b[k] && a[k + 1] == b[k + 1] && a[k + 2] == b[k + 2]) continue;
+      if (*low < 0) *low = y;
+      *high = y;
     }
-  return -1;
+}
+
+// Bot `index`'s figure as `folder`'s character, with the game's weapon when `armed`, its
+// torso playing `torso` and its legs idle; false when the character does not load.
+bool LoadFigure(int index, const char* folder, bool armed, const char* torso) {
+  CharacterModel& model = gGame.characters[index];
+  if (!model.LoadCharacter(folder, folder)) return false;
+  if (armed && !model.LoadCharacterWeapon("weapons", "grenadel")) return false;
+  model.SetTorsoAnimation(torso);
+  model.SetLegsAnimation("LEGS_IDLE");
+  return true;
 }
 
 }  // namespace
@@ -121,13 +142,7 @@ TEST_F(BotPictures, BotsSeenFromThePlayerStandOnTheFloor) {
     int index;
     const char* folder;
   } characters[] = {{0, "fidget"}, {1, "jack"}};
-  for (const auto& c : characters) {
-    CharacterModel& model = gGame.characters[c.index];
-    ASSERT_TRUE(model.LoadCharacter(c.folder, c.folder)) << c.folder;
-    ASSERT_TRUE(model.LoadCharacterWeapon("weapons", "grenadel")) << c.folder;
-    model.SetTorsoAnimation("TORSO_STAND");
-    model.SetLegsAnimation("LEGS_IDLE");
-  }
+  for (const auto& c : characters) ASSERT_TRUE(LoadFigure(c.index, c.folder, true, "TORSO_STAND")) << c.folder;
   glDisable(GL_FOG);
   // Bot 0 on the landing at waypoint 14, its soles on the floor; bot 1 at waypoint 18,
   // where the links cross at other heights and the bot glides 42 units above the ramp: its
@@ -150,17 +165,13 @@ TEST_F(BotPictures, BotsSeenFromThePlayerStandOnTheFloor) {
     const Vec3 p = gGame.bots[i].position;
     const TraceResult down = gGame.level.Trace(p, Vec3(p.x, p.y - 200, p.z), Vec3());
     ASSERT_LT(down.fraction, 1.0f);
-    const double floorRow = RowOf(down.end);
-    const double rowsPerUnit = RowOf(down.end + Vec3(0, 1, 0)) - floorRow;
+    const double floorRow = ToWindow(down.end).y;
+    const double rowsPerUnit = ToWindow(down.end + Vec3(0, 1, 0)).y - floorRow;
     // Columns around the bot's own place on the screen.
-    GLdouble model[16], projection[16], sx, sy, sz;
-    GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    gluProject(p.x, p.y, p.z, model, projection, viewport, &sx, &sy, &sz);
+    const double sx = ToWindow(p).x;
     const int halfWidth = static_cast<int>(30 * rowsPerUnit);
-    const int feet = LowestDifferingRow(empty, picture, static_cast<int>(sx) - halfWidth, static_cast<int>(sx) + halfWidth);
+    int feet, top;
+    DifferingRows(empty, picture, static_cast<int>(sx) - halfWidth, static_cast<int>(sx) + halfWidth, &feet, &top);
     ASSERT_GE(feet, 0) << "bot " << i << " not drawn";
     const double gapUnits = (feet - floorRow) / rowsPerUnit;
     std::printf("bot %d: soles %.1f units from the floor (raw gap %.1f)\n", i, gapUnits,
@@ -169,43 +180,11 @@ TEST_F(BotPictures, BotsSeenFromThePlayerStandOnTheFloor) {
   }
 }
 
-namespace {
-
-// The highest and lowest rows where two pictures differ inside a column band; -1 if none.
-void DifferingRows(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int x0, int x1, int* low, int* high) {
-  *low = *high = -1;
-  for (int y = 0; y < Height; ++y)
-    for (int x = std::max(0, x0); x <= std::min(Width - 1, x1); ++x) {
-      const size_t k = (static_cast<size_t>(y) * Width + x) * 4;
-      if (a[k] == b[k] && a[k + 1] == b[k + 1] && a[k + 2] == b[k + 2]) continue;
-      if (*low < 0) *low = y;
-      *high = y;
-    }
-}
-
-Vec3 Screen(Vec3 p) {
-  GLdouble model[16], projection[16], x, y, z;
-  GLint viewport[4];
-  glGetDoublev(GL_MODELVIEW_MATRIX, model);
-  glGetDoublev(GL_PROJECTION_MATRIX, projection);
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  gluProject(p.x, p.y, p.z, model, projection, viewport, &x, &y, &z);
-  return Vec3(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
-}
-
-}  // namespace
-
 TEST_F(BotPictures, GrenadesLeaveTheDrawnMuzzleAndShotsTestTheDrawnFigure) {
   if (!gl_->ok()) GTEST_SKIP() << "no offscreen OpenGL context available";
   ASSERT_TRUE(loaded_);
   const char* folders[2] = {"fidget", "jack"};
-  for (int i = 0; i < 2; ++i) {
-    CharacterModel& model = gGame.characters[i];
-    ASSERT_TRUE(model.LoadCharacter(folders[i], folders[i]));
-    ASSERT_TRUE(model.LoadCharacterWeapon("weapons", "grenadel"));
-    model.SetTorsoAnimation("TORSO_ATTACK");
-    model.SetLegsAnimation("LEGS_IDLE");
-  }
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(LoadFigure(i, folders[i], true, "TORSO_ATTACK")) << folders[i];
   glDisable(GL_FOG);
   InitBot(0);
   InitBot(1);
@@ -249,11 +228,7 @@ namespace {
 // out of the picture, the fog off; with the game's weapon when `armed`. False when the
 // character does not load.
 bool PlaceFigure(const char* folder = "fidget", bool armed = false) {
-  CharacterModel& model = gGame.characters[0];
-  if (!model.LoadCharacter(folder, folder)) return false;
-  if (armed && !model.LoadCharacterWeapon("weapons", "grenadel")) return false;
-  model.SetTorsoAnimation("TORSO_STAND");
-  model.SetLegsAnimation("LEGS_IDLE");
+  if (!LoadFigure(0, folder, armed, "TORSO_STAND")) return false;
   glDisable(GL_FOG);
   InitBot(0);
   Bot& bot = gGame.bots[0];

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <jpeglib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include "core/level.h"
 #include "level/bsp_writer.h"
 #include "level/lightmaps.h"
+#include "support/jpeg_file.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/md3_writer.h"
@@ -373,33 +373,9 @@ TEST(BspParse, BrightensLightmapsKeepingRatios) {
 namespace {
 
 void WriteJpeg(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(out, nullptr) << path;
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, out);
-  cinfo.image_width = 8;
-  cinfo.image_height = 8;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 100, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  uint8_t row[8 * 3];
-  for (int x = 0; x < 8; ++x) {
-    row[x * 3] = r;
-    row[x * 3 + 1] = g;
-    row[x * 3 + 2] = b;
-  }
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW rows[1] = {row};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::fclose(out);
+  std::vector<uint8_t> rgb;
+  for (int i = 0; i < 64; ++i) rgb.insert(rgb.end(), {r, g, b});
+  ASSERT_TRUE(WriteJpegFile(path, 8, 8, rgb)) << path;
 }
 
 // Uncompressed 24-bit Targa, pixels stored B, G, R.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "core/level.h"
 #include "level/bsp_writer.h"
 #include "level/entities.h"
+#include "platform/archive_links.h"
 #include "platform/files.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"
@@ -128,6 +130,54 @@ TEST_F(GameDataTest, HostileArchivesAreSkippedOrRefusedWithBoundedMemory) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   EXPECT_LT(usage.ru_maxrss, 400L * 1024) << "peak resident KB";
+}
+
+// A symbolic link stored in an archive (which PhysicsFS would follow, first allocating the
+// size the link claims) is neither listed nor read; the rest of its archive is. The links are
+// found wherever the archive keeps its central directory.
+TEST_F(GameDataTest, LinksInArchivesAreSkipped) {
+  auto link = [](const std::string& name, const std::string& target, uint32_t claimed) {
+    ZipMember member = TextMember(name, target);
+    member.claimedSize = claimed;
+    member.unixMode = 0120777;
+    return member;
+  };
+  const std::vector<uint8_t> zip = WriteZip({TextMember("textures/wall.tga", "wall"), link("textures/link.tga", "textures/wall.tga", 0),
+                                             link("Textures/HUGE.tga", "textures/wall.tga", 0x7FFFFFFF), link("env", "textures", 1u << 30)});
+  std::vector<uint8_t> junkFirst(1000 + zip.size(), 'j');  // as a self-extracting archive
+  std::copy(zip.begin(), zip.end(), junkFirst.begin() + 1000);
+  std::vector<uint8_t> comment = zip;
+  comment[comment.size() - 2] = 0x60;
+  comment[comment.size() - 1] = 0xEA;  // 60,000 bytes of comment
+  comment.resize(comment.size() + 60000, 'c');
+  std::vector<uint8_t> zip64 = zip;  // the directory's place is in a Zip64 record: the whole archive is looked at
+  std::memset(&zip64[zip64.size() - 10], 0, 4);
+  const uint8_t locator[20] = {'P', 'K', 6, 7};
+  zip64.insert(zip64.end() - 22, locator, locator + 20);
+  std::vector<uint8_t> endTooFar = zip;
+  endTooFar.resize(zip.size() + 70000, 'x');
+  const std::vector<std::string> links = {"env", "textures/huge.tga", "textures/link.tga"};
+  for (const std::vector<uint8_t>* bytes : std::vector<const std::vector<uint8_t>*>{&zip, &junkFirst, &comment, &zip64}) {
+    std::vector<std::string> found;
+    EXPECT_TRUE(files::FindArchiveLinks(bytes->data(), bytes->size(), &found)) << bytes->size();
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, links) << bytes->size();
+  }
+  std::vector<std::string> found;
+  EXPECT_FALSE(files::FindArchiveLinks(endTooFar.data(), endTooFar.size(), &found));
+  for (size_t size = 0; size < zip.size(); ++size) files::FindArchiveLinks(zip.data(), size, &found);  // never past the end
+
+  WriteBytes(root / "data/links.pk3", zip);
+  std::string error;
+  ASSERT_TRUE(files::MountDirectory((root / "data").string(), &error)) << error;
+  for (int inMemory = 0; inMemory < 2; ++inMemory) {
+    EXPECT_EQ(ReadText("textures/wall.tga"), "wall") << inMemory;
+    for (const char* name : {"textures/link.tga", "textures/huge.tga", "env", "env/wall.tga"})
+      EXPECT_EQ(ReadText(name), "<missing>") << name << " " << inMemory;
+    EXPECT_EQ(files::List("", ".tga", true), std::vector<std::string>{"textures/wall.tga"}) << inMemory;
+    files::UnmountAll();
+    ASSERT_TRUE(files::MountArchiveBytes(junkFirst.data(), junkFirst.size(), "memory.pk3", &error)) << error;
+  }
 }
 
 // A working directory that stands in for the installed data: its own files and game folders

@@ -14,6 +14,7 @@
 #include "bots/waypoints.h"
 #include "core/game_state.h"
 #include "core/level.h"
+#include "support/bot_errand.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"
 
@@ -68,13 +69,7 @@ class GraphLinks : public ::testing::Test {
   // movement step until its last waypoint is the goal; the ticks it took, -1 past the limit.
   int Run(Vec3 p, int target, int goal, int limit) {
     Bot& bot = gGame.bots[0];
-    bot.position = p;
-    bot.state = StateSearch;
-    bot.moveMode = MoveRun;
-    bot.lastWaypoint = -1;
-    bot.targetWaypoint = target;
-    bot.goalWaypoint = goal;
-    bot.steerMode = SteerAtWaypoint;
+    SendBot(bot, p, target, goal);
     for (int tick = 0; tick < limit; ++tick) {
       MoveBot(0);
       if (bot.lastWaypoint == bot.goalWaypoint) return tick;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,33 @@ TEST(LevelBudget, FacesSharingOneRangeAreRefusedBeforeAnythingIsBuilt) {
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0) << c.what;
   }
   EXPECT_LT(PeakResidentKb(), 200L * 1024) << "peak resident KB";
+}
+
+// The refusal names its budget in a unit that keeps the figure between 1 and 1023, however
+// far a divisor (the fuzz target's) lowers it.
+TEST(LevelBudget, TheRefusalNamesItsBudgetInAFittingUnit) {
+  BspFileData file = Room();
+  SharedPolygonRange(&file, 20000, 2000);
+  const std::vector<uint8_t> bytes = WriteBspFile(file);
+  struct Case {
+    int64_t divisor;
+    const char* unit;
+  };
+  for (const Case& c : {Case{1, "MB"}, Case{4096, "KB"}, Case{int64_t{1} << 20, "bytes"}}) {
+    Level level;
+    level.buildBudgetDivisor = c.divisor;
+    std::string error;
+    EXPECT_FALSE(level.Parse(bytes.data(), bytes.size(), &error)) << c.divisor;
+    const std::string lead = "take more than ";
+    const size_t at = error.find(lead);
+    ASSERT_NE(at, std::string::npos) << error;
+    long figure = 0;
+    char unit[16] = "";
+    ASSERT_EQ(std::sscanf(error.c_str() + at + lead.size(), "%ld %15s", &figure, unit), 2) << error;
+    EXPECT_GE(figure, 1) << error;
+    EXPECT_LT(figure, 1024) << error;
+    EXPECT_STREQ(unit, c.unit) << error;
+  }
 }
 
 TEST(LevelBudget, PatchesAreCutCoarserUntilTheLevelFitsItsBudget) {

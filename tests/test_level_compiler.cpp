@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "bots/waypoint_data.h"
@@ -18,6 +16,7 @@
 #include "player/physics.h"
 #include "render/texture.h"
 #include "support/fake_platform.h"
+#include "support/text_file.h"
 #include "tools/levelc/bsp_tree.h"
 #include "tools/levelc/geometry.h"
 #include "tools/levelc/level_compiler.h"
@@ -26,15 +25,8 @@
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 const std::string& DefaultSource() {
-  static const std::string text = ReadText(KORVALIS_SOURCE_DIR "/content/korvalis.map");
+  static const std::string text = ReadTextFile(KORVALIS_SOURCE_DIR "/content/korvalis.map");
   return text;
 }
 
@@ -59,7 +51,7 @@ const std::vector<uint8_t>& DefaultLevelBytes() {
 // The level the build wrote into the game directory.
 const std::vector<uint8_t>& ShippedLevelBytes() {
   static const std::vector<uint8_t> bytes = [] {
-    std::string text = ReadText(KORVALIS_GAME_DIR "/maps/korvalis.bsp");
+    std::string text = ReadTextFile(KORVALIS_GAME_DIR "/maps/korvalis.bsp");
     return std::vector<uint8_t>(text.begin(), text.end());
   }();
   return bytes;
@@ -546,6 +538,49 @@ TEST(LevelCompiler, LightsCastShadowsAndAmbientIsStoredForTheBrightnessFactor) {
   EXPECT_EQ(TexelAt(Compile(room, four), DVec(0, 1, 0), DVec(0, 0, 0)), 32);
 }
 
+// The compiler cuts faces small enough for a page; a face left whole still gets a block
+// that spans it: coarser texels, coordinates inside the block, its light where it falls.
+TEST(LevelCompiler, AFaceWiderThanAPageGetsCoarserTexelsOverItsWholeBlock) {
+  MapSource map;
+  std::string error;
+  ASSERT_TRUE(ParseMapSource("material a t 64\n"
+                             "ambient 0.25 0.25 0.25\n"
+                             "box a 100 -16 100 4100 0 3100\n"  // 4000 x 3000 floor, top at y = 0, off the grid lines
+                             "light 3900 60 2900  1 1 1  200\n",  // near one corner only
+                             &map, &error))
+      << error;
+  std::vector<CompiledBrush> brushes;
+  ASSERT_TRUE(BuildBrushes(map, &brushes, &error)) << error;
+  const std::vector<FacePolygon> faces = BuildVisibleFaces(brushes, 1e6);  // not cut
+  const BspTree tree = BuildTree(brushes, faces, map.zones);
+  const LightmapResult light = BuildLightmaps(map, brushes, faces, tree, 8, 2, 2);
+  int top = -1;
+  for (size_t f = 0; f < faces.size(); ++f) {
+    const FaceLightmap& lm = light.faces[f];
+    EXPECT_LE(std::max(lm.size[0], lm.size[1]), LightmapSide - 2) << "face " << f;
+    for (const DVec& p : faces[f].points) {
+      float st[2];
+      LightmapCoord(lm, p, st);
+      for (int k = 0; k < 2; ++k) {
+        EXPECT_GE(st[k] * LightmapSide, lm.corner[k]) << "face " << f;
+        EXPECT_LE(st[k] * LightmapSide, lm.corner[k] + lm.size[k]) << "face " << f;
+      }
+    }
+    if (faces[f].plane.normal.y > 0.5) top = static_cast<int>(f);
+  }
+  ASSERT_GE(top, 0);
+  const FaceLightmap& lm = light.faces[top];
+  EXPECT_NEAR(lm.luxel, 4000.0 / 124, 0.5);  // the long side over the block, not 8
+  auto texel = [&](double x, double z) {
+    float st[2];
+    LightmapCoord(lm, DVec(x, 0, z), st);
+    int i = static_cast<int>(st[0] * LightmapSide), j = static_cast<int>(st[1] * LightmapSide);
+    return light.pages[static_cast<size_t>(lm.page) * LightmapBytes + (j * LightmapSide + i) * 3];
+  };
+  EXPECT_EQ(texel(200, 200), 32);  // ambient: 0.25 stored for factor 2
+  EXPECT_GT(texel(3900, 2900), 32 + 40);
+}
+
 TEST(LevelCompiler, VisibilitySeesAroundNoCorner) {
   const std::string common = "material a t 64\n";
   // Rooms a and c side by side behind a solid block, each with a door into the corridor b
@@ -695,7 +730,7 @@ TEST(LevelTextures, EveryMaterialOfTheDefaultLevelIsDrawnAsJpegAndTarga) {
     if (std::find(seen.begin(), seen.end(), m.texture) != seen.end()) continue;
     seen.push_back(m.texture);
     std::string base = std::string(KORVALIS_GAME_DIR) + "/" + m.texture;
-    std::string jpgText = ReadText(base + ".jpg"), tgaText = ReadText(base + ".tga");
+    std::string jpgText = ReadTextFile(base + ".jpg"), tgaText = ReadTextFile(base + ".tga");
     std::vector<uint8_t> jpg(jpgText.begin(), jpgText.end()), tga(tgaText.begin(), tgaText.end());
     ImageData fromJpg, fromTga;
     ASSERT_TRUE(DecodeJpg(jpg.data(), jpg.size(), &fromJpg, &error)) << base << ": " << error;

@@ -2,7 +2,6 @@
 // extension in both formats, pictures named only by a shader script, nodraw, sky and blended
 // surfaces, and missing pictures drawn as a checker (one stderr line per name, no box).
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -22,6 +21,7 @@
 #include "core/level.h"
 #include "models/model_files.h"
 #include "platform/files.h"
+#include "support/jpeg_file.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/level_builder.h"
@@ -61,29 +61,9 @@ void WriteTga(const std::string& path, uint8_t r, uint8_t g, uint8_t b, uint8_t 
 
 void WriteJpeg(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
   MakeFolderOf(path);
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(out, nullptr);
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, out);
-  info.image_width = 8;
-  info.image_height = 8;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 100, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<uint8_t> row;
-  for (int i = 0; i < 8; ++i) row.insert(row.end(), {r, g, b});
-  while (info.next_scanline < 8) {
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::fclose(out);
+  std::vector<uint8_t> rgb;
+  for (int i = 0; i < 64; ++i) rgb.insert(rgb.end(), {r, g, b});
+  ASSERT_TRUE(WriteJpegFile(path, 8, 8, rgb));
 }
 
 std::vector<int> TexelOf(Texture texture) {
@@ -171,10 +151,15 @@ bool Near(const uint8_t* p, int r, int g, int b, int slack = 40) {
   return std::abs(p[0] - r) <= slack && std::abs(p[1] - g) <= slack && std::abs(p[2] - b) <= slack;
 }
 
-TEST(LevelMaterials, PicturesByNameScriptAndCheckerOnAnotherLevel) {
-  ResetGameState();
+// A fresh game state, the fake platform and a Size x Size context.
+class LevelMaterials : public ::testing::Test {
+ protected:
+  GameStateReset reset_;
   FakePlatform fake;
-  GLTestContext gl(Size, Size);
+  GLTestContext gl{Size, Size};
+};
+
+TEST_F(LevelMaterials, PicturesByNameScriptAndCheckerOnAnotherLevel) {
   REQUIRE_GL(gl);
   InScratch scratch("korvalis_level_materials");
   WriteRoomData(true);
@@ -238,10 +223,7 @@ int UncoveredPixels() {
   return static_cast<int>(std::count(depth.begin(), depth.end(), 1.0f));
 }
 
-TEST(LevelMaterials, SkyFacesShowTheBoxBehindWhatStandsInFront) {
-  ResetGameState();
-  FakePlatform fake;
-  GLTestContext gl(Size, Size);
+TEST_F(LevelMaterials, SkyFacesShowTheBoxBehindWhatStandsInFront) {
   REQUIRE_GL(gl);
   InScratch scratch("korvalis_level_sky");
   WriteRoomData(true);
@@ -298,10 +280,7 @@ TEST(LevelMaterials, SkyFacesShowTheBoxBehindWhatStandsInFront) {
   level.Destroy();
 }
 
-TEST(LevelMaterials, BlendedFacesAreDrawnOverTheOpaqueOnes) {
-  ResetGameState();
-  FakePlatform fake;
-  GLTestContext gl(Size, Size);
+TEST_F(LevelMaterials, BlendedFacesAreDrawnOverTheOpaqueOnes) {
   REQUIRE_GL(gl);
   InScratch scratch("korvalis_level_blend");
   WriteRoomData(true);
@@ -334,10 +313,7 @@ TEST(LevelMaterials, BlendedFacesAreDrawnOverTheOpaqueOnes) {
   level.Destroy();
 }
 
-TEST(LevelMaterials, DefaultLevelKeepsPlainLoadingAndSkyWithoutBoxIsFlat) {
-  ResetGameState();
-  FakePlatform fake;
-  GLTestContext gl(Size, Size);
+TEST_F(LevelMaterials, DefaultLevelKeepsPlainLoadingAndSkyWithoutBoxIsFlat) {
   REQUIRE_GL(gl);
   InScratch scratch("korvalis_level_materials_default");
   WriteRoomData(false);
@@ -360,10 +336,7 @@ namespace {
 
 // Up to a thousand records may name one picture: it is read (inflated from its archive) once,
 // and a member larger than any picture (256 MB claimed) is never inflated at all.
-TEST(LevelMaterials, EachPictureIsReadOnceHoweverManyRecordsNameIt) {
-  ResetGameState();
-  FakePlatform fake;
-  GLTestContext gl(Size, Size);
+TEST_F(LevelMaterials, EachPictureIsReadOnceHoweverManyRecordsNameIt) {
   REQUIRE_GL(gl);
   InScratch scratch("korvalis_level_reads");
   WriteTga("green.tga", 0, 255, 0);
@@ -406,10 +379,7 @@ TEST(LevelMaterials, EachPictureIsReadOnceHoweverManyRecordsNameIt) {
   files::UnmountAll();
 }
 
-TEST(LevelMaterials, SkinsFindTheirPictureInTheOtherFormat) {
-  ResetGameState();
-  FakePlatform fake;
-  GLTestContext gl(Size, Size);
+TEST_F(LevelMaterials, SkinsFindTheirPictureInTheOtherFormat) {
   REQUIRE_GL(gl);
   InScratch scratch("korvalis_skin_pictures");
   WriteTga("chars/a.tga", 255, 0, 0);

@@ -102,29 +102,22 @@ void LookDownMinusZ() {
   LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));
 }
 
-Texture SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
-  std::vector<uint8_t> texels(4 * 4 * 3);
-  for (size_t i = 0; i < texels.size(); i += 3) {
-    texels[i] = r;
-    texels[i + 1] = g;
-    texels[i + 2] = b;
-  }
-  Texture t = 0;
-  glGenTextures(1, &t);
-  glBindTexture(GL_TEXTURE_2D, t);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  return t;
-}
-
 std::vector<int> CentrePixel(const GLTestContext& gl) {
   std::vector<uint8_t> pixels = gl.ReadPixels();
   const size_t at = (static_cast<size_t>(gl.height() / 2) * gl.width() + gl.width() / 2) * 4;
   return {pixels[at], pixels[at + 1], pixels[at + 2]};
 }
+
+// The drawing tests: a Width x Height context looking down -z, made after the game state is
+// reset.
+class LevelRender : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (gl.ok()) LookDownMinusZ();
+  }
+  GameStateReset reset_;
+  GLTestContext gl{Width, Height};
+};
 
 }  // namespace
 
@@ -148,11 +141,8 @@ TEST(FindLeafAndVisibility, WalkTheTreeAndReadRows) {
   EXPECT_EQ(empty.FindLeaf(Vec3(0, 0, 0)), -1);
 }
 
-TEST(LevelRender, CullsByClusterAndFrustumAndDrawsSharedFacesOnce) {
-  ResetGameState();  // before the context: it fills in the multitexture entry points
-  GLTestContext gl(Width, Height);
+TEST_F(LevelRender, CullsByClusterAndFrustumAndDrawsSharedFacesOnce) {
   REQUIRE_GL(gl);
-  LookDownMinusZ();
 
   // Cluster 0 sees leaf 1 only (leaf 2 is hidden, leaf 3 is behind): faces 1 and 0.
   Level level = ParsedLevel(FourLeaves());
@@ -189,11 +179,68 @@ TEST(LevelRender, CullsByClusterAndFrustumAndDrawsSharedFacesOnce) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST(LevelRender, ModulatesSurfaceByLightmap) {
-  ResetGameState();  // before the context: it fills in the multitexture entry points
-  GLTestContext gl(Width, Height);
+// Faces of a visible leaf that give no pixel are left out before drawing: one wholly outside
+// the view, one whose triangles all face the side the GL culls (unless its material is seen
+// from both sides, or the GL culls nothing). The picture is the one the GL gives drawing them.
+TEST_F(LevelRender, LeavesOutFacesOutOfViewOrFacingAway) {
   REQUIRE_GL(gl);
-  LookDownMinusZ();
+  glEnable(GL_DEPTH_TEST);
+  BspFileData file = FourLeaves();
+  file.clusterCount = 0;
+  file.visibility.clear();
+  file.textures.resize(2);
+  for (BspVertex& v : file.vertices) v.color[0] = v.color[1] = v.color[2] = v.color[3] = 255;
+  // Faces 1 and 2 side by side 50 units ahead, 2 wound the other way round; face 3 in view
+  // of no frustum but listed by the leaf in view.
+  for (int k = 4; k < 16; ++k) file.vertices[k].position[0] *= 4, file.vertices[k].position[2] *= 4;
+  for (int k = 0; k < 4; ++k) {
+    file.vertices[4 + k].position[0] -= 12;
+    file.vertices[8 + k].position[0] += 12;
+    file.vertices[8 + k].position[1] = 50;
+    file.vertices[12 + k].position[0] += 300;
+    file.vertices[12 + k].position[1] = 50;
+  }
+  std::reverse(file.vertices.begin() + 8, file.vertices.begin() + 12);
+  file.faces[2].textureIndex = 1;
+  file.leafFaces = {1, 2, 3};
+  file.leaves[1].firstLeafFace = 0;
+  file.leaves[1].leafFaceCount = 3;
+  file.leaves[2].leafFaceCount = file.leaves[3].leafFaceCount = 0;
+  file.leaves[2].firstLeafFace = file.leaves[3].firstLeafFace = 0;
+  Level level = ParsedLevel(file);
+  level.materials.resize(2);
+  const struct {
+    bool culling, twoSided;
+    GLenum side;
+    int drawn, culled;
+  } cases[] = {{false, false, GL_FRONT, 2, 1}, {true, false, GL_FRONT, 1, 2}, {true, false, GL_BACK, 1, 2},
+               {true, true, GL_FRONT, 2, 1}};
+  for (const auto& c : cases) {
+    if (c.culling) glEnable(GL_CULL_FACE); else glDisable(GL_CULL_FACE);
+    glCullFace(c.side);
+    level.materials[0].twoSided = level.materials[1].twoSided = c.twoSided;
+    std::vector<uint8_t> pictures[2];
+    for (bool apart : {false, true}) {
+      level.cullFacesApart = apart;
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      level.RenderLevel(Vec3(0, 0, 0));
+      pictures[apart] = gl.ReadPixels();
+      EXPECT_EQ(level.facesDrawnLastFrame, apart ? c.drawn : 3) << c.culling << c.side << c.twoSided;
+      EXPECT_EQ(level.facesCulledLastFrame, apart ? c.culled : 0) << c.culling << c.side << c.twoSided;
+    }
+    EXPECT_TRUE(pictures[0] == pictures[1]) << c.culling << c.side << c.twoSided;
+    int lit = 0;
+    for (size_t i = 0; i < pictures[1].size(); i += 4) lit += pictures[1][i] == 255;
+    EXPECT_GT(lit, 80 * c.drawn) << c.culling << c.side << c.twoSided;  // about 100 pixels a face
+    EXPECT_LT(lit, 120 * c.drawn) << c.culling << c.side << c.twoSided;
+  }
+  glDisable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(LevelRender, ModulatesSurfaceByLightmap) {
+  REQUIRE_GL(gl);
   glDisable(GL_DEPTH_TEST);
   glColor4f(1, 1, 1, 1);
 
@@ -253,11 +300,8 @@ TEST(LevelRender, ModulatesSurfaceByLightmap) {
 // Faces of one texture are drawn together only when they stand at like distances: a far wall
 // hidden behind a nearer one of another texture is drawn after it, so the depth test turns
 // all of its pixels away (as many fragments pass as without the far wall at all).
-TEST(LevelRender, FarFacesOfANearTextureWaitForWhatHidesThem) {
-  ResetGameState();  // before the context: it fills in the multitexture entry points
-  GLTestContext gl(Width, Height);
+TEST_F(LevelRender, FarFacesOfANearTextureWaitForWhatHidesThem) {
   REQUIRE_GL(gl);
-  LookDownMinusZ();
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   auto shaded = [&](bool withFarWall) {
@@ -310,8 +354,7 @@ TEST(LevelRender, FarFacesOfANearTextureWaitForWhatHidesThem) {
 // Beyond FogHidingDepth a white wall comes out black in every pixel; a little nearer it does
 // not (so the depth is not needlessly far). Fog off, or a fog or clear colour that is not
 // black, hides nothing.
-TEST(LevelRender, FogHidingDepthIsWhereBlackFogLeavesNothing) {
-  GLTestContext gl(Width, Height);
+TEST_F(LevelRender, FogHidingDepthIsWhereBlackFogLeavesNothing) {
   REQUIRE_GL(gl);
   glViewport(0, 0, Width, Height);
   glMatrixMode(GL_PROJECTION);

@@ -2,7 +2,6 @@
 // from behind, alpha-tested grates, multiplying (filter) pictures and clamped pictures, each
 // over a wall of known colour, with pixels read back. Scripts and pictures are written here.
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -22,6 +21,7 @@
 #include "platform/files.h"
 #include "render/texture_lookup.h"
 #include "render/texture.h"
+#include "support/jpeg_file.h"
 #include "support/fake_platform.h"
 #include "support/gl_context.h"
 #include "support/level_builder.h"
@@ -126,25 +126,26 @@ void WriteStageData() {
   WriteTga("textures/s/pictures/glow.tga", Texel{100, 100, 100, 255});
 }
 
-// A sealed box around the origin whose inner faces all show the wall, 128 units from the eye.
-LevelBuilder Room(Material ceiling = Wall) {
+// A sealed box around the origin whose inner faces all show the wall, 128 units from the eye
+// (the far end `depth` away, along -z).
+LevelBuilder Room(Material ceiling = Wall, float depth = 128) {
   LevelBuilder builder;
   for (int i = 0; i < Count; ++i) builder.AddTexture(Names[i], SolidContents);
-  const float h = 128, t = 16;
+  const float h = 128, t = 16, l = depth;
   const int w = Wall + 1;  // the builder's texture 0 comes first
-  builder.AddWorldBox(Vec3(-h - t, -h - t, -h - t), Vec3(h + t, h + t, -h), w);
+  builder.AddWorldBox(Vec3(-h - t, -h - t, -l - t), Vec3(h + t, h + t, -l), w);
   builder.AddWorldBox(Vec3(-h - t, -h - t, h), Vec3(h + t, h + t, h + t), w);
-  builder.AddWorldBox(Vec3(-h - t, -h - t, -h), Vec3(-h, h + t, h), w);
-  builder.AddWorldBox(Vec3(h, -h - t, -h), Vec3(h + t, h + t, h), w);
-  builder.AddWorldBox(Vec3(-h, -h - t, -h), Vec3(h, -h, h), w);
-  builder.AddWorldBox(Vec3(-h, h, -h), Vec3(h, h + t, h), w);
+  builder.AddWorldBox(Vec3(-h - t, -h - t, -l), Vec3(-h, h + t, h), w);
+  builder.AddWorldBox(Vec3(h, -h - t, -l), Vec3(h + t, h + t, h), w);
+  builder.AddWorldBox(Vec3(-h, -h - t, -l), Vec3(h, -h, h), w);
+  builder.AddWorldBox(Vec3(-h, h, -l), Vec3(h, h + t, h), w);
   // Wound clockwise seen from inside, as the game's faces are (it culls counter-clockwise ones).
-  builder.AddWorldFace({Vec3(-h, h, -h), Vec3(h, h, -h), Vec3(h, -h, -h), Vec3(-h, -h, -h)}, w);
+  builder.AddWorldFace({Vec3(-h, h, -l), Vec3(h, h, -l), Vec3(h, -h, -l), Vec3(-h, -h, -l)}, w);
   builder.AddWorldFace({Vec3(h, -h, h), Vec3(h, h, h), Vec3(-h, h, h), Vec3(-h, -h, h)}, w);
-  builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(-h, h, -h), Vec3(-h, -h, -h)}, w);
-  builder.AddWorldFace({Vec3(h, h, -h), Vec3(h, h, h), Vec3(h, -h, h), Vec3(h, -h, -h)}, w);
-  builder.AddWorldFace({Vec3(h, -h, -h), Vec3(h, -h, h), Vec3(-h, -h, h), Vec3(-h, -h, -h)}, w);
-  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -h), Vec3(-h, h, -h)}, ceiling + 1);
+  builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(-h, h, -l), Vec3(-h, -h, -l)}, w);
+  builder.AddWorldFace({Vec3(h, h, -l), Vec3(h, h, h), Vec3(h, -h, h), Vec3(h, -h, -l)}, w);
+  builder.AddWorldFace({Vec3(h, -h, -l), Vec3(h, -h, h), Vec3(-h, -h, h), Vec3(-h, -h, -l)}, w);
+  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -l), Vec3(-h, h, -l)}, ceiling + 1);
   return builder;
 }
 
@@ -171,6 +172,13 @@ void AddPanel(LevelBuilder* builder, Material m, float x0, float x1, float y0, f
   }
   const std::vector<int32_t> facing = {0, 2, 1, 0, 3, 2}, away = {0, 1, 2, 0, 2, 3};
   builder->AddRawFace(FaceTypePolygon, vertices, fromBehind ? away : facing, m + 1, lightmap);
+}
+
+// The room with a panel of `m` over the whole view.
+LevelBuilder PanelRoom(Material m) {
+  LevelBuilder builder = Room();
+  AddPanel(&builder, m, -64, 64, -64, 64);
+  return builder;
 }
 
 // The eye at the origin looking down -z, as the game draws: depth test, front faces culled.
@@ -412,9 +420,7 @@ TEST_F(LevelStages, StagesFollowTheSurfacesClock) {
   gGame.lightmapsOn = true;
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(Names[c.material]) + " at " + std::to_string(c.seconds));
-    LevelBuilder builder = Room();
-    AddPanel(&builder, c.material, -64, 64, -64, 64);
-    StageLevel stage(builder);
+    StageLevel stage(PanelRoom(c.material));
     ASSERT_TRUE(stage.ok) << stage.said;
     EXPECT_GE(stage.level.materials[c.material + 1].staged, 0);
     gGame.surfaceSeconds = c.seconds;
@@ -424,9 +430,7 @@ TEST_F(LevelStages, StagesFollowTheSurfacesClock) {
   }
   // The red | blue halves scroll a quarter repeat (two texels, 32 pixels) a second: the first
   // blue column of a row moves from the middle to a quarter of the way across.
-  LevelBuilder builder = Room();
-  AddPanel(&builder, Scroll, -64, 64, -64, 64);
-  StageLevel stage(builder);
+  StageLevel stage(PanelRoom(Scroll));
   ASSERT_TRUE(stage.ok) << stage.said;
   const struct {
     double seconds;
@@ -593,9 +597,7 @@ TEST_F(LevelStages, WhiteImagesDeformsAndDepthWrites) {
     Texel want;
   } whites[] = {{WhiteConst, {51, 102, 153, 255}}, {WhiteGlow, {164, 178, 211, 255}}};
   for (const auto& c : whites) {
-    LevelBuilder builder = Room();
-    AddPanel(&builder, c.material, -64, 64, -64, 64);
-    StageLevel stage(builder);
+    StageLevel stage(PanelRoom(c.material));
     ASSERT_TRUE(stage.ok) << stage.said;
     EXPECT_TRUE(Near(PixelAt(stage.Draw(gl, true), 64, 64), c.want, 3)) << Names[c.material];
   }
@@ -623,9 +625,7 @@ TEST_F(LevelStages, WhiteImagesDeformsAndDepthWrites) {
   float depths[3] = {0, 0, 0};
   std::vector<uint8_t> pictures[3];
   for (int k = 0; k < 3; ++k) {
-    LevelBuilder builder = Room();
-    AddPanel(&builder, panels[k], -64, 64, -64, 64);
-    StageLevel stage(builder);
+    StageLevel stage(PanelRoom(panels[k]));
     ASSERT_TRUE(stage.ok) << stage.said;
     pictures[k] = stage.Draw(gl, true);
     glReadPixels(64, 64, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depths[k]);
@@ -706,27 +706,10 @@ void WriteRedOverBlue(const std::string& path, bool topFirst = false) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return;
   }
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(out, nullptr);
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, out);
-  info.image_width = 8, info.image_height = 8, info.input_components = 3, info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 100, TRUE);
-  info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;  // colour kept at every pixel
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < 8) {  // top row first
-    std::vector<uint8_t> row;
-    for (int x = 0; x < 8; ++x) row.insert(row.end(), {uint8_t(info.next_scanline < 4 ? 255 : 0), 0, uint8_t(info.next_scanline < 4 ? 0 : 255)});
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::fclose(out);
+  std::vector<uint8_t> rgb;
+  for (int row = 0; row < 8; ++row)  // top row first
+    for (int x = 0; x < 8; ++x) rgb.insert(rgb.end(), {uint8_t(row < 4 ? 255 : 0), 0, uint8_t(row < 4 ? 0 : 255)});
+  ASSERT_TRUE(WriteJpegFile(path, 8, 8, rgb, true));
 }
 
 // A picture, and a sky box, look the same from a bottom-up Targa, a top-down Targa and a
@@ -775,25 +758,10 @@ TEST_F(LevelStages, PicturesAndSkiesLookAlikeFromEveryFileKind) {
 // A corridor 8,000 units long seen from one end: with the far plane from the level's size
 // every pixel is drawn; with our own level's 4,000 the far end is lost.
 TEST_F(LevelStages, FarPlaneFromTheLevelSizeReachesTheFarEnd) {
-  LevelBuilder builder;
-  for (int i = 0; i < Count; ++i) builder.AddTexture(Names[i], SolidContents);
-  const float h = 128, t = 16, l = 8000;
-  const int w = Wall + 1;
-  builder.AddWorldBox(Vec3(-h - t, -h - t, -l - t), Vec3(h + t, h + t, -l), w);
-  builder.AddWorldBox(Vec3(-h - t, -h - t, h), Vec3(h + t, h + t, h + t), w);
-  builder.AddWorldBox(Vec3(-h - t, -h - t, -l), Vec3(-h, h + t, h), w);
-  builder.AddWorldBox(Vec3(h, -h - t, -l), Vec3(h + t, h + t, h), w);
-  builder.AddWorldBox(Vec3(-h, -h - t, -l), Vec3(h, -h, h), w);
-  builder.AddWorldBox(Vec3(-h, h, -l), Vec3(h, h + t, h), w);
-  builder.AddWorldFace({Vec3(-h, h, -l), Vec3(h, h, -l), Vec3(h, -h, -l), Vec3(-h, -h, -l)}, w);
-  builder.AddWorldFace({Vec3(h, -h, h), Vec3(h, h, h), Vec3(-h, h, h), Vec3(-h, -h, h)}, w);
-  builder.AddWorldFace({Vec3(-h, -h, h), Vec3(-h, h, h), Vec3(-h, h, -l), Vec3(-h, -h, -l)}, w);
-  builder.AddWorldFace({Vec3(h, h, -l), Vec3(h, h, h), Vec3(h, -h, h), Vec3(h, -h, -l)}, w);
-  builder.AddWorldFace({Vec3(h, -h, -l), Vec3(h, -h, h), Vec3(-h, -h, h), Vec3(-h, -h, -l)}, w);
-  builder.AddWorldFace({Vec3(-h, h, h), Vec3(h, h, h), Vec3(h, h, -l), Vec3(-h, h, -l)}, w);
-  StageLevel stage(builder);
+  const float length = 8000;
+  StageLevel stage(Room(Wall, length));
   ASSERT_TRUE(stage.ok) << stage.said;
-  EXPECT_GT(stage.level.BoundsDiagonal(), l);
+  EXPECT_GT(stage.level.BoundsDiagonal(), length);
   for (const double far : {4000.0, stage.level.BoundsDiagonal() + 512.0}) {
     SetSquareView(Size, 10, far);
     LookAt(Vec3(0, 0, 0), Vec3(0, 0, -1));

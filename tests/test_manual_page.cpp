@@ -3,25 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/game.h"
+#include "support/text_file.h"
 
 namespace {
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string ReadPage() { return ReadText(KORVALIS_BINARY_DIR "/packaging/korvalis.6"); }
+std::string ReadPage() { return ReadTextFile(KORVALIS_BINARY_DIR "/packaging/korvalis.6"); }
 
 // The roff text of section `name` (from ".SH NAME" to the next ".SH"), empty without it.
 std::string Section(const std::string& page, const std::string& name) {
@@ -67,7 +59,7 @@ TEST(ManualPage, ListsTheOptionsOfHelpAndTheSectionsAReaderNeeds) {
   for (const char* dir :
        {"app", "core", "platform", "render", "level", "models", "movers", "player", "combat", "bots"})
     for (const auto& file : std::filesystem::directory_iterator(std::string(KORVALIS_SOURCE_DIR "/") + dir)) {
-      const std::string code = ReadText(file.path());
+      const std::string code = ReadTextFile(file.path());
       for (auto it = std::sregex_iterator(code.begin(), code.end(), variable); it != std::sregex_iterator();
            ++it, ++found)
         EXPECT_NE(environment.find("\\fB" + (*it)[1].str() + "\\fR"), std::string::npos)

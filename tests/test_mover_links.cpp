@@ -14,11 +14,11 @@
 #include "bots/mover_links.h"
 #include "bots/waypoints.h"
 #include "core/game_state.h"
-#include "level/bsp_writer.h"
 #include "movers/level_bodies.h"
 #include "movers/movers.h"
+#include "support/bot_errand.h"
+#include "support/compiled_level.h"
 #include "support/fake_platform.h"
-#include "tools/levelc/level_compiler.h"
 
 namespace {
 
@@ -78,17 +78,8 @@ std::string DoorSource(const std::string& keys) {
 }
 
 bool LoadLevel(const std::string& extra) {
-  BspFileData data;
   std::string error;
-  CompileOptions options;
-  options.threads = 1;
-  options.visibility = false;
-  if (!CompileLevel(std::string(HallSource) + extra, options, &data, nullptr, &error)) {
-    ADD_FAILURE() << error;
-    return false;
-  }
-  const std::vector<uint8_t> bytes = WriteBspFile(data);
-  if (!gGame.level.Parse(bytes.data(), bytes.size(), &error)) {
+  if (!CompileAndLoad(std::string(HallSource) + extra, QuickCompileOptions(), &gGame.level, &error)) {
     ADD_FAILURE() << error;
     return false;
   }
@@ -132,14 +123,9 @@ class MoverLinks : public ::testing::Test {
   // limit.
   int Run(int from, int to, int limit = 85 * 60) {
     Bot& bot = gGame.bots[0];
-    bot.position = bot.previousPosition = WaypointPosition(from);
-    bot.state = StateSearch;
-    bot.moveMode = MoveRun;
-    bot.steerMode = SteerAtWaypoint;
+    SendBot(bot, WaypointPosition(from), from, to);
+    bot.previousPosition = bot.position;
     bot.falling = false;
-    bot.lastWaypoint = -1;
-    bot.targetWaypoint = from;
-    bot.goalWaypoint = to;
     gGame.botFlights[0] = BodyFlight();
     for (int tick = 0; tick < limit; ++tick) {
       MoveBot(0);

@@ -7,27 +7,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "combat/shots.h"
 #include "core/game_state.h"
-#include "level/bsp_writer.h"
 #include "movers/level_bodies.h"
 #include "movers/movers.h"
 #include "player/physics.h"
+#include "support/compiled_level.h"
 #include "support/fake_platform.h"
+#include "support/text_file.h"
 #include "tools/levelc/level_compiler.h"
 
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 const BspFileData& MoversLevelData() {
   static const BspFileData data = [] {
@@ -35,16 +27,11 @@ const BspFileData& MoversLevelData() {
     std::string error;
     CompileOptions options;
     options.threads = 2;
-    EXPECT_TRUE(CompileLevel(ReadText(KORVALIS_SOURCE_DIR "/content/movers.map"), options, &d, nullptr, &error))
+    EXPECT_TRUE(CompileLevel(ReadTextFile(KORVALIS_SOURCE_DIR "/content/movers.map"), options, &d, nullptr, &error))
         << error;
     return d;
   }();
   return data;
-}
-
-bool LoadLevel(const BspFileData& data, Level* level, std::string* error) {
-  const std::vector<uint8_t> bytes = WriteBspFile(data);
-  return level->Parse(bytes.data(), bytes.size(), error);
 }
 
 constexpr float Step = 0.01f;  // seconds per mover step in the tests
@@ -58,7 +45,7 @@ class PlayerOnLevel : public ::testing::Test {
     ResetGameState();
     ResetPlayerPhysics();
     std::string error;
-    ASSERT_TRUE(LoadLevel(data, &gGame.level, &error)) << error;
+    ASSERT_TRUE(LoadCompiled(data, &gGame.level, &error)) << error;
     testing::internal::CaptureStderr();
     SetUpLevelMovers();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -353,7 +340,7 @@ TEST(MoversBadKeys, AnEntityWithBadKeysStaysStillWithOneLineOnStderr) {
     options.threads = 1;
     ASSERT_TRUE(CompileLevel(text, options, &data, nullptr, &error)) << error << "\n" << text;
     Level level;
-    ASSERT_TRUE(LoadLevel(data, &level, &error)) << error;
+    ASSERT_TRUE(LoadCompiled(data, &level, &error)) << error;
     LevelMovers movers;
     testing::internal::CaptureStderr();
     SetUpMovers(level, &movers);
@@ -386,7 +373,7 @@ TEST(MoversLoader, ModelsOutsideTheirLumpsAreRefused) {
     c.spoil(&data.models[1]);
     Level level;
     std::string error;
-    EXPECT_FALSE(LoadLevel(data, &level, &error));
+    EXPECT_FALSE(LoadCompiled(data, &level, &error));
     EXPECT_EQ(error, c.reason);
     EXPECT_TRUE(level.models.empty());
   }
@@ -452,6 +439,26 @@ struct Walk {
   Vec3 facing;
 };
 
+// `first`, then the walks both keyed levels end with: onto the lift and up (`liftRise` frames
+// more) and off it onto the balcony, the eye `liftTop` high; the jump pad from `padFrom` onto
+// the ledge, the eye within 22 of `ledge` (1 in height); the teleporter from the ledge to
+// `arrival` (within 1), facing `facing`.
+std::vector<Walk> ThenLiftPadAndTeleporter(std::vector<Walk> first, float liftTop, int liftRise, Vec3 padFrom,
+                                           Vec3 ledge, Vec3 arrival, Vec3 facing) {
+  const Vec3 east(1, 0, 0), west(-1, 0, 0), north(0, 0, -1);
+  const Vec3 nearLedge(22, 1, 22), nearArrival(1, 1, 1);
+  const std::vector<Walk> rest = {
+      {"onto the lift, up", true, Vec3(300, 50.04f, 864), west, Vec3(110, liftTop - 1, 820),
+       Vec3(150, liftTop + 1, 908), liftRise, Vec3()},
+      {"off the lift onto the balcony", false, Vec3(), west, Vec3(0, liftTop - 1, 700), Vec3(60, liftTop + 1, 1024),
+       10, Vec3()},
+      {"the jump pad onto the ledge", true, padFrom, north, ledge - nearLedge, ledge + nearLedge, 300, Vec3()},
+      {"the teleporter", true, Vec3(880, ledge.y + 0.04f, 132), east, arrival - nearArrival, arrival + nearArrival, 5,
+       facing}};
+  first.insert(first.end(), rest.begin(), rest.end());
+  return first;
+}
+
 }  // namespace
 
 TEST_F(PlayerOnLevel, OnLevelsKeyedAsOtherToolsKeyThemThePlayerTakesDoorsLiftsPadsAndTeleporters) {
@@ -460,35 +467,21 @@ TEST_F(PlayerOnLevel, OnLevelsKeyedAsOtherToolsKeyThemThePlayerTakesDoorsLiftsPa
     const std::string& source;
     std::vector<Walk> walks;
   } cases[] = {
-      {LevelOne,
-       {{"through the door its trigger opens", true, Vec3(300, 50.04f, 512), east, Vec3(560, 49, 448),
-         Vec3(1000, 51, 576), 10, Vec3()},
-        {"onto the lift, up", true, Vec3(300, 50.04f, 864), west, Vec3(110, 305, 820), Vec3(150, 307, 908), 110,
-         Vec3()},
-        {"off the lift onto the balcony", false, Vec3(), west, Vec3(0, 305, 700), Vec3(60, 307, 1024), 10, Vec3()},
-        {"the jump pad onto the ledge", true, Vec3(672, 50.04f, 300), north, Vec3(878, 249, 110),
-         Vec3(922, 251, 154), 300, Vec3()},
-        {"the teleporter", true, Vec3(880, 250.04f, 132), east, Vec3(199, 49, 199), Vec3(201, 51, 201), 5, west}}},
-      {LevelTwo,
-       {{"against the button", true, Vec3(400, 50.04f, 616), east, Vec3(466, 49, 600), Vec3(468, 51, 632), 60,
-         Vec3()},
-        {"through the door the button opened", true, Vec3(400, 50.04f, 512), east, Vec3(560, 49, 448),
-         Vec3(1000, 51, 576), 10, Vec3()},
-        {"onto the lift, up", true, Vec3(300, 50.04f, 864), west, Vec3(110, 241, 820), Vec3(150, 243, 908), 50,
-         Vec3()},
-        {"off the lift onto the balcony", false, Vec3(), west, Vec3(0, 241, 700), Vec3(60, 243, 1024), 10, Vec3()},
-        {"the jump pad onto the ledge", true, Vec3(632, 50.04f, 400), north, Vec3(898, 209, 128),
-         Vec3(942, 211, 172), 300, Vec3()},
-        {"the teleporter", true, Vec3(880, 210.04f, 132), east, Vec3(249, 49, 299), Vec3(251, 51, 301), 5,
-         north}}},
+      {LevelOne, ThenLiftPadAndTeleporter({{"through the door its trigger opens", true, Vec3(300, 50.04f, 512), east,
+                                            Vec3(560, 49, 448), Vec3(1000, 51, 576), 10, Vec3()}},
+                                          306, 110, Vec3(672, 50.04f, 300), Vec3(900, 250, 132), Vec3(200, 50, 200),
+                                          west)},
+      {LevelTwo, ThenLiftPadAndTeleporter({{"against the button", true, Vec3(400, 50.04f, 616), east,
+                                            Vec3(466, 49, 600), Vec3(468, 51, 632), 60, Vec3()},
+                                           {"through the door the button opened", true, Vec3(400, 50.04f, 512), east,
+                                            Vec3(560, 49, 448), Vec3(1000, 51, 576), 10, Vec3()}},
+                                          242, 50, Vec3(632, 50.04f, 400), Vec3(920, 210, 150), Vec3(250, 50, 300),
+                                          north)},
   };
   for (const Case& c : cases) {
     BspFileData data;
     std::string error;
-    CompileOptions options;
-    options.threads = 1;
-    options.visibility = false;
-    ASSERT_TRUE(CompileLevel(c.source, options, &data, nullptr, &error)) << error;
+    ASSERT_TRUE(CompileLevel(c.source, QuickCompileOptions(), &data, nullptr, &error)) << error;
     Load(data);
     for (const Walk& w : c.walks) {
       SCOPED_TRACE(w.what);

@@ -11,9 +11,8 @@
 
 #include "core/game_state.h"
 #include "core/level.h"
-#include "level/bsp_writer.h"
+#include "support/compiled_level.h"
 #include "support/gl_context.h"
-#include "tools/levelc/level_compiler.h"
 
 namespace {
 
@@ -29,16 +28,13 @@ const char* Source =
     "entity_begin\n key classname func_rotating\n key origin 0 -40 -200\n"
     " box red -100 -44 -204  100 -36 -196\nentity_end\n";
 
-Texture SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
-  const uint8_t texels[4 * 3] = {r, g, b, r, g, b, r, g, b, r, g, b};
-  Texture t = 0;
-  glGenTextures(1, &t);
-  glBindTexture(GL_TEXTURE_2D, t);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  return t;
+// Compiles and loads `source`, its "textures/red" faces solid red and all others blue.
+void LoadRedAndBlue(const std::string& source, Level* level) {
+  std::string error;
+  ASSERT_TRUE(CompileAndLoad(source, CompileOptions(), level, &error)) << error;
+  for (size_t i = 0; i < level->textures.size(); ++i)
+    level->textureNames[i] = std::string(level->textures[i].name) == "textures/red" ? SolidTexture(255, 0, 0)
+                                                                                     : SolidTexture(0, 0, 255);
 }
 
 }  // namespace
@@ -47,16 +43,9 @@ TEST(MoversGL, BrushModelsAreDrawnWhereTheirPlacementsPutThem) {
   ResetGameState();  // before the context: it fills in the multitexture entry points
   GLTestContext gl(Size, Size);
   REQUIRE_GL(gl);
-  BspFileData data;
-  std::string error;
-  ASSERT_TRUE(CompileLevel(Source, CompileOptions(), &data, nullptr, &error)) << error;
-  const std::vector<uint8_t> bytes = WriteBspFile(data);
   Level level;
-  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(LoadRedAndBlue(Source, &level));
   ASSERT_EQ(level.models.size(), 3u);
-  for (size_t i = 0; i < level.textures.size(); ++i)
-    level.textureNames[i] = std::string(level.textures[i].name) == "textures/red" ? SolidTexture(255, 0, 0)
-                                                                                   : SolidTexture(0, 0, 255);
   gGame.lightmapsOn = false;
   gGame.fogOn = false;
 
@@ -104,15 +93,8 @@ TEST(MoversGL, ModelsFirstGiveTheSamePicture) {
       "material red textures/red 128\n"
       "box floor -400 -400 -420  400 400 -400\n"
       "entity_begin\n key classname func_door\n box red -40 -20 -208  40 20 -200\nentity_end\n";
-  BspFileData data;
-  std::string error;
-  ASSERT_TRUE(CompileLevel(source, CompileOptions(), &data, nullptr, &error)) << error;
-  const std::vector<uint8_t> bytes = WriteBspFile(data);
   Level level;
-  ASSERT_TRUE(level.Parse(bytes.data(), bytes.size(), &error)) << error;
-  for (size_t i = 0; i < level.textures.size(); ++i)
-    level.textureNames[i] = std::string(level.textures[i].name) == "textures/red" ? SolidTexture(255, 0, 0)
-                                                                                   : SolidTexture(0, 0, 255);
+  ASSERT_NO_FATAL_FAILURE(LoadRedAndBlue(source, &level));
   gGame.lightmapsOn = false;
   gGame.fogOn = false;
   glClearColor(0, 0, 0, 1);

@@ -167,19 +167,22 @@ TEST(Trace, TreeWalkAgreesWithTestingEveryBrush) {
 
   const Vec3 boxes[] = {Vec3(0, 0, 0), PlayerExtents, BodyExtents, Vec3(10, 10, 10)};
   int hits = 0, mismatches = 0;
-  for (int i = 0; i < 4000; ++i) {
-    const Vec3 a(coordinate(random), coordinate(random) * 0.3f + 150, coordinate(random));
-    const Vec3 b = a + Vec3(coordinate(random), coordinate(random) * 0.2f, coordinate(random)) * 0.5f;
-    const Vec3 extents = boxes[i % 4];
+  // The same move traced by the tree walk and by every brush; the first few that differ are named.
+  auto compare = [&](const char* what, int i, Vec3 a, Vec3 b, Vec3 extents) {
     const TraceResult tree = level.Trace(a, b, extents);
     const TraceResult all = brute.Trace(a, b, extents);
     hits += tree.fraction < 1.0f;
     if (std::fabs(tree.fraction - all.fraction) > 1e-5f) {
       ++mismatches;
       if (mismatches < 5) {
-        ADD_FAILURE() << "trace " << i << " tree " << tree.fraction << " all " << all.fraction;
+        ADD_FAILURE() << what << " " << i << " tree " << tree.fraction << " all " << all.fraction;
       }
     }
+  };
+  for (int i = 0; i < 4000; ++i) {
+    const Vec3 a(coordinate(random), coordinate(random) * 0.3f + 150, coordinate(random));
+    const Vec3 b = a + Vec3(coordinate(random), coordinate(random) * 0.2f, coordinate(random)) * 0.5f;
+    compare("trace", i, a, b, boxes[i % 4]);
   }
   // Moves on the grid of the brushes' faces: boxes resting on, or sliding along, faces and
   // splitting planes, where a brush listed on one side only would be missed.
@@ -189,15 +192,7 @@ TEST(Trace, TreeWalkAgreesWithTestingEveryBrush) {
     const float lift[] = {0.0f, 0.01f, TraceEpsilon, 0.05f};
     const Vec3 a(grid(20), std::fabs(grid(80)) + extents.y + lift[(i / 4) % 4], grid(20));
     const Vec3 b = a + Vec3(grid(40), i % 3 == 0 ? -grid(160) : 0.0f, grid(40));
-    const TraceResult tree = level.Trace(a, b, extents);
-    const TraceResult all = brute.Trace(a, b, extents);
-    hits += tree.fraction < 1.0f;
-    if (std::fabs(tree.fraction - all.fraction) > 1e-5f) {
-      ++mismatches;
-      if (mismatches < 5) {
-        ADD_FAILURE() << "grid trace " << i << " tree " << tree.fraction << " all " << all.fraction;
-      }
-    }
+    compare("grid trace", i, a, b, extents);
   }
   EXPECT_EQ(mismatches, 0);
   EXPECT_GT(hits, 2000);  // the comparison means something only if many traces hit

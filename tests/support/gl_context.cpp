@@ -72,6 +72,26 @@ void LookAt(Vec3 eye, Vec3 target) {
   gGame.frustum.CalculateFrustum();
 }
 
+GameStateReset::GameStateReset() { ResetGameState(); }
+
+uint32_t SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
+  std::vector<uint8_t> texels(4 * 4 * 3);
+  for (size_t i = 0; i < texels.size(); i += 3) {
+    texels[i] = r;
+    texels[i + 1] = g;
+    texels[i + 2] = b;
+  }
+  GLuint t = 0;
+  glGenTextures(1, &t);
+  glBindTexture(GL_TEXTURE_2D, t);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  return t;
+}
+
 void SaveShot(const std::vector<uint8_t>& rgba, int width, int height, const std::string& name,
               const std::string& convertOptions) {
   const char* dir = std::getenv("KORVALIS_SHOTS_DIR");

@@ -26,6 +26,12 @@ class GLTestContext {
   void* context_ = nullptr;
 };
 
+// Resets the game state when made: a fixture's member placed before its GLTestContext, so
+// that the context's multitexture entry points are filled in after the reset.
+struct GameStateReset {
+  GameStateReset();
+};
+
 // Resets the game state to its defaults but keeps the multitexture entry points that the
 // context looked up, so GL tests start each case from a clean state.
 void ResetGameStateKeepingGL();
@@ -36,6 +42,9 @@ void SetSquareView(int size, double nearPlane, double farPlane);
 
 // Eye at `eye` looking at `target`, y up, on a fresh modelview matrix; the frustum follows.
 void LookAt(Vec3 eye, Vec3 target);
+
+// A new 4 x 4 texture of one colour, nearest filtered; the active unit modulates by it.
+uint32_t SolidTexture(uint8_t r, uint8_t g, uint8_t b);
 
 // With KORVALIS_SHOTS_DIR set, writes RGBA rows (bottom row first) there as NAME.png, through
 // a PPM and ImageMagick's convert, which gets `convertOptions` before the output name.

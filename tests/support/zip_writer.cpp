@@ -47,12 +47,12 @@ std::vector<uint8_t> WriteZip(const std::vector<ZipMember>& members) {
     out.insert(out.end(), m.data.begin(), m.data.end());
 
     Put32(&directory, 0x02014b50);
-    Put16(&directory, 20);
+    Put16(&directory, m.unixMode ? 0x0314 : 20);  // made on Unix (3), or on FAT
     common(&directory);
     Put16(&directory, 0);  // comment
     Put16(&directory, 0);  // disk
     Put16(&directory, 0);  // internal attributes
-    Put32(&directory, 0);  // external attributes
+    Put32(&directory, m.unixMode << 16);  // external attributes
     Put32(&directory, offset);
     directory.insert(directory.end(), m.name.begin(), m.name.end());
   }

@@ -261,8 +261,8 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
     origin = origin - shift;
     WorldToFile(origin.x, origin.y, origin.z, rec.lightmapOrigin);
     DVec axisU, axisV;
-    axisU[lm.uAxis] = options.luxelSize;
-    axisV[lm.vAxis] = options.luxelSize;
+    axisU[lm.uAxis] = lm.luxel;
+    axisV[lm.vAxis] = lm.luxel;
     WorldToFile(axisU.x, axisU.y, axisU.z, rec.lightmapAxes[0]);
     WorldToFile(axisV.x, axisV.y, axisV.z, rec.lightmapAxes[1]);
     WorldToFile(face.plane.normal.x, face.plane.normal.y, face.plane.normal.z, rec.normal);
@@ -287,7 +287,7 @@ bool CompileLevel(const std::string& sourceText, const CompileOptions& options, 
       }
       v.texCoord[0] = static_cast<float>(s);
       v.texCoord[1] = static_cast<float>(tt);
-      LightmapCoord(lm, options.luxelSize, p, v.lightmapCoord);
+      LightmapCoord(lm, p, v.lightmapCoord);
       WorldToFile(n.x, n.y, n.z, v.normal);
       v.color[0] = v.color[1] = v.color[2] = v.color[3] = 255;
       out->vertices.push_back(v);

@@ -94,9 +94,9 @@ void ParallelFor(int count, int threads, const std::function<void(int)>& work) {
   for (std::thread& t : pool) t.join();
 }
 
-void LightmapCoord(const FaceLightmap& lm, double luxelSize, DVec p, float out[2]) {
-  double s = (p[lm.uAxis] - lm.uMin) / luxelSize + 0.5 + lm.corner[0];
-  double t = (p[lm.vAxis] - lm.vMin) / luxelSize + 0.5 + lm.corner[1];
+void LightmapCoord(const FaceLightmap& lm, DVec p, float out[2]) {
+  double s = (p[lm.uAxis] - lm.uMin) / lm.luxel + 0.5 + lm.corner[0];
+  double t = (p[lm.vAxis] - lm.vMin) / lm.luxel + 0.5 + lm.corner[1];
   out[0] = static_cast<float>(s / LightmapSide);
   out[1] = static_cast<float>(t / LightmapSide);
 }
@@ -114,12 +114,23 @@ LightmapResult BuildLightmaps(const MapSource& map, const std::vector<CompiledBr
     lm.vAxis = major == 1 ? 2 : 1;
     Bounds b;
     for (const DVec& p : faces[f].points) b.Add(p);
-    lm.uMin = std::floor(b.mins[lm.uAxis] / luxelSize) * luxelSize;
-    lm.vMin = std::floor(b.mins[lm.vAxis] / luxelSize) * luxelSize;
-    lm.size[0] = static_cast<int>(std::ceil((b.maxs[lm.uAxis] - lm.uMin) / luxelSize - 1e-6)) + 1;
-    lm.size[1] = static_cast<int>(std::ceil((b.maxs[lm.vAxis] - lm.vMin) / luxelSize - 1e-6)) + 1;
-    lm.size[0] = std::min(lm.size[0], LightmapSide - 2 * Pad);
-    lm.size[1] = std::min(lm.size[1], LightmapSide - 2 * Pad);
+    auto layOut = [&](double luxel) {
+      lm.luxel = luxel;
+      lm.uMin = std::floor(b.mins[lm.uAxis] / luxel) * luxel;
+      lm.vMin = std::floor(b.mins[lm.vAxis] / luxel) * luxel;
+      lm.size[0] = static_cast<int>(std::ceil((b.maxs[lm.uAxis] - lm.uMin) / luxel - 1e-6)) + 1;
+      lm.size[1] = static_cast<int>(std::ceil((b.maxs[lm.vAxis] - lm.vMin) / luxel - 1e-6)) + 1;
+    };
+    layOut(luxelSize);
+    // A face wider than a page at luxelSize (the compiler cuts faces smaller, other callers
+    // may not) gets coarser texels, so that its block still spans the whole face: the
+    // extent over MaxBlock - 2 texels leaves room for the rounding of both ends.
+    constexpr int MaxBlock = LightmapSide - 2 * Pad;
+    if (std::max(lm.size[0], lm.size[1]) > MaxBlock) {
+      double extent = std::max(b.maxs[lm.uAxis] - b.mins[lm.uAxis], b.maxs[lm.vAxis] - b.mins[lm.vAxis]);
+      double luxel = std::max(luxelSize, extent / (MaxBlock - 2));
+      for (layOut(luxel); std::max(lm.size[0], lm.size[1]) > MaxBlock; layOut(luxel)) luxel *= 1.01;
+    }
   }
   // Shelf packing, tallest blocks first.
   std::vector<int> order(faces.size());
@@ -164,9 +175,9 @@ LightmapResult BuildLightmaps(const MapSource& map, const std::vector<CompiledBr
         // Four samples a quarter texel around the texel's centre soften shadow edges.
         DVec c;
         for (int k = 0; k < 4; ++k) {
-          double du = ((k & 1) ? 0.25 : -0.25) * luxelSize, dv = ((k & 2) ? 0.25 : -0.25) * luxelSize;
-          DVec p = lighter.SamplePoint(face, lm.uAxis, lm.vAxis, lm.uMin + i * luxelSize + du,
-                                       lm.vMin + j * luxelSize + dv, centre);
+          double du = ((k & 1) ? 0.25 : -0.25) * lm.luxel, dv = ((k & 2) ? 0.25 : -0.25) * lm.luxel;
+          DVec p = lighter.SamplePoint(face, lm.uAxis, lm.vAxis, lm.uMin + i * lm.luxel + du,
+                                       lm.vMin + j * lm.luxel + dv, centre);
           c = c + lighter.LightAt(p, face.plane.normal) * 0.25;
         }
         uint8_t* texel = base + ((lm.corner[1] + j) * LightmapSide + lm.corner[0] + i) * 3;
