@@ -228,6 +228,16 @@ void SetScene(const BenchView& v) {
   gGame.lastTickTime = platform::Ticks() - 12;  // the frame runs one tick, as most do
 }
 
+// Both bots 300 units behind the camera: out of view, so the frame draws no figure (the
+// figures' share of a whole scene is the difference).
+void MoveBotsBehind() {
+  for (int i = 0; i < BotCount; ++i) {
+    Bot& bot = gGame.bots[i];
+    bot.position = Ahead(-300.0f, i == 0 ? -40.0f : 40.0f);
+    bot.previousPosition = bot.position;
+  }
+}
+
 void TimedRenderFrame() {
   gGame.camera.moveStartPosition = gGame.camera.position;
   gGame.camera.moveStartView = gGame.camera.view;
@@ -492,6 +502,8 @@ int main() {
                        [v, fast] { SetScene(v), UseFastPaths(fast), gGame.hudOn = true; }, TimedRenderFrame});
     }
     cases.push_back({"  new, without the HUD", [v] { SetScene(v), UseFastPaths(true), gGame.hudOn = false; },
+                     TimedRenderFrame});
+    cases.push_back({"  new, the bots behind the eye", [v] { SetScene(v), UseFastPaths(true), gGame.hudOn = true, MoveBotsBehind(); },
                      TimedRenderFrame});
     cases.push_back({"  new, the level alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
                      LevelOnlyFrame});
