@@ -84,6 +84,17 @@ constexpr float BotDropAllowance = 48;
 // part of that way; where every one would drop it too far, it stays and turns in place.
 Vec3 BodyStepKeepingFooting(Level& level, Vec3 position, Vec3 facing, Vec3 straight, float speed, float lowest);
 
+// Bots are bodies to each other. The step of bot `index` from `from` to `to`: `to` when its
+// box stays clear of the other bot's (or, already overlapping, draws no closer); else the step
+// along x or along z alone where that is clear, else `from`; `blocked` says whether the
+// other bot stopped any of it.
+Vec3 KeepClearOfBots(int index, Vec3 from, Vec3 to, bool* blocked);
+// Which way bot `index` steps to give way to the other bot: across the other's facing where
+// there is room for its body, else along it, ahead of the other.
+Vec3 GiveWayDirection(int index);
+constexpr int BotYieldAfter = 10;   // ticks a bot is held up by the other before one gives way
+constexpr int BotGiveWayTicks = 30; // ticks it steps out of the way
+
 // Where bot `index`'s grenades start: the muzzle of the weapon its character holds as last
 // drawn, in world coordinates; without a loaded character, 50 ahead along `facing` and 20
 // above the centre.

@@ -215,6 +215,51 @@ void Unstick(int index, float asked) {
 
 }  // namespace
 
+namespace {
+
+// Bot `index`'s step was stopped by the other bot's body. Where the other stands at its target
+// waypoint it has arrived, as near as a body gets. Held up for BotYieldAfter ticks by a bot
+// that stands (to shoot), that one steps out of its way; of two that stop each other (head on
+// in a doorway), the one with the higher index does.
+void HeldUpByTheOtherBot(int index) {
+  Bot& bot = gGame.bots[index];
+  const int otherIndex = (index + 1) % BotCount;
+  const Bot& other = gGame.bots[otherIndex];
+  if (bot.steerMode == SteerAtWaypoint && AtWaypoint(other, bot.targetWaypoint)) {
+    const Vec3 w = WaypointPosition(bot.targetWaypoint);
+    const float reach = ArrivalRadius + 2 * BodyExtents.x;
+    if (std::fabs(w.x - bot.position.x) <= reach && std::fabs(w.z - bot.position.z) <= reach) {
+      bot.lastWaypoint = bot.targetWaypoint;
+      bot.targetWaypoint = NextHop(bot.targetWaypoint, bot.goalWaypoint);
+    }
+  }
+  const int slow = gGame.slowMotion ? static_cast<int>(SlowMotionDivisor) : 1;
+  if (bot.blockedByBot < BotYieldAfter * slow || other.givingWay > 0) return;
+  int yielder = -1;
+  if (other.moveMode == MoveStand || other.falling)
+    yielder = otherIndex;  // it stands in the way
+  else if (index > otherIndex && other.blockedByBot > 0)
+    yielder = index;
+  if (yielder < 0) return;
+  Bot& giving = gGame.bots[yielder];
+  giving.givingWay = BotGiveWayTicks * slow;
+  giving.giveWay = GiveWayDirection(yielder);
+  giving.stuckTicks = 0;
+  bot.blockedByBot = 0;
+}
+
+// Stepped out of the other bot's way, off its link: a bot whose target is now out of a
+// straight walk goes back by the waypoint it came from (in sight, it came from there).
+void BackOnRoute(int index) {
+  Bot& bot = gGame.bots[index];
+  if (bot.steerMode != SteerAtWaypoint || bot.lastWaypoint < 0 || bot.lastWaypoint >= gGame.waypoints.count) return;
+  if (gGame.level.Trace(bot.position, WaypointPosition(bot.targetWaypoint), BodyExtents).fraction == 1.0f) return;
+  if (gGame.level.Trace(bot.position, WaypointPosition(bot.lastWaypoint), BodyExtents).fraction < 1.0f) return;
+  bot.targetWaypoint = bot.lastWaypoint;
+}
+
+}  // namespace
+
 float TurnToward(float heading, float desired, float step) {
   if (desired - TurnDeadZone > heading) {
     if (heading + 360.0f - desired < 180.0f)
@@ -391,26 +436,38 @@ void MoveBot(int index) {
 
   float asked = 0;  // the step the bot was asked to take this tick (its speed)
   const bool moving = (bot.moveMode == MoveWalk || bot.moveMode == MoveRun) && !link.stand;
-  if (moving || bot.falling) {
-    float speed = !moving ? 0 : bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
-    speed *= TurningSpeedShare(bot.heading, bot.desiredHeading);
+  // Giving way to the other bot (standing to shoot, too): a step aside or back at its speed,
+  // whatever its heading.
+  const bool givingWay = !bot.falling && bot.givingWay > 0;
+  if (givingWay && --bot.givingWay == 0) BackOnRoute(index);
+  bool blocked = false;
+  if (moving || bot.falling || givingWay) {
+    float speed = !moving && !givingWay ? 0 : bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
+    if (!givingWay) speed *= TurningSpeedShare(bot.heading, bot.desiredHeading);
     if (gGame.slowMotion) speed /= SlowMotionDivisor;
     asked = speed;
+    const Vec3 way = givingWay ? bot.giveWay : bot.facing;
+    const Vec3 straight = givingWay ? way : bot.moveDirection;
     bot.previousPosition = bot.position;
     if (generated && !bot.falling) {
       // A walking bot drops only where its way leads down: never below its target's floor
       // (into a pit beside its way), or below its own while it steers at anything else.
-      const float floorHeight =
-          bot.steerMode == SteerAtWaypoint ? WaypointPosition(bot.targetWaypoint).y : bot.position.y;
-      bot.position = BodyStepKeepingFooting(gGame.level, bot.previousPosition, bot.facing, bot.moveDirection, speed,
+      const float floorHeight = bot.steerMode == SteerAtWaypoint && !givingWay
+                                    ? WaypointPosition(bot.targetWaypoint).y
+                                    : bot.position.y;
+      bot.position = BodyStepKeepingFooting(gGame.level, bot.previousPosition, way, straight, speed,
                                             floorHeight - BotDropAllowance);
     } else if (generated) {
       bot.position = BodyStep(gGame.level, bot.previousPosition, bot.facing, speed, bot.falling,
                               BotFallStep / (gGame.slowMotion ? SlowMotionDivisor : 1.0f));
     } else {
-      bot.position = BodySlide(gGame.level, bot.previousPosition, bot.position + bot.facing * speed);
+      bot.position = BodySlide(gGame.level, bot.previousPosition, bot.previousPosition + way * speed);
     }
+    bot.position = KeepClearOfBots(index, bot.previousPosition, bot.position, &blocked);
   }
+  bot.blockedByBot = blocked ? bot.blockedByBot + 1 : 0;
+  if (blocked) HeldUpByTheOtherBot(index);
+  if (givingWay) return;  // stepping aside on purpose: not stuck, not off its route
   // A bot turning on the spot has not been asked to move: it is not stuck.
   if (bot.moveMode != MoveStand && !link.stand && (asked > 0 || bot.falling)) {
     Unstick(index, asked);

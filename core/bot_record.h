@@ -38,6 +38,11 @@ struct Bot {
   int linkFrom = -1, linkTo = -1;
   bool linkTaken = false;
   int linkTicks = 0;
+  // Bots are bodies to each other: the ticks in a row the other bot's body stopped this one's
+  // step, and the ticks left of stepping out of the other's way (bots/bot_contact.cpp).
+  int blockedByBot = 0;
+  int givingWay = 0;
+  Vec3 giveWay;                  // the way it steps, chosen as it starts
 };
 
 constexpr int BotCount = 2;

@@ -183,6 +183,50 @@ TEST_F(Bots, BotsSlowIntoCornersAndTurnRoundOnTheSpot) {
   EXPECT_LT(widest, 30);
 }
 
+TEST_F(Bots, BotsAreBodiesToEachOtherAndOneGivesWay) {
+  // Bot 0 runs from x -300 to 300, bot 1 from 300 to -300 (or stands at 0 to shoot): on an
+  // open floor, through a door 48 wide (14 to spare beside a body) in a wall at x -20..20,
+  // and past a bot standing in the way. Neither ever enters the other's box, and both get
+  // where they were going: in the door the one with the higher index steps out of the way
+  // and back on its route by way of its last waypoint; the bot standing in the way steps aside.
+  struct Case {
+    const char* what;
+    bool door, standing;
+  };
+  const Case cases[] = {{"open floor", false, false}, {"door", true, false}, {"standing in the way", false, true}};
+  for (const Case& c : cases) {
+    LevelBuilder builder;
+    builder.AddWorldBox(Vec3(-1000, -200, -1000), Vec3(1000, -46, 1000));  // floor
+    if (c.door) {
+      builder.AddWorldBox(Vec3(-20, -46, 24), Vec3(20, 200, 1000));
+      builder.AddWorldBox(Vec3(-20, -46, -1000), Vec3(20, 200, -24));
+    }
+    ASSERT_TRUE(builder.LoadInto(&gGame.level));
+    MakeGraph({Vec3(-300, 0, 0), Vec3(300, 0, 0), Vec3(0, 0, 0)}, {{0, 2}, {2, 1}});  // 2 in the door
+    gGame.bots[0] = MakingFor(1, MoveRun, 360);
+    gGame.bots[0].position = Vec3(-300, 0, 0);
+    gGame.bots[0].lastWaypoint = 0;
+    gGame.bots[0].targetWaypoint = 2;
+    gGame.bots[1] = MakingFor(0, c.standing ? MoveStand : MoveRun, 180);
+    gGame.bots[1].targetWaypoint = 2;
+    gGame.bots[1].position = c.standing ? Vec3(0, 0, 0) : Vec3(300, 0, 0);
+    gGame.bots[1].lastWaypoint = c.standing ? 0 : 1;
+    int overlapping = 0, tick = 0;
+    for (; tick < 600 && (gGame.bots[0].lastWaypoint != 1 || (!c.standing && gGame.bots[1].lastWaypoint != 0)); ++tick) {
+      MoveBot(0);
+      MoveBot(1);
+      const Vec3 d = gGame.bots[0].position - gGame.bots[1].position;
+      overlapping += std::fabs(d.x) < 34 && std::fabs(d.z) < 34;
+    }
+    EXPECT_EQ(overlapping, 0) << c.what;
+    EXPECT_EQ(gGame.bots[0].lastWaypoint, 1) << c.what;
+    if (!c.standing) {
+      EXPECT_EQ(gGame.bots[1].lastWaypoint, 0) << c.what;
+    }
+    EXPECT_LT(tick, c.door ? 500 : 200) << c.what;  // a 150 ticks' run; through the door, a wait
+  }
+}
+
 TEST_F(Bots, ArrivalIsInclusiveAtThirtyUnitsWhateverTheHeight) {
   MakeGraph({Vec3(0, 0, 0), Vec3(100, 0, 0), Vec3(200, 0, 0)}, {{0, 1}, {1, 2}});
   struct Case {
@@ -234,6 +278,7 @@ TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickThenTurnsRoundOnTheSpotAndLeav
   ASSERT_TRUE(builder.LoadInto(&gGame.level));
   MakeGraph({Vec3(-200, 0, 0), Vec3(300, 0, 0), Vec3(300, 0, 500), Vec3(300, 0, -500)}, {});
   for (int g = 0; g < 4; ++g) gGame.routes.nextHop[0][g] = 0;
+  gGame.bots[1].position = Vec3(0, 1000, 0);  // out of the way
   Bot& bot = gGame.bots[0];
   bot.position = Vec3(22, 0, 0);  // touching the wall
   bot.heading = 360;
