@@ -234,14 +234,20 @@ void TimedRenderFrame() {
   RenderFrame();
 }
 
-// The level alone, as the frame draws it (culling, view, frustum, level), then the swap.
-void LevelOnlyFrame() {
+// What the frame sets up before the level: back faces culled, buffers cleared, the camera's
+// view and its frustum.
+void StartLevelView() {
   glEnable(GL_CULL_FACE);
   glCullFace(GL_FRONT);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   gGame.camera.Look();
   gGame.frustum.CalculateFrustum();
+}
+
+// The level alone, as the frame draws it (culling, view, frustum, level), then the swap.
+void LevelOnlyFrame() {
+  StartLevelView();
   gGame.level.RenderLevel(gGame.camera.Position());
   glDisable(GL_CULL_FACE);
   platform::Current().SwapBuffers();
@@ -359,12 +365,7 @@ void ReportOverdraw(const char* name) {
 // the ones shaded.
 void LevelFragments(double* rasterised, double* shaded) {
   const double screen = 1024.0 * 768;
-  glEnable(GL_CULL_FACE);
-  glCullFace(GL_FRONT);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glLoadIdentity();
-  gGame.camera.Look();
-  gGame.frustum.CalculateFrustum();
+  StartLevelView();
   const Vec3 eye = gGame.camera.Position();
   *shaded = CountFragments([eye] { gGame.level.RenderLevel(eye); }) / screen;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
