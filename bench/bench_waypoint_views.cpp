@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
   // KORVALIS_VIEWS_ONE_BAND=1: a texture pair's faces gathered across all distances, for
   // comparing the pictures of both orders in one build.
   if (const char* oneBand = std::getenv("KORVALIS_VIEWS_ONE_BAND")) gGame.level.distanceBands = std::atoi(oneBand) == 0;
+  // KORVALIS_VIEWS_FACE_CULLING=0: faces out of view or facing away left to the GL, for
+  // comparing the pictures with and without leaving them out in one build.
+  if (const char* culling = std::getenv("KORVALIS_VIEWS_FACE_CULLING"))
+    gGame.level.cullFacesApart = std::atoi(culling) != 0;
   FILE* out = argc > 1 ? std::fopen(argv[1], "w") : stdout;
   if (!out) return 1;
   int views = 0;

@@ -53,8 +53,9 @@ class CharacterModel {
   // weapon hung on the character.
   bool WeaponMuzzle(Vec3* point) const;
 
-  // true: each mesh's blended frame goes to the GL as one indexed array draw; false: vertex
-  // by vertex between glBegin and glEnd (kept for comparing pictures). Same picture either way.
+  // true: each mesh's blended frame goes to the GL as one indexed array draw, a black fog
+  // folded into its vertex colours; false: vertex by vertex between glBegin and glEnd, fogged
+  // by the GL (kept for comparing pictures). The same picture either way, within 1/255.
   bool arrayDrawing = true;
   // true: a character wholly outside the view sends no triangles (false: kept for comparing).
   bool viewCulling = true;
@@ -76,6 +77,12 @@ class CharacterModel {
   void LeaveLastTexCoord(const Md3Mesh& mesh);
   // Whether the sphere of reach_ around the current origin lies wholly outside the view.
   bool OutsideView() const;
+  // Around DrawLinked: with a black GL fog on, turn it off and fog the array draws' vertex
+  // colours instead; End puts the fog and the current colour back.
+  void BeginFogInColours();
+  void EndFogInColours();
+  // The GL's fog factor (fogMode_) at eye depth `depth`.
+  float FogFactor(float depth) const;
 
   bool slowMotion_ = false;  // clips play at a twentieth of their rate
   // Distance from the lower body's origin that no vertex of the joined parts passes in any
@@ -85,4 +92,13 @@ class CharacterModel {
   // Scratch for the array draw: one mesh's blended frame and its triangles' vertex indices.
   std::vector<Vec3> blended_;
   std::vector<uint32_t> indices_;
+  // The fog folded into vertex colours while drawing (BeginFogInColours): its mode and
+  // parameters, the current colour it scales, the model-view row giving a vertex's eye z for
+  // the model being drawn, and the scratch colours (RGBA per vertex).
+  bool fogInColours_ = false;
+  int fogMode_ = 0;
+  float fogDensity_ = 1, fogStart_ = 0, fogEnd_ = 1;
+  float fogFreeColour_[4] = {1, 1, 1, 1};
+  float eyeDepthRow_[4] = {0, 0, 1, 0};
+  std::vector<float> colours_;
 };

@@ -190,6 +190,7 @@ class Level {
   void RenderFace(int faceIndex);
   int facesDrawnLastFrame = 0;  // faces drawn by the last RenderLevel (statistics)
   int facesFoggedLastFrame = 0;  // faces it left undrawn, wholly beyond the fog (statistics)
+  int facesCulledLastFrame = 0;  // faces it left undrawn, out of view or facing away (statistics)
   int facesMagnifiedLastFrame = 0;  // faces it drew with a texture twin (statistics)
   int stagePassesLastFrame = 0;  // draw passes of faces drawn stage by stage (statistics)
   // true: stages that multiply or add over an opaque stage are drawn in its pass on texture
@@ -207,6 +208,10 @@ class Level {
   // true: faces wholly beyond the depth where black fog blackens everything (FogHidingDepth)
   // are left undrawn; false draws them. Both give the same picture.
   bool skipFoggedFaces = true;
+  // true: faces of the visible leaves wholly outside the view frustum, or whose every triangle
+  // faces the side the GL culls, are left out before drawing; false leaves that to the GL.
+  // Both give the same picture.
+  bool cullFacesApart = true;
   // true: the brush models' faces that are not drawn stage by stage go before the world's
   // opaque faces, so the depth test turns away the world's pixels they hide before shading;
   // false: after them. Both give the same picture; false is kept for comparing the two.
@@ -339,6 +344,9 @@ class Level {
   std::vector<uint32_t> skyIndices_, blendedIndices_;
   void BindTexturesOf(const BspFace& face);  // surface texture on unit 0, lightmap on 1
   bool WhollyBeyond(const FaceGeometry& face, const float modelView[16], float depth) const;
+  // Leaves out of visibleFaces_ the faces out of view or facing away (with cullFacesApart)
+  // and those wholly beyond `fogDepth` (face_culling.cpp).
+  void CullVisibleFaces(float fogDepth);
   bool AnyFogVolume() const;  // whether fog volumes are laid over the faces (DrawFogVolumes)
   int32_t lastListedFace_ = -1;              // the leaves' last face this frame, drawn or not
   // Per texture slot, the twin without mip levels (0: none) and its size in texels.

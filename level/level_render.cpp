@@ -4,7 +4,8 @@
 // texture on unit 0 and lightmap on unit 1 in one pass. Faces without a lightmap page take
 // their vertex colours in its place; alpha-tested and two-sided faces set their look
 // (face_looks.h). Faces wholly beyond the depth where black fog leaves nothing
-// (fog_depth.cpp) are not drawn, unless a sky or a fog volume would show in their place.
+// (fog_depth.cpp) are not drawn, unless a sky or a fog volume would show in their place, nor
+// are faces out of view or facing away (face_culling.cpp).
 // Parse checked every index this file follows, so nothing here is re-checked per frame.
 #include <GL/gl.h>
 
@@ -59,6 +60,7 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   facesDrawnLastFrame = 0;
   stagePassesLastFrame = 0;
   facesFoggedLastFrame = 0;
+  facesCulledLastFrame = 0;
   facesMagnifiedLastFrame = 0;
   if (nodes.empty() || leaves.empty() || vertices.empty()) return;
 
@@ -114,17 +116,7 @@ void Level::RenderLevel(Vec3 cameraPosition) {
   // those would show where a face is missing.
   const float fogDepth = skipFoggedFaces && skyFaces_.empty() && !AnyFogVolume()
                              ? FogHidingDepth() : std::numeric_limits<float>::infinity();
-  if (fogDepth < std::numeric_limits<float>::infinity()) {
-    float modelView[16] = {};
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-    size_t kept = 0;
-    for (int32_t f : visibleFaces_)
-      if (WhollyBeyond(faceGeometry[f], modelView, fogDepth))
-        ++facesFoggedLastFrame;
-      else
-        visibleFaces_[kept++] = f;
-    visibleFaces_.resize(kept);
-  }
+  CullVisibleFaces(fogDepth);
 
   if (!skyFaces_.empty() && clouds.staged >= 0) DrawCloudDome(cameraPosition);
   // Doors, lifts and platforms mostly stand in front of the world's faces: drawn first, they

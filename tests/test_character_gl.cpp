@@ -8,6 +8,7 @@
 #include <GL/glext.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -417,6 +418,61 @@ TEST_F(CharacterGL, ArraysDrawTheSamePictureAsVertexByVertex) {
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   gGame.multitexture.clientActiveTexture(GL_TEXTURE0_ARB);
   glDisableClientState(GL_COLOR_ARRAY);
+  glDisable(GL_FOG);
+}
+
+// A black fog drawn as arrays goes into the vertex colours: the picture of the GL's own fog
+// within 1/255, and the fog and the current colour left as they were. A coloured fog stays
+// the GL's (folded in, the figure would darken instead of taking the fog's colour).
+TEST_F(CharacterGL, ABlackFogInTheColoursGivesTheGLFogsPicture) {
+  REQUIRE_GL(ctx);
+  const fs::path game(KORVALIS_GAME_DIR);
+  const bool generated = fs::exists(game / "fidget/fidget_head.md3");
+  CharacterModel character;
+  ASSERT_TRUE(Load(&character, generated ? game : dir, "fidget"));
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glFrustum(-0.5, 0.5, -0.5, 0.5, 1, 1000);
+  glMatrixMode(GL_MODELVIEW);
+  glEnable(GL_TEXTURE_2D);
+  struct FogCase { GLint mode; float density, red; } cases[] = {{GL_EXP2, 0.004f, 0}, {GL_EXP, 0.003f, 0}, {GL_EXP2, 0.004f, 0.8f}};
+  for (const FogCase& fog : cases) {
+    glFogi(GL_FOG_MODE, fog.mode);
+    glFogf(GL_FOG_DENSITY, fog.density);
+    const float fogColour[4] = {fog.red, 0, 0, 1};
+    glFogfv(GL_FOG_COLOR, fogColour);
+    for (const float distance : {60.0f, 200.0f}) {
+      SCOPED_TRACE(std::to_string(fog.mode) + " red " + std::to_string(fog.red) + " at " + std::to_string(distance));
+      std::vector<uint8_t> pictures[2];
+      for (const bool arrays : {false, true}) {
+        CharacterModel copy = character;
+        copy.arrayDrawing = arrays;
+        glClearColor(0.2f, 0.3f, 0.4f, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST), glEnable(GL_CULL_FACE), glCullFace(GL_FRONT), glEnable(GL_FOG);
+        glColor4f(0.9f, 0.7f, 1, 1);
+        glLoadIdentity();
+        glTranslatef(0, -10, -distance);
+        glScalef(1.5f, 1.5f, 1.5f);
+        copy.DrawCharacter();
+        pictures[arrays] = ctx.ReadPixels();
+        float colour[4];
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        EXPECT_TRUE(glIsEnabled(GL_FOG));
+        EXPECT_EQ(colour[0], 0.9f);
+        EXPECT_EQ(colour[1], 0.7f);
+      }
+      size_t drawn = 0, worst = 0;
+      for (size_t k = 0; k < pictures[0].size(); k += 4) {
+        drawn += pictures[0][k] != 51 || pictures[0][k + 1] != 76 || pictures[0][k + 2] != 102;
+        for (size_t ch = k; ch < k + 3; ++ch)
+          worst = std::max(worst, static_cast<size_t>(std::abs(int(pictures[0][ch]) - int(pictures[1][ch]))));
+      }
+      EXPECT_GT(drawn, 50u);
+      EXPECT_LE(worst, 1u);
+    }
+  }
+  glFogfv(GL_FOG_COLOR, std::array<float, 4>{0, 0, 0, 0}.data());
   glDisable(GL_FOG);
 }
 

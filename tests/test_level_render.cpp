@@ -179,6 +179,66 @@ TEST_F(LevelRender, CullsByClusterAndFrustumAndDrawsSharedFacesOnce) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// Faces of a visible leaf that give no pixel are left out before drawing: one wholly outside
+// the view, one whose triangles all face the side the GL culls (unless its material is seen
+// from both sides, or the GL culls nothing). The picture is the one the GL gives drawing them.
+TEST_F(LevelRender, LeavesOutFacesOutOfViewOrFacingAway) {
+  REQUIRE_GL(gl);
+  glEnable(GL_DEPTH_TEST);
+  BspFileData file = FourLeaves();
+  file.clusterCount = 0;
+  file.visibility.clear();
+  file.textures.resize(2);
+  for (BspVertex& v : file.vertices) v.color[0] = v.color[1] = v.color[2] = v.color[3] = 255;
+  // Faces 1 and 2 side by side 50 units ahead, 2 wound the other way round; face 3 in view
+  // of no frustum but listed by the leaf in view.
+  for (int k = 4; k < 16; ++k) file.vertices[k].position[0] *= 4, file.vertices[k].position[2] *= 4;
+  for (int k = 0; k < 4; ++k) {
+    file.vertices[4 + k].position[0] -= 12;
+    file.vertices[8 + k].position[0] += 12;
+    file.vertices[8 + k].position[1] = 50;
+    file.vertices[12 + k].position[0] += 300;
+    file.vertices[12 + k].position[1] = 50;
+  }
+  std::reverse(file.vertices.begin() + 8, file.vertices.begin() + 12);
+  file.faces[2].textureIndex = 1;
+  file.leafFaces = {1, 2, 3};
+  file.leaves[1].firstLeafFace = 0;
+  file.leaves[1].leafFaceCount = 3;
+  file.leaves[2].leafFaceCount = file.leaves[3].leafFaceCount = 0;
+  file.leaves[2].firstLeafFace = file.leaves[3].firstLeafFace = 0;
+  Level level = ParsedLevel(file);
+  level.materials.resize(2);
+  const struct {
+    bool culling, twoSided;
+    GLenum side;
+    int drawn, culled;
+  } cases[] = {{false, false, GL_FRONT, 2, 1}, {true, false, GL_FRONT, 1, 2}, {true, false, GL_BACK, 1, 2},
+               {true, true, GL_FRONT, 2, 1}};
+  for (const auto& c : cases) {
+    if (c.culling) glEnable(GL_CULL_FACE); else glDisable(GL_CULL_FACE);
+    glCullFace(c.side);
+    level.materials[0].twoSided = level.materials[1].twoSided = c.twoSided;
+    std::vector<uint8_t> pictures[2];
+    for (bool apart : {false, true}) {
+      level.cullFacesApart = apart;
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      level.RenderLevel(Vec3(0, 0, 0));
+      pictures[apart] = gl.ReadPixels();
+      EXPECT_EQ(level.facesDrawnLastFrame, apart ? c.drawn : 3) << c.culling << c.side << c.twoSided;
+      EXPECT_EQ(level.facesCulledLastFrame, apart ? c.culled : 0) << c.culling << c.side << c.twoSided;
+    }
+    EXPECT_TRUE(pictures[0] == pictures[1]) << c.culling << c.side << c.twoSided;
+    int lit = 0;
+    for (size_t i = 0; i < pictures[1].size(); i += 4) lit += pictures[1][i] == 255;
+    EXPECT_GT(lit, 80 * c.drawn) << c.culling << c.side << c.twoSided;  // about 100 pixels a face
+    EXPECT_LT(lit, 120 * c.drawn) << c.culling << c.side << c.twoSided;
+  }
+  glDisable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST_F(LevelRender, ModulatesSurfaceByLightmap) {
   REQUIRE_GL(gl);
   glDisable(GL_DEPTH_TEST);
