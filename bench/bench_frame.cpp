@@ -472,6 +472,10 @@ void RunOtherLevel(const char* label, const std::string& levelName, std::vector<
               gGame.level.faces.size(), gGame.level.collisionSurfaces.size(), gGame.level.leaves.size(), rounds);
   PrintCases(cases, 1);
   PrintLevelFragments(views, false);
+  if (std::getenv("KORVALIS_BENCH_OVERDRAW")) {
+    std::printf("  the level alone, where its fragments go\n");
+    for (const BenchView& v : views) PlaceCamera(v), UseFastPaths(true), ReportOverdraw(v.name);
+  }
   // The level alone with the brush models drawn before the world's faces and after them: the
   // same picture?
   int same = 0;
