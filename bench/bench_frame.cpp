@@ -34,6 +34,8 @@
 #include "app/game.h"
 #include "bench/bench_gl.h"
 #include "bots/bot.h"
+#include "bots/waypoint_data.h"
+#include "bots/waypoints.h"
 #include "combat/effects.h"
 #include "core/game_state.h"
 #include "core/random.h"
@@ -236,6 +238,23 @@ void MoveBotsBehind() {
     bot.position = Ahead(-300.0f, i == 0 ? -40.0f : 40.0f);
     bot.previousPosition = bot.position;
   }
+}
+
+// A view from a waypoint (at eye height) toward another that the level hides from it (the
+// eye's cluster sees none of the leaves the figures there reach), the bots standing there;
+// false where the level has no such pair.
+bool FindViewBehindWalls(BenchView* view, Vec3* bots) {
+  const float r = gGame.characters[0].Reach() * 1.5f + 25;  // the figure's reach, both bots
+  for (int a = 0; a < BuiltInWaypointCount; ++a)
+    for (int b = 0; b < BuiltInWaypointCount; ++b) {
+      const Vec3 eye = WaypointPosition(a) + Vec3(0, 20, 0), at = WaypointPosition(b);
+      const float mins[3] = {at.x - r, at.y - r, at.z - r}, maxs[3] = {at.x + r, at.y + r, at.z + r};
+      if (Magnitude(at - eye) > 900 || gGame.level.BoxSeenFrom(eye, mins, maxs)) continue;
+      *view = {"behind walls", eye, at};
+      *bots = at;
+      return true;
+    }
+  return false;
 }
 
 void TimedRenderFrame() {
@@ -454,6 +473,10 @@ void RunOtherLevel(const char* label, const std::string& levelName, std::vector<
               gGame.level.faces.size(), gGame.level.collisionSurfaces.size(), gGame.level.leaves.size(), rounds);
   PrintCases(cases, 1);
   PrintLevelFragments(views, false);
+  if (std::getenv("KORVALIS_BENCH_OVERDRAW")) {
+    std::printf("  the level alone, where its fragments go\n");
+    for (const BenchView& v : views) PlaceCamera(v), UseFastPaths(true), ReportOverdraw(v.name);
+  }
   // The level alone with the brush models drawn before the world's faces and after them: the
   // same picture?
   int same = 0;
@@ -506,6 +529,20 @@ int main() {
                      LevelOnlyFrame});
     cases.push_back({"  two characters alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
                      CharactersOnlyFrame});
+  }
+  // Both bots where the level hides them from the eye, though in the view: the figures
+  // should cost nothing.
+  BenchView hiddenView;
+  Vec3 hiddenAt;
+  if (FindViewBehindWalls(&hiddenView, &hiddenAt)) {
+    auto place = [hiddenView, hiddenAt] {
+      SetScene(hiddenView), UseFastPaths(true), gGame.hudOn = true;
+      for (int i = 0; i < BotCount; ++i)
+        gGame.bots[i].position = gGame.bots[i].previousPosition = hiddenAt + Vec3(i == 0 ? -20.0f : 20.0f, 0, 0);
+    };
+    cases.push_back({"behind walls, the bots there", place, TimedRenderFrame});
+    cases.push_back({"  the bots behind the eye", [hiddenView] {
+                       SetScene(hiddenView), UseFastPaths(true), gGame.hudOn = true, MoveBotsBehind(); }, TimedRenderFrame});
   }
   // For profiling: KORVALIS_BENCH_ONLY keeps the cases whose view or name holds the text.
   if (const char* only = std::getenv("KORVALIS_BENCH_ONLY")) {

@@ -50,6 +50,11 @@ void DrawBotInfoPanel();
 // facing of a heading with the vertical part of the steering direction.
 float TurnToward(float heading, float desired, float step);
 Vec3 FacingFromHeading(float heading, float verticalPart);
+// The share of its speed a bot moves at while its heading is off the desired one: the cosine
+// of the angle between them, none from 90 degrees on. A bot that must turn round turns on the
+// spot instead of running a wide arc off its link into whatever stands beside it, and slows
+// into sharp corners.
+float TurningSpeedShare(float heading, float desired);
 constexpr float BotTurnStep = 5.0f;          // degrees per tick
 constexpr float BotArrivalRadius = 30.0f;    // on x and on z, inclusive; height ignored
 
@@ -57,6 +62,11 @@ constexpr float BotArrivalRadius = 30.0f;    // on x and on z, inclusive; height
 // links and never fall). A bot with no floor close under its soles falls at the player's fall
 // speed (256 units a second, 85 game ticks a second), the steering still carrying it across.
 constexpr float BotFallStep = 256.0f / 85.0f;  // units per tick
+// The body moved from `start` toward `end` up to what stops it, and what is left of the move
+// slid on from there along the faces it met (two in a corner). Unlike the tracer's slide,
+// which starts again from `start` and drops the part of the move made before the contact, a
+// body that meets a wall late in its step keeps most of its way along it.
+Vec3 BodySlide(Level& level, Vec3 start, Vec3 end);
 // Whether a floor is close enough under the body at `centre` to hold it up.
 bool BodyOnFloor(Level& level, Vec3 centre);
 // One tick: `speed` along `facing` with the slide; falling, only across and down, then down

@@ -19,6 +19,7 @@ namespace {
 constexpr float ArrivalRadius = BotArrivalRadius;
 constexpr float TurnStep = BotTurnStep;
 constexpr float TurnDeadZone = 3.0f;       // snap to the desired heading within this
+constexpr float TurnOnTheSpot = 90.0f;     // degrees off the way from which a bot stops to turn
 constexpr float ShotIntervalMs = 1000.0f;  // between shot opportunities
 constexpr float AimDrop = 32.0f;           // aim below the player's eye
 constexpr int StuckLimit = 30;             // stuck ticks in a row before re-planning
@@ -67,6 +68,13 @@ int RandomWaypoint(int index) {
 }
 
 int MovingMode() { return gGame.botsRun ? MoveRun : MoveWalk; }
+
+// Whether the bot stands within the arrival square of waypoint w.
+bool AtWaypoint(const Bot& bot, int w) {
+  if (w < 0 || w >= gGame.waypoints.count) return false;
+  const Vec3 p = WaypointPosition(w);
+  return std::fabs(p.x - bot.position.x) <= ArrivalRadius && std::fabs(p.z - bot.position.z) <= ArrivalRadius;
+}
 
 // Whether a bot at waypoint `from` may take `goal`: its route reaches it, and it is no dead
 // end (a pit with no way back) unless the bot is in that dead end already.
@@ -173,8 +181,10 @@ void WatchProgress(int index) {
 }
 
 // A bot that made no progress for too long heads for the nearest waypoint it can see, or
-// for a random goal when that is where it was going anyway. Retried every stuck tick. On a
-// generated graph it re-plans instead, once every StuckLimit ticks while it stays stuck.
+// for a random goal when that is where it was going anyway; on a generated graph it re-plans
+// instead. Either way once every StuckLimit ticks while it stays stuck: re-planned on every
+// tick, a bot pressed to a wall would turn a step toward one new target and a step back
+// toward the next, and stand there until a draw happened to lead away.
 // Progress is the travel cost of the move (per axis truncated) with the move scaled to a
 // running bot's step: a running bot is stuck at a progress of 1 or less, and a walking bot
 // (1 unit a tick) or any bot in slow motion is judged the same way for the distance it was
@@ -195,6 +205,7 @@ void Unstick(int index, float asked) {
       bot.moveDirection = NormalizeOrZero(WaypointPosition(w) - bot.position);
       bot.steerMode = SteerAtWaypoint;
     }
+    bot.stuckTicks = 0;
   } else if (stuck) {
     ++bot.stuckTicks;
   } else {
@@ -223,6 +234,12 @@ float TurnToward(float heading, float desired, float step) {
   return heading;
 }
 
+float TurningSpeedShare(float heading, float desired) {
+  float off = std::fabs(heading - desired);
+  if (off > 180.0f) off = 360.0f - off;
+  return off >= TurnOnTheSpot ? 0.0f : std::cos(off * DegreesToRadians);
+}
+
 Vec3 FacingFromHeading(float heading, float verticalPart) {
   const float a = (360.0f - heading) * DegreesToRadians;
   return Vec3(std::cos(a), verticalPart, std::sin(a));
@@ -245,8 +262,13 @@ void SetGoal(int index, int goal) {
     bot.moveMode = MovingMode();
     bot.legsAnimationDirty = true;
   }
-  // The next hop is taken from the waypoint the bot was walking to, not from where it is.
-  bot.targetWaypoint = NextHop(bot.targetWaypoint, goal);
+  // A bot at the waypoint it was walking to, or still at the one it left, goes on from there.
+  // Anywhere else (along a link, or off the graph where it stood to shoot) it first walks to
+  // the waypoint it was making for: the next hop past it may lie behind a wall or a corner.
+  if (AtWaypoint(bot, bot.targetWaypoint))
+    bot.targetWaypoint = NextHop(bot.targetWaypoint, goal);
+  else if (AtWaypoint(bot, bot.lastWaypoint))
+    bot.targetWaypoint = NextHop(bot.lastWaypoint, goal);
   bot.moveDirection = NormalizeOrZero(WaypointPosition(bot.targetWaypoint) - bot.position);
   bot.steerMode = SteerAtWaypoint;
 }
@@ -371,6 +393,7 @@ void MoveBot(int index) {
   const bool moving = (bot.moveMode == MoveWalk || bot.moveMode == MoveRun) && !link.stand;
   if (moving || bot.falling) {
     float speed = !moving ? 0 : bot.moveMode == MoveWalk ? bot.walkSpeed : bot.runSpeed;
+    speed *= TurningSpeedShare(bot.heading, bot.desiredHeading);
     if (gGame.slowMotion) speed /= SlowMotionDivisor;
     asked = speed;
     bot.previousPosition = bot.position;
@@ -385,10 +408,11 @@ void MoveBot(int index) {
       bot.position = BodyStep(gGame.level, bot.previousPosition, bot.facing, speed, bot.falling,
                               BotFallStep / (gGame.slowMotion ? SlowMotionDivisor : 1.0f));
     } else {
-      bot.position = MoveWithSlide(bot.previousPosition, bot.position + bot.facing * speed);
+      bot.position = BodySlide(gGame.level, bot.previousPosition, bot.position + bot.facing * speed);
     }
   }
-  if (bot.moveMode != MoveStand && !link.stand) {
+  // A bot turning on the spot has not been asked to move: it is not stuck.
+  if (bot.moveMode != MoveStand && !link.stand && (asked > 0 || bot.falling)) {
     Unstick(index, asked);
     if (generated && !link.onLink) WatchProgress(index);
   }

@@ -1,6 +1,7 @@
-// A bot's body on a level with a generated graph: whether a floor is under it, and one tick of
-// its step, which falls where no floor holds it up. The game's movement step and the graph
-// builder's trial walks share it, so a link walked in a trial is walked alike in the game.
+// A bot's body: its slide along what stops it (on every level), and on a level with a
+// generated graph whether a floor is under it and one tick of its step, which falls where no
+// floor holds it up. The game's movement step and the graph builder's trial walks share it,
+// so a link walked in a trial is walked alike in the game.
 // The game's bots also keep their footing: they never step off an edge that drops them
 // below where they are going.
 #include "bots/bot.h"
@@ -17,6 +18,11 @@ constexpr float DeepestFall = 8192;
 
 // A floor face under a body: steeper ones are walls.
 constexpr float FloorNormal = 0.7f;
+// Faces a slide meets in one tick: a wall, then a second one in a corner or the floor.
+constexpr int SlidePasses = 3;
+// A slide keeps this far off the face it runs along: moving exactly along it, the tracer would
+// count a box touching it within its epsilon as stopped again at once.
+constexpr float SlideClearance = 2 * TraceEpsilon;
 
 // The move, stopped and slid along what it meets; walking (`climb`), a step up to the player's
 // StepHeight (a stair, the edge of a lift or a pad) is climbed as the player climbs it: the
@@ -34,11 +40,32 @@ Vec3 SlideMove(Level& level, Vec3 start, Vec3 end, bool climb) {
         return down.end;
     }
   }
-  r = level.TraceSlide(start, end, BodyExtents);
-  return r.end;
+  return BodySlide(level, start, end);
 }
 
 }  // namespace
+
+Vec3 BodySlide(Level& level, Vec3 start, Vec3 end) {
+  Vec3 from = start, to = end;
+  Vec3 met[SlidePasses];
+  for (int pass = 0; pass < SlidePasses; ++pass) {
+    const TraceResult r = level.Trace(from, to, BodyExtents);
+    if (r.fraction == 1.0f) return r.end;
+    // Up to the contact, then on with what is left of the move along the face met, and
+    // along every face met before it this tick (into a corner's crease, never back in).
+    met[pass] = r.normal;
+    Vec3 rest = (to - from) * (1.0f - r.fraction);
+    for (int k = pass; k >= 0; --k) {
+      const float into = Dot(met[k], rest);
+      if (into < 0) rest = rest - met[k] * (into - SlideClearance);
+    }
+    for (int k = 0; k < pass; ++k)
+      if (Dot(met[k], rest) < -1e-4f) return r.end;  // wedged between faces
+    from = r.end;
+    to = from + rest;
+  }
+  return from;
+}
 
 bool BodyOnFloor(Level& level, Vec3 centre) {
   const TraceResult down = level.Trace(centre, centre - Vec3(0, FloorReach, 0), BodyExtents);

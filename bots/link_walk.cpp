@@ -93,15 +93,18 @@ bool WalkReaches(Level& level, Vec3 from, Vec3 to, float speed, long* ticks) {
       break;
     }
     const Vec3 direction = NormalizeOrZero(to - position);
-    heading = TurnToward(heading, HeadingFromDirection(direction.x, direction.z), BotTurnStep);
+    const float desired = HeadingFromDirection(direction.x, direction.z);
+    heading = TurnToward(heading, desired, BotTurnStep);
     const Vec3 facing = FacingFromHeading(heading, direction.y);
+    const float pace = speed * TurningSpeedShare(heading, desired);
     const Vec3 previous = position;
     // On its feet the walk keeps its footing as the game's bots do: it never steps off an
     // edge that drops it further below the target than a floor's reach.
-    position = falling ? BodyStep(level, previous, facing, speed, true, BotFallStep)
-                       : BodyStepKeepingFooting(level, previous, facing, direction, speed, to.y - BotDropAllowance);
+    position = falling ? BodyStep(level, previous, facing, pace, true, BotFallStep)
+                       : BodyStepKeepingFooting(level, previous, facing, direction, pace, to.y - BotDropAllowance);
     const float moved = Magnitude(position - previous);
-    stuckTicks = moved <= Magnitude(facing * speed) * WalkStuckShare ? stuckTicks + 1 : 0;
+    // Turning on the spot is not being stuck.
+    if (pace > 0 || falling) stuckTicks = moved <= Magnitude(facing * pace) * WalkStuckShare ? stuckTicks + 1 : 0;
     if (stuckTicks >= StuckLimit) break;
     // The floor is looked for every tick in the air, every FloorCheckEvery units on it.
     sinceFloorCheck += moved;

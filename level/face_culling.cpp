@@ -7,6 +7,7 @@
 // would draw a pixel of is never left out: the picture is the same.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -100,8 +101,8 @@ void Level::CullVisibleFaces(float fogDepth) {
       float maxs[3] = {mins[0], mins[1], mins[2]};
       for (int k = 1; k < face.vertexCount; ++k)
         for (int a = 0; a < 3; ++a) {
-          mins[a] = std::fmin(mins[a], v[k].position[a]);
-          maxs[a] = std::fmax(maxs[a], v[k].position[a]);
+          mins[a] = std::min(mins[a], v[k].position[a]);
+          maxs[a] = std::max(maxs[a], v[k].position[a]);
         }
       // A unit's margin: the frustum's planes are rounded, and a face lying along one may
       // still light a row of pixels.

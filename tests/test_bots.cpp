@@ -3,6 +3,7 @@
 // the information panel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "combat/shots.h"
 #include "core/game_state.h"
 #include "core/random.h"
+#include "level/trace.h"
 #include "support/fake_platform.h"
 #include "support/level_builder.h"
 #include "support/small_graphs.h"
@@ -127,6 +129,60 @@ TEST_F(Bots, TurningTakesTheShortWayAndSnapsWithinThreeDegrees) {
   }
 }
 
+TEST_F(Bots, AMoveIntoAWallGoesUpToItAndSlidesOnFromThereIntoTheCorner) {
+  // Walls facing -x (x >= 100) and -z (z >= 100): the box (half-width 17) stops 0.03 short.
+  LevelBuilder builder;
+  builder.AddWorldBox(Vec3(100, -500, -500), Vec3(200, 500, 500));
+  builder.AddWorldBox(Vec3(-500, -500, 100), Vec3(100, 500, 200));
+  ASSERT_TRUE(builder.LoadInto(&gGame.level));
+  const float stop = 100 - 17 - TraceEpsilon;
+  struct Case {
+    Vec3 start, end, expected;
+  };
+  const Case cases[] = {
+      {{0, 0, 0}, {30, 0, -20}, {30, 0, -20}},           // free
+      {{80, 0, 0}, {90, 0, 0}, {stop, 0, 0}},            // head-on: up to the wall
+      {{80, 0, 0}, {84, 0, -4}, {stop, 0, -4}},          // late contact: the way along it kept
+      {{80, 0, 0}, {84, 3, -4}, {stop, 3, -4}},          // and its height
+      {{80, 0, 80}, {90, 0, 90}, {stop, 0, stop}},       // into the corner: stops in it
+      {{80, 0, 40}, {88, 0, 44}, {stop, 0, 44}},         // along the wall toward the corner
+  };
+  for (const Case& c : cases) {
+    const Vec3 end = BodySlide(gGame.level, c.start, c.end);
+    EXPECT_NEAR(end.x, c.expected.x, 0.1f) << c.end.x << "," << c.end.z;
+    EXPECT_NEAR(end.y, c.expected.y, 0.1f) << c.end.x << "," << c.end.z;
+    EXPECT_NEAR(end.z, c.expected.z, 0.1f) << c.end.x << "," << c.end.z;
+    EXPECT_FALSE(gGame.level.Trace(end, end, BodyExtents).allSolid);
+  }
+  // The tracer's own slide drops the way made before the contact and keeps only the rest:
+  // a bot 3 units off a wall, stepping along it at an angle, crept along it at a crawl.
+  EXPECT_LT(MoveWithSlide(Vec3(80, 0, 0), Vec3(84, 0, -4)).z, -0.5f);
+  EXPECT_GT(MoveWithSlide(Vec3(80, 0, 0), Vec3(84, 0, -4)).z, -1.5f);
+}
+
+TEST_F(Bots, BotsSlowIntoCornersAndTurnRoundOnTheSpot) {
+  struct Case {
+    float heading, desired, share;
+  };
+  const Case cases[] = {{10, 10, 1},  {0, 60, 0.5f}, {350, 20, 0.8660254f}, {60, 0, 0.5f},
+                        {0, 89, 0.0174524f}, {45, 135, 0}, {100, 190, 0}, {100, 280, 0}};
+  for (const Case& c : cases)
+    EXPECT_NEAR(TurningSpeedShare(c.heading, c.desired), c.share, 1e-4) << c.heading << " -> " << c.desired;
+  // A running bot sent back the way it came turns on the spot, then runs: it never strays
+  // from the line back (a turn at full speed swings it about 90 units off to one side).
+  MakeGraph({Vec3(0, 0, 0), Vec3(-400, 0, 0)}, {{0, 1}});
+  Bot& bot = gGame.bots[0];
+  bot = MakingFor(1, MoveRun, 360);
+  bot.lastWaypoint = 0;
+  float widest = 0;
+  for (int tick = 0; tick < 200 && bot.lastWaypoint != 1; ++tick) {
+    MoveBot(0);
+    widest = std::max(widest, std::fabs(bot.position.z));
+  }
+  EXPECT_EQ(bot.lastWaypoint, 1);
+  EXPECT_LT(widest, 30);
+}
+
 TEST_F(Bots, ArrivalIsInclusiveAtThirtyUnitsWhateverTheHeight) {
   MakeGraph({Vec3(0, 0, 0), Vec3(100, 0, 0), Vec3(200, 0, 0)}, {{0, 1}, {1, 2}});
   struct Case {
@@ -167,7 +223,7 @@ TEST_F(Bots, ArrivalIsInclusiveAtThirtyUnitsWhateverTheHeight) {
   EXPECT_TRUE(std::isfinite(bot.heading) && std::isfinite(bot.facing.y) && std::isfinite(bot.position.z));
 }
 
-TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickAndEveryTickAfter) {
+TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickThenTurnsRoundOnTheSpotAndLeaves) {
   // A wall at x 40..60 between the bot and its target 1; waypoint 0 behind the bot is the
   // nearest one in sight. Its route table sends every goal through 0 itself.
   // Side walls at z = +-18 make a slot the bot cannot slide along.
@@ -194,17 +250,24 @@ TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickAndEveryTickAfter) {
   }
   MoveBot(0);  // the 31st blocked tick re-plans toward the nearest visible waypoint
   EXPECT_EQ(bot.targetWaypoint, 0);
-  EXPECT_EQ(bot.stuckTicks, 30);
-  // Still pressed against the wall while it turns: every tick draws a new random goal.
-  ResetRandom();
-  std::vector<int> expected;
-  for (int k = 0; k < 5; ++k) expected.push_back(RandomInt() % 4);
-  ResetRandom();
-  for (int k = 0; k < 5; ++k) {
+  EXPECT_EQ(bot.goalWaypoint, 1);
+  EXPECT_EQ(bot.stuckTicks, 0);
+  // Waypoint 0 lies behind it: it turns round on the spot (no stuck ticks, no new goal:
+  // re-planned on every tick it would turn back and forth between draws), then runs to 0.
+  int turning = 0;
+  const float pressed = bot.position.x;  // against the wall
+  EXPECT_NEAR(pressed, 23, 0.1f);
+  for (int tick = 0; tick < 100; ++tick) {
     MoveBot(0);
-    EXPECT_EQ(bot.goalWaypoint, expected[k]) << "tick " << 32 + k;
-    EXPECT_EQ(bot.stuckTicks, 30);
+    if (bot.position.x != pressed) break;
+    ++turning;
+    ASSERT_EQ(bot.stuckTicks, 0);
   }
+  EXPECT_EQ(turning, 18);  // 90 of the 180 degrees at 5 a tick; then it moves as it turns
+  int ticks = 0;
+  while (bot.lastWaypoint != 0 && ticks++ < 200) MoveBot(0);
+  EXPECT_EQ(bot.lastWaypoint, 0);
+  EXPECT_EQ(bot.goalWaypoint, 1);
 
   // Progress is judged against the distance asked for: walking (1 unit a tick) and running
   // in slow motion (0.2) on open floor are never stuck, nor is running straight along x.
@@ -222,6 +285,29 @@ TEST_F(Bots, BlockedBotReplansOnTheThirtyFirstTickAndEveryTickAfter) {
     EXPECT_NEAR(bot.position.x, pace.distance, 1e-3);
   }
   gGame.slowMotion = false;
+
+  // Still blocked when the nearest visible waypoint is its target: one random goal, the
+  // next one only after another 30 blocked ticks.
+  ASSERT_TRUE(builder.LoadInto(&gGame.level));
+  MakeGraph({Vec3(-200, 0, 0), Vec3(-150, 0, 0)}, {{0, 1}});
+  bot = MakingFor(1, MoveRun, 360);  // 1 is the nearest in sight
+  bot.position = Vec3(22, 0, 0);
+  bot.lastWaypoint = -1;
+  bot.moveDirection = Vec3(1, 0, 0);
+  bot.steerMode = 0;  // keeps pressing east into the wall
+  bot.stuckTicks = 30;
+  ResetRandom();
+  const int first = RandomInt() % 2;
+  RandomInt();
+  ResetRandom();
+  MoveBot(0);
+  EXPECT_EQ(bot.goalWaypoint, first);
+  EXPECT_EQ(bot.stuckTicks, 0);
+  bot.steerMode = 0;
+  bot.moveDirection = Vec3(1, 0, 0);
+  for (int tick = 0; tick < 30; ++tick) MoveBot(0);
+  EXPECT_EQ(bot.stuckTicks, 30);
+  EXPECT_EQ(bot.goalWaypoint, first);
 }
 
 TEST_F(Bots, SearchAttackHuntAndSearchAgain) {
@@ -295,6 +381,7 @@ TEST_F(Bots, SearchAttackHuntAndSearchAgain) {
   bot.goalWaypoint = 1;
   bot.lastWaypoint = 1;
   bot.targetWaypoint = 1;
+  bot.position = WaypointPosition(1);
   UpdateBot(0);
   EXPECT_EQ(bot.state, StateHunt);
   EXPECT_EQ(bot.goalWaypoint, 2);
@@ -361,10 +448,11 @@ TEST_F(Bots, InsertAndDeleteCommandBothBots) {
 
   UpdatePlayerWaypoint(WaypointPosition(29));
   SendBotsToPlayer();
-  // Routes start from the waypoint each bot was walking to: 12 and 25.
+  // Bot 0 stands at 12, the waypoint it was walking to: its route starts there. Bot 1, on
+  // its way to 25 (from 23's place), first gets there.
   EXPECT_EQ(gGame.bots[0].goalWaypoint, 29);
   EXPECT_EQ(gGame.bots[0].targetWaypoint, gGame.routes.nextHop[12][29]);
-  EXPECT_EQ(gGame.bots[1].targetWaypoint, 26);
+  EXPECT_EQ(gGame.bots[1].targetWaypoint, 25);
   EXPECT_EQ(gGame.bots[1].state, StateAttack);
   EXPECT_EQ(gGame.bots[1].steerMode, SteerAtWaypoint);
 }

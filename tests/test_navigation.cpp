@@ -3,6 +3,7 @@
 // built-in one, the default level's graph, and where the bots start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -249,6 +250,35 @@ TEST_F(Navigation, WalkingAndSlowMotionBotsReachTenWaypointsInARow) {
     EXPECT_EQ(reached, 10) << "mode " << mode << (slow ? " in slow motion" : "");
     EXPECT_EQ(gGame.bots[0].stuckTicks, 0);
   }
+}
+
+TEST_F(Navigation, ABotTurningBackInTheNarrowDoorwayLeavesIt) {
+  // The waypoint in the doorway (14 units to spare beside a bot's body): a bot that comes
+  // through from room C and is sent back turns on the spot instead of running its turn into
+  // the door's side, where it stood wedged until it re-planned.
+  GraphBuildReport report;
+  BuildGraph(&report);
+  const int door = NearestWaypoint(Vec3(1104, -19, 620));
+  const int back = NearestWaypoint(Vec3(1007, -19, 334));
+  ASSERT_EQ(gGame.waypoints.links[door][back], 1);
+  Bot& bot = gGame.bots[0];
+  bot = Bot();
+  bot.runSpeed = 4;
+  bot.moveMode = MoveRun;
+  bot.steerMode = SteerAtWaypoint;
+  bot.position = WaypointPosition(door) + Vec3(5, 0, -29);  // just arrived, heading on north
+  bot.heading = 260;
+  bot.lastWaypoint = door;
+  bot.targetWaypoint = back;
+  bot.goalWaypoint = back;
+  int longest = 0, tick = 0;
+  for (; tick < 3 * 85 && bot.lastWaypoint != back; ++tick) {
+    MoveBot(0);
+    longest = std::max(longest, bot.stuckTicks);
+    ASSERT_EQ(bot.targetWaypoint, back) << "re-planned at tick " << tick;
+  }
+  EXPECT_EQ(bot.lastWaypoint, back);
+  EXPECT_LT(longest, 10);
 }
 
 TEST_F(Navigation, RoutesOnAGraphLargerThanTheBuiltInOne) {
