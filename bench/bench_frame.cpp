@@ -34,6 +34,8 @@
 #include "app/game.h"
 #include "bench/bench_gl.h"
 #include "bots/bot.h"
+#include "bots/waypoint_data.h"
+#include "bots/waypoints.h"
 #include "combat/effects.h"
 #include "core/game_state.h"
 #include "core/random.h"
@@ -238,20 +240,43 @@ void MoveBotsBehind() {
   }
 }
 
+// A view from a waypoint (at eye height) toward another that the level hides from it (the
+// eye's cluster sees none of the leaves the figures there reach), the bots standing there;
+// false where the level has no such pair.
+bool FindViewBehindWalls(BenchView* view, Vec3* bots) {
+  const float r = gGame.characters[0].Reach() * 1.5f + 25;  // the figure's reach, both bots
+  for (int a = 0; a < BuiltInWaypointCount; ++a)
+    for (int b = 0; b < BuiltInWaypointCount; ++b) {
+      const Vec3 eye = WaypointPosition(a) + Vec3(0, 20, 0), at = WaypointPosition(b);
+      const float mins[3] = {at.x - r, at.y - r, at.z - r}, maxs[3] = {at.x + r, at.y + r, at.z + r};
+      if (Magnitude(at - eye) > 900 || gGame.level.BoxSeenFrom(eye, mins, maxs)) continue;
+      *view = {"behind walls", eye, at};
+      *bots = at;
+      return true;
+    }
+  return false;
+}
+
 void TimedRenderFrame() {
   gGame.camera.moveStartPosition = gGame.camera.position;
   gGame.camera.moveStartView = gGame.camera.view;
   RenderFrame();
 }
 
-// The level alone, as the frame draws it (culling, view, frustum, level), then the swap.
-void LevelOnlyFrame() {
+// What the frame sets up before the level: back faces culled, buffers cleared, the camera's
+// view and its frustum.
+void StartLevelView() {
   glEnable(GL_CULL_FACE);
   glCullFace(GL_FRONT);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
   gGame.camera.Look();
   gGame.frustum.CalculateFrustum();
+}
+
+// The level alone, as the frame draws it (culling, view, frustum, level), then the swap.
+void LevelOnlyFrame() {
+  StartLevelView();
   gGame.level.RenderLevel(gGame.camera.Position());
   glDisable(GL_CULL_FACE);
   platform::Current().SwapBuffers();
@@ -371,12 +396,7 @@ void ReportOverdraw(const char* name) {
 // the ones shaded.
 void LevelFragments(double* rasterised, double* shaded) {
   const double screen = 1024.0 * 768;
-  glEnable(GL_CULL_FACE);
-  glCullFace(GL_FRONT);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glLoadIdentity();
-  gGame.camera.Look();
-  gGame.frustum.CalculateFrustum();
+  StartLevelView();
   const Vec3 eye = gGame.camera.Position();
   *shaded = CountFragments([eye] { gGame.level.RenderLevel(eye); }) / screen;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -509,6 +529,20 @@ int main() {
                      LevelOnlyFrame});
     cases.push_back({"  two characters alone", [v] { PlaceCamera(v), UseFastPaths(true), gGame.hudOn = true; },
                      CharactersOnlyFrame});
+  }
+  // Both bots where the level hides them from the eye, though in the view: the figures
+  // should cost nothing.
+  BenchView hiddenView;
+  Vec3 hiddenAt;
+  if (FindViewBehindWalls(&hiddenView, &hiddenAt)) {
+    auto place = [hiddenView, hiddenAt] {
+      SetScene(hiddenView), UseFastPaths(true), gGame.hudOn = true;
+      for (int i = 0; i < BotCount; ++i)
+        gGame.bots[i].position = gGame.bots[i].previousPosition = hiddenAt + Vec3(i == 0 ? -20.0f : 20.0f, 0, 0);
+    };
+    cases.push_back({"behind walls, the bots there", place, TimedRenderFrame});
+    cases.push_back({"  the bots behind the eye", [hiddenView] {
+                       SetScene(hiddenView), UseFastPaths(true), gGame.hudOn = true, MoveBotsBehind(); }, TimedRenderFrame});
   }
   // For profiling: KORVALIS_BENCH_ONLY keeps the cases whose view or name holds the text.
   if (const char* only = std::getenv("KORVALIS_BENCH_ONLY")) {

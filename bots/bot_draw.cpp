@@ -87,8 +87,15 @@ void DrawBots() {
     // Seen in or through a fog volume: the whole figure fades to the fog's colour.
     FigureFog fog;
     fog.Begin(gGame.level, gGame.camera.Position(), bot.position);
+    // Standing where the eye's cluster sees nothing, the figure sends no triangles.
+    CharacterModel& character = gGame.characters[i];
+    const Vec3 origin(bot.position.x, bot.position.y - DrawnDrop + onFloor, bot.position.z);
+    const float reach = character.Reach() * DrawnScale + 1;
+    const float mins[3] = {origin.x - reach, origin.y - reach, origin.z - reach};
+    const float maxs[3] = {origin.x + reach, origin.y + reach, origin.z + reach};
+    character.hiddenByLevel = character.Reach() >= 0 && !gGame.level.BoxSeenFrom(gGame.camera.Position(), mins, maxs);
     glPushMatrix();
-    glTranslatef(bot.position.x, bot.position.y - DrawnDrop + onFloor, bot.position.z);
+    glTranslatef(origin.x, origin.y, origin.z);
     glScalef(DrawnScale, DrawnScale, DrawnScale);
     glRotatef(bot.heading, 0, 1, 0);
     // Lit by the level's light grid where it has one (the current colour, white or night
@@ -99,7 +106,8 @@ void DrawBots() {
       glGetFloatv(GL_CURRENT_COLOR, colour);
       glColor4f(colour[0] * light[0], colour[1] * light[1], colour[2] * light[2], colour[3]);
     }
-    gGame.characters[i].DrawCharacter();
+    character.DrawCharacter();
+    character.hiddenByLevel = false;
     if (lit) glColor4fv(colour);
     glPopMatrix();
     fog.End();

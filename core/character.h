@@ -59,6 +59,12 @@ class CharacterModel {
   bool arrayDrawing = true;
   // true: a character wholly outside the view sends no triangles (false: kept for comparing).
   bool viewCulling = true;
+  // Set by the caller before DrawCharacter: the level hides the whole figure (it stands
+  // where the eye's cluster sees nothing), so it sends no triangles, as out of view.
+  bool hiddenByLevel = false;
+  // Distance from the lower body's origin that no vertex passes in any frame, in model
+  // units; negative while unknown.
+  float Reach() const { return reach_; }
 
   Texture textures[MaxCharacterTextures] = {};  // slot k made from textureFiles[k]; 0: none
   std::vector<std::string> textureFiles;        // texture files already loaded, in load order

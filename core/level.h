@@ -186,6 +186,9 @@ class Level {
   // The length of the box's diagonal: no two points of the level lie further apart.
   float BoundsDiagonal() const;
   bool IsClusterVisible(int fromCluster, int testCluster) const;
+  // Whether anything in the box (y up) may be seen from `eye`: false only where the level's
+  // visibility data says no leaf the box reaches is visible from the eye's cluster.
+  bool BoxSeenFrom(Vec3 eye, const float mins[3], const float maxs[3]) const;
   void RenderLevel(Vec3 cameraPosition);
   void RenderFace(int faceIndex);
   int facesDrawnLastFrame = 0;  // faces drawn by the last RenderLevel (statistics)

@@ -11,9 +11,6 @@
 // Small pictures keep each run fast; larger ones take the same code paths.
 constexpr int64_t MaxFuzzPixels = 65536;
 
-using ImageDecoder = bool (*)(const uint8_t*, size_t, ImageData*, std::string*,
-                              const ImageLimits&);
-
 inline int FuzzImageDecoder(ImageDecoder decode, const uint8_t* data, size_t size,
                             bool refusalNamesReason = true) {
   ImageData image;

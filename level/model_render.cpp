@@ -32,6 +32,12 @@ bool Level::BoxReachesVisibleLeaf(int node, const float mins[3], const float max
   return IsClusterVisible(cameraCluster, leaves[-(node + 1)].cluster);
 }
 
+bool Level::BoxSeenFrom(Vec3 eye, const float mins[3], const float maxs[3]) const {
+  if (visibility.empty() || nodes.empty() || leaves.empty()) return true;
+  const int eyeCluster = leaves[FindLeaf(eye)].cluster;
+  return eyeCluster < 0 || BoxReachesVisibleLeaf(0, mins, maxs, eyeCluster);
+}
+
 void Level::RenderModels(Vec3 cameraPosition, bool plainFaces, bool stagedFaces) {
   if (models.size() <= 1 || nodes.empty()) return;
   const int cameraCluster = leaves[FindLeaf(cameraPosition)].cluster;

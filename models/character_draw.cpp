@@ -20,7 +20,7 @@ void CharacterModel::DrawCharacter() {
   AdvanceAnimation(&upper);
   // Out of view the meshes still bind their textures, so what is drawn next finds the same
   // GL state either way.
-  skipTriangles_ = OutsideView();
+  skipTriangles_ = hiddenByLevel || OutsideView();
   BeginFogInColours();
   DrawLinked(lower);
   EndFogInColours();

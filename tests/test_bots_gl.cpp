@@ -1,7 +1,9 @@
 // The bots and their graph drawn on the default level (offscreen): the waypoint graph with
 // its pyramids and white links, and a bot seen from the player's eye standing on the floor.
 // With KORVALIS_SHOTS_DIR set the pictures are also written there as PNG.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "bots/bot.h"
+#include "bots/waypoint_data.h"
 #include "bots/waypoints.h"
 #include "combat/billboard.h"
 #include "combat/shots.h"
@@ -393,4 +396,55 @@ TEST_F(BotPictures, FiguresAndShotsInAFogVolumeFade) {
     for (int c = 0; c < 3; ++c) light[0] += trails[k + c], light[1] += trailsFogged[k + c];
   ASSERT_GT(light[0], 1000) << "the trails are not drawn";
   EXPECT_NEAR(light[1] / light[0], 0.5, 0.08);
+}
+
+// A bot where the eye's cluster sees nothing (behind walls, yet in the view) sends no
+// triangles and the picture is the level's alone; seen from its own waypoint it is drawn.
+TEST_F(BotPictures, ABotTheLevelHidesSendsNoTriangles) {
+  REQUIRE_GL(*gl_);
+  ASSERT_TRUE(loaded_);
+  ASSERT_TRUE(LoadFigure(0, "fidget", true, "TORSO_STAND"));
+  InitBot(0);
+  InitBot(1);
+  gGame.bots[1].position = Vec3(0, -10000, 0);  // out of the picture
+  const float reach = gGame.characters[0].Reach() * 1.5f + 20;
+  auto hidden = [reach](Vec3 eye, Vec3 at) {
+    const float mins[3] = {at.x - reach, at.y - reach, at.z - reach}, maxs[3] = {at.x + reach, at.y + reach, at.z + reach};
+    return !gGame.level.BoxSeenFrom(eye, mins, maxs);
+  };
+  int pairs = 0;
+  GLuint query = 0;
+  glGenQueries(1, &query);
+  for (int a = 0; a < BuiltInWaypointCount && pairs < 3; ++a)
+    for (int b = 0; b < BuiltInWaypointCount && pairs < 3; ++b) {
+      const Vec3 eye = WaypointPosition(a) + Vec3(0, 20, 0), at = WaypointPosition(b);
+      if (!hidden(eye, at)) continue;
+      ++pairs;
+      gGame.bots[0].position = at;
+      for (const bool own : {true, false}) {
+        const Vec3 from = own ? eye : at + Vec3(150, 20, 0);
+        const std::vector<uint8_t> empty = Draw(from, at, false, false);
+        glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+        const std::vector<uint8_t> picture = Draw(from, at, false, true);
+        glEndQuery(GL_PRIMITIVES_GENERATED);
+        GLuint primitives = 0;
+        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
+        const GLuint levelAlone = [&] {
+          glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+          Draw(from, at, false, false);
+          glEndQuery(GL_PRIMITIVES_GENERATED);
+          GLuint n = 0;
+          glGetQueryObjectuiv(query, GL_QUERY_RESULT, &n);
+          return n;
+        }();
+        if (own) {
+          EXPECT_EQ(primitives, levelAlone) << a << " -> " << b;
+          EXPECT_TRUE(picture == empty) << a << " -> " << b;
+        } else if (!hidden(from, at)) {
+          EXPECT_GT(primitives, levelAlone + 100) << "beside " << b;
+        }
+      }
+    }
+  EXPECT_GT(pairs, 0);
+  glDeleteQueries(1, &query);
 }

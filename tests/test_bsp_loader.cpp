@@ -393,18 +393,6 @@ void WriteTga(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
   WriteFile(path, bytes);
 }
 
-std::vector<int> TexelOf(Texture texture) {
-  if (texture == 0) return {};
-  glBindTexture(GL_TEXTURE_2D, texture);
-  GLint w = 0, h = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-  std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-  return {texels[0], texels[1], texels[2]};
-}
-
 // Runs a test body in a fresh temporary directory as the working directory.
 class InTempDir {
  public:

@@ -66,18 +66,6 @@ void WriteJpeg(const std::string& path, uint8_t r, uint8_t g, uint8_t b) {
   ASSERT_TRUE(WriteJpegFile(path, 8, 8, rgb));
 }
 
-std::vector<int> TexelOf(Texture texture) {
-  if (texture == 0) return {};
-  glBindTexture(GL_TEXTURE_2D, texture);
-  GLint w = 0, h = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-  std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-  return {texels[0], texels[1], texels[2]};
-}
-
 // Texture records of the test room, in the order the builder adds them after its texture 0.
 enum Material { Solid, JpgWall, TgaWall, Scripted, Hidden, Sky, Glow, Veil, Missing, MissingAgain, Count };
 
@@ -135,9 +123,14 @@ LevelBuilder Room(int front, int ceiling, int walls = -1) {
   return builder;
 }
 
-bool LoadRoom(Level* level, const LevelBuilder& builder) {
+// Writes the room and loads it; what the loading said on stderr goes to `said` when given.
+bool LoadRoom(Level* level, const LevelBuilder& builder, std::string* said = nullptr) {
   WriteBytes("room.bsp", builder.BuildFile());
-  return level->LoadBSP("room.bsp");
+  testing::internal::CaptureStderr();
+  const bool loaded = level->LoadBSP("room.bsp");
+  const std::string text = testing::internal::GetCapturedStderr();
+  if (said) *said = text;
+  return loaded;
 }
 
 void View(Vec3 target) {
@@ -168,9 +161,8 @@ TEST_F(LevelMaterials, PicturesByNameScriptAndCheckerOnAnotherLevel) {
 
   gGame.defaultLevel = false;
   Level level;
-  testing::internal::CaptureStderr();
-  ASSERT_TRUE(LoadRoom(&level, builder));
-  const std::string said = testing::internal::GetCapturedStderr();
+  std::string said;
+  ASSERT_TRUE(LoadRoom(&level, builder, &said));
   EXPECT_TRUE(fake.messages.empty()) << fake.messages.front();
 
   EXPECT_EQ(TexelOf(level.textureNames[JpgWall])[0] > 240, true);
@@ -233,9 +225,7 @@ TEST_F(LevelMaterials, SkyFacesShowTheBoxBehindWhatStandsInFront) {
   gGame.defaultLevel = false;
   gGame.lightmapsOn = false;
   Level level;
-  testing::internal::CaptureStderr();
   ASSERT_TRUE(LoadRoom(&level, builder));
-  testing::internal::GetCapturedStderr();
   ASSERT_NE(level.skyCube, 0u);
 
   // Ahead (world -z, the file's +y): the bk picture, its lower half darker; the square in front.
@@ -293,9 +283,7 @@ TEST_F(LevelMaterials, BlendedFacesAreDrawnOverTheOpaqueOnes) {
   gGame.defaultLevel = false;
   gGame.lightmapsOn = false;
   Level level;
-  testing::internal::CaptureStderr();
   ASSERT_TRUE(LoadRoom(&level, builder));
-  testing::internal::GetCapturedStderr();
 
   View(Vec3(0, 0, -1));
   level.RenderLevel(Vec3(0, 0, 0));
@@ -319,9 +307,8 @@ TEST_F(LevelMaterials, DefaultLevelKeepsPlainLoadingAndSkyWithoutBoxIsFlat) {
   WriteRoomData(false);
 
   Level level;
-  testing::internal::CaptureStderr();
-  ASSERT_TRUE(LoadRoom(&level, Room(Missing, Sky)));
-  const std::string said = testing::internal::GetCapturedStderr();
+  std::string said;
+  ASSERT_TRUE(LoadRoom(&level, Room(Missing, Sky), &said));
   EXPECT_EQ(said.find("Missing picture"), std::string::npos) << said;
   EXPECT_NE(said.find("env/box"), std::string::npos) << said;  // the sky box lacks its pictures
   EXPECT_EQ(level.textureNames[Missing], 0u);

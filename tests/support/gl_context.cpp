@@ -92,6 +92,18 @@ uint32_t SolidTexture(uint8_t r, uint8_t g, uint8_t b) {
   return t;
 }
 
+std::vector<int> TexelOf(uint32_t texture) {
+  if (texture == 0) return {};
+  glBindTexture(GL_TEXTURE_2D, texture);
+  GLint w = 0, h = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+  std::vector<uint8_t> texels(static_cast<size_t>(w) * h * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+  return {texels[0], texels[1], texels[2]};
+}
+
 void SaveShot(const std::vector<uint8_t>& rgba, int width, int height, const std::string& name,
               const std::string& convertOptions) {
   const char* dir = std::getenv("KORVALIS_SHOTS_DIR");

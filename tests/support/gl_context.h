@@ -46,6 +46,9 @@ void LookAt(Vec3 eye, Vec3 target);
 // A new 4 x 4 texture of one colour, nearest filtered; the active unit modulates by it.
 uint32_t SolidTexture(uint8_t r, uint8_t g, uint8_t b);
 
+// The first texel (red, green, blue) of a texture's top level; empty for texture 0.
+std::vector<int> TexelOf(uint32_t texture);
+
 // With KORVALIS_SHOTS_DIR set, writes RGBA rows (bottom row first) there as NAME.png, through
 // a PPM and ImageMagick's convert, which gets `convertOptions` before the output name.
 void SaveShot(const std::vector<uint8_t>& rgba, int width, int height, const std::string& name,
